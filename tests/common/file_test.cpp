@@ -1,0 +1,44 @@
+#include "common/atomic_file.h"
+#include "common/folder_listing.h"
+#include "common/line_file.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace vistrel;
+using vistrel::testing::TempDir;
+
+TEST(AtomicFile, ReplacesWholeAndLeavesNoTemporaryFiles) {
+    TempDir dir;
+    auto file = dir / "info.txt";
+    WriteLineFile(file, {"alt"});
+    WriteLineFile(file, {"neu", "zwei"});
+    EXPECT_EQ(vistrel::testing::ReadBytes(file), "neu\r\nzwei\r\n");
+    EXPECT_EQ(ListFolder(dir.path(), EntryKind::Files), std::vector<std::string>{"info.txt"});
+}
+
+TEST(AtomicFile, FailureKeepsThePreviousFile) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root may write into a read-only folder";
+    TempDir dir;
+    auto file = dir / "info.txt";
+    WriteLineFile(file, {"alt"});
+    ::chmod(dir.path().c_str(), 0500);
+    EXPECT_THROW(WriteLineFile(file, {"neu"}), EFileWriteError);
+    ::chmod(dir.path().c_str(), 0700);
+    EXPECT_EQ(vistrel::testing::ReadBytes(file), "alt\r\n");
+}
+
+TEST(AtomicFile, WritingIntoAMissingFolderThrows) {
+    TempDir dir;
+    EXPECT_THROW(WriteFileAtomic(dir / "fehlt/info.txt", "x"), EFileWriteError);
+}
+
+TEST(FolderListing, SortedWithoutRegardToCase) {
+    TempDir dir;
+    for (auto name : {"city", "Autumn", "beach"}) std::filesystem::create_directory(dir / name);
+    vistrel::testing::WriteBytes(dir / "B.txt", "x");
+    EXPECT_EQ(ListFolder(dir.path(), EntryKind::Folders), (std::vector<std::string>{"Autumn", "beach", "city"}));
+    EXPECT_EQ(ListFolder(dir.path(), EntryKind::Files), std::vector<std::string>{"B.txt"});
+    EXPECT_TRUE(ListFolder(dir / "missing", EntryKind::Files).empty());
+}
