@@ -1,0 +1,129 @@
+#pragma once
+// Every user setting, named after the settings dialog's field that edits it, plus the selected style.
+// Text is Windows-1252 bytes as stored. Numbers are kept as the text the user typed; each reader
+// converts them. Loaded once at start-up; the settings dialog edits this object in place.
+#include "app_shell/program_folders.h"
+#include "app_shell/window_placement.h"
+
+#include <string>
+#include <vector>
+
+namespace vistrel {
+
+class UserPrompts;
+
+struct TMaxPictureSize {
+    int width = 0;
+    int height = 0;
+};
+
+class TProgramSettings {
+public:
+    TProgramSettings(const TProgramFolders& folders, UserPrompts& prompts);
+
+    // Info
+    std::vector<std::string> edImpressum;
+    std::string edSiteTitle;
+    std::string edEmail;
+    // Hauptseite
+    std::vector<std::string> edIndexText1;
+    std::vector<std::string> edIndexText2;
+    std::string edFootnote;
+    // Bildimport
+    bool cbAutoSize = true;
+    std::string edMaxWidth = "500";
+    std::string edMaxHeight = "500";
+    bool cbDontEnlarge = false;
+    bool cbJPEGNoReCompress = false;
+    bool cbGamma = false;
+    std::string edGamma = "1,0";
+    int rgQuality = 1;
+    // Veröffentlichen
+    bool cpUseFTP = true;
+    std::string edFTPServer;
+    std::string edFTPUser;
+    std::string edFTPPassword;
+    std::string edFTPDirectory;
+    std::string edFTPPort = "21";
+    bool cbUsePassiveMode = true;
+    bool cbCheckServer = true;
+    // Sonstiges
+    std::string edNoOfThumbs = "12";
+    int rgOverwriteFiles = 1;
+    bool cbAllowInvitations = true;
+    // Not edited by the dialog: the selected style's folder name (not a path).
+    std::string ActStyle;
+
+    // The settings dialog's own placement, saved and loaded with the settings.
+    TWindowPlacement settingsFormPlacement;
+    TLoadedPlacement loadedSettingsFormPlacement;
+    // The screen that placements are read for and written on; the GUI keeps it current.
+    TScreenInfo screen;
+
+    const TProgramFolders& Folders() const { return folders_; }
+
+    // Reads section "TSettingsForm" with its lines sections and "FTPPassword". Nothing is read when
+    // the stored "FormVersion" is below 0.
+    void Load();
+    // Writes in the stored order. On failure shows "In %s kann nicht geschrieben werden" and returns
+    // false; the previous file stays intact.
+    bool Save();
+    // Discards what the dialog changed since the last save.
+    void Revert() { Load(); }
+
+    // The main window's placement and the album tree's width, section "VEzarIzaraRuzaZeza".
+    TLoadedPlacement LoadMainPlacement(int& treeWidth) const;
+    bool SaveMainPlacement(const TWindowPlacement& placement, int treeWidth);
+
+    // Start-up: reads "ActStyle" and works out the current style folder (with a trailing "/").
+    void ResolveStyle();
+    // The style dialog's choice (a path or a name); written at once as "ActStyle".
+    void StoreStyleChoice(const std::string& chosenPath);
+    const std::filesystem::path& CurrentStyleFolder() const { return styleFolder_; }
+
+    // Converts edMaxWidth/edMaxHeight; a text that is not a whole number keeps the previous number of
+    // that dimension (0 before the first success); both clamped to 32..4096.
+    TMaxPictureSize UpdateMaxPictureSize();
+    TMaxPictureSize MaxPictureSize() const { return maxSize_; }
+
+    // "CDROMPATH", read and written on its own by the CD-ROM export.
+    std::string ReadCdromPath() const;
+    bool WriteCdromPath(const std::string& path);
+
+    // Reads and writes a value of any other section by the same rules (the invitation dialog's fields).
+    TIniFile LoadFile() const;
+    bool SaveFile(const TIniFile& ini);
+
+private:
+    std::string FirstStyleName();
+
+    TProgramFolders folders_;
+    UserPrompts& prompts_;
+    std::filesystem::path styleFolder_;
+    TMaxPictureSize maxSize_;
+};
+
+// The FTP password's stored form: each byte XOR the key "ZEK Marnholdtine" as two upper-case hex digits.
+std::string ScramblePassword(const std::string& password);
+std::string UnscramblePassword(const std::string& scrambled);
+
+// Encodings of the settings file shared by every section.
+namespace settings_codec {
+// A value that begins and ends with the same quote character gets one more pair of double quotes, so
+// the reader's quote removal gives it back unchanged. Text values are trimmed first.
+std::string QuoteValue(const std::string& value);
+void WriteText(TIniFile& ini, std::string_view section, std::string_view key, const std::string& value);
+void ReadText(const TIniFile& ini, std::string_view section, std::string_view key, std::string& value);
+void WriteFlag(TIniFile& ini, std::string_view section, std::string_view key, bool value);
+void ReadFlag(const TIniFile& ini, std::string_view section, std::string_view key, bool& value);
+void WriteNumber(TIniFile& ini, std::string_view section, std::string_view key, int value);
+void ReadNumber(const TIniFile& ini, std::string_view section, std::string_view key, int& value);
+// A lines setting is a section of its own: "Count" and "Item0".."ItemN-1"; absent when empty.
+void WriteLines(TIniFile& ini, const std::string& section, const std::vector<std::string>& lines);
+void ReadLines(const TIniFile& ini, const std::string& section, std::vector<std::string>& lines);
+} // namespace settings_codec
+
+inline constexpr const char* kSettingsSection = "TSettingsForm";
+inline constexpr const char* kMainWindowSection = "VEzarIzaraRuzaZeza";
+
+} // namespace vistrel
