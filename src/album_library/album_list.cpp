@@ -90,15 +90,22 @@ bool TAlbumList::FolderExists(const std::string& name) const {
     return fs::is_directory(albumFolder_ / name, ec);
 }
 
+bool TAlbumList::NameTaken(const std::string& name) const {
+    std::error_code ec;
+    return fs::exists(albumFolder_ / name, ec);
+}
+
 void TAlbumList::LoadAlbumList() {
     albums_.clear();
     std::vector<std::string> lines;
     ReadLineFile(albumFolder_ / kListFile, lines);
     for (const auto& line : lines) albums_.push_back(AlbumFromRecord(SplitRecord(line)));
 
+    auto folders = ListFolder(albumFolder_, EntryKind::Folders);
+    AdoptFolderSpelling(folders);
     std::vector<std::string> known;
     for (const auto& album : albums_) known.push_back(album.FolderName);
-    for (const auto& folder : ListFolder(albumFolder_, EntryKind::Folders)) {
+    for (const auto& folder : folders) {
         if (ContainsNoCase(known, folder)) continue;
         TAlbumEntry album;
         album.FolderName = folder;
@@ -110,6 +117,17 @@ void TAlbumList::LoadAlbumList() {
     // (or a folder outside it) an album, and deleting that album would delete far more than it.
     std::erase_if(albums_, [&](const TAlbumEntry& a) { return !IsPlainFolderName(a.FolderName) || !FolderExists(a.FolderName); });
     current_ = albums_.empty() ? kNone : 0;
+}
+
+void TAlbumList::AdoptFolderSpelling(const std::vector<std::string>& folders) {
+    // Names compare without regard to case, as on the file system the lists were first written on.
+    // Here the file system tells case apart, so a listed name takes the spelling of its folder.
+    for (auto& album : albums_) {
+        if (FolderExists(album.FolderName)) continue;
+        auto match = std::find_if(folders.begin(), folders.end(),
+                                  [&](const std::string& f) { return AnsiSameText(f, album.FolderName); });
+        if (match != folders.end()) album.FolderName = *match;
+    }
 }
 
 bool TAlbumList::SaveAlbumList() {
@@ -181,7 +199,7 @@ bool TAlbumList::SavePictureList(int index, const TPictureList& pictures) {
 int TAlbumList::CreateAlbumFolder(const std::string& title) {
     std::string base = WebSafeName(title);
     std::string name = base;
-    for (int n = 1; FolderExists(name) && n <= 9999; ++n) name = Numbered(base, n);
+    for (int n = 1; NameTaken(name) && n <= 9999; ++n) name = Numbered(base, n);
     std::error_code ec;
     fs::path folder = albumFolder_ / name;
     fs::create_directories(folder / "thumbs", ec);
@@ -206,7 +224,7 @@ void TAlbumList::RenameAlbumFolder(int index, const std::string& newTitle) {
     if (base == album.FolderName) return;
     for (int n = 0; n <= 998; ++n) {
         std::string candidate = n == 0 ? base : Numbered(base, n);
-        if (FolderExists(candidate)) continue;
+        if (NameTaken(candidate)) continue;
         std::error_code ec;
         fs::rename(albumFolder_ / album.FolderName, albumFolder_ / candidate, ec);
         if (!ec) album.FolderName = candidate;

@@ -92,6 +92,9 @@ public:
 
 private:
     bool FolderExists(const std::string& name) const;
+    // True when anything of that name stands in the album folder; a new folder needs a free name.
+    bool NameTaken(const std::string& name) const;
+    void AdoptFolderSpelling(const std::vector<std::string>& folders);
 
     std::filesystem::path albumFolder_;
     UserPrompts& prompts_;

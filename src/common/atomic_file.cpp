@@ -53,6 +53,9 @@ void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) 
 }
 
 bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes) {
+    // A folder opens as a stream on Linux and reports a nonsense size: only regular files are read.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     in.seekg(0, std::ios::end);
