@@ -1,0 +1,467 @@
+// Connecting, listening, name look-up and the data path of TAsyncSocket; lifetime, closing and
+// error reporting are in async_socket.cpp.
+#include "net/async_socket.h"
+
+#include "net/socket_errors.h"
+#include "net/socket_resolve.h"
+#include "common/text_utils.h"
+
+#include <QMetaObject>
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <mutex>
+#include <netdb.h>
+#include <netinet/tcp.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace vistrel {
+
+struct DnsLookupShared {
+    std::mutex mutex;
+    TAsyncSocket* owner = nullptr;
+};
+
+namespace {
+
+constexpr size_t kBlockSize = 1460;
+
+bool IsConnectionGone(int error) {
+    return error == wsa::InvalidArgument || error == wsa::NotSocket || error == wsa::ConnAborted ||
+           error == wsa::ConnReset || error == wsa::NotConnected;
+}
+
+int BytesWaiting(int fd) {
+    int count = 0;
+    if (ioctl(fd, FIONREAD, &count) != 0) return 0;
+    return count;
+}
+
+int PendingSocketError(int fd) {
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+    return SocketErrorFromErrno(error);
+}
+
+std::vector<std::string> LookUpAddresses(const std::string& host, int& error) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* result = nullptr;
+    int rc = getaddrinfo(host.c_str(), nullptr, &hints, &result);
+    std::vector<std::string> addresses;
+    if (rc != 0) {
+        error = SocketErrorFromResolver(rc, errno);
+        return addresses;
+    }
+    for (addrinfo* entry = result; entry; entry = entry->ai_next) {
+        auto text = DottedAddress(reinterpret_cast<sockaddr_in*>(entry->ai_addr)->sin_addr);
+        if (std::find(addresses.begin(), addresses.end(), text) == addresses.end()) addresses.push_back(text);
+    }
+    freeaddrinfo(result);
+    error = addresses.empty() ? wsa::NoData : 0;
+    return addresses;
+}
+
+bool AddressOf(int fd, bool peer, std::string& address, int& port) {
+    sockaddr_in name{};
+    socklen_t length = sizeof name;
+    int rc = peer ? getpeername(fd, reinterpret_cast<sockaddr*>(&name), &length)
+                  : getsockname(fd, reinterpret_cast<sockaddr*>(&name), &length);
+    if (fd < 0 || rc != 0 || name.sin_family != AF_INET) return false;
+    address = DottedAddress(name.sin_addr);
+    port = ntohs(name.sin_port);
+    return true;
+}
+
+} // namespace
+
+std::shared_ptr<DnsLookupShared> MakeDnsLookupShared(TAsyncSocket* owner) {
+    auto shared = std::make_shared<DnsLookupShared>();
+    shared->owner = owner;
+    return shared;
+}
+
+void DetachDnsLookupShared(DnsLookupShared& shared) {
+    std::lock_guard lock(shared.mutex);
+    shared.owner = nullptr;
+}
+
+// ---- name look-up -------------------------------------------------------------------------------
+
+void TAsyncSocket::DnsLookup(const std::string& host) {
+    std::string name = Trim(host);
+    if (name.empty()) {
+        lastError_ = wsa::InvalidArgument;
+        PostEvent([this] {
+            if (OnDnsLookupDone) OnDnsLookupDone(wsa::InvalidArgument);
+        });
+        ReportMessage("DNS lookup: invalid host name.");
+        return;
+    }
+    lookupPending_ = false;
+    ++lookupId_;
+    dnsResult_.clear();
+    dnsResultList_.clear();
+    std::string dotted;
+    if (ParseDottedAddress(name, dotted)) {
+        dnsResult_ = dotted;
+        dnsResultList_ = {dotted};
+        if (OnDnsLookupDone) OnDnsLookupDone(0);
+        return;
+    }
+    lookupPending_ = true;
+    uint64_t id = lookupId_;
+    auto shared = lookup_;
+    // getaddrinfo blocks; a short-lived thread keeps the event loop free while it runs.
+    std::thread([shared, id, name] {
+        int error = 0;
+        auto addresses = LookUpAddresses(name, error);
+        std::lock_guard lock(shared->mutex);
+        if (TAsyncSocket* owner = shared->owner) {
+            QMetaObject::invokeMethod(
+                owner,
+                [owner, id, error, addresses] {
+                    owner->Guarded([&] { owner->DeliverDnsResult(id, error, addresses); });
+                },
+                Qt::QueuedConnection);
+        }
+    }).detach();
+}
+
+void TAsyncSocket::DeliverDnsResult(uint64_t lookupId, int error, std::vector<std::string> addresses) {
+    if (lookupId != lookupId_ || !lookupPending_) return;
+    lookupPending_ = false;
+    dnsResultList_ = std::move(addresses);
+    dnsResult_ = dnsResultList_.empty() ? std::string() : dnsResultList_.front();
+    if (OnDnsLookupDone) OnDnsLookupDone(error);
+}
+
+void TAsyncSocket::CancelDnsLookup() {
+    if (!lookupPending_) return;
+    lookupPending_ = false;
+    ++lookupId_;
+    if (destroying_) return;
+    PostEvent([this] {
+        if (OnDnsLookupDone) OnDnsLookupDone(wsa::Interrupted);
+    });
+}
+
+// ---- opening ------------------------------------------------------------------------------------
+
+void TAsyncSocket::CreateSocket(TSocketState first) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        ReportError(SocketErrorFromErrno(errno), "socket");
+        return;
+    }
+    AttachHandle(fd);
+    sendBuffer_.clear();
+    closedRaised_ = false;
+    receiveFailed_ = false;
+    int on = 1;
+    setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    ChangeState(first);
+}
+
+bool TAsyncSocket::BindTo(const std::string& address, const std::string& port, const char* prefix) {
+    in_addr host{};
+    uint16_t number = 0;
+    std::string problem = SocketResolveHost(address, host);
+    if (problem.empty()) problem = SocketResolvePort(port, proto_, number);
+    if (!problem.empty()) {
+        CloseInternal(false);
+        ReportMessage(prefix + problem);
+        return false;
+    }
+    sockaddr_in name{};
+    name.sin_family = AF_INET;
+    name.sin_addr = host;
+    name.sin_port = htons(number);
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&name), sizeof name) != 0) {
+        int error = SocketErrorFromErrno(errno);
+        CloseInternal(false);
+        ReportError(error, "bind");
+        return false;
+    }
+    return true;
+}
+
+void TAsyncSocket::Connect() {
+    if (state_ != wsClosed) return ReportMessage("Connect: Socket already in use");
+    if (port_.empty()) return ReportMessage("Connect: No Port Specified");
+    if (addr_.empty()) return ReportMessage("Connect: No IP Address Specified");
+    if (proto_.empty()) return ReportMessage("Connect: No Protocol Specified");
+    in_addr host{};
+    uint16_t number = 0;
+    std::string problem = SocketResolveHost(addr_, host);
+    if (problem.empty()) problem = SocketResolvePort(port_, proto_, number);
+    if (!problem.empty()) return ReportMessage("connect: " + problem);
+
+    CreateSocket(wsOpened);
+    if (fd_ < 0) return;
+    int on = 1;
+    if (ComponentOptions & wsoTcpNoDelay) setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    SetLingerOption();
+    setsockopt(fd_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    if ((localPort_ != "0" || localAddr_ != "0.0.0.0") && !BindTo(localAddr_, localPort_, "connect: ")) return;
+
+    sockaddr_in name{};
+    name.sin_family = AF_INET;
+    name.sin_addr = host;
+    name.sin_port = htons(number);
+    int rc = ::connect(fd_, reinterpret_cast<sockaddr*>(&name), sizeof name);
+    int error = rc == 0 ? 0 : SocketErrorFromErrno(errno);
+    ChangeState(wsConnecting);
+    if (error == wsa::InProgress || error == wsa::WouldBlock) {
+        writeNotifier_.setEnabled(true);
+        return;
+    }
+    // Loopback connections may succeed or be refused at once; the outcome still arrives as an
+    // event from the loop, as it does for every other connection.
+    uint64_t connection = connection_;
+    PostEvent([this, connection, error] {
+        if (connection_ == connection && state_ == wsConnecting) HandleConnectEvent(error);
+    });
+}
+
+void TAsyncSocket::Listen() {
+    if (port_.empty()) return ReportMessage("listen: port not assigned");
+    if (proto_.empty()) return ReportMessage("listen: protocol not assigned");
+    if (addr_.empty()) return ReportMessage("listen: address not assigned");
+    if (state_ != wsClosed) return ReportMessage("listen: Socket already in use");
+    CreateSocket(wsOpened);
+    if (fd_ < 0 || !BindTo(addr_, port_, "listen: ")) return;
+    ChangeState(wsBound);
+    if (::listen(fd_, 5) != 0) {
+        int error = SocketErrorFromErrno(errno);
+        CloseInternal(false);
+        return ReportError(error, "listen");
+    }
+    ChangeState(wsListening);
+    std::string address;
+    int port = 0;
+    if (GetSockName(address, port)) localPort_ = std::to_string(port);
+    readNotifier_.setEnabled(true);
+}
+
+int TAsyncSocket::Accept() {
+    if (state_ != wsListening) {
+        ReportError(wsa::InvalidArgument, "not a listening socket");
+        return -1;
+    }
+    int handle = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    // The accept event is re-armed by accepting, as with WinSock, so an unanswered offer does not
+    // spin the event loop.
+    readNotifier_.setEnabled(true);
+    if (handle < 0) {
+        ReportError(SocketErrorFromErrno(errno), "accept");
+        return -1;
+    }
+    return handle;
+}
+
+void TAsyncSocket::Dup(int handle) {
+    if (handle < 0) return ReportError(wsa::InvalidArgument, "Dup");
+    if (fd_ >= 0) {
+        CloseHandle();
+        ChangeState(wsClosed);
+    }
+    AttachHandle(handle);
+    int flags = fcntl(fd_, F_GETFL);
+    fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
+    sendBuffer_.clear();
+    closedRaised_ = false;
+    receiveFailed_ = false;
+    SetLingerOption();
+    ChangeState(wsConnected);
+    readNotifier_.setEnabled(true);
+}
+
+bool TAsyncSocket::GetSockName(std::string& address, int& port) const {
+    return AddressOf(fd_, false, address, port);
+}
+
+bool TAsyncSocket::GetPeerName(std::string& address, int& port) const {
+    return AddressOf(fd_, true, address, port);
+}
+
+// ---- data ---------------------------------------------------------------------------------------
+
+int TAsyncSocket::Send(const void* data, int length) {
+    if (state_ != wsConnected || fd_ < 0) {
+        ReportError(wsa::NotConnected, "Send");
+        return -1;
+    }
+    const char* bytes = static_cast<const char*>(data);
+    int rest = std::max(length, 0);
+    while (rest > 0) {
+        if (sendBuffer_.empty() || sendBuffer_.back().size() >= kBlockSize) sendBuffer_.emplace_back();
+        auto& block = sendBuffer_.back();
+        size_t take = std::min<size_t>(kBlockSize - block.size(), static_cast<size_t>(rest));
+        block.append(bytes, take);
+        bytes += take;
+        rest -= static_cast<int>(take);
+    }
+    TryToSend();
+    if (state_ != wsConnected) return length;
+    if (!sendBuffer_.empty()) {
+        writeNotifier_.setEnabled(true);
+    } else if (!writeEventPosted_) {
+        // Everything went out at once; OnDataSent must still come from the loop, never from here.
+        writeEventPosted_ = true;
+        uint64_t connection = connection_;
+        PostEvent([this, connection] {
+            if (connection_ != connection) return;
+            writeEventPosted_ = false;
+            if (state_ == wsConnected) HandleWriteEvent();
+        });
+    }
+    return length;
+}
+
+int TAsyncSocket::SendStr(const std::string& text) {
+    if (text.empty()) return 0;
+    return Send(text.data(), static_cast<int>(text.size()));
+}
+
+int TAsyncSocket::Receive(void* buffer, int length) {
+    if (fd_ < 0) {
+        lastError_ = wsa::NotConnected;
+        return -1;
+    }
+    ssize_t count = ::recv(fd_, buffer, static_cast<size_t>(std::max(length, 0)), 0);
+    if (count < 0) {
+        lastError_ = SocketErrorFromErrno(errno);
+        if (lastError_ != wsa::WouldBlock) receiveFailed_ = true;
+        return -1;
+    }
+    readCount_ += count;
+    return static_cast<int>(count);
+}
+
+void TAsyncSocket::TryToSend() {
+    while (!sendBuffer_.empty() && fd_ >= 0) {
+        auto& block = sendBuffer_.front();
+        if (block.empty()) {
+            sendBuffer_.pop_front();
+            continue;
+        }
+        ssize_t sent = ::send(fd_, block.data(), block.size(), MSG_NOSIGNAL);
+        if (sent < 0) {
+            int error = SocketErrorFromErrno(errno);
+            if (error == wsa::WouldBlock) return;
+            if (IsConnectionGone(error)) {
+                sendBuffer_.clear();
+                RaiseSessionClosed(error);
+                Close();
+                return;
+            }
+            return ReportError(error, "TryToSend failed");
+        }
+        bool partial = static_cast<size_t>(sent) < block.size();
+        if (partial) {
+            block.erase(0, static_cast<size_t>(sent));
+        } else {
+            sendBuffer_.pop_front();
+        }
+        if (OnSendData) OnSendData(static_cast<int>(sent));
+        if (partial) return;
+    }
+}
+
+// ---- notifications ------------------------------------------------------------------------------
+
+void TAsyncSocket::HandleReadReady() {
+    if (fd_ < 0) return;
+    if (state_ == wsListening) {
+        readNotifier_.setEnabled(false);
+        if (OnSessionAvailable) {
+            OnSessionAvailable(0);
+        } else {
+            int handle = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (handle >= 0) ::close(handle);
+            readNotifier_.setEnabled(true);
+        }
+        return;
+    }
+    if (state_ == wsConnecting) return HandleConnectEvent(PendingSocketError(fd_));
+    if (state_ != wsConnected) {
+        readNotifier_.setEnabled(false);
+        return;
+    }
+    if (BytesWaiting(fd_) > 0) return ReceiveLoop(ComponentOptions & wsoNoReceiveLoop);
+    char probe = 0;
+    ssize_t count = ::recv(fd_, &probe, 1, MSG_PEEK);
+    if (count > 0) return ReceiveLoop(ComponentOptions & wsoNoReceiveLoop);
+    if (count == 0) return HandleCloseEvent(0);
+    int error = SocketErrorFromErrno(errno);
+    if (error != wsa::WouldBlock) HandleCloseEvent(error);
+}
+
+void TAsyncSocket::HandleWriteReady() {
+    if (fd_ < 0) return;
+    if (state_ == wsConnecting) return HandleConnectEvent(PendingSocketError(fd_));
+    if (state_ == wsConnected) return HandleWriteEvent();
+    writeNotifier_.setEnabled(false);
+}
+
+void TAsyncSocket::HandleConnectEvent(int error) {
+    if (state_ == wsConnected) return;
+    writeNotifier_.setEnabled(false);
+    ChangeState(wsConnected);
+    uint64_t connection = connection_;
+    if (OnSessionConnected) OnSessionConnected(error);
+    if (connection_ != connection) return;
+    if (error != 0) return Close();
+    readNotifier_.setEnabled(true);
+    if (!sendBuffer_.empty()) writeNotifier_.setEnabled(true);
+}
+
+void TAsyncSocket::HandleWriteEvent() {
+    uint64_t connection = connection_;
+    TryToSend();
+    if (connection_ != connection || state_ != wsConnected) return;
+    if (!sendBuffer_.empty()) {
+        writeNotifier_.setEnabled(true);
+        return;
+    }
+    writeNotifier_.setEnabled(false);
+    if (OnDataSent) OnDataSent(0);
+}
+
+// Pending data is delivered before the close is reported: the loop runs without the one-round limit.
+void TAsyncSocket::HandleCloseEvent(int error) {
+    if (state_ == wsConnecting) return;
+    uint64_t connection = connection_;
+    if (fd_ >= 0 && BytesWaiting(fd_) > 0) ReceiveLoop(false);
+    if (connection_ != connection) return;
+    RaiseSessionClosed(error);
+    if (connection_ == connection) Close();
+}
+
+void TAsyncSocket::ReceiveLoop(bool limitToOneRound) {
+    uint64_t connection = connection_;
+    for (;;) {
+        int64_t before = readCount_;
+        receiveFailed_ = false;
+        if (OnDataAvailable) {
+            OnDataAvailable(0);
+        } else {
+            char discard[1024];
+            Receive(discard, sizeof discard);
+        }
+        if (connection_ != connection || fd_ < 0) return;
+        if (limitToOneRound || receiveFailed_) return;
+        // A handler that read nothing would spin here; the next notification tries again instead.
+        if (readCount_ == before || BytesWaiting(fd_) <= 0) return;
+    }
+}
+
+} // namespace vistrel
