@@ -1,0 +1,128 @@
+#include "image_processing/graphic_registry.h"
+
+#include "common/atomic_file.h"
+#include "common/text_utils.h"
+#include "image_processing/jpeg_graphic.h"
+
+#include <cctype>
+
+namespace vistrel {
+
+namespace {
+
+struct Registration {
+    std::string extension;
+    std::string description;
+    TGraphicClass graphicClass;
+};
+
+template <typename T> TGraphicClass ClassOf(const std::string& name) {
+    return {name, [] { return std::unique_ptr<TDibGraphic>(new T); }};
+}
+
+std::vector<Registration>& Registry() {
+    static std::vector<Registration> registry = [] {
+        std::vector<Registration> list;
+        auto add = [&list](const char* ext, const char* description, TGraphicClass cls) {
+            list.push_back({ext, description, std::move(cls)});
+        };
+        auto jpeg = ClassOf<TJpegGraphic>("TJpegGraphic");
+        add("JPG", "JPEG", jpeg);
+        add("JPEG", "JPEG", jpeg);
+        return list;
+    }();
+    return registry;
+}
+
+std::string UpperAscii(std::string text) {
+    for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The unregistered formats a desktop toolkit's generic loader would know.
+std::unique_ptr<TDibGraphic> CreateFallbackGraphic(const std::string& extension) {
+    (void)extension;
+    return nullptr;
+}
+
+std::string UpperExtension(const std::filesystem::path& name) {
+    std::string ext = name.extension().string();
+    ext = ext.empty() ? name.filename().string() : ext.substr(1);
+    return UpperAscii(ext);
+}
+
+ByteView AsBytes(const std::string& bytes) {
+    return ByteView(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+std::string ReadWholeFile(const std::filesystem::path& name) {
+    std::string bytes;
+    if (!ReadFileBytes(name, bytes)) throw EImageError("Cannot open file " + name.string());
+    return bytes;
+}
+
+// What the generic loader of a desktop toolkit would read: the formats that are not registered.
+std::unique_ptr<TDibGraphic> LoadWithFallbackReaders(const std::filesystem::path& name,
+                                                     const TImageProgressEvent& progress) {
+    if (progress) progress(0);
+    std::string ext = UpperExtension(name);
+    std::string bytes = ReadWholeFile(name);
+    std::unique_ptr<TDibGraphic> graphic = CreateFallbackGraphic(ext);
+    if (!graphic)
+        throw EImageError(FormatMessage("Graphic files of %s format are not supported or not registered",
+                                        {name.extension().string()}));
+    if (progress) progress(25);
+    graphic->ReadFromStream(AsBytes(bytes));
+    if (progress) progress(90);
+    if (progress) progress(100);
+    return graphic;
+}
+
+} // namespace
+
+void RegisterGraphicFormat(const std::string& extension, const std::string& description,
+                           const TGraphicClass& graphicClass) {
+    Registry().push_back({UpperAscii(extension), description, graphicClass});
+}
+
+const TGraphicClass* GraphicClassForFile(const std::filesystem::path& name) {
+    std::string ext = UpperExtension(name);
+    for (const Registration& r : Registry())
+        if (r.extension == ext) return &r.graphicClass;
+    return nullptr;
+}
+
+std::unique_ptr<TDibGraphic> CreateGraphicForFile(const std::filesystem::path& name) {
+    const TGraphicClass* cls = GraphicClassForFile(name);
+    if (!cls)
+        throw EImageError(FormatMessage("Graphic files of %s format are not supported or not registered",
+                                        {name.extension().string()}));
+    return cls->create();
+}
+
+std::vector<std::pair<std::string, std::string>> RegisteredFormats() {
+    std::vector<std::pair<std::string, std::string>> result;
+    for (const Registration& r : Registry()) result.emplace_back(r.extension, r.description);
+    return result;
+}
+
+std::unique_ptr<TDibGraphic> LoadPictureFile(const std::filesystem::path& name, int imageIndex,
+                                             const TImageProgressEvent& progress) {
+    if (!GraphicClassForFile(name)) return LoadWithFallbackReaders(name, progress);
+    std::unique_ptr<TDibGraphic> graphic = CreateGraphicForFile(name);
+    graphic->OnProgress = progress;
+    graphic->ImageIndexToRead = imageIndex;
+    std::string bytes = ReadWholeFile(name);
+    graphic->ReadFromStream(AsBytes(bytes));
+    graphic->OnProgress = nullptr;
+    return graphic;
+}
+
+void LoadPictureFile(const std::filesystem::path& name, int imageIndex, const TImageProgressEvent& progress,
+                     TDibGraphic& picture) {
+    picture.FreeImage();
+    std::unique_ptr<TDibGraphic> graphic = LoadPictureFile(name, imageIndex, progress);
+    picture.TakeImageFrom(*graphic);
+}
+
+} // namespace vistrel
