@@ -99,6 +99,8 @@ public:
     int YDotsPerInch() const;
     void SetXDotsPerInch(int dpi);
     void SetYDotsPerInch(int dpi);
+    // Files that store pixels per metre keep their exact value this way.
+    void SetPelsPerMeter(int32_t x, int32_t y) { xPelsPerMeter_ = x, yPelsPerMeter_ = y; }
     int32_t XPelsPerMeter() const { return xPelsPerMeter_; }
     int32_t YPelsPerMeter() const { return yPelsPerMeter_; }
 

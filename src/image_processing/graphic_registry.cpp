@@ -2,7 +2,12 @@
 
 #include "common/atomic_file.h"
 #include "common/text_utils.h"
+#include "image_processing/bitmap_graphic.h"
+#include "image_processing/gif_graphic.h"
 #include "image_processing/jpeg_graphic.h"
+#include "image_processing/png_graphic.h"
+#include "image_processing/side_formats.h"
+#include "image_processing/tiff_graphic.h"
 
 #include <cctype>
 
@@ -26,9 +31,22 @@ std::vector<Registration>& Registry() {
         auto add = [&list](const char* ext, const char* description, TGraphicClass cls) {
             list.push_back({ext, description, std::move(cls)});
         };
-        auto jpeg = ClassOf<TJpegGraphic>("TJpegGraphic");
-        add("JPG", "JPEG", jpeg);
-        add("JPEG", "JPEG", jpeg);
+        add("BMP", "Bitmap file", ClassOf<TBitmapGraphic>("TBitmapGraphic"));
+        add("JPG", "JPEG", ClassOf<TJpegGraphic>("TJpegGraphic"));
+        add("JPEG", "JPEG", ClassOf<TJpegGraphic>("TJpegGraphic"));
+        add("PCX", "ZSoft PC Paintbrush", ClassOf<TPcxGraphic>("TPcxGraphic"));
+        add("PCC", "ZSoft PC Paintbrush", ClassOf<TPcxGraphic>("TPcxGraphic"));
+        add("DCX", "DCX file", ClassOf<TDcxGraphic>("TDcxGraphic"));
+        add("PNG", "Portable Network Graphic", ClassOf<TPngGraphic>("TPngGraphic"));
+        add("PPM", "Portable Pixelmap", ClassOf<TPpmGraphic>("TPpmGraphic"));
+        add("PGM", "Portable Greymap", ClassOf<TPpmGraphic>("TPpmGraphic"));
+        add("PBM", "Portable Bitmap", ClassOf<TPpmGraphic>("TPpmGraphic"));
+        add("EPS", "Encapsulated postscript", ClassOf<TEPSGraphic>("TEPSGraphic"));
+        add("TGA", "Truevision Targa", ClassOf<TTgaGraphic>("TTgaGraphic"));
+        add("VST", "Truevision Vista", ClassOf<TTgaGraphic>("TTgaGraphic"));
+        add("AFI", "Truevision Targa", ClassOf<TTgaGraphic>("TTgaGraphic"));
+        add("TIF", "TIFF file", ClassOf<TTiffGraphic>("TTiffGraphic"));
+        add("TIFF", "TIFF file", ClassOf<TTiffGraphic>("TTiffGraphic"));
         return list;
     }();
     return registry;
@@ -41,7 +59,9 @@ std::string UpperAscii(std::string text) {
 
 // The unregistered formats a desktop toolkit's generic loader would know.
 std::unique_ptr<TDibGraphic> CreateFallbackGraphic(const std::string& extension) {
-    (void)extension;
+    if (extension == "GIF") return std::make_unique<TGifGraphic>();
+    if (extension == "ICO") return std::make_unique<TIconGraphic>();
+    if (extension == "WMF" || extension == "EMF") return std::make_unique<TMetaFileGraphic>();
     return nullptr;
 }
 
