@@ -18,6 +18,8 @@ using TCommand = int (*)(TProgramContext&, const TCommandArgs&, TCommandIo);
 const std::map<std::string, TCommand>& Commands() {
     static const std::map<std::string, TCommand> commands = {
         {"albums", RunAlbumsCommand},
+        {"build-site", RunBuildSiteCommand},
+        {"cdrom", RunCdromCommand},
     };
     return commands;
 }

@@ -17,5 +17,7 @@ struct TCommandIo {
 using TCommandArgs = std::vector<std::string>;
 
 int RunAlbumsCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
+int RunBuildSiteCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
+int RunCdromCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
 
 } // namespace vistrel::cli

@@ -1,0 +1,62 @@
+(function () {
+  'use strict';
+  // Keyboard and swipe navigation for the album pages. Links carry data-nav="prev", "next" or "up";
+  // a page without such a link simply ignores the key. Written without any tag markers of the
+  // template language, because the site builder expands this file like a template.
+
+  function follow(kind) {
+    var link = document.querySelector('a[data-nav="' + kind + '"][href]');
+    if (!link) return false;
+    window.location.href = link.href;
+    return true;
+  }
+
+  function isTyping(target) {
+    if (!target) return false;
+    var name = target.tagName;
+    return target.isContentEditable || name === 'INPUT' || name === 'TEXTAREA' || name === 'SELECT';
+  }
+
+  var keys = { ArrowLeft: 'prev', ArrowRight: 'next', ArrowUp: 'up', Escape: 'up' };
+  document.addEventListener('keydown', function (event) {
+    if (event.altKey || event.ctrlKey || event.metaKey || event.shiftKey || isTyping(event.target)) return;
+    var kind = keys[event.key];
+    if (kind && follow(kind)) event.preventDefault();
+  });
+
+  // A picture page knows its number and the thumbnails per overview page, so the way back leads to
+  // the overview page that shows this picture instead of always to the first one.
+  var body = document.body;
+  var number = parseInt(body.getAttribute('data-image'), 10);
+  var perPage = parseInt(body.getAttribute('data-per-page'), 10);
+  if (number > 0 && perPage > 0) {
+    var page = Math.floor((number - 1) / perPage);
+    var target = page === 0 ? 'index.html' : 'thumbpage' + page + '.html';
+    var links = document.querySelectorAll('a[data-overview]');
+    for (var i = 0; i < links.length; i++) links[i].setAttribute('href', target);
+  }
+
+  // The pager marks the page being shown; index.html is the first page under another name.
+  var pager = document.querySelector('[data-current]');
+  if (pager) {
+    var current = pager.getAttribute('data-current');
+    var pages = pager.querySelectorAll('a[data-page]');
+    for (var j = 0; j < pages.length; j++) {
+      if (pages[j].getAttribute('data-page') === current) pages[j].setAttribute('aria-current', 'page');
+    }
+  }
+
+  // A horizontal swipe on a phone turns the page like the arrow keys.
+  var startX = 0, startY = 0, tracking = false;
+  document.addEventListener('touchstart', function (event) {
+    tracking = event.touches.length === 1;
+    if (tracking) { startX = event.touches[0].clientX; startY = event.touches[0].clientY; }
+  }, { passive: true });
+  document.addEventListener('touchend', function (event) {
+    if (!tracking || event.changedTouches.length !== 1) return;
+    tracking = false;
+    var dx = event.changedTouches[0].clientX - startX;
+    var dy = event.changedTouches[0].clientY - startY;
+    if (Math.abs(dx) > 60 && Math.abs(dx) > 2 * Math.abs(dy)) follow(dx < 0 ? 'next' : 'prev');
+  }, { passive: true });
+})();

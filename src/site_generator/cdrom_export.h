@@ -1,0 +1,70 @@
+#pragma once
+// The CD-ROM export: copies the generated site (the site root and each published album's folder with
+// its "images" and "thumbs") into a folder of the user's choice and adds "AUTORUN.INF", so that the
+// folder can be burnt onto a CD that opens the start page when inserted.
+#include "album_library/album_list.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vistrel {
+
+class TProgramSettings;
+
+// The source folders in copy order: the album folder, then for each published album (with or without
+// pictures) its folder, its "images" and its "thumbs". Every path ends in a separator.
+struct TCdromFolderList {
+    std::filesystem::path galleries;
+    std::vector<std::filesystem::path> folders;
+};
+
+TCdromFolderList BuildCdromFolderList(const TAlbumList& albums);
+
+// The plain files of a source folder that are copied: not hidden ones, not subfolders. A folder that
+// cannot be read has none.
+std::vector<std::string> CdromFilesOf(const std::filesystem::path& folder);
+
+struct TCdromSummary {
+    int folders = 0;
+    int files = 0;
+    uint64_t bytes = 0; // 64 bits: a CD folder list can pass 2 GB
+};
+
+TCdromSummary CountCdromFiles(const TCdromFolderList& list);
+// "%d Verzeichnisse mit %d Dateien und %1.1f MBytes werden kopiert.", the megabytes with one decimal
+// and the given decimal separator.
+std::string CdromSummaryText(const TCdromSummary& summary, char decimalSeparator);
+
+// The copy's view of the dialog: the file label, the counter and the bar, and the cancel flag.
+class CdromProgress {
+public:
+    virtual ~CdromProgress() = default;
+    virtual void ShowFile(const std::filesystem::path& target) = 0;
+    // After each file: the bar's position and maximum ("<done> von <total>").
+    virtual void FileCopied(int done, int total) = 0;
+    virtual void ProcessEvents() = 0;
+    virtual bool Cancelled() const = 0;
+};
+
+enum class TCdromOutcome {
+    Copied,      // everything copied and "AUTORUN.INF" written; the dialog closes with OK
+    NoTarget,    // the target text is empty; nothing copied, the dialog stays usable
+    CopyFailed,  // a folder or file could not be made; files copied so far stay
+    Cancelled,   // "Abbrechen" during the copy; the dialog is closing
+};
+
+// The dialog's "Ok": copies every folder of `list` below `targetText` (typed with or without a
+// trailing "/" or "\"). `total` is the file count the dialog showed (the bar's maximum). On success
+// writes "AUTORUN.INF" (an error there is ignored) and stores the target as "CDROMPATH".
+TCdromOutcome CopyCdromFiles(const TCdromFolderList& list, const std::string& targetText, int total,
+                             CdromProgress& progress, TProgramSettings& settings);
+
+// The message that follows an outcome (empty for Cancelled), in Windows-1252.
+std::string CdromOutcomeMessage(TCdromOutcome outcome, const std::string& targetText);
+
+// The folder of the CD for the text the user typed (Windows-1252, a trailing separator optional).
+std::filesystem::path CdromTargetFolder(const std::string& targetText);
+
+} // namespace vistrel

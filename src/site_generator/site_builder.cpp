@@ -1,0 +1,290 @@
+#include "site_generator/site_builder.h"
+
+#include "common/atomic_file.h"
+#include "common/cp1252.h"
+#include "common/folder_listing.h"
+#include "common/line_file.h"
+#include "common/numbers.h"
+#include "common/user_prompts.h"
+#include "site_generator/style_files.h"
+#include "site_generator/template_engine.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace vistrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kNoAlbumMessage = "Es ist kein Album ausgew\xE4hlt.";
+constexpr const char* kStyleStep = "Verarbeite Dateien der Stilvorlage";
+constexpr const char* kOverviewStep = "Erzeuge \xDC" "bersichtsseiten";
+constexpr const char* kPictureStep = "Erzeuge Bildseiten";
+constexpr int kDefaultThumbsPerPage = 12;
+
+bool AnyPublished(const TAlbumList& albums) {
+    return std::any_of(albums.Albums().begin(), albums.Albums().end(), [](const TAlbumEntry& a) { return a.Published; });
+}
+
+// A stored preview name that is empty, starts with a blank or a control character, or names no picture
+// of the album would give every start page a broken image.
+void RepairPreviewPicture(TAlbumEntry& album, const TPictureList& pictures) {
+    const std::string& name = album.PreviewPicture;
+    bool usable = !name.empty() && static_cast<unsigned char>(name[0]) >= '!' &&
+                  std::any_of(pictures.begin(), pictures.end(), [&](const TPictureEntry& p) { return p.FileName() == name; });
+    if (!usable) album.PreviewPicture = pictures.front().FileName();
+}
+
+// Deletes the plain files directly in `folder` except "info.txt": files of a style used earlier must
+// not linger in the site. Files that cannot be deleted stay.
+void DeleteGeneratedFiles(const fs::path& folder) {
+    for (const std::string& name : ListFolder(folder, EntryKind::Files)) {
+        if (AnsiSameText(name, "info.txt")) continue;
+        std::error_code ec;
+        fs::remove(folder / name, ec);
+    }
+}
+
+// Restores the cursor, closes the progress window and unlocks the main window however the run ends;
+// a page that cannot be written leaves by exception.
+class TRunGuard {
+public:
+    TRunGuard(SiteProgress& progress, SiteHost& host) : progress_(progress), host_(host) {}
+    ~TRunGuard() { Finish(); }
+    void Finish() {
+        if (done_) return;
+        done_ = true;
+        host_.SetBusyCursor(false);
+        progress_.Close();
+        host_.UnlockMainWindow();
+    }
+
+private:
+    SiteProgress& progress_;
+    SiteHost& host_;
+    bool done_ = false;
+};
+
+class TSiteBuilder {
+public:
+    TSiteBuilder(TProgramContext& context, SiteProgress& progress)
+        : context_(context), albums_(context.albums), progress_(progress) {}
+
+    void Prepare();
+    void BuildAlbum(int index);
+    void BuildRoot();
+    const fs::path& StartPage() const { return startPage_; }
+
+private:
+    void ProcessStyleFiles(const TStyleFiles& style, const fs::path& target);
+    void WriteOverviewPages(const TStyleFiles& style, const fs::path& album);
+    void WritePicturePages(const TStyleFiles& style, const fs::path& album);
+    std::vector<std::string> ExpandPage(const fs::path& templateFile);
+    void FileDone(TStepAdvance advance);
+
+    TProgramContext& context_;
+    TAlbumList& albums_;
+    SiteProgress& progress_;
+    TSiteState state_;
+    int filesDone_ = 0;
+    fs::path startPage_;
+};
+
+void WritePage(const fs::path& file, const std::vector<std::string>& lines) { WriteLineFile(file, lines); }
+
+// Steps 4 and 5 of a run: the state that holds for the whole run, preview pictures repaired, and the
+// maximum of the files bar.
+void TSiteBuilder::Prepare() {
+    state_.Albums = &albums_.Albums();
+    state_.Settings = &context_.settings;
+    state_.ThumbsPerPage = ThumbsPerPageSetting(context_.settings.edNoOfThumbs);
+    state_.StyleDir = context_.settings.CurrentStyleFolder();
+    state_.ScriptsDir = context_.folders.scripts / "";
+    TStyleFiles style(state_.StyleDir);
+    int total = 0;
+    for (int k = 0; k < albums_.Count(); ++k) {
+        if (!albums_[k].Published) continue;
+        TPictureList pictures = albums_.LoadPictureList(k);
+        if (!pictures.empty()) RepairPreviewPicture(albums_[k], pictures);
+        total += 2 * (style.Count() - 2) + static_cast<int>(pictures.size());
+    }
+    progress_.Start(std::max(total, 0));
+}
+
+void TSiteBuilder::BuildAlbum(int k) {
+    const std::string& folderName = albums_[k].FolderName;
+    // The album list drops such names when it loads; one set in memory must not turn the cleaning
+    // below on the album folder itself or on a folder outside it.
+    if (!IsPlainFolderName(folderName)) return;
+    fs::path album = albums_.AlbumFolder() / folderName / "";
+    std::error_code ec;
+    fs::create_directories(album, ec);
+    DeleteGeneratedFiles(album);
+
+    TStyleFiles style(state_.StyleDir);
+    state_.Pictures = albums_.LoadPictureList(k);
+    int n = static_cast<int>(state_.Pictures.size());
+    state_.PictureCount = n;
+    if (n == 0) return;
+    if (startPage_.empty()) startPage_ = album / "index.html";
+
+    int p = state_.ThumbsPerPage;
+    state_.CurrentAlbum = k;
+    state_.FirstThumb = 0;
+    state_.ThumbPageIndex = 0;
+    state_.ThumbPageCount = n / p + (n % p > 0 ? 1 : 0);
+    state_.ImageScopeCount = n;
+    state_.FirstImage = 0;
+    state_.CurrentImage = 0;
+    state_.ImagePageIndex = 0;
+    state_.ImagePageCount = 1;
+    state_.ImagesPerPage = n;
+    state_.RootMode = false;
+    ProcessStyleFiles(style, album);
+    if (!progress_.Cancelled()) WriteOverviewPages(style, album);
+    if (!progress_.Cancelled()) WritePicturePages(style, album);
+}
+
+// The style's own files into `target`: templates expanded, other files copied, the two page
+// templates and the preview picture left out. Checks the cancel flag before each file.
+void TSiteBuilder::ProcessStyleFiles(const TStyleFiles& style, const fs::path& target) {
+    progress_.BeginStep(kStyleStep, style.Count());
+    for (const std::string& name : style.Names()) {
+        if (progress_.Cancelled()) break;
+        if (TStyleFiles::IsOverviewTemplate(name) || TStyleFiles::IsPictureTemplate(name)) continue;
+        fs::path file = target / name;
+        if (IsTemplateName(name)) {
+            progress_.ShowFile(file);
+            WritePage(file, ExpandPage(style.PathOf(name)));
+            if (state_.RootMode && AnsiSameText(name, "index.html")) startPage_ = file;
+            FileDone(TStepAdvance::TotalAndStep);
+        } else if (!TStyleFiles::IsPreviewPicture(name)) {
+            progress_.ShowFile(file);
+            std::error_code ec; // a copy that fails is left out, as documented
+            fs::copy_file(style.PathOf(name), file, fs::copy_options::overwrite_existing, ec);
+            FileDone(TStepAdvance::TotalOnly);
+        } else {
+            continue;
+        }
+        progress_.ProcessEvents();
+    }
+}
+
+void TSiteBuilder::WriteOverviewPages(const TStyleFiles& style, const fs::path& album) {
+    std::string templateName = style.Find("thumbs.html");
+    if (templateName.empty()) return;
+    int n = static_cast<int>(state_.Pictures.size());
+    int p = state_.ThumbsPerPage;
+    progress_.BeginStep(kOverviewStep, state_.ThumbPageCount);
+    for (int i = 0; i < state_.ThumbPageCount; ++i) {
+        progress_.ProcessEvents();
+        bool last = i == state_.ThumbPageCount - 1;
+        state_.PictureCount = last ? n - i * p : p;
+        state_.FirstThumb = i * p;
+        state_.ThumbPageIndex = i;
+        state_.ImageScopeCount = n;
+        state_.FirstImage = 0;
+        state_.CurrentImage = 0;
+        state_.ImagePageIndex = 0;
+        state_.ImagePageCount = 1;
+        state_.ImagesPerPage = n;
+        std::vector<std::string> page = ExpandPage(style.PathOf(templateName));
+        fs::path file = album / ThumbPageName(i);
+        WritePage(file, page);
+        progress_.ShowFile(file);
+        FileDone(TStepAdvance::TotalAndStep);
+        progress_.ProcessEvents();
+        if (i == 0) WritePage(album / "index.html", page);
+    }
+}
+
+void TSiteBuilder::WritePicturePages(const TStyleFiles& style, const fs::path& album) {
+    std::string templateName = style.Find("images.html");
+    if (templateName.empty()) return;
+    int n = state_.ImageScopeCount;
+    state_.ThumbPageIndex = -1;
+    state_.ImagesPerPage = 1;
+    state_.ImagePageCount = n;
+    progress_.BeginStep(kPictureStep, n);
+    for (int i = 0; i < n; ++i) {
+        state_.ImageScopeCount = 1;
+        state_.FirstImage = i;
+        state_.CurrentImage = i;
+        state_.ImagePageIndex = i;
+        fs::path file = album / ImagePageName(i);
+        WritePage(file, ExpandPage(style.PathOf(templateName)));
+        progress_.ShowFile(file);
+        FileDone(TStepAdvance::TotalAndStep);
+        progress_.ProcessEvents();
+    }
+}
+
+// The site root: the album folder itself, with the style's templates expanded for the start page.
+void TSiteBuilder::BuildRoot() {
+    fs::path root = albums_.AlbumFolder() / "";
+    DeleteGeneratedFiles(root);
+    TStyleFiles style(state_.StyleDir);
+    state_.RootMode = true;
+    ProcessStyleFiles(style, root);
+    state_.RootMode = false;
+}
+
+std::vector<std::string> TSiteBuilder::ExpandPage(const fs::path& templateFile) {
+    std::vector<std::string> page;
+    ExpandTemplate(state_, templateFile, page);
+    InsertHeadLines(page, ProgramHeadLines());
+    return page;
+}
+
+void TSiteBuilder::FileDone(TStepAdvance advance) { progress_.FileDone(++filesDone_, advance); }
+
+} // namespace
+
+int ThumbsPerPageSetting(const std::string& text) {
+    int value = 0;
+    if (!ParseInt(text, value) || value < 1) return kDefaultThumbsPerPage;
+    return value;
+}
+
+std::string ThumbPageName(int index) { return "thumbpage" + std::to_string(index) + ".html"; }
+std::string ImagePageName(int index) { return "imagepage" + std::to_string(index) + ".html"; }
+
+TSiteResult GenerateSite(TProgramContext& context, TSiteMode mode, SiteProgress& progress, SiteHost& host) {
+    TSiteResult result;
+    TAlbumList& albums = context.albums;
+    host.LockMainWindow();
+    TRunGuard guard(progress, host);
+    if (!AnyPublished(albums)) {
+        if (albums.Count() == 0) {
+            if (mode == TSiteMode::Preview) context.prompts.ShowMessage(kNoAlbumMessage);
+            result.cancelled = progress.Cancelled();
+            return result;
+        }
+        if (albums.IsValidIndex(albums.Current())) {
+            albums[albums.Current()].Published = true;
+            host.AlbumPublished(albums.Current());
+        }
+    }
+    host.SaveOpenPictureList();
+
+    TSiteBuilder builder(context, progress);
+    builder.Prepare();
+    host.SetBusyCursor(true);
+    for (int k = 0; k < albums.Count(); ++k) {
+        if (progress.Cancelled()) break;
+        if (albums[k].Published) builder.BuildAlbum(k);
+    }
+    if (builder.StartPage().empty()) progress.SetCancelled();
+    if (!progress.Cancelled()) builder.BuildRoot();
+
+    host.SetBusyCursor(false);
+    result.startPage = builder.StartPage();
+    result.startPageExists = !result.startPage.empty();
+    result.cancelled = progress.Cancelled();
+    if (!result.cancelled && mode == TSiteMode::Preview && result.startPageExists) host.OpenDocument(result.startPage);
+    guard.Finish();
+    return result;
+}
+
+} // namespace vistrel

@@ -1,0 +1,38 @@
+#pragma once
+// The site builder: turns the published albums and the current style into a static web site, in
+// place. The site root is the album folder; each published album's pages go into its own folder
+// beside its "images" and "thumbs". Preview, Publish and the CD-ROM export all start with it.
+#include "album_library/program_context.h"
+#include "site_generator/site_progress.h"
+
+#include <filesystem>
+
+namespace vistrel {
+
+enum class TSiteMode { Publish, Preview };
+
+struct TSiteResult {
+    // What the builder reports: true when a start page exists, i.e. at least one published album
+    // has pictures (also after a cancel that came later than the first such album).
+    bool startPageExists = false;
+    // The progress window's cancel flag after the run; Publish and the CD-ROM export stop on it.
+    bool cancelled = false;
+    // The root "index.html" when the style has one, else the first published album's "index.html".
+    std::filesystem::path startPage;
+};
+
+// Regenerates the whole site. In Preview mode an album list without albums is reported with "Es ist
+// kein Album ausgewählt." and the start page is opened through `host` unless the run was cancelled.
+// A page that cannot be written ends the run with EFileWriteError, after the progress window was
+// closed and the main window unlocked.
+TSiteResult GenerateSite(TProgramContext& context, TSiteMode mode, SiteProgress& progress, SiteHost& host);
+
+// The thumbnails per overview page: the setting `edNoOfThumbs`, or 12 when it is not a whole number
+// or below 1 (it is a divisor).
+int ThumbsPerPageSetting(const std::string& text);
+
+// The file names of the pages: "thumbpage<i>.html" and "imagepage<i>.html", 0-based, no padding.
+std::string ThumbPageName(int index);
+std::string ImagePageName(int index);
+
+} // namespace vistrel

@@ -1,0 +1,76 @@
+#include "site_generator/style_files.h"
+
+#include "common/cp1252.h"
+#include "common/folder_listing.h"
+
+#include <algorithm>
+
+namespace vistrel {
+namespace {
+
+constexpr std::string_view kTemplateExtensions = ".htm.html.xhtml.xml.php.php3.php4.js.asp";
+
+// The head lines only look for ASCII markup, so an ASCII lower-case copy is enough.
+std::string AsciiLower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
+int FirstLineContaining(const std::vector<std::string>& page, std::string_view needle) {
+    for (size_t i = 0; i < page.size(); ++i)
+        if (AsciiLower(page[i]).find(needle) != std::string::npos) return static_cast<int>(i);
+    return -1;
+}
+
+// "Vantro(R) Vistrel" in Windows-1252, and the version text: the four numbers and one blank.
+constexpr const char* kApplicationTitle = "Vantro\xAE Vistrel";
+constexpr const char* kVersionText = VISTREL_VERSION " ";
+
+} // namespace
+
+bool IsTemplateName(std::string_view fileName) {
+    size_t dot = fileName.rfind('.');
+    if (dot == std::string_view::npos) return false;
+    std::string extension = AsciiLower(fileName.substr(dot));
+    return kTemplateExtensions.find(extension) != std::string_view::npos;
+}
+
+TStyleFiles::TStyleFiles(const std::filesystem::path& styleFolder)
+    : folder_(styleFolder), names_(ListFolder(styleFolder, EntryKind::Files)) {}
+
+std::string TStyleFiles::Find(std::string_view name) const {
+    auto it = std::find_if(names_.begin(), names_.end(), [&](const std::string& n) { return AnsiSameText(n, name); });
+    return it == names_.end() ? std::string() : *it;
+}
+
+bool TStyleFiles::IsOverviewTemplate(std::string_view name) { return AnsiSameText(name, "thumbs.html"); }
+bool TStyleFiles::IsPictureTemplate(std::string_view name) { return AnsiSameText(name, "images.html"); }
+bool TStyleFiles::IsPreviewPicture(std::string_view name) { return AnsiSameText(name, "style.jpg"); }
+
+const THeadLines& ProgramHeadLines() {
+    static const THeadLines lines = {
+        std::string("<meta NAME=\"Copyright\" CONTENT=\"Erstellt mit ") + kApplicationTitle + " Version " +
+            kVersionText + "- Bilder und Texte: Copyright beim Autor dieser Website\">",
+        std::string("<meta NAME=\"Author\" CONTENT=\"") + kApplicationTitle + "\">",
+        "<meta NAME=\"Legal\" CONTENT=\"Alle Bilder und Texte dieser Seiten sind urheberrechtlich gesch\xFCtzt.\">",
+        std::string("<!-- Erzeugt mit ") + kApplicationTitle + " Version " + kVersionText + "-->",
+        "<!-- Copyright: Weitergabe der Bilder und Texte nur mit Zustimmung des Autors -->",
+    };
+    return lines;
+}
+
+void InsertHeadLines(std::vector<std::string>& page, const THeadLines& head) {
+    int anchor = -1;
+    for (std::string_view needle : {"<meta", "<title>", "<head>", "<html>"}) {
+        anchor = FirstLineContaining(page, needle);
+        if (anchor >= 0) break;
+    }
+    if (anchor < 0 && !page.empty()) anchor = 0;
+    page.insert(page.begin() + (anchor + 1), {head.copyright, head.author, head.legal});
+    page.push_back(head.generatorComment);
+    page.push_back(head.copyrightComment);
+}
+
+} // namespace vistrel
