@@ -15,6 +15,7 @@
 #include <mutex>
 #include <netdb.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <thread>
@@ -67,6 +68,14 @@ std::vector<std::string> LookUpAddresses(const std::string& host, int& error) {
     freeaddrinfo(result);
     error = addresses.empty() ? wsa::NoData : 0;
     return addresses;
+}
+
+// A notification can be stale: the event loop may report readiness that was found for a handle
+// which has been closed meanwhile, and whose number a new socket of ours already reuses. Asking the
+// system again keeps such a report from turning into a phantom accept or close.
+bool IsReady(int fd, short events) {
+    pollfd entry{fd, events, 0};
+    return ::poll(&entry, 1, 0) > 0 && entry.revents != 0;
 }
 
 bool AddressOf(int fd, bool peer, std::string& address, int& port) {
@@ -148,8 +157,10 @@ void TAsyncSocket::CancelDnsLookup() {
     lookupPending_ = false;
     ++lookupId_;
     if (destroying_) return;
-    PostEvent([this] {
-        if (OnDnsLookupDone) OnDnsLookupDone(wsa::Interrupted);
+    // A look-up started after this cancel must not receive the cancel's report.
+    uint64_t id = lookupId_;
+    PostEvent([this, id] {
+        if (id == lookupId_ && OnDnsLookupDone) OnDnsLookupDone(wsa::Interrupted);
     });
 }
 
@@ -261,7 +272,13 @@ int TAsyncSocket::Accept() {
     // spin the event loop.
     readNotifier_.setEnabled(true);
     if (handle < 0) {
-        ReportError(SocketErrorFromErrno(errno), "accept");
+        int error = SocketErrorFromErrno(errno);
+        // The offer was withdrawn (the peer reset it) before we took it: nothing to report.
+        if (error == wsa::WouldBlock || error == wsa::ConnAborted) {
+            lastError_ = error;
+            return -1;
+        }
+        ReportError(error, "accept");
         return -1;
     }
     return handle;
@@ -379,7 +396,7 @@ void TAsyncSocket::TryToSend() {
 // ---- notifications ------------------------------------------------------------------------------
 
 void TAsyncSocket::HandleReadReady() {
-    if (fd_ < 0) return;
+    if (fd_ < 0 || !IsReady(fd_, POLLIN)) return;
     if (state_ == wsListening) {
         readNotifier_.setEnabled(false);
         if (OnSessionAvailable) {
@@ -406,7 +423,7 @@ void TAsyncSocket::HandleReadReady() {
 }
 
 void TAsyncSocket::HandleWriteReady() {
-    if (fd_ < 0) return;
+    if (fd_ < 0 || !IsReady(fd_, POLLOUT)) return;
     if (state_ == wsConnecting) return HandleConnectEvent(PendingSocketError(fd_));
     if (state_ == wsConnected) return HandleWriteEvent();
     writeNotifier_.setEnabled(false);

@@ -1,0 +1,192 @@
+#pragma once
+#include "net/async_socket.h"
+#include "publishing/ftp_reply_reader.h"
+#include "publishing/ftp_types.h"
+
+#include <QObject>
+
+#include <bitset>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vistrel {
+
+// The FTP engine: one control connection, one data connection, one request at a time. It is a
+// single explicit state machine (TFtpState, written only by SetState) over a reply reader that
+// buffers partial lines. Requests are single commands or fixed sequences of steps; each finished
+// request is reported once through OnRequestDone, always posted through the event loop.
+class TCustomFtpClient : public QObject {
+public:
+    explicit TCustomFtpClient(QObject* parent = nullptr);
+    ~TCustomFtpClient() override;
+
+    // Settings (published properties).
+    std::string HostName;
+    std::string Port = "ftp";
+    std::string LocalAddr = "0.0.0.0";
+    std::string UserName;
+    std::string PassWord;
+    std::string HostDirName;
+    std::string HostFileName;
+    std::string LocalFileName;
+    bool Binary = true;
+    bool DisplayFileFlag = false;
+    TFtpShareMode ShareMode = ftpShareExclusive; // advisory only: POSIX has no share modes
+    TFtpOptions Options = ftpAcceptLF;
+    // How long an uploaded file's data connection stays open after its last byte before it is
+    // closed. The design waits 100 ms; see EndOfFile() for why it is kept but made adjustable.
+    int EndOfFileDelayMs = 100;
+
+    bool Passive() const { return passive_; }
+    void SetPassive(bool value) { passive_ = value || connectionType_ != ftpDirect; }
+    TFtpConnectionType ConnectionType() const { return connectionType_; }
+    void SetConnectionType(TFtpConnectionType value);
+    bool Connected() const;
+    TFtpState State() const { return state_; }
+    int StatusCode() const { return statusCode_; }
+    const std::string& LastResponse() const { return lastResponse_; }
+    const std::string& ErrorMessage() const { return errorMessage_; }
+    const std::string& DirResult() const { return dirResult_; }
+    int64_t ByteCount() const { return byteCount_; }
+
+    // Events.
+    std::function<void(const std::string& message)> OnDisplay;
+    std::function<void(const std::string& data)> OnDisplayFile;
+    std::function<void(std::string& command)> OnCommand;
+    std::function<void()> OnResponse;
+    std::function<void(int64_t count, bool& abort)> OnProgress;
+    std::function<void(int error)> OnSessionConnected;
+    std::function<void(int error)> OnSessionClosed;
+    std::function<void(TFtpRequest request, int error)> OnRequestDone;
+    std::function<void()> OnStateChange;
+    std::function<void(bool& cancel)> OnReadyToTransmit;
+    std::function<void(const std::exception& error, bool& canClose)> OnBackgroundException;
+
+    // Non-blocking operations: they start a request and return; OnRequestDone tells the outcome.
+    void OpenAsync();
+    void ConnectAsync();
+    void TypeSetAsync();
+    void CwdAsync();
+    void CDupAsync();
+    void MkdAsync();
+    void RmdAsync();
+    void DeleAsync();
+    void QuitAsync();
+    void PutAsync();
+    void LsAsync();
+    // Local: closes everything at once, sends nothing.
+    void Abort();
+
+protected:
+    bool ReadyForRequest() const { return state_ == ftpReady || state_ == ftpInternalReady; }
+    uint64_t RequestSerial() const { return requestSerial_; }
+    int RequestResult() const { return requestResult_; }
+    void SetTimeoutNote(const std::string& message, int code);
+    // A transfer moved; the blocking layer pushes its deadline on.
+    virtual void ProgressMade() {}
+
+private:
+    using Handler = void (TCustomFtpClient::*)();
+    // Steps of a sequence in their fixed order (the subset of the design's list the program uses).
+    enum Step { stOpen, stUser, stPass, stCwd, stCDup, stType, stPort, stPut, stLs, stMkd, stRmd, stDele, stQuit, stCount };
+
+    void SetState(TFtpState state);
+    void Display(const std::string& message);
+    void SendCommand(std::string command);
+    void ExecAsync(TFtpRequest request, const std::string& command, std::vector<int> okCodes,
+                   Handler done = nullptr);
+    void StartSequence(TFtpRequest request, std::initializer_list<Step> steps, bool login);
+    void RunNextStep(int stepResult);
+    void StartStep(Step step);
+    void TriggerRequestDone(int result);
+    void FinishRequest(int result);
+    void PostRequestDone(TFtpRequest request, int result);
+    void Post(std::function<void()> handler);
+
+    // Control connection.
+    void StartOpen();
+    void StartUser();
+    void StartPass();
+    void ControlDnsLookupDone(int error);
+    void ControlSessionConnected(int error);
+    void ControlDataAvailable(int error);
+    void ControlSessionClosed(int error);
+    void HandleReplyLine();
+    void HandleWelcomeLine();
+    void StandardJudge();
+    void QuitDone();
+    std::string SocketErrorText(int error) const;
+
+    // Data transfers.
+    void ResetDataSocket();
+    void StartPort();
+    void StartLs();
+    void StartPut();
+    bool OpenPassiveDataConnection(bool upload, std::function<void()> connected);
+    void LsFirstReply();
+    void LsFinalReply();
+    void PutFirstReply();
+    void PutFinalReply();
+    void ReceiveAcceptor();
+    void UploadAcceptor();
+    void ReceiveConnected();
+    void ReceiveData();
+    void ReceiveClosed(int error);
+    void UploadClosed(int error);
+    void PostSendData();
+    void ChunkSender(int error);
+    void EndOfFile();
+    void TransferEnded();
+    bool ProgressAborts();
+    void CloseLocalFile();
+    void CloseDataSocket();
+
+    TAsyncSocket control_;
+    TAsyncSocket data_;
+    TFtpReplyReader reader_;
+    bool passive_ = false;
+    TFtpConnectionType connectionType_ = ftpDirect;
+    TFtpState state_ = ftpReady;
+    bool sessionConnected_ = false;
+    int statusCode_ = 0;
+    std::string lastResponse_;
+    std::string errorMessage_;
+    std::string dirResult_;
+
+    // Request engine.
+    TFtpRequest requestType_ = ftpNone;
+    int requestResult_ = 0;
+    int sequenceResult_ = 0;
+    uint64_t requestSerial_ = 0;
+    bool requestDone_ = true; // the once-only flag of the completion
+    bool sequenceRunning_ = false;
+    std::bitset<stCount> steps_;
+    int lastStep_ = -1;
+    std::vector<int> okCodes_;
+    Handler next_ = nullptr;
+    Handler done_ = nullptr;
+    int savedCode_ = -1;
+    std::string savedLine_;
+    std::string pasvResponse_;
+
+    // Transfer.
+    std::FILE* localFile_ = nullptr;
+    int64_t byteCount_ = 0;
+    std::chrono::steady_clock::time_point startTime_;
+    bool startTaken_ = false;
+    bool transferConfirmed_ = false;
+    bool dataClosed_ = false;
+    int transferError_ = 0;
+    bool replyReceived_ = false;
+    bool connectionOpen_ = false;
+    bool endOfFile_ = false;
+    uint64_t transferSerial_ = 0;
+    std::string dataCommand_;
+};
+
+} // namespace vistrel
