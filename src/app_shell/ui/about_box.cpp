@@ -1,0 +1,52 @@
+#include "app_shell/ui/about_box.h"
+
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QVBoxLayout>
+
+namespace vistrel {
+
+QString VersionText() { return QStringLiteral("Version ") + QStringLiteral(VISTREL_VERSION) + QLatin1Char(' '); }
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), lbVersion(new QLabel(VersionText())) {
+    setObjectName(QStringLiteral("TAboutBox"));
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setFixedSize(420, 260);
+    auto* layout = new QVBoxLayout(this);
+    layout->addStretch();
+    lbVersion->setAlignment(Qt::AlignRight);
+    lbVersion->setStyleSheet(QStringLiteral("color: white;"));
+    layout->addWidget(lbVersion);
+}
+
+void TAboutBox::paintEvent(QPaintEvent*) {
+    // The picture: an evening sky over a horizon with the program's name, drawn so no image file is needed.
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, height());
+    sky.setColorAt(0, QColor(0x1d, 0x35, 0x57));
+    sky.setColorAt(0.65, QColor(0xe6, 0x8a, 0x4f));
+    sky.setColorAt(1, QColor(0x2b, 0x2d, 0x42));
+    painter.fillRect(rect(), sky);
+    painter.setBrush(QColor(0xff, 0xd1, 0x66));
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(QPointF(width() * 0.72, height() * 0.62), 34, 34);
+    painter.setBrush(QColor(0x22, 0x22, 0x30));
+    painter.drawRect(0, static_cast<int>(height() * 0.68), width(), height());
+    painter.setPen(Qt::white);
+    QFont title = font();
+    title.setPointSize(26);
+    title.setBold(true);
+    painter.setFont(title);
+    painter.drawText(QRect(24, 30, width() - 48, 50), Qt::AlignLeft, QStringLiteral("Vantro Vistrel"));
+    QFont sub = font();
+    sub.setPointSize(11);
+    painter.setFont(sub);
+    painter.drawText(QRect(26, 82, width() - 48, 30), Qt::AlignLeft,
+                     QStringLiteral("Fotoalben f\u00fcr das Web"));
+}
+
+void TAboutBox::mousePressEvent(QMouseEvent*) { close(); }
+
+} // namespace vistrel

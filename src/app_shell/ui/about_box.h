@@ -1,0 +1,24 @@
+#pragma once
+#include <QDialog>
+
+class QLabel;
+
+namespace vistrel {
+
+// Borderless, on top, centred: a picture over the whole area with the version right-aligned. A click
+// or Esc closes it. At start-up it is shown without waiting as a splash screen.
+class TAboutBox : public QDialog {
+    Q_OBJECT
+public:
+    explicit TAboutBox(QWidget* parent);
+    QLabel* lbVersion;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+};
+
+// "Version " + the four version numbers joined by "." + " ".
+QString VersionText();
+
+} // namespace vistrel

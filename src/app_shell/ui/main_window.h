@@ -1,0 +1,113 @@
+#pragma once
+// The main window: the album tree on the left, the thumbnail grid of the open album on the right, the
+// menus, the tool bar and the status bar. It holds the program context for the whole run; every
+// operation itself lives in the logic layer and the window only redraws after it.
+#include "album_library/album_operations.h"
+#include "album_library/program_context.h"
+#include "app_shell/ui/qt_prompts.h"
+
+#include <QMainWindow>
+#include <map>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QSplitter;
+
+namespace vistrel {
+
+class TAboutBox;
+class TAlbumTree;
+class TEditAlbumInfoForm;
+class TEditInfoForm;
+class TThumbGrid;
+struct TTileData;
+
+class TMainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // Messages and questions go to `prompts` when given (tests), else to message boxes.
+    explicit TMainWindow(const std::filesystem::path& programFolder, UserPrompts* prompts = nullptr);
+    ~TMainWindow() override;
+
+    // Start-up after the window is created: placement, settings, splash, album list, first album.
+    void StartUp(bool showSplash);
+
+    void LockMainWindow();
+    void UnlockMainWindow();
+    bool IsReady() const { return ready_; }
+    void OpenAlbum();
+    void CloseAlbum(bool save);
+    void ShowStatus();
+    void ScrollIntoView(int index);
+    void LayoutTiles(int first, int last);
+    void ShowHelp(int context);
+    std::optional<int> FirstSelectedPicture() const;
+
+    TProgramContext& Context() { return context_; }
+    TPictureList& Pictures() { return pictures_; }
+    int OpenAlbumIndex() const { return openAlbum_; }
+    TThumbGrid* Grid() const { return grid_; }
+    TAlbumTree* Tree() const { return tree_; }
+    QAction* Action(const QString& name) const { return actions_.at(name); }
+    TEditInfoForm* EditInfoForm() const { return editInfoForm_; }
+    TEditAlbumInfoForm* EditAlbumInfoForm() const { return editAlbumInfoForm_; }
+    const TPictureClipboard& Clipboard() const { return clipboard_; }
+
+    // The action handlers, callable from tests without the menus.
+    void actNewGalleryExecute();
+    void actRenameGalleryExecute();
+    void actDeleteGalleryExecute();
+    void actAlbumUpExecute();
+    void actAlbumDownExecute();
+    void actDeleteImageExecute();
+    void actMarkAllExecute();
+    void actEditInfoExecute();
+    void actRotateExecute(double degrees);
+    void actUseForGalleryExecute();
+    void actCopyExecute(TClipboardMode mode);
+    void actPasteExecute();
+    void MoveAlbumTo(int from, int to);
+    void MovePicture(int from, int to);
+    void SelectAlbumRow(int index);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    QAction* MakeAction(const QString& name, const QString& caption, const QKeySequence& shortcut, int image,
+                        void (TMainWindow::*handler)());
+    void NotAvailable();
+    void UpdateActions();
+    void EditPictureInfo(int index);
+    void EditPicture(int index);
+    void OpenUrl(const QString& url);
+    TTileData TileFor(const TPictureEntry& entry) const;
+    void RestorePlacement();
+    void SavePlacement();
+
+    TQtPrompts prompts_;
+    TProgramContext context_;
+    TPictureList pictures_;
+    TPictureClipboard clipboard_;
+    int openAlbum_ = TAlbumList::kNone;
+    std::filesystem::path openThumbs_;
+    bool ready_ = true;
+    std::map<QAction*, bool> lockedActions_;
+
+    TAlbumTree* tree_;
+    TThumbGrid* grid_;
+    QSplitter* splitter_;
+    QLabel* statusAlbum_;
+    QLabel* statusStyle_;
+    QMenu* gridMenu_ = nullptr;
+    QMenu* treeMenu_ = nullptr;
+    std::map<QString, QAction*> actions_;
+    TEditInfoForm* editInfoForm_;
+    TEditAlbumInfoForm* editAlbumInfoForm_;
+    TAboutBox* aboutBox_;
+};
+
+} // namespace vistrel

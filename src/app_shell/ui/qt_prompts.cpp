@@ -1,0 +1,33 @@
+#include "app_shell/ui/qt_prompts.h"
+
+#include "common/cp1252.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace vistrel {
+
+void TQtPrompts::ShowMessage(const std::string& text, MessageKind kind) {
+    QString title = QApplication::applicationDisplayName();
+    QString message = AnsiToDisplay(text);
+    switch (kind) {
+    case MessageKind::Error: QMessageBox::critical(parent_, title, message); break;
+    case MessageKind::Warning: QMessageBox::warning(parent_, title, message); break;
+    default: QMessageBox::information(parent_, title, message); break;
+    }
+}
+
+bool TQtPrompts::AskYesNo(const std::string& question) {
+    return QMessageBox::question(parent_, QApplication::applicationDisplayName(), AnsiToDisplay(question),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+Answer TQtPrompts::AskYesNoCancel(const std::string& question) {
+    auto button = QMessageBox::question(parent_, QApplication::applicationDisplayName(), AnsiToDisplay(question),
+                                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (button == QMessageBox::Yes) return Answer::Yes;
+    if (button == QMessageBox::No) return Answer::No;
+    return Answer::Cancel;
+}
+
+} // namespace vistrel
