@@ -71,8 +71,9 @@ struct Fixture {
         state.StyleDir = root / "style";
         state.ScriptsDir = root / "scripts";
         state.Settings = &settings;
-        // Small, so that templates that never end cost little fuzzing time.
-        state.WorkLimit = int64_t{1} << 20;
+        // Small, so that templates that never end cost little fuzzing time, but enough for one chain
+        // of includes down to the depth limit.
+        state.WorkLimit = (kMaxIncludeDepth + 2) * kIncludeWork;
         return state;
     }
 };

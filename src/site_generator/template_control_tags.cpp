@@ -2,7 +2,6 @@
 // when the expansion reaches it; there is no pairing of tags. A loop's END tag repeats whatever loop
 // is on top of the stack, and a conditional skips to the first tag of the wanted name, so templates
 // that are not well formed repeat or drop text instead of failing.
-#include "site_generator/template_include.h"
 #include "site_generator/template_keywords.h"
 
 #include "app_shell/program_settings.h"
@@ -192,7 +191,7 @@ void BreakTag(TExpansion&, TSiteState&) {}
 
 // Everything of the current output line goes, the text in front of the tag included, and so does the
 // rest of the template line; the included file starts on the emptied line.
-void IncludeTag(TExpansion& e, TSiteState& s) {
+void IncludeTag(TExpansion& e, TSiteState&) {
     e.After = {};
     if (e.Output.empty()) {
         e.Output.emplace_back();
@@ -201,9 +200,7 @@ void IncludeTag(TExpansion& e, TSiteState& s) {
     }
     const size_t equals = e.Keyword.find('=');
     if (equals == std::string::npos) return;
-    if (auto path = FindIncludeFile(s, std::string_view(e.Keyword).substr(equals + 1))) {
-        e.ExpandIncluded(*path);
-    }
+    e.IncludeFile(std::string_view(e.Keyword).substr(equals + 1));
 }
 
 } // namespace vistrel

@@ -2,6 +2,7 @@
 
 #include "common/cp1252.h"
 #include "common/line_file.h"
+#include "site_generator/template_include.h"
 #include "site_generator/template_keywords.h"
 
 #include <algorithm>
@@ -139,10 +140,12 @@ void TExpansion::DropLoop() {
     if (!LoopStack.empty()) LoopStack.pop_back();
 }
 
-void TExpansion::ExpandIncluded(const std::filesystem::path& path) {
-    if (run_.depth >= kMaxIncludeDepth) return;
+void TExpansion::IncludeFile(std::string_view name) {
+    if (run_.depth >= kMaxIncludeDepth || run_.Exhausted()) return;
+    Charge(kIncludeWork);
+    std::optional<std::filesystem::path> path = FindIncludeFile(State, name);
     std::vector<std::string> lines;
-    if (!ReadLineFile(path, lines)) return;
+    if (!path || !ReadLineFile(*path, lines)) return;
     ++run_.depth;
     ExpandLines(State, std::move(lines), Output, run_);
     --run_.depth;

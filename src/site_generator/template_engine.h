@@ -47,14 +47,17 @@ struct TSiteState {
     // A template whose loops never end (an END tag met with an empty loop stack that keeps restarting
     // the file, loops nested the wrong way round) would otherwise run forever or fill the memory. One
     // ExpandTemplate call, includes counted, may spend this much work: a unit per byte appended and per
-    // template line or loop pass entered. A real page needs a small fraction of it. When it runs out
-    // the expansion stops where it is and WorkLimitReached is set.
+    // template line or loop pass entered, and kIncludeWork per included file, which costs a file read
+    // and folder listings (a style whose files include each other twice would otherwise read 2^16
+    // files). A real page needs a small fraction of it. When it runs out the expansion stops where it
+    // is and WorkLimitReached is set.
     int64_t WorkLimit = int64_t{256} << 20;
     bool WorkLimitReached = false;
 };
 
 // Deeper INCLUDE nesting includes nothing: that cuts a file that includes itself.
 inline constexpr int kMaxIncludeDepth = 16;
+inline constexpr int64_t kIncludeWork = 8192;
 
 // Shared by an expansion and the files it includes: the include depth and the work left.
 struct TExpansionRun {
@@ -85,8 +88,9 @@ public:
     // restarts at its first line and (empty, -1) is pushed in place of the missing entry.
     void RepeatLoop();
     void DropLoop();
-    // Expands another file into the same Output, starting on its last line, with its own expansion.
-    void ExpandIncluded(const std::filesystem::path& path);
+    // Expands the style or script file `name` (see FindIncludeFile) into the same Output, starting
+    // on its last line, with an expansion of its own. Nothing beyond kMaxIncludeDepth.
+    void IncludeFile(std::string_view name);
 
     TSiteState& State;
     std::vector<std::string> Lines;
