@@ -45,7 +45,11 @@ void ReadPcx(ByteView data, TDibGraphic& g) {
     int xDpi = header[12] | header[13] << 8, yDpi = header[14] | header[15] << 8;
     int planes = header[65];
     int bytesPerLine = header[66] | header[67] << 8;
-    if (width < 1 || height < 1 || bytesPerLine < (width * bits + 7) / 8) throw EImageError("Not a valid PCX file");
+    // Lines are padded to an even byte count; a far larger figure would make the decoder expand
+    // gigabytes for a small picture, so it is refused.
+    int lineBytes = (width * bits + 7) / 8;
+    if (width < 1 || height < 1 || bytesPerLine < lineBytes || bytesPerLine > lineBytes + 8)
+        throw EImageError("Not a valid PCX file");
     TImageFormat format;
     if (bits == 1 && planes == 1) format = ifBlackWhite;
     else if (bits == 1 && planes == 4) format = ifColor16;

@@ -201,6 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BadFileCase{"EpsWithoutPreview", "eps", std::string("\xC5\xD0\xD3\xC6", 4) + std::string(26, '\0')},
                       BadFileCase{"Metafile", "wmf", std::string("\xD7\xCD\xC6\x9A", 4) + std::string(20, '\0')},
                       BadFileCase{"UnknownExtension", "xyz", "data"},
+                      BadFileCase{"PcxHugeLineLength", "pcx", Truncated("pcx_huge_line_length.pcx", 100000)},
                       BadFileCase{"EmptyDcx", "dcx", std::string("\xB1\x68\xDE\x3A\0\0\0\0", 8)}),
     [](const auto& info) { return std::string(info.param.name); });
 
