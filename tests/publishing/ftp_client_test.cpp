@@ -1,0 +1,297 @@
+// The FTP client against the scripted in-process server: the cases a real server cannot be made
+// to show, with the exact command transcript.
+#include "net/run_until.h"
+#include "publishing/ftp_client.h"
+#include "scripted_ftp_server.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+using namespace vistrel;
+using vistrel::testing::Drain;
+using vistrel::testing::ReadBytes;
+using vistrel::testing::RunUntil;
+using vistrel::testing::ScriptedFtpServer;
+using vistrel::testing::TempDir;
+using vistrel::testing::WriteBytes;
+
+namespace {
+
+using Transcript = std::vector<std::string>;
+
+class ScriptedFtp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        client.HostName = "127.0.0.1";
+        client.Port = server.Port();
+        client.UserName = "alice";
+        client.PassWord = "secret";
+        client.TimeoutMs = 5000;
+        client.EndOfFileDelayMs = 10;
+        client.OnRequestDone = [this](TFtpRequest request, int error) {
+            done.push_back({request, error});
+        };
+        client.OnSessionConnected = [this](int) { ++sessionsConnected; };
+    }
+
+    bool Upload(const std::string& bytes) {
+        WriteBytes(temp / "bild.jpg", bytes);
+        client.LocalFileName = (temp / "bild.jpg").string();
+        client.HostFileName = "bild.jpg";
+        return client.Put();
+    }
+
+    size_t CountDone(TFtpRequest request) {
+        Drain();
+        return static_cast<size_t>(std::count_if(done.begin(), done.end(), [&](auto& d) { return d.first == request; }));
+    }
+
+    ScriptedFtpServer server;
+    TFtpClient client;
+    TempDir temp;
+    std::vector<std::pair<TFtpRequest, int>> done;
+    int sessionsConnected = 0;
+};
+
+std::string Pattern(size_t size) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 29 + i / 1460);
+    return bytes;
+}
+
+} // namespace
+
+TEST_F(ScriptedFtp, MultiLineWelcomeCompletesTheOpenStepOnce) {
+    server.welcome = "220-Willkommen\r\n220-Zweite Zeile\r\n Text ohne Code\r\n220 Bereit\r\n";
+    client.ConnectAsync();
+    EXPECT_TRUE(done.empty()) << "OnRequestDone never fires inside the call";
+    ASSERT_TRUE(RunUntil([&] { return !done.empty(); }));
+    EXPECT_EQ(done.front(), std::make_pair(ftpConnectAsync, 0));
+    EXPECT_EQ(sessionsConnected, 1);
+    EXPECT_EQ(server.transcript, (Transcript{"USER alice", "PASS secret"}));
+    EXPECT_EQ(CountDone(ftpConnectAsync), 1u);
+}
+
+TEST_F(ScriptedFtp, UserAnsweredWith230SendsNoPass) {
+    server.replies["USER"] = "230 No password needed\r\n";
+    ASSERT_TRUE(client.Connect());
+    EXPECT_EQ(server.transcript, Transcript{"USER alice"});
+}
+
+TEST_F(ScriptedFtp, FailedPassReportsTheConnectRequestWithItsCode) {
+    server.replies["PASS"] = "530 Login incorrect\r\n";
+    EXPECT_FALSE(client.Connect());
+    Drain();
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(done[0], std::make_pair(ftpConnectAsync, 530));
+    EXPECT_EQ(client.ErrorMessage(), "530 Login incorrect");
+}
+
+TEST_F(ScriptedFtp, RepliesByteByByteAndWithLoneLF) {
+    server.oneBytePerWrite = true;
+    server.welcome = "220 Ready\n";
+    server.replies["USER"] = "331 Pw\n";
+    server.replies["PASS"] = "230-Hallo\n230 Ok\n";
+    ASSERT_TRUE(client.Connect());
+    EXPECT_EQ(client.LastResponse(), "230 Ok");
+}
+
+TEST_F(ScriptedFtp, WithoutAcceptLFaLoneLFDoesNotEndTheReply) {
+    client.Options = 0;
+    client.TimeoutMs = 300;
+    server.welcome = "220 Ready\n";
+    EXPECT_FALSE(client.Connect());
+    EXPECT_EQ(client.ErrorMessage(), "426 Timeout");
+    EXPECT_TRUE(server.transcript.empty());
+}
+
+TEST_F(ScriptedFtp, OverlongReplyLineClosesTheSession) {
+    server.welcome = "220 " + std::string(5000, 'x') + "\r\n";
+    EXPECT_FALSE(client.Connect());
+    Drain();
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(done[0].first, ftpConnectAsync);
+    EXPECT_EQ(done[0].second, 500);
+    EXPECT_FALSE(client.Connected());
+}
+
+TEST_F(ScriptedFtp, NegativeRepliesFailWithTheirCode) {
+    ASSERT_TRUE(client.Connect());
+    struct Row {
+        const char* verb;
+        const char* reply;
+        bool (TFtpClient::*operation)();
+        TFtpRequest request;
+        int result;
+    };
+    const Row rows[] = {
+        {"CDUP", "200 Ok\r\n", &TFtpClient::CDup, ftpCDupAsync, 200}, // 200 is not in CDUP's list
+        {"CDUP", "250 Ok\r\n", &TFtpClient::CDup, ftpCDupAsync, 0},
+        {"MKD", "550 Exists\r\n", &TFtpClient::Mkd, ftpMkdAsync, 550},
+        {"DELE", "250 Deleted\r\n", &TFtpClient::Dele, ftpDeleAsync, 0},
+        {"TYPE", "504 No\r\n", &TFtpClient::TypeSet, ftpTypeSetAsync, 504},
+    };
+    client.HostFileName = "x";
+    for (const auto& row : rows) {
+        server.replies[row.verb] = row.reply;
+        done.clear();
+        EXPECT_EQ((client.*row.operation)(), row.result == 0) << row.verb << " " << row.reply;
+        ASSERT_EQ(done.size(), 1u) << row.verb;
+        EXPECT_EQ(done[0], std::make_pair(row.request, row.result)) << row.verb;
+    }
+}
+
+TEST_F(ScriptedFtp, BusyClientRefusesASecondRequestAtOnce) {
+    ASSERT_TRUE(client.Connect());
+    server.replies.erase("CWD"); // no reply arrives before the second call
+    server.replies["CWD"] = "";
+    client.HostDirName = "album";
+    client.CwdAsync();
+    EXPECT_FALSE(client.Cwd());
+    EXPECT_EQ(client.ErrorMessage(), "FTP component not ready");
+    EXPECT_THROW(client.CDupAsync(), FtpException);
+}
+
+TEST_F(ScriptedFtp, StartChecksRaiseTheirMessages) {
+    auto message = [](auto&& call) {
+        try {
+            call();
+        } catch (const FtpException& e) {
+            return std::string(e.what());
+        }
+        return std::string();
+    };
+    EXPECT_EQ(message([&] { client.CwdAsync(); }), "HostDirName emtpy");
+    client.HostDirName = "x";
+    EXPECT_EQ(message([&] { client.CwdAsync(); }), "FTP component not connected");
+    client.LocalFileName = "x";
+    EXPECT_EQ(message([&] { client.PutAsync(); }), "STOR/APPE: not connected");
+    ASSERT_TRUE(client.Connect());
+    EXPECT_EQ(message([&] { client.ConnectAsync(); }), "FTP component already connected");
+    client.LocalFileName.clear();
+    EXPECT_EQ(message([&] { client.PutAsync(); }), "LocalFileName empty");
+}
+
+TEST_F(ScriptedFtp, ActivePortNamesLoopbackAndBothOrdersUpload) {
+    for (bool replyFirst : {false, true}) {
+        ScriptedFtpServer local;
+        local.connectAfterReply = replyFirst;
+        client.Abort();
+        client.Port = local.Port();
+        ASSERT_TRUE(client.Connect());
+        std::string bytes = Pattern(100000);
+        ASSERT_TRUE(Upload(bytes)) << client.ErrorMessage();
+        EXPECT_TRUE(local.stored == bytes) << "reply first: " << replyFirst;
+        ASSERT_GE(local.transcript.size(), 4u);
+        EXPECT_EQ(local.transcript[2].rfind("PORT 127,0,0,1,", 0), 0u) << local.transcript[2];
+        EXPECT_EQ(local.transcript[3], "STOR bild.jpg");
+    }
+}
+
+TEST_F(ScriptedFtp, EmptyFileIsUploadedAsEmptyFile) {
+    for (bool passive : {false, true}) {
+        client.SetPassive(passive);
+        if (!client.Connected()) {
+            ASSERT_TRUE(client.Connect());
+        }
+        server.stored = "old";
+        done.clear();
+        ASSERT_TRUE(Upload("")) << client.ErrorMessage();
+        EXPECT_EQ(server.stored, "");
+        EXPECT_TRUE(server.storedComplete);
+        EXPECT_EQ(CountDone(ftpPutAsync), 1u);
+    }
+}
+
+TEST_F(ScriptedFtp, ConfirmationBeforeOrAfterTheCloseCompletesOnce) {
+    std::string bytes = Pattern(5000);
+    std::string log;
+    client.OnDisplay = [&](const std::string& line) { log += line + "\n"; };
+    for (bool passive : {false, true}) {
+        for (bool early : {false, true}) {
+            client.SetPassive(passive);
+            if (!client.Connected()) {
+                ASSERT_TRUE(client.Connect());
+            }
+            server.confirmAfterBytes = early ? static_cast<long long>(bytes.size()) : -1;
+            server.confirmBeforeClose = early;
+            server.listing = "a.jpg\r\nb.jpg\r\n";
+            done.clear();
+            ASSERT_TRUE(Upload(bytes)) << passive << early;
+            EXPECT_TRUE(server.stored == bytes);
+            client.LocalFileName = (temp / "filelist.$$$").string();
+            client.HostFileName = "*";
+            log.clear();
+            ASSERT_TRUE(client.Ls()) << passive << early << client.ErrorMessage() << "\n" << log;
+            EXPECT_EQ(ReadBytes(temp / "filelist.$$$"), server.listing);
+            EXPECT_EQ(CountDone(ftpPutAsync), 1u);
+            EXPECT_EQ(CountDone(ftpLsAsync), 1u);
+        }
+    }
+    EXPECT_EQ(server.transcript.back(), "NLST *");
+    EXPECT_EQ(std::count(server.transcript.begin(), server.transcript.end(), "PASV"), 4);
+}
+
+TEST_F(ScriptedFtp, PasvReplyWithoutNumbersFailsAndClosesTheSession) {
+    client.SetPassive(true);
+    server.pasvReply = "227 Entering Passive Mode\r\n";
+    ASSERT_TRUE(client.Connect());
+    EXPECT_FALSE(Upload("abc"));
+    EXPECT_FALSE(client.Connected());
+    EXPECT_EQ(CountDone(ftpPutAsync), 1u);
+    EXPECT_NE(done.back().second, 0);
+}
+
+TEST_F(ScriptedFtp, ProgressMovesTheDeadline) {
+    ASSERT_TRUE(client.Connect());
+    client.TimeoutMs = 250;
+    server.listing = std::string(60, 'n');
+    server.dripBytes = 6;
+    server.dripMs = 80; // 800 ms in all, never 250 ms without data
+    client.LocalFileName = (temp / "filelist.$$$").string();
+    int reports = 0;
+    client.OnProgress = [&](int64_t, bool&) { ++reports; };
+    std::string log;
+    client.OnDisplay = [&](const std::string& line) { log += line + "\n"; };
+    ASSERT_TRUE(client.Ls()) << client.ErrorMessage() << log;
+    EXPECT_EQ(ReadBytes(temp / "filelist.$$$"), server.listing);
+    EXPECT_GE(reports, 10);
+}
+
+TEST_F(ScriptedFtp, ProgressAbortFailsTheUpload) {
+    ASSERT_TRUE(client.Connect());
+    std::vector<std::string> notes;
+    client.OnDisplay = [&](const std::string& line) { notes.push_back(line); };
+    client.OnProgress = [&](int64_t count, bool& abort) { abort = count > 20000; };
+    EXPECT_FALSE(Upload(Pattern(200000)));
+    EXPECT_NE(std::find(notes.begin(), notes.end(), "! Abort requested"), notes.end());
+    EXPECT_EQ(done.back(), std::make_pair(ftpPutAsync, 426));
+}
+
+TEST_F(ScriptedFtp, MissingLocalFileFailsWith426) {
+    ASSERT_TRUE(client.Connect());
+    client.LocalFileName = (temp / "fehlt.jpg").string();
+    client.HostFileName = "fehlt.jpg";
+    EXPECT_FALSE(client.Put());
+    EXPECT_EQ(client.ErrorMessage(), "426 Unable to open local file " + client.LocalFileName);
+    EXPECT_EQ(CountDone(ftpPutAsync), 1u);
+    EXPECT_EQ(done.back().second, 426);
+}
+
+TEST_F(ScriptedFtp, ServerClosingWithoutReplyFailsTheRequest) {
+    ASSERT_TRUE(client.Connect());
+    server.replies["CWD"] = "";
+    server.replies["QUIT"] = "";
+    client.HostDirName = "album";
+    client.CwdAsync();
+    // The scripted server closes its side when it sees a command it answers with an empty QUIT.
+    ASSERT_TRUE(RunUntil([&] { return server.transcript.size() == 3; }));
+    client.Abort();
+    EXPECT_EQ(client.State(), ftpReady);
+    Drain();
+    EXPECT_EQ(CountDone(ftpCwdAsync), 0u) << "an aborted request reports nothing";
+}
