@@ -36,6 +36,14 @@
     for (var i = 0; i < links.length; i++) links[i].setAttribute('href', target);
   }
 
+  // Album covers arrive as thumbnails; a style that shows them large marks them data-full and gets
+  // the picture itself, which has the same name in the album's "images" folder.
+  var covers = document.querySelectorAll('img[data-full]');
+  for (var k = 0; k < covers.length; k++) {
+    var source = covers[k].getAttribute('src') || '';
+    covers[k].setAttribute('src', source.replace(/thumbs\/([^\/]*)$/, 'images/$1'));
+  }
+
   // The pager marks the page being shown; index.html is the first page under another name.
   var pager = document.querySelector('[data-current]');
   if (pager) {
