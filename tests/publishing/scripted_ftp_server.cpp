@@ -58,6 +58,7 @@ void ScriptedFtpServer::HandleCommand(const std::string& line) {
     if (verb == "PASV") {
         passive_ = true;
         dataReady_ = false;
+        ++dataGeneration_;
         dataListener_.SetAddr("127.0.0.1");
         dataListener_.SetPort("0");
         dataListener_.OnSessionAvailable = [this](int) {
@@ -91,6 +92,10 @@ void ScriptedFtpServer::HandleCommand(const std::string& line) {
 
 // Active mode: the server connects to the address PORT named.
 void ScriptedFtpServer::StartDataConnection(std::function<void()> connected) {
+    // The previous listing's connection may still be open when 226 went out before its close.
+    ++dataGeneration_;
+    data_.OnSessionClosed = nullptr;
+    if (data_.State() != wsClosed) data_.Close();
     dataReady_ = false;
     onDataReady_ = std::move(connected);
     data_.SetAddr(portHost_);
@@ -107,6 +112,8 @@ void ScriptedFtpServer::StartStor() {
     stored.clear();
     storedComplete = false;
     confirmed_ = false;
+    Reply(replies.count("STOR") ? replies["STOR"] : "150 Opening data connection\r\n");
+    if (!passive_ && connectAfterReply) StartDataConnection(nullptr);
     data_.OnDataAvailable = [this](int) {
         char chunk[8192];
         int count = data_.Receive(chunk, sizeof chunk);
@@ -121,8 +128,6 @@ void ScriptedFtpServer::StartStor() {
         if (!confirmed_) Reply("226 Transfer complete\r\n");
         confirmed_ = true;
     };
-    Reply(replies.count("STOR") ? replies["STOR"] : "150 Opening data connection\r\n");
-    if (!passive_ && connectAfterReply) StartDataConnection(nullptr);
 }
 
 void ScriptedFtpServer::StartNlst() {
@@ -152,13 +157,17 @@ void ScriptedFtpServer::DripListing(std::shared_ptr<size_t> offset) {
 // The data goes out before the close (the socket sends its buffer first); the 226 is sent just
 // before or a little after the close, as the test chose.
 void ScriptedFtpServer::FinishData() {
+    int generation = dataGeneration_;
+    auto close = [this, generation] {
+        if (generation == dataGeneration_) data_.CloseDelayed();
+    };
     if (confirmBeforeClose) {
         Reply("226 Transfer complete\r\n");
-        QTimer::singleShot(50, [this] { data_.CloseDelayed(); });
+        QTimer::singleShot(50, close);
         return;
     }
-    QTimer::singleShot(10, [this] {
-        data_.CloseDelayed();
+    QTimer::singleShot(10, [this, close] {
+        close();
         QTimer::singleShot(50, [this] { Reply("226 Transfer complete\r\n"); });
     });
 }

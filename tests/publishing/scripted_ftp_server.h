@@ -68,6 +68,7 @@ private:
     bool dataReady_ = false;
     std::function<void()> onDataReady_;
     bool confirmed_ = false;
+    int dataGeneration_ = 0;
 };
 
 } // namespace vistrel::testing
