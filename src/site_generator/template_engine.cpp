@@ -87,18 +87,22 @@ void TExpansion::SplitRest() {
     }
 }
 
-void TExpansion::AppendText(std::string_view text) {
+std::string& TExpansion::CurrentLine() {
     if (Output.empty()) Output.emplace_back();
+    return Output.back();
+}
+
+void TExpansion::AppendText(std::string_view text) {
+    std::string& line = CurrentLine();
     if (text.empty() || run_.Exhausted()) return;
     Charge(static_cast<int64_t>(text.size()));
-    Output.back().append(text);
+    line.append(text);
 }
 
 void TExpansion::AppendTextBr(std::string_view text) {
-    if (Output.empty()) Output.emplace_back();
-    if (run_.Exhausted()) return;
+    std::string& line = CurrentLine();
+    if (text.empty() || run_.Exhausted()) return;
     Charge(static_cast<int64_t>(text.size()) * 2);
-    std::string& line = Output.back();
     for (size_t pos = text.find("\r\n"); pos != std::string_view::npos; pos = text.find("\r\n")) {
         line.append(text.substr(0, pos));
         line.append("<br>");

@@ -112,6 +112,8 @@ private:
     void SplitRest();
     void ExpandRest();
     void EnterLine(int index);
+    // The last output line, added when Output is empty.
+    std::string& CurrentLine();
     void Charge(int64_t units);
     int LineCount() const { return static_cast<int>(Lines.size()); }
 

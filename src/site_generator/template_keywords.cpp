@@ -5,7 +5,6 @@
 #include "site_generator/template_keywords.h"
 
 #include "app_shell/program_settings.h"
-#include "common/line_file.h"
 
 #include <array>
 #include <charconv>
@@ -86,9 +85,28 @@ void AppendPictureTitle(TExpansion& e, const TSiteState& s, int cursor) {
     if (const TPictureEntry* picture = PictureAt(s, cursor)) e.AppendTextBr(picture->Title());
 }
 
+// A stored text split into lines (at CR LF, CR or LF; a final line end adds no line), each line
+// followed or joined by CR LF, and every CR LF written as "<br>". The lines hold no line ends, so
+// the text is written as it is walked, without building the intermediate texts.
+enum class TLineEnds { Joined, EachLineEnded };
+
+void AppendStoredTextBr(TExpansion& e, std::string_view text, TLineEnds ends) {
+    bool first = true;
+    while (!text.empty()) {
+        const size_t end = text.find_first_of("\r\n");
+        if (!first && ends == TLineEnds::Joined) e.AppendText("<br>");
+        e.AppendText(text.substr(0, end));
+        if (ends == TLineEnds::EachLineEnded) e.AppendText("<br>");
+        first = false;
+        if (end == std::string_view::npos) break;
+        const bool crLf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+        text.remove_prefix(end + (crLf ? 2 : 1));
+    }
+}
+
 void AppendPictureText(TExpansion& e, const TSiteState& s, int cursor) {
     if (const TPictureEntry* picture = PictureAt(s, cursor)) {
-        e.AppendTextBr(EachLineEnded(SplitLines(picture->Text())));
+        AppendStoredTextBr(e, picture->Text(), TLineEnds::EachLineEnded);
     }
 }
 
@@ -122,7 +140,7 @@ void GalleryInfo(TExpansion& e, TSiteState& s) {
     if (auto* album = CurrentAlbumEntry(s)) e.AppendTextBr(album->Info);
 }
 void GalleryInfoText(TExpansion& e, TSiteState& s) {
-    if (auto* album = CurrentAlbumEntry(s)) e.AppendTextBr(JoinedLines(SplitLines(album->Text)));
+    if (auto* album = CurrentAlbumEntry(s)) AppendStoredTextBr(e, album->Text, TLineEnds::Joined);
 }
 void GalleryImage(TExpansion& e, TSiteState& s) {
     auto* album = CurrentAlbumEntry(s);
