@@ -100,6 +100,8 @@ TEST_F(TemplateKeywords, TextJoining) {
         {"picture text: each line ended", "/#THUMBTEXT#/", "line1\r\nline2", "line1<br>line2<br>"},
         {"picture text: LF, CR and a final line end", "/#IMAGETEXT#/", "a\nb\rc\n", "a<br>b<br>c<br>"},
         {"empty picture text", "[/#IMAGETEXT#/]", "", "[]"},
+        {"empty line inside a picture text", "/#IMAGETEXT#/", "a\r\n\r\nb", "a<br><br>b<br>"},
+        {"picture text of one line end", "/#IMAGETEXT#/", "\n", "<br>"},
         {"index text joined", "/#INDEXTEXT1#/", "", "line1<br>line2"},
         {"one-line index text", "/#INDEXTEXT2#/", "", "only"},
         {"impressum: each line ended", "/#CONTACTINFO#/", "", "line1<br>line2<br>"},
