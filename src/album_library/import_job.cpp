@@ -1,0 +1,103 @@
+#include "album_library/import_job.h"
+
+#include "common/cp1252.h"
+#include "common/folder_listing.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace vistrel {
+
+namespace fs = std::filesystem;
+
+bool PassesImportExtensionTest(const fs::path& file) {
+    static const std::string kKnown = ".jpg.jpeg.png.gif.bmp.tif";
+    std::string extension = AnsiLowerCase(file.extension().string());
+    return !extension.empty() && kKnown.find(extension) != std::string::npos;
+}
+
+std::string ImportCountText(int number, int total) {
+    return std::to_string(number) + " von " + std::to_string(total);
+}
+
+TAddedPicture AddImportedPicture(TPictureList& pictures, const std::string& fileName) {
+    for (size_t i = 0; i < pictures.size(); ++i)
+        if (AnsiSameText(pictures[i].FileName(), fileName)) return {int(i), false};
+    pictures.push_back(TPictureEntry::WithFileName(fileName));
+    return {int(pictures.size()) - 1, true};
+}
+
+TImportJob::TImportJob(TProgramSettings& settings, ImportProgress& progress, const fs::path& albumFolder,
+                       TPictureList& pictures)
+    : settings_(settings), progress_(progress), albumFolder_(albumFolder), pictures_(pictures),
+      importer_(settings, progress) {}
+
+void TImportJob::Begin() {
+    importer_.Begin(albumFolder_, settings_.UpdateMaxPictureSize());
+}
+
+TImportOutcome TImportJob::ImportFiles(std::vector<fs::path> paths) {
+    Begin();
+    std::sort(paths.begin(), paths.end(), [](const fs::path& a, const fs::path& b) {
+        int order = AnsiCompareText(a.string(), b.string());
+        return order != 0 ? order < 0 : a.string() < b.string();
+    });
+    return Run(paths, TImportWay::Files);
+}
+
+TImportOutcome TImportJob::ImportFolder(const fs::path& folder) {
+    Begin();
+    std::vector<fs::path> paths;
+    for (const std::string& name : ListFolder(folder, EntryKind::Files))
+        if (PassesImportExtensionTest(name)) paths.push_back(folder / name);
+    if (paths.empty()) {
+        TImportOutcome outcome;
+        outcome.noPictures = true;
+        return outcome;
+    }
+    return Run(paths, TImportWay::Folder);
+}
+
+TImportOutcome TImportJob::ImportDropped(const std::vector<fs::path>& paths) {
+    Begin();
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (const fs::path& path : paths)
+        if (PassesImportExtensionTest(path) && !fs::is_directory(path, ec)) files.push_back(path);
+    return Run(files, TImportWay::Drop);
+}
+
+TImportOutcome TImportJob::Run(const std::vector<fs::path>& paths, TImportWay way) {
+    TImportOutcome outcome;
+    const int total = int(paths.size());
+    progress_.Start(total);
+    progress_.ProcessEvents();
+    for (int i = 0; i < total; ++i) {
+        // The file dialog's bar counts the files done, the other two the file in work.
+        progress_.ShowCount(way == TImportWay::Files ? i : i + 1, ImportCountText(i + 1, total));
+        progress_.ShowPicture(way == TImportWay::Folder ? paths[i].filename() : paths[i]);
+        progress_.ProcessEvents();
+        fs::path stored = paths[i];
+        try {
+            importer_.ImportPicture(stored, TImportSource::File);
+            outcome.stored.push_back(stored);
+            TAddedPicture added = AddImportedPicture(pictures_, stored.filename().string());
+            outcome.lastAdded = added.index;
+            if (OnPictureAdded) OnPictureAdded(added);
+        } catch (const std::exception& error) {
+            if (way == TImportWay::Files) {
+                outcome.error = error.what();
+                break;
+            }
+        }
+        progress_.ProcessEvents();
+        if (progress_.Stopped()) {
+            outcome.stopped = true;
+            break;
+        }
+    }
+    progress_.Close();
+    return outcome;
+}
+
+} // namespace vistrel

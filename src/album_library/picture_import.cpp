@@ -1,0 +1,228 @@
+#include "album_library/picture_import.h"
+
+#include "album_library/album_list.h"
+#include "album_library/exif_orientation.h"
+#include "album_library/picture_files.h"
+#include "common/atomic_file.h"
+#include "common/cp1252.h"
+#include "common/numbers.h"
+#include "common/text_utils.h"
+#include "image_processing/color_transforms.h"
+#include "image_processing/graphic_registry.h"
+#include "image_processing/jpeg_graphic.h"
+#include "image_processing/resize_transform.h"
+
+#include <algorithm>
+#include <charconv>
+#include <utility>
+
+namespace vistrel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kThumbnailQuality = 75;
+
+// Both buffers are emptied after every picture, also when a step throws.
+class TBufferRelease {
+public:
+    TBufferRelease(TDibGraphic& a, TDibGraphic& b) : a_(a), b_(b) {}
+    ~TBufferRelease() {
+        a_.FreeImage();
+        b_.FreeImage();
+    }
+    TBufferRelease(const TBufferRelease&) = delete;
+    TBufferRelease& operator=(const TBufferRelease&) = delete;
+
+private:
+    TDibGraphic& a_;
+    TDibGraphic& b_;
+};
+
+bool IsGrayPalette(const TPalette& palette) {
+    return std::all_of(palette.begin(), palette.end(), [](TColor c) {
+        return (c & 0xFF) == ((c >> 8) & 0xFF) && (c & 0xFF) == ((c >> 16) & 0xFF);
+    });
+}
+
+TPictureSize Swapped(TPictureSize size) {
+    return {size.height, size.width};
+}
+
+void CopyFileAtomic(const fs::path& from, const fs::path& to) {
+    std::string bytes;
+    if (!ReadFileBytes(from, bytes)) throw EImageError("Cannot open file " + from.string());
+    WriteFileAtomic(to, bytes);
+}
+
+} // namespace
+
+TPictureSize ProportionalSize(int width, int height, int maxWidth, int maxHeight) {
+    if (width <= 0 || height <= 0) return {};
+    double aspect = double(width) / double(height);
+    if (height < width) return {maxWidth, int(Round(maxWidth / aspect))};
+    return {int(Round(maxHeight * aspect)), maxHeight};
+}
+
+TPictureSize ImportTargetSize(int width, int height, TMaxPictureSize max, bool autoSize, bool dontEnlarge) {
+    TPictureSize target = ProportionalSize(width, height, max.width, max.height);
+    if (!autoSize) target = {width, height};
+    if (dontEnlarge && width < target.width) target = {width, height};
+    return target;
+}
+
+std::optional<double> ImportGammaFactor(const std::string& text) {
+    std::string number = Trim(text);
+    if (!number.empty() && number.front() == '+') number.erase(0, 1);
+    // "." is not the decimal separator here: "1.5" cannot be read, like any other stray character.
+    if (number.find('.') != std::string::npos) return std::nullopt;
+    std::replace(number.begin(), number.end(), ',', '.');
+    double value = 0;
+    const char* end = number.data() + number.size();
+    auto [stop, error] = std::from_chars(number.data(), end, value);
+    if (number.empty() || error != std::errc() || stop != end) return std::nullopt;
+    if (value == 1.0 || value < 0.1 || value > 7.0) return std::nullopt;
+    return value;
+}
+
+int ImportQuality(int qualityChoice) {
+    if (qualityChoice == 0) return 90;
+    if (qualityChoice == 2) return 60;
+    return 75;
+}
+
+std::string ImportFileName(const fs::path& source) {
+    return WebSafeName(Utf8ToAnsi(source.filename().stem().string())) + ".jpg";
+}
+
+std::string FreeImportFileName(const fs::path& imagesFolder, const std::string& fileName,
+                               int overwriteChoice) {
+    if (overwriteChoice != 1) return fileName;
+    std::string base = fileName.substr(0, fileName.size() - 4);
+    std::string candidate = fileName;
+    std::error_code ec;
+    for (int n = 1; fs::exists(imagesFolder / candidate, ec); ++n)
+        candidate = base + "(" + std::to_string(n) + ").jpg";
+    return candidate;
+}
+
+std::optional<TImageFormat> JpegConversionFormat(const TDibGraphic& picture) {
+    switch (picture.ImageFormat()) {
+    case ifRgb24:
+    case ifGray256:
+        return std::nullopt;
+    case ifGray16:
+        return ifGray256;
+    default:
+        return IsGrayPalette(picture.Palette()) ? ifGray256 : ifRgb24;
+    }
+}
+
+TPictureImporter::TPictureImporter(const TProgramSettings& settings, ImportProgress& progress)
+    : settings_(settings), progress_(progress) {}
+
+void TPictureImporter::Begin(const fs::path& albumFolder, TMaxPictureSize maxSize) {
+    imagesFolder_ = albumFolder / "images";
+    thumbsFolder_ = albumFolder / "thumbs";
+    maxSize_ = maxSize;
+}
+
+TImageProgressEvent TPictureImporter::StepReporter() {
+    return [this](uint8_t percent) { progress_.StepProgress(percent); };
+}
+
+void TPictureImporter::ImportPicture(fs::path& path, TImportSource from) {
+    TBufferRelease release(source_, work_);
+    bool fromFile = from == TImportSource::File;
+    int orientation = 1;
+    if (fromFile) {
+        progress_.StepProgress(0);
+        progress_.ShowPicture(path);
+        progress_.ShowStep(kStepRead);
+        progress_.ProcessEvents();
+        LoadPictureFile(path, 1, StepReporter(), source_);
+        orientation = ReadExifOrientation(path);
+    }
+    std::string name = FreeImportFileName(imagesFolder_, ImportFileName(path), settings_.rgOverwriteFiles);
+    fs::path stored = imagesFolder_ / name;
+    // Every size below is of the upright picture; the buffers still hold it as it was stored.
+    TPictureSize sourceSize{source_.Width(), source_.Height()};
+    if (OrientationSwapsSides(orientation)) sourceSize = Swapped(sourceSize);
+    TPictureSize target = ImportTargetSize(sourceSize.width, sourceSize.height, maxSize_,
+                                           settings_.cbAutoSize, settings_.cbDontEnlarge);
+    bool copyUnchanged = fromFile && target == sourceSize && settings_.cbJPEGNoReCompress &&
+                         !settings_.cbGamma && AnsiLowerCase(path.extension().string()) == ".jpg";
+    fs::create_directories(imagesFolder_);
+    fs::create_directories(thumbsFolder_);
+    if (copyUnchanged) {
+        // The copy keeps its EXIF orientation, so viewers still turn it; only the thumbnail is ours.
+        CopyFileAtomic(path, stored);
+        WriteThumbnailOf(source_, sourceSize, orientation, thumbsFolder_ / name);
+    } else {
+        StoreResized(target, orientation, stored);
+        WriteThumbnailOf(work_, sourceSize, 1, thumbsFolder_ / name);
+    }
+    path = stored;
+}
+
+void TPictureImporter::StoreResized(TPictureSize target, int orientation, const fs::path& stored) {
+    progress_.ShowStep(kStepResize);
+    // Turning the small result is cheaper than turning the camera picture, so the resize aims at the
+    // target as the picture lies and the turn comes after it.
+    Resize(source_, work_, OrientationSwapsSides(orientation) ? Swapped(target) : target);
+    source_.FreeImage();
+    OrientUpright(work_, orientation);
+    if (settings_.cbGamma) {
+        if (std::optional<double> factor = ImportGammaFactor(settings_.edGamma)) {
+            progress_.ShowStep(kStepGamma);
+            TGammaTransform gamma;
+            gamma.SetGammaValue(*factor);
+            gamma.OnProgress = StepReporter();
+            gamma.Apply(work_);
+        }
+    }
+    WriteJpeg(work_, stored, ImportQuality(settings_.rgQuality));
+}
+
+void TPictureImporter::WriteThumbnailOf(TDibGraphic& picture, TPictureSize sourceSize, int orientation,
+                                        const fs::path& file) {
+    progress_.ShowStep(kStepThumbnail);
+    TThumbSize thumb = ThumbnailSize(sourceSize.width, sourceSize.height);
+    TPictureSize size{thumb.width, thumb.height};
+    TDibGraphic small;
+    Resize(picture, small, OrientationSwapsSides(orientation) ? Swapped(size) : size);
+    picture.FreeImage();
+    OrientUpright(small, orientation);
+    WriteJpeg(small, file, kThumbnailQuality);
+}
+
+// Lanczos3 for every resize of the import, also at the same size. A palette picture comes out in a
+// format the JPEG writer takes, which also resamples it in full colour instead of snapping each
+// pixel back to the palette.
+void TPictureImporter::Resize(const TDibGraphic& from, TDibGraphic& to, TPictureSize size) {
+    TResizeTransform resize;
+    resize.TargetWidth = size.width;
+    resize.TargetHeight = size.height;
+    resize.Resample = true;
+    resize.ResampleFilter = sfLanczos3;
+    if (std::optional<TImageFormat> format = JpegConversionFormat(from)) {
+        resize.ForceFormat = true;
+        resize.ForcedFormat = *format;
+    }
+    resize.OnProgress = StepReporter();
+    resize.ApplyOnDest(from, to);
+}
+
+void TPictureImporter::WriteJpeg(TDibGraphic& picture, const fs::path& file, int quality) {
+    progress_.ShowStep(kStepSave);
+    TJpegGraphic jpeg;
+    jpeg.TakeImageFrom(picture);
+    jpeg.Quality = static_cast<uint8_t>(std::clamp(quality, 1, 100));
+    jpeg.OnProgress = StepReporter();
+    jpeg.WriteToFile(file);
+    // The stored picture is the source of its thumbnail, so the pixels go back after writing.
+    picture.TakeImageFrom(jpeg);
+}
+
+} // namespace vistrel

@@ -1,0 +1,114 @@
+#pragma once
+// The import pipeline for one picture: read, scale to the configured size, optionally correct the
+// gamma, store as JPEG in the album's "images" folder and write its thumbnail into "thumbs".
+// Progress and the stop flag travel through ImportProgress, so the window, the terminal and the
+// tests each show them their own way.
+#include "app_shell/program_settings.h"
+#include "image_processing/dib_graphic.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace vistrel {
+
+inline constexpr const char* kStepRead = "Datei lesen";
+inline constexpr const char* kStepResize = "Bild verkleinern";
+inline constexpr const char* kStepGamma = "Gamma Korrektur";
+inline constexpr const char* kStepSave = "Bild speichern";
+inline constexpr const char* kStepThumbnail = "Vorschaubild erzeugen";
+
+// What the progress window shows while pictures are imported. Every member has a silent default, so
+// a front end overrides only what it can show.
+class ImportProgress {
+public:
+    virtual ~ImportProgress() = default;
+    // Sets the file bar to 0 .. files at position 0, clears the stop flag and shows the window.
+    virtual void Start(int files) { (void)files; }
+    // The file bar's position and "3 von 10".
+    virtual void ShowCount(int barPosition, const std::string& countText) {
+        (void)barPosition, (void)countText;
+    }
+    // The file in work (a full path or a bare name).
+    virtual void ShowPicture(const std::filesystem::path& picture) { (void)picture; }
+    virtual void ShowStep(const std::string& step) { (void)step; }
+    // Progress of the current step, 0 .. 100.
+    virtual void StepProgress(int percent) { (void)percent; }
+    // Lets the window redraw and "Abbrechen" be pressed.
+    virtual void ProcessEvents() {}
+    // The stop flag; read after each picture, so the picture in work is always completed.
+    virtual bool Stopped() const { return false; }
+    virtual void Close() {}
+};
+
+struct TPictureSize {
+    int width = 0;
+    int height = 0;
+    bool operator==(const TPictureSize&) const = default;
+};
+
+// The size rule of import: a landscape picture (height < width) gets the maximum width and its height
+// in proportion, any other the maximum height and its width in proportion; rounded half to even. The
+// picture is deliberately not fitted into the box: 1000x900 at 800x600 gives 800x720.
+TPictureSize ProportionalSize(int width, int height, int maxWidth, int maxHeight);
+
+// The stored size with cbAutoSize and cbDontEnlarge applied.
+TPictureSize ImportTargetSize(int width, int height, TMaxPictureSize max, bool autoSize, bool dontEnlarge);
+
+// The gamma factor to apply for the text of edGamma, or nothing: text that cannot be read (with ","
+// as the decimal separator of this German program), 1.0, and values outside 0.1 .. 7.0 apply none.
+std::optional<double> ImportGammaFactor(const std::string& text);
+
+// JPEG quality for rgQuality: 0 gives 90, 2 gives 60, anything else 75.
+int ImportQuality(int qualityChoice);
+
+// The web-safe name of the source file's name without its extension, plus ".jpg". File names are
+// UTF-8 here; they are turned into Windows-1252 first so that umlauts are spelled out, not dropped.
+std::string ImportFileName(const std::filesystem::path& source);
+
+// With rgOverwriteFiles 1, "name(1).jpg", "name(2).jpg", ... until no such file is in `imagesFolder`;
+// otherwise `fileName` itself.
+std::string FreeImportFileName(const std::filesystem::path& imagesFolder, const std::string& fileName,
+                               int overwriteChoice);
+
+// The JPEG writer takes only true colour and 256 grays, so a picture in a palette or 16-gray format
+// must be converted first: gray palettes to ifGray256, any other palette to ifRgb24. Nothing for a
+// picture the writer takes as it is.
+std::optional<TImageFormat> JpegConversionFormat(const TDibGraphic& picture);
+
+enum class TImportSource { File, Scanner };
+
+// Runs the pipeline with the two picture buffers that live as long as the importer.
+class TPictureImporter {
+public:
+    TPictureImporter(const TProgramSettings& settings, ImportProgress& progress);
+
+    // The album folder whose "images" and "thumbs" receive the pictures, and the maximum size, which
+    // is worked out once at the start of every import action.
+    void Begin(const std::filesystem::path& albumFolder, TMaxPictureSize maxSize);
+
+    // From a file, `path` is the source file; from the scanner, a bare file name whose picture is
+    // already in SourceBuffer(). On return `path` holds the full path of the stored picture. Throws
+    // the reader's and writer's errors; both buffers are empty afterwards either way.
+    void ImportPicture(std::filesystem::path& path, TImportSource from);
+
+    TDibGraphic& SourceBuffer() { return source_; }
+
+private:
+    void StoreResized(TPictureSize target, int orientation, const std::filesystem::path& stored);
+    void WriteThumbnailOf(TDibGraphic& picture, TPictureSize sourceSize, int orientation,
+                          const std::filesystem::path& file);
+    void Resize(const TDibGraphic& from, TDibGraphic& to, TPictureSize size);
+    void WriteJpeg(TDibGraphic& picture, const std::filesystem::path& file, int quality);
+    TImageProgressEvent StepReporter();
+
+    const TProgramSettings& settings_;
+    ImportProgress& progress_;
+    std::filesystem::path imagesFolder_;
+    std::filesystem::path thumbsFolder_;
+    TMaxPictureSize maxSize_;
+    TDibGraphic source_;
+    TDibGraphic work_;
+};
+
+} // namespace vistrel

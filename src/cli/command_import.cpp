@@ -1,0 +1,65 @@
+#include "cli/cli_commands.h"
+
+#include "album_library/import_job.h"
+#include "cli/terminal_progress.h"
+#include "common/cp1252.h"
+#include "common/numbers.h"
+
+#include <ostream>
+
+namespace vistrel::cli {
+
+namespace {
+
+// The import's progress window on the terminal: the file bar with the step in work.
+class TTerminalImportProgress : public ImportProgress {
+public:
+    explicit TTerminalImportProgress(std::ostream& err) : bar_(err) {}
+    void Start(int files) override { total_ = files; }
+    void ShowCount(int barPosition, const std::string&) override { done_ = barPosition; }
+    void ShowPicture(const std::filesystem::path& picture) override { file_ = picture.filename().string(); }
+    void ShowStep(const std::string& step) override { bar_.Draw(done_, total_, file_ + ": " + step); }
+    void Close() override { bar_.Clear(); }
+
+private:
+    TTerminalBar bar_;
+    int total_ = 0;
+    int done_ = 0;
+    std::string file_;
+};
+
+// A FolderName (without regard to case) or else a 0-based index; -1 when it names no album.
+int FindAlbum(const TAlbumList& albums, const std::string& argument) {
+    std::string name = Utf8ToAnsi(argument);
+    for (int i = 0; i < albums.Count(); ++i)
+        if (AnsiSameText(albums[i].FolderName, name)) return i;
+    int index = -1;
+    return ParseInt(argument, index) && albums.IsValidIndex(index) ? index : -1;
+}
+
+} // namespace
+
+// Does what "Bild importieren..." does with FILE... chosen in the file dialog, then saves the album's
+// picture list, so the pictures imported before a failure stay in the album.
+int RunImportCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io) {
+    if (args.size() < 2) return 2;
+    int album = FindAlbum(context.albums, args[0]);
+    if (album < 0) {
+        io.err << "vistrel-cli: no album " << args[0] << '\n';
+        return 1;
+    }
+    TPictureList pictures = context.albums.LoadPictureList(album);
+    TTerminalImportProgress progress(io.err);
+    TImportJob job(context.settings, progress, context.albums.AlbumPath(album), pictures);
+    TImportOutcome outcome = job.ImportFiles({args.begin() + 1, args.end()});
+    for (const auto& stored : outcome.stored)
+        io.out << stored.string() << '\n';
+    bool saved = context.albums.SavePictureList(album, pictures);
+    if (!outcome.error.empty()) {
+        io.err << outcome.error << '\n';
+        return 1;
+    }
+    return saved ? 0 : 1;
+}
+
+} // namespace vistrel::cli

@@ -1,0 +1,357 @@
+#include "album_library/exif_orientation.h"
+#include "album_library/import_job.h"
+#include "image_processing/bitmap_graphic.h"
+#include "image_processing/graphic_registry.h"
+#include "image_processing/jpeg_graphic.h"
+#include "image_processing/png_graphic.h"
+#include "image_processing/tiff_graphic.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace vistrel;
+using vistrel::testing::ReadBytes;
+using vistrel::testing::ScriptedPrompts;
+using vistrel::testing::TempDir;
+using vistrel::testing::WriteBytes;
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kFixtures = fs::path(VISTREL_TEST_DATA) / "import";
+
+// Records the steps shown and presses "Abbrechen" while the file numbered `stopAt` is in work.
+class ScriptedImportProgress : public ImportProgress {
+public:
+    void Start(int files) override { started = files, stopped = false; }
+    void ShowCount(int barPosition, const std::string& countText) override {
+        bars.push_back(barPosition);
+        counts.push_back(countText);
+        if (int(counts.size()) == stopAt) stopped = true;
+    }
+    void ShowStep(const std::string& step) override { steps.push_back(step); }
+    bool Stopped() const override { return stopped; }
+    void Close() override { ++closed; }
+
+    int stopAt = -1;
+    int started = -1;
+    int closed = 0;
+    bool stopped = false;
+    std::vector<int> bars;
+    std::vector<std::string> counts;
+    std::vector<std::string> steps;
+};
+
+// A picture whose pixels vary, so that a resize or a gamma correction shows in them.
+void FillPattern(TDibGraphic& picture, int width, int height) {
+    picture.NewImage(width, height, ifRgb24);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.WritePixel(x, y, TColor((x * 255 / width) << 16 | (y * 255 / height) << 8 | 0x60));
+}
+
+void WritePicture(TDibGraphic&& format, const fs::path& file, int width, int height) {
+    fs::create_directories(file.parent_path());
+    FillPattern(format, width, height);
+    format.WriteToFile(file);
+}
+
+void WriteJpeg(const fs::path& file, int width, int height) {
+    WritePicture(TJpegGraphic(), file, width, height);
+}
+
+TPictureSize SizeOf(const fs::path& file) {
+    TDibGraphic picture;
+    LoadPictureFile(file, 1, {}, picture);
+    return {picture.Width(), picture.Height()};
+}
+
+struct ImportTest : ::testing::Test {
+    TempDir dir;
+    ScriptedPrompts prompts;
+    TProgramSettings settings{TProgramFolders::For(dir.path()), prompts};
+    ScriptedImportProgress progress;
+    fs::path album = dir / "galleries" / "Album";
+    TPictureList pictures;
+    TImportJob job{settings, progress, album, pictures};
+
+    fs::path Source(const std::string& name) const { return dir / "in" / name; }
+    fs::path Stored(const std::string& name) const { return album / "images" / name; }
+    fs::path Thumb(const std::string& name) const { return album / "thumbs" / name; }
+
+    TImportOutcome ImportOne(const fs::path& file) {
+        TImportOutcome outcome = job.ImportFiles({file});
+        EXPECT_EQ(outcome.error, "");
+        return outcome;
+    }
+};
+
+} // namespace
+
+namespace vistrel {
+// Sizes in failure messages as "500x375".
+std::ostream& operator<<(std::ostream& out, const TPictureSize& size) {
+    return out << size.width << "x" << size.height;
+}
+} // namespace vistrel
+
+TEST(ImportRules, TargetSize) {
+    struct Row {
+        const char* name;
+        int w, h, maxW, maxH;
+        bool autoSize, dontEnlarge;
+        TPictureSize expected;
+    } rows[] = {
+        {"landscape takes the width", 1600, 1200, 500, 500, true, false, {500, 375}},
+        {"portrait takes the height", 1200, 1600, 500, 500, true, false, {375, 500}},
+        {"square takes the height", 800, 800, 500, 500, true, false, {500, 500}},
+        {"landscape is not fitted into the box", 1000, 900, 800, 600, true, false, {800, 720}},
+        {"portrait is not fitted into the box", 900, 1000, 600, 800, true, false, {720, 800}},
+        {"half rounds to even", 1000, 625, 500, 500, true, false, {500, 312}},
+        {"enlarges by default", 100, 75, 500, 500, true, false, {500, 375}},
+        {"never enlarges when told", 100, 75, 500, 500, true, true, {100, 75}},
+        {"dont-enlarge looks at the width only", 600, 75, 500, 500, true, true, {500, 62}},
+        {"auto-size off keeps the size", 3000, 2000, 500, 500, false, false, {3000, 2000}},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(ImportTargetSize(row.w, row.h, {row.maxW, row.maxH}, row.autoSize, row.dontEnlarge),
+                  row.expected)
+            << row.name;
+}
+
+TEST(ImportRules, GammaFactor) {
+    struct Row {
+        const char* text;
+        std::optional<double> factor;
+    } rows[] = {
+        {"1,0", std::nullopt},  {"0,05", std::nullopt}, {"8", std::nullopt},
+        {"7,01", std::nullopt}, {"0,1", 0.1},           {"7", 7.0},
+        {"1,5", 1.5},           {" 2,25 ", 2.25},       {"1.5", std::nullopt},
+        {"", std::nullopt},     {"abc", std::nullopt},  {"1,5x", std::nullopt},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(ImportGammaFactor(row.text), row.factor) << '"' << row.text << '"';
+}
+
+TEST(ImportRules, QualityNamesAndExtensions) {
+    EXPECT_EQ(ImportQuality(0), 90);
+    EXPECT_EQ(ImportQuality(1), 75);
+    EXPECT_EQ(ImportQuality(2), 60);
+    EXPECT_EQ(ImportQuality(7), 75);
+    EXPECT_EQ(ImportFileName("/x/Urlaub am Meer.JPG"), "Urlaub_am_Meer.jpg");
+    EXPECT_EQ(ImportFileName("/x/Gr\xC3\xBC\xC3\x9F"
+                             "e.tar.png"),
+              "Gruesse.tar.jpg");
+    for (const char* name : {"a.jpg", "a.JPEG", "a.Tif", "a.jpe", "a.pn", "a.gif", "a.BMP"})
+        EXPECT_TRUE(PassesImportExtensionTest(name)) << name;
+    for (const char* name : {"a.tiff", "a.pcx", "a", "a.txt", "a.jpgx"})
+        EXPECT_FALSE(PassesImportExtensionTest(name)) << name;
+}
+
+TEST_F(ImportTest, StoredAndThumbnailSizes) {
+    struct Row {
+        int w, h;
+        TPictureSize stored, thumb;
+    } rows[] = {
+        {1600, 1200, {500, 375}, {120, 90}},
+        {1200, 1600, {375, 500}, {90, 120}},
+        {800, 800, {500, 500}, {120, 120}},
+    };
+    for (const Row& row : rows) {
+        std::string name = "p" + std::to_string(row.w) + "x" + std::to_string(row.h) + ".jpg";
+        progress.steps.clear();
+        WriteJpeg(Source(name), row.w, row.h);
+        TImportOutcome outcome = ImportOne(Source(name));
+        ASSERT_EQ(outcome.stored, std::vector<fs::path>{Stored(name)});
+        EXPECT_EQ(SizeOf(Stored(name)), row.stored) << name;
+        EXPECT_EQ(SizeOf(Thumb(name)), row.thumb) << name;
+    }
+    EXPECT_EQ(progress.steps,
+              (std::vector<std::string>{kStepRead, kStepResize, kStepSave, kStepThumbnail, kStepSave}));
+}
+
+TEST_F(ImportTest, MaximumSizeAndSwitches) {
+    settings.edMaxWidth = "800";
+    settings.edMaxHeight = "600";
+    WriteJpeg(Source("wide.jpg"), 1000, 900);
+    ImportOne(Source("wide.jpg"));
+    EXPECT_EQ(SizeOf(Stored("wide.jpg")), (TPictureSize{800, 720}));
+    EXPECT_EQ(SizeOf(Thumb("wide.jpg")), (TPictureSize{120, 108}));
+
+    settings.cbDontEnlarge = true;
+    WritePicture(TPngGraphic(), Source("small.png"), 100, 75);
+    ImportOne(Source("small.png"));
+    EXPECT_EQ(SizeOf(Stored("small.jpg")), (TPictureSize{100, 75}));
+    EXPECT_EQ(SizeOf(Thumb("small.jpg")), (TPictureSize{120, 90}));
+
+    settings.cbAutoSize = false;
+    WriteJpeg(Source("big.jpg"), 3000, 2000);
+    ImportOne(Source("big.jpg"));
+    EXPECT_EQ(SizeOf(Stored("big.jpg")), (TPictureSize{3000, 2000}));
+}
+
+TEST_F(ImportTest, SameNameGetsNumberedOrOverwritten) {
+    WriteJpeg(Source("Urlaub am Meer.JPG"), 160, 120);
+    for (int i = 0; i < 3; ++i)
+        ImportOne(Source("Urlaub am Meer.JPG"));
+    EXPECT_TRUE(fs::exists(Stored("Urlaub_am_Meer.jpg")));
+    EXPECT_TRUE(fs::exists(Stored("Urlaub_am_Meer(1).jpg")));
+    EXPECT_TRUE(fs::exists(Thumb("Urlaub_am_Meer(2).jpg")));
+    ASSERT_EQ(pictures.size(), 3u);
+    EXPECT_EQ(pictures[2].FileName(), "Urlaub_am_Meer(2).jpg");
+
+    settings.rgOverwriteFiles = 0;
+    pictures[0] = TPictureEntry({"URLAUB_am_Meer.jpg", "Titel", "Text"});
+    TAddedPicture added;
+    job.OnPictureAdded = [&added](const TAddedPicture& a) { added = a; };
+    ImportOne(Source("Urlaub am Meer.JPG"));
+    EXPECT_EQ(added.index, 0);
+    EXPECT_FALSE(added.appended);
+    ASSERT_EQ(pictures.size(), 3u);
+    EXPECT_EQ(pictures[0].Title(), "Titel");
+    EXPECT_EQ(pictures[0].Text(), "Text");
+    EXPECT_FALSE(fs::exists(Stored("Urlaub_am_Meer(3).jpg")));
+}
+
+TEST_F(ImportTest, JpegOfTargetSizeIsCopiedByteForByte) {
+    settings.cbJPEGNoReCompress = true;
+    WriteJpeg(Source("fits.jpg"), 500, 375);
+    ImportOne(Source("fits.jpg"));
+    EXPECT_EQ(ReadBytes(Stored("fits.jpg")), ReadBytes(Source("fits.jpg")));
+    EXPECT_EQ(SizeOf(Thumb("fits.jpg")), (TPictureSize{120, 90}));
+
+    // ".jpeg", a gamma switched on (even at 1,0) and any other format are always encoded again.
+    fs::copy_file(Source("fits.jpg"), Source("fits2.jpeg"));
+    ImportOne(Source("fits2.jpeg"));
+    EXPECT_NE(ReadBytes(Stored("fits2.jpg")), ReadBytes(Source("fits2.jpeg")));
+    settings.cbGamma = true;
+    ImportOne(Source("fits.jpg"));
+    EXPECT_NE(ReadBytes(Stored("fits(1).jpg")), ReadBytes(Source("fits.jpg")));
+    settings.cbGamma = false;
+    WritePicture(TPngGraphic(), Source("fits.png"), 500, 375);
+    WritePicture(TBitmapGraphic(), Source("fits.bmp"), 500, 375);
+    WritePicture(TTiffGraphic(), Source("fits.tif"), 500, 375);
+    for (const char* name : {"fits.png", "fits.bmp", "fits.tif"}) {
+        TImportOutcome outcome = ImportOne(Source(name));
+        ASSERT_EQ(outcome.stored.size(), 1u) << name;
+        TJpegGraphic stored;
+        EXPECT_NO_THROW(stored.ReadFromFile(outcome.stored[0])) << name;
+        EXPECT_EQ(stored.Width(), 500) << name;
+    }
+}
+
+TEST_F(ImportTest, GammaOnlyWithinItsLimits) {
+    settings.edMaxWidth = settings.edMaxHeight = "64";
+    WriteJpeg(Source("g.jpg"), 64, 48);
+    ImportOne(Source("g.jpg"));
+    std::string plain = ReadBytes(Stored("g.jpg"));
+    settings.cbGamma = true;
+    struct Row {
+        const char* text;
+        bool applied;
+    } rows[] = {{"1,0", false}, {"0,05", false}, {"8", false}, {"0,1", true}, {"7", true}};
+    for (const Row& row : rows) {
+        settings.edGamma = row.text;
+        progress.steps.clear();
+        fs::path stored = ImportOne(Source("g.jpg")).stored.at(0);
+        EXPECT_EQ(ReadBytes(stored) != plain, row.applied) << row.text;
+        bool shown = std::count(progress.steps.begin(), progress.steps.end(), kStepGamma) > 0;
+        EXPECT_EQ(shown, row.applied) << row.text;
+    }
+}
+
+TEST_F(ImportTest, PaletteAndGrayPicturesImport) {
+    // The JPEG writer itself still refuses a palette picture; the import converts first.
+    TJpegGraphic palette;
+    palette.NewImage(8, 8, ifColor256);
+    ByteBuffer out;
+    EXPECT_THROW(palette.WriteToStream(out), EImageError);
+
+    TImportOutcome outcome =
+        job.ImportFiles({kFixtures / "colors256.bmp", kFixtures / "gray16.bmp", kFixtures / "palette.png"});
+    ASSERT_EQ(outcome.error, "");
+    ASSERT_EQ(outcome.stored.size(), 3u);
+    TJpegGraphic color, gray;
+    color.ReadFromFile(Stored("colors256.jpg"));
+    gray.ReadFromFile(Stored("gray16.jpg"));
+    EXPECT_EQ(color.ImageFormat(), ifRgb24);
+    EXPECT_EQ(gray.ImageFormat(), ifGray256);
+    EXPECT_EQ(SizeOf(Thumb("palette.jpg")), (TPictureSize{120, 90}));
+}
+
+TEST_F(ImportTest, VeryWidePictureGetsTwoPixelThumbnail) {
+    WritePicture(TPngGraphic(), Source("strip.png"), 1000, 5);
+    ImportOne(Source("strip.png"));
+    EXPECT_EQ(SizeOf(Stored("strip.jpg")), (TPictureSize{500, 2}));
+    EXPECT_EQ(SizeOf(Thumb("strip.jpg")), (TPictureSize{120, 2}));
+}
+
+TEST_F(ImportTest, StopDuringThirdOfTenFiles) {
+    std::vector<fs::path> files;
+    for (int i = 9; i >= 0; --i) {
+        files.push_back(Source("f" + std::to_string(i) + ".png"));
+        WritePicture(TPngGraphic(), files.back(), 40, 30);
+    }
+    progress.stopAt = 3;
+    TImportOutcome outcome = job.ImportFiles(files);
+    EXPECT_TRUE(outcome.stopped);
+    ASSERT_EQ(pictures.size(), 3u);
+    EXPECT_EQ(pictures[2].FileName(), "f2.jpg"); // sorted
+    EXPECT_EQ(progress.counts, (std::vector<std::string>{"1 von 10", "2 von 10", "3 von 10"}));
+    EXPECT_EQ(progress.bars, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(progress.closed, 1);
+}
+
+TEST_F(ImportTest, FileDialogFailureEndsFolderAndDropSkip) {
+    WritePicture(TPngGraphic(), Source("a.png"), 40, 30);
+    WriteBytes(Source("b.jpg"), "not a picture");
+    WritePicture(TPngGraphic(), Source("c.png"), 40, 30);
+    WriteBytes(Source("notes.txt"), "text");
+    WritePicture(TTiffGraphic(), Source("d.tiff"), 40, 30);
+    fs::create_directories(Source("folder.jpg"));
+
+    TImportOutcome files = job.ImportFiles({Source("c.png"), Source("b.jpg"), Source("a.png")});
+    EXPECT_NE(files.error, "");
+    EXPECT_EQ(files.stored, std::vector<fs::path>{Stored("a.jpg")});
+    EXPECT_FALSE(fs::exists(Stored("b.jpg")));
+
+    pictures.clear();
+    progress.bars.clear();
+    settings.rgOverwriteFiles = 0;
+    TImportOutcome folder = job.ImportFolder(dir / "in");
+    EXPECT_EQ(folder.error, "");
+    EXPECT_EQ(folder.stored, (std::vector<fs::path>{Stored("a.jpg"), Stored("c.jpg")}));
+    EXPECT_EQ(progress.bars, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(pictures.size(), 2u);
+
+    pictures.clear();
+    TImportOutcome dropped = job.ImportDropped({Source("folder.jpg"), Source("c.png"), Source("notes.txt"),
+                                                Source("b.jpg"), Source("d.tiff"), Source("a.png")});
+    EXPECT_EQ(dropped.stored, (std::vector<fs::path>{Stored("c.jpg"), Stored("a.jpg")}));
+    EXPECT_EQ(dropped.lastAdded, 1);
+}
+
+TEST_F(ImportTest, FolderWithoutPictures) {
+    WriteBytes(Source("notes.txt"), "text");
+    WriteBytes(Source("scan.pcx"), "x");
+    TImportOutcome outcome = job.ImportFolder(dir / "in");
+    EXPECT_TRUE(outcome.noPictures);
+    EXPECT_EQ(progress.started, -1);
+}
+
+TEST_F(ImportTest, OtherEncodersFiles) {
+    struct Row {
+        const char* file;
+        const char* stored;
+        TPictureSize size, thumb;
+    } rows[] = {
+        {"landscape.jpg", "landscape.jpg", {500, 375}, {120, 90}},
+        {"portrait.gif", "portrait.jpg", {375, 500}, {90, 120}},
+        {"picture.tif", "picture.jpg", {500, 375}, {120, 90}},
+    };
+    for (const Row& row : rows) {
+        ImportOne(kFixtures / row.file);
+        EXPECT_EQ(SizeOf(Stored(row.stored)), row.size) << row.file;
+        EXPECT_EQ(SizeOf(Thumb(row.stored)), row.thumb) << row.file;
+    }
+}
