@@ -8,6 +8,8 @@
 #include "common/text_utils.h"
 #include "common/user_prompts.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <cstring>
 #include <system_error>
@@ -237,9 +239,12 @@ bool TAlbumList::DeleteAlbumFolder(int index) {
     const std::string& name = (*this)[index].FolderName;
     fs::path folder = albumFolder_ / name;
     std::error_code ec;
-    // remove_all deletes symbolic links themselves and never descends through them.
-    if (IsPlainFolderName(name)) fs::remove_all(folder, ec);
-    if (!IsPlainFolderName(name) || ec) {
+    // Like the desktop's own delete, the folder goes to the trash, so an album deleted by mistake can be
+    // taken back. Where there is no trash, it is deleted; remove_all deletes symbolic links themselves
+    // and never descends through them.
+    bool plain = IsPlainFolderName(name);
+    if (plain && !QFile::moveToTrash(QString::fromStdString(folder.string()))) fs::remove_all(folder, ec);
+    if (!plain || ec || fs::exists(folder, ec)) {
         prompts_.ShowMessage("Fehler beim L\xF6schen von " + (folder / "").string(), MessageKind::Error);
         return false;
     }

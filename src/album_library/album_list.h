@@ -84,8 +84,8 @@ public:
 
     int CreateAlbumFolder(const std::string& title);
     void RenameAlbumFolder(int index, const std::string& newTitle);
-    // Deletes the folder tree (never following a symbolic link out of it). Returns false on failure,
-    // after showing "Fehler beim Löschen von <path>".
+    // Moves the folder to the desktop's trash, or deletes the tree where there is none (never following
+    // a symbolic link out of it). Returns false on failure, after showing "Fehler beim Löschen von <path>".
     bool DeleteAlbumFolder(int index);
     // Deletes the picture and its thumbnail in the current album; failures are ignored.
     void DeletePictureFiles(const std::string& fileName);

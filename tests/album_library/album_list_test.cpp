@@ -1,6 +1,7 @@
 #include "album_library/album_list.h"
 #include "support/test_support.h"
 
+#include <QByteArray>
 #include <gtest/gtest.h>
 
 using namespace vistrel;
@@ -150,6 +151,8 @@ TEST_F(AlbumStore, DeleteRemovesTheTreeButNeverFollowsLinks) {
     EXPECT_TRUE(list.DeleteAlbumFolder(0));
     EXPECT_FALSE(fs::exists(albums / "A"));
     EXPECT_TRUE(fs::exists(outside / "wertvoll.jpg"));
+    fs::path trash = fs::path(qgetenv("XDG_DATA_HOME").toStdString()) / "Trash" / "files";
+    EXPECT_TRUE(fs::exists(trash / "A" / "thumbs" / "t.jpg")) << "a deleted album can be taken back";
 }
 
 TEST_F(AlbumStore, EntriesThatDoNotNameASubfolderAreDropped) {

@@ -6,9 +6,16 @@
 #include <QMessageBox>
 
 namespace vistrel {
+namespace {
+
+// The application title. It is not set as Qt's display name, which the platform would append to
+// every window caption.
+QString Title() { return QStringLiteral("Vantro\u00ae Vistrel"); }
+
+} // namespace
 
 void TQtPrompts::ShowMessage(const std::string& text, MessageKind kind) {
-    QString title = QApplication::applicationDisplayName();
+    QString title = Title();
     QString message = AnsiToDisplay(text);
     switch (kind) {
     case MessageKind::Error: QMessageBox::critical(parent_, title, message); break;
@@ -18,12 +25,12 @@ void TQtPrompts::ShowMessage(const std::string& text, MessageKind kind) {
 }
 
 bool TQtPrompts::AskYesNo(const std::string& question) {
-    return QMessageBox::question(parent_, QApplication::applicationDisplayName(), AnsiToDisplay(question),
+    return QMessageBox::question(parent_, Title(), AnsiToDisplay(question),
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 Answer TQtPrompts::AskYesNoCancel(const std::string& question) {
-    auto button = QMessageBox::question(parent_, QApplication::applicationDisplayName(), AnsiToDisplay(question),
+    auto button = QMessageBox::question(parent_, Title(), AnsiToDisplay(question),
                                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (button == QMessageBox::Yes) return Answer::Yes;
     if (button == QMessageBox::No) return Answer::No;

@@ -1,0 +1,119 @@
+// Builds a demonstration program folder (three albums, one of 30 pictures), opens the main window and
+// saves screenshots of it, of each menu and of each dialog into the folder given on the command line.
+//   screenshot_tour OUTPUT_FOLDER        (run under Xvfb or with QT_QPA_PLATFORM=offscreen)
+#include "album_library/ui/info_dialogs.h"
+#include "album_library/ui/thumb_grid.h"
+#include "app_shell/ui/about_box.h"
+#include "app_shell/ui/album_tree.h"
+#include "app_shell/ui/main_window.h"
+#include "common/line_file.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A small landscape: sky, sun and hills in the colours of hue `hue`.
+QImage Landscape(int width, int height, int hue) {
+    QImage image(width, height, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, height);
+    sky.setColorAt(0, QColor::fromHsv(hue, 120, 250));
+    sky.setColorAt(1, QColor::fromHsv((hue + 30) % 360, 60, 255));
+    p.fillRect(image.rect(), sky);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 230, 150));
+    p.drawEllipse(QPointF(width * 0.7, height * 0.3), height * 0.12, height * 0.12);
+    p.setBrush(QColor::fromHsv((hue + 120) % 360, 150, 140));
+    p.drawEllipse(QPointF(width * 0.25, height * 1.1), width * 0.6, height * 0.5);
+    p.setBrush(QColor::fromHsv((hue + 150) % 360, 170, 100));
+    p.drawEllipse(QPointF(width * 0.85, height * 1.15), width * 0.55, height * 0.45);
+    return image;
+}
+
+void MakeAlbum(const fs::path& root, const std::string& folder, int pictures, int hue) {
+    fs::create_directories(root / folder / "images");
+    fs::create_directories(root / folder / "thumbs");
+    std::vector<std::string> lines;
+    for (int i = 0; i < pictures; ++i) {
+        std::string name = "Bild_" + std::to_string(i + 1) + ".jpg";
+        QImage picture = Landscape(500, 375, (hue + i * 23) % 360);
+        picture.save(QString::fromStdString((root / folder / "images" / name).string()), "JPG", 85);
+        picture.scaled(120, 90, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+            .save(QString::fromStdString((root / folder / "thumbs" / name).string()), "JPG", 85);
+        std::string title = i % 3 == 0 ? "Am Strand " + std::to_string(i + 1) : "";
+        std::string text = i % 4 == 0 ? "Abendlicht\x01\x61m Meer" : "";
+        lines.push_back(name + "\t" + title + "\t" + text);
+    }
+    vistrel::WriteLineFile(root / folder / "info.txt", lines);
+}
+
+void Save(QWidget* widget, const QString& folder, const QString& name) {
+    QApplication::processEvents();
+    widget->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    QTemporaryDir dir;
+    fs::path root = dir.path().toStdString();
+    fs::path galleries = root / "galleries";
+    MakeAlbum(galleries, "Sommer_am_Meer", 30, 190);
+    MakeAlbum(galleries, "Bergtour_2026", 8, 20);
+    MakeAlbum(galleries, "Familienfest", 5, 300);
+    vistrel::WriteLineFile(galleries / "info.txt",
+                           {"Sommer_am_Meer\tZwei Wochen Nordsee\tSonne, Wind und Wellen\t\tSommer am Meer\ttrue",
+                            "Bergtour_2026\tAlpen\tVon H\xFCtte zu H\xFCtte\t\tBergtour 2026\ttrue",
+                            "Familienfest\t\t\t\tFamilienfest\tfalse"});
+    fs::create_directories(root / "styles" / "Klassisch");
+
+    vistrel::TMainWindow window(root);
+    window.resize(1100, 720);
+    window.show();
+    window.StartUp(false);
+    window.Grid()->waitForThumbnails(20000);
+    window.Grid()->applySelectionAt(4, {});
+    window.Grid()->applySelectionAt(6, Qt::ControlModifier);
+    Save(&window, out, QStringLiteral("main_window"));
+
+    for (QAction* menuAction : window.menuBar()->actions()) {
+        QMenu* menu = menuAction->menu();
+        if (!menu) continue;
+        menu->popup(window.mapToGlobal(QPoint(0, 0)));
+        QApplication::processEvents();
+        QString name = menuAction->text().remove(QLatin1Char('&')).toLower();
+        Save(menu, out, QStringLiteral("menu_") + name);
+        menu->hide();
+    }
+
+    auto* info = window.EditInfoForm();
+    info->Edit1->setText(QStringLiteral("Am Strand von Sylt"));
+    info->Memo1->setPlainText(QStringLiteral("Abendlicht am Meer\nAufgenommen im Juli"));
+    info->show();
+    Save(info, out, QStringLiteral("dialog_bildinformationen"));
+    info->hide();
+    auto* album = window.EditAlbumInfoForm();
+    album->edGalleryName->setText(QStringLiteral("Sommer am Meer"));
+    album->edGalleryInfo->setText(QStringLiteral("Zwei Wochen Nordsee"));
+    album->edGalleryText->setPlainText(QStringLiteral("Sonne, Wind und Wellen"));
+    album->show();
+    Save(album, out, QStringLiteral("dialog_albuminformationen"));
+    album->hide();
+    vistrel::TAboutBox about(&window);
+    about.show();
+    Save(&about, out, QStringLiteral("about_box"));
+    return 0;
+}
