@@ -1,5 +1,6 @@
 #include "app_shell/ui/main_window.h"
 
+#include "album_library/ui/import_actions.h"
 #include "album_library/ui/info_dialogs.h"
 #include "album_library/ui/thumb_grid.h"
 #include "app_shell/ui/about_box.h"
@@ -77,6 +78,7 @@ TMainWindow::TMainWindow(const std::filesystem::path& programFolder, UserPrompts
     connect(grid_, &TThumbGrid::pictureDoubleClicked, this, &TMainWindow::EditPicture);
     connect(grid_, &TThumbGrid::captionDoubleClicked, this, &TMainWindow::EditPictureInfo);
     connect(grid_, &TThumbGrid::moveRequested, this, &TMainWindow::MovePicture);
+    connect(grid_, &TThumbGrid::filesDropped, findChild<TImportActions*>(), &TImportActions::FilesDropped);
     connect(grid_, &TThumbGrid::contextMenuRequested, this, [this](const QPoint& pos) {
         if (ready_) gridMenu_->popup(pos);
     });

@@ -43,6 +43,8 @@ public:
     void LayoutTiles(int first, int last);
     void ShowHelp(int context);
     std::optional<int> FirstSelectedPicture() const;
+    // After an import stored a picture: a new tile, or a fresh thumbnail for an entry of that name.
+    void ShowImportedPicture(int index, bool appended);
 
     TProgramContext& Context() { return context_; }
     TPictureList& Pictures() { return pictures_; }

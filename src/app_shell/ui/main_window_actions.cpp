@@ -1,5 +1,6 @@
 // The action table of the main window, its menus and tool bar, and the handlers behind the actions.
 #include "album_library/picture_files.h"
+#include "album_library/ui/import_actions.h"
 #include "album_library/ui/info_dialogs.h"
 #include "album_library/ui/thumb_grid.h"
 #include "app_shell/ui/about_box.h"
@@ -93,9 +94,11 @@ void TMainWindow::CreateActions() {
     MakeAction("actRotateLeft", QStringLiteral("Bild 90\u00b0 nach links &drehen"), QKeySequence("Ctrl+L"), -1, nullptr);
     connect(actions_["actRotateLeft"], &QAction::triggered, this, [this] { actRotateExecute(-90); });
     MakeAction("actUseForGallery", "Bild als Vorschau f\u00fcr das Album &verwenden", {}, -1, &W::actUseForGalleryExecute);
-    MakeAction("actImport", "Bild importieren...", QKeySequence("Ctrl+I"), 1, &W::NotAvailable)
-        ->setToolTip("Bild importieren");
-    MakeAction("actImportDir", "Bildverzeichnis importieren...", QKeySequence("Ctrl+F"), -1, &W::NotAvailable);
+    auto* import = new TImportActions(this);
+    MakeAction("actImport", "Bild importieren...", QKeySequence("Ctrl+I"), 1, nullptr)->setToolTip("Bild importieren");
+    connect(actions_["actImport"], &QAction::triggered, import, &TImportActions::actImportExecute);
+    MakeAction("actImportDir", "Bildverzeichnis importieren...", QKeySequence("Ctrl+F"), -1, nullptr);
+    connect(actions_["actImportDir"], &QAction::triggered, import, &TImportActions::actImportDirExecute);
     MakeAction("actHelpContents", "&Inhalt...", QKeySequence(Qt::Key_F1), 5, nullptr)->setToolTip("Hilfe");
     connect(actions_["actHelpContents"], &QAction::triggered, this, [this] { ShowHelp(0); });
     MakeAction("actHelpIndex", QStringLiteral("Schritt f\u00fcr Schritt..."), {}, -1, nullptr);

@@ -1,0 +1,129 @@
+#include "album_library/ui/import_actions.h"
+
+#include "album_library/ui/status_form.h"
+#include "app_shell/ui/main_window.h"
+#include "common/cp1252.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QWidget>
+
+namespace vistrel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<fs::path> ToPaths(const QStringList& list) {
+    std::vector<fs::path> paths;
+    for (const QString& path : list)
+        paths.emplace_back(path.toStdString());
+    return paths;
+}
+
+} // namespace
+
+QStringList ImportFileFilters() {
+    struct Row {
+        const char* caption;
+        const char* patterns;
+    };
+    static const Row rows[] = {
+        {"Alle (*.png;*.jpeg;*.jpg;*.tiff;*.tif;*.gif;*.bmp;)",
+         "*.png *.jpeg *.jpg *.afi *.vst *.tga *.dcx *.pcc *.pcx *.tiff *.tif *.gif *.jpg *.jpeg *.bmp *.ico "
+         "*.emf *.wmf"},
+        {"Portable Network Graphic (*.png)", "*.png"},
+        {"JPEG (*.jpeg)", "*.jpeg"},
+        {"JPEG (*.jpg)", "*.jpg"},
+        {"TIFF file (*.tiff)", "*.tiff"},
+        {"TIFF file (*.tif)", "*.tif"},
+        {"CompuServe GIF Image (*.gif)", "*.gif"},
+        {"Bitmaps (*.bmp)", "*.bmp"},
+    };
+    // File names are case-sensitive here, unlike where the rows come from: a camera's "IMG_0001.JPG"
+    // must show under "*.jpg" too, so each pattern also stands in upper case.
+    QStringList filters;
+    for (const Row& row : rows) {
+        QString patterns = QString::fromLatin1(row.patterns);
+        filters << QStringLiteral("%1 (%2 %3)")
+                       .arg(QString::fromLatin1(row.caption), patterns, patterns.toUpper());
+    }
+    return filters;
+}
+
+TImportActions::TImportActions(TMainWindow* window)
+    : QObject(window), window_(*window), statusForm_(new TStatusForm(window)) {}
+
+void TImportActions::actImportExecute() {
+    window_.Context().settings.UpdateMaxPictureSize();
+    QFileDialog dialog(&window_, QStringLiteral("Bild importieren"));
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setNameFilters(ImportFileFilters());
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    ImportFiles(dialog.selectedFiles());
+}
+
+void TImportActions::actImportDirExecute() {
+    window_.Context().settings.UpdateMaxPictureSize();
+    QString folder = QFileDialog::getExistingDirectory(
+        &window_, QStringLiteral("Verzeichnis f\u00fcr Bildimport w\u00e4hlen"));
+    if (folder.isEmpty()) return;
+    ImportFolder(folder);
+}
+
+void TImportActions::FilesDropped(const QStringList& paths) {
+    if (!window_.IsReady()) return;
+    window_.raise();
+    window_.activateWindow();
+    std::vector<fs::path> dropped = ToPaths(paths);
+    Run(TImportWay::Drop, [&dropped](TImportJob& job) { return job.ImportDropped(dropped); });
+}
+
+void TImportActions::ImportFiles(const QStringList& paths) {
+    std::vector<fs::path> files = ToPaths(paths);
+    Run(TImportWay::Files, [&files](TImportJob& job) { return job.ImportFiles(files); });
+}
+
+void TImportActions::ImportFolder(const QString& folder) {
+    fs::path path = folder.toStdString();
+    Run(TImportWay::Folder, [&path](TImportJob& job) { return job.ImportFolder(path); });
+}
+
+template <typename Start> void TImportActions::Run(TImportWay way, Start start) {
+    TProgramContext& context = window_.Context();
+    int album = window_.OpenAlbumIndex();
+    if (!context.albums.IsValidIndex(album)) return;
+    window_.LockMainWindow();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    TImportOutcome outcome;
+    try {
+        TImportJob job(context.settings, *statusForm_, context.albums.AlbumPath(album), window_.Pictures());
+        job.OnPictureAdded = [this](const TAddedPicture& added) {
+            window_.ShowImportedPicture(added.index, added.appended);
+        };
+        outcome = start(job);
+    } catch (...) {
+        statusForm_->Close();
+        QApplication::restoreOverrideCursor();
+        window_.UnlockMainWindow();
+        throw;
+    }
+    QApplication::restoreOverrideCursor();
+    window_.UnlockMainWindow();
+    ShowOutcome(outcome, way);
+}
+
+void TImportActions::ShowOutcome(const TImportOutcome& outcome, TImportWay way) {
+    if (outcome.lastAdded >= 0 && way != TImportWay::Files) {
+        window_.LayoutTiles(outcome.lastAdded, outcome.lastAdded);
+        window_.ScrollIntoView(outcome.lastAdded);
+    }
+    window_.ShowStatus();
+    if (outcome.noPictures)
+        window_.Context().prompts.ShowMessage(kNoPicturesMessage, MessageKind::Information);
+    if (!outcome.error.empty())
+        window_.Context().prompts.ShowMessage(Utf8ToAnsi(outcome.error), MessageKind::Error);
+}
+
+} // namespace vistrel

@@ -1,0 +1,41 @@
+#pragma once
+// The main window's three ways to import: "Bild importieren..." (file dialog), "Bildverzeichnis
+// importieren..." (folder dialog) and files dropped on the thumbnail area. Each locks the window,
+// runs the headless import job with the progress window and shows the outcome's message.
+#include "album_library/import_job.h"
+
+#include <QObject>
+#include <QStringList>
+
+namespace vistrel {
+
+class TMainWindow;
+class TStatusForm;
+
+// The file dialog's filter rows: the caption the user sees and its patterns.
+QStringList ImportFileFilters();
+
+class TImportActions : public QObject {
+    Q_OBJECT
+public:
+    explicit TImportActions(TMainWindow* window);
+
+    void actImportExecute();
+    void actImportDirExecute();
+    void FilesDropped(const QStringList& paths);
+
+    // What follows the dialogs, callable from tests with the paths a dialog would give.
+    void ImportFiles(const QStringList& paths);
+    void ImportFolder(const QString& folder);
+
+    TStatusForm* StatusForm() const { return statusForm_; }
+
+private:
+    template <typename Start> void Run(TImportWay way, Start start);
+    void ShowOutcome(const TImportOutcome& outcome, TImportWay way);
+
+    TMainWindow& window_;
+    TStatusForm* statusForm_;
+};
+
+} // namespace vistrel
