@@ -355,3 +355,73 @@ TEST_F(ImportTest, OtherEncodersFiles) {
         EXPECT_EQ(SizeOf(Thumb(row.stored)), row.thumb) << row.file;
     }
 }
+
+namespace {
+
+// Quadrants red, green / blue, white, so that every turn and mirror puts another colour top left.
+void WriteQuadrantJpeg(const fs::path& file, int orientation) {
+    TJpegGraphic picture;
+    picture.NewImage(64, 32, ifRgb24);
+    const TColor colors[4] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x)
+            picture.WritePixel(x, y, colors[(y / 16) * 2 + x / 32]);
+    picture.Quality = 95;
+    ByteBuffer bytes;
+    picture.WriteToStream(bytes);
+    // A camera's APP1 block with one IFD entry: Orientation (0x0112), SHORT, one value.
+    const uint8_t app1[] = {0xFF, 0xE1, 0x00, 0x22, 'E', 'x', 'i', 'f', 0, 0,
+                            'M',  'M',  0x00, 0x2A, 0,   0,   0,   8,   0, 1,
+                            0x01, 0x12, 0,    3,    0,   0,   0,   1,   0, uint8_t(orientation),
+                            0,    0,    0,    0,    0,   0};
+    bytes.insert(bytes.begin() + 2, std::begin(app1), std::end(app1));
+    WriteBytes(file, std::string(bytes.begin(), bytes.end()));
+}
+
+// The nearest of the four quadrant colours at a point given in fractions of the picture.
+char ColorAt(const fs::path& file, double fx, double fy) {
+    TDibGraphic picture;
+    LoadPictureFile(file, 1, {}, picture);
+    TColor c = picture.ReadPixel(int(fx * picture.Width()), int(fy * picture.Height()));
+    int r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
+    if (r > 128 && g > 128 && b > 128) return 'W';
+    if (r > 128) return 'R';
+    return g > 128 ? 'G' : 'B';
+}
+
+} // namespace
+
+TEST_F(ImportTest, ExifOrientationTurnsPictureUpright) {
+    struct Row {
+        int orientation;
+        const char* corners; // top left, top right of the upright picture
+        TPictureSize stored, thumb;
+    } rows[] = {
+        {1, "RG", {500, 250}, {120, 60}}, {2, "GR", {500, 250}, {120, 60}}, {3, "WB", {500, 250}, {120, 60}},
+        {4, "BW", {500, 250}, {120, 60}}, {5, "RB", {250, 500}, {60, 120}}, {6, "BR", {250, 500}, {60, 120}},
+        {7, "WG", {250, 500}, {60, 120}}, {8, "GW", {250, 500}, {60, 120}},
+    };
+    for (const Row& row : rows) {
+        std::string name = "o" + std::to_string(row.orientation) + ".jpg";
+        WriteQuadrantJpeg(Source(name), row.orientation);
+        EXPECT_EQ(ReadExifOrientation(Source(name)), row.orientation);
+        ImportOne(Source(name));
+        for (const fs::path& file : {Stored(name), Thumb(name)}) {
+            std::string corners{ColorAt(file, 0.1, 0.1), ColorAt(file, 0.9, 0.1)};
+            EXPECT_EQ(corners, row.corners) << file;
+        }
+        EXPECT_EQ(SizeOf(Stored(name)), row.stored) << name;
+        EXPECT_EQ(SizeOf(Thumb(name)), row.thumb) << name;
+    }
+}
+
+TEST_F(ImportTest, CopiedJpegKeepsItsOrientationButThumbnailIsUpright) {
+    settings.cbJPEGNoReCompress = true;
+    settings.edMaxWidth = settings.edMaxHeight = "64";
+    WriteQuadrantJpeg(Source("turned.jpg"), 6);
+    ImportOne(Source("turned.jpg"));
+    EXPECT_EQ(ReadBytes(Stored("turned.jpg")), ReadBytes(Source("turned.jpg")));
+    EXPECT_EQ(SizeOf(Thumb("turned.jpg")), (TPictureSize{60, 120}));
+    EXPECT_EQ(ColorAt(Thumb("turned.jpg"), 0.1, 0.1), 'B');
+    EXPECT_EQ(ReadExifOrientation(dir / "missing.jpg"), 1);
+}
