@@ -239,6 +239,11 @@ TEST_F(ImportTest, JpegOfTargetSizeIsCopiedByteForByte) {
         EXPECT_NO_THROW(stored.ReadFromFile(outcome.stored[0])) << name;
         EXPECT_EQ(stored.Width(), 500) << name;
     }
+    settings.edMaxWidth = settings.edMaxHeight = "80";
+    ImportOne(kFixtures / "portrait.gif");
+    TJpegGraphic gif;
+    EXPECT_NO_THROW(gif.ReadFromFile(Stored("portrait.jpg")));
+    EXPECT_EQ(SizeOf(Stored("portrait.jpg")), (TPictureSize{60, 80}));
 }
 
 TEST_F(ImportTest, GammaOnlyWithinItsLimits) {
