@@ -5,6 +5,7 @@
 #include "album_library/ui/thumb_grid.h"
 #include "app_shell/ui/about_box.h"
 #include "app_shell/ui/album_tree.h"
+#include "app_shell/ui/application.h"
 #include "app_shell/ui/main_window.h"
 #include "common/line_file.h"
 
@@ -67,6 +68,7 @@ void Save(QWidget* widget, const QString& folder, const QString& name) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    vistrel::InstallGermanTranslations();
     QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QTemporaryDir dir;
     fs::path root = dir.path().toStdString();
