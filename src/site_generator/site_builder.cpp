@@ -3,9 +3,9 @@
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "common/folder_listing.h"
-#include "common/line_file.h"
 #include "common/numbers.h"
 #include "common/user_prompts.h"
+#include "site_generator/page_file.h"
 #include "site_generator/style_files.h"
 #include "site_generator/template_engine.h"
 
@@ -91,7 +91,7 @@ private:
     fs::path startPage_;
 };
 
-void WritePage(const fs::path& file, const std::vector<std::string>& lines) { WriteLineFile(file, lines); }
+void WritePage(const fs::path& file, const std::vector<std::string>& lines) { WritePageFile(file, lines); }
 
 // Steps 4 and 5 of a run: the state that holds for the whole run, preview pictures repaired, and the
 // maximum of the files bar.
