@@ -61,8 +61,10 @@ void CopyFileAtomic(const fs::path& from, const fs::path& to) {
 TPictureSize ProportionalSize(int width, int height, int maxWidth, int maxHeight) {
     if (width <= 0 || height <= 0) return {};
     double aspect = double(width) / double(height);
-    if (height < width) return {maxWidth, int(Round(maxWidth / aspect))};
-    return {int(Round(maxHeight * aspect)), maxHeight};
+    // The short side keeps at least 2 pixels: the resampler refuses a 1-pixel destination, so a very
+    // wide or very high picture would otherwise not import at all.
+    if (height < width) return {maxWidth, std::max(2, int(Round(maxWidth / aspect)))};
+    return {std::max(2, int(Round(maxHeight * aspect))), maxHeight};
 }
 
 TPictureSize ImportTargetSize(int width, int height, TMaxPictureSize max, bool autoSize, bool dontEnlarge) {

@@ -112,6 +112,8 @@ TEST(ImportRules, TargetSize) {
         {"never enlarges when told", 100, 75, 500, 500, true, true, {100, 75}},
         {"dont-enlarge looks at the width only", 600, 75, 500, 500, true, true, {500, 62}},
         {"auto-size off keeps the size", 3000, 2000, 500, 500, false, false, {3000, 2000}},
+        {"a thin strip keeps 2 pixels", 2000, 3, 500, 500, true, false, {500, 2}},
+        {"a thin column keeps 2 pixels", 3, 2000, 500, 500, true, false, {2, 500}},
     };
     for (const Row& row : rows)
         EXPECT_EQ(ImportTargetSize(row.w, row.h, {row.maxW, row.maxH}, row.autoSize, row.dontEnlarge),
