@@ -20,6 +20,7 @@ class TAboutBox;
 class TAlbumTree;
 class TEditAlbumInfoForm;
 class TEditInfoForm;
+class TSettingsForm;
 class TThumbGrid;
 struct TTileData;
 
@@ -69,6 +70,8 @@ public:
     void actUseForGalleryExecute();
     void actCopyExecute(TClipboardMode mode);
     void actPasteExecute();
+    // "&Einstellungen...": the settings dialog, modal; created at its first use.
+    void actSettingsExecute();
     void MoveAlbumTo(int from, int to);
     void MovePicture(int from, int to);
     void SelectAlbumRow(int index);
@@ -110,6 +113,7 @@ private:
     TEditInfoForm* editInfoForm_;
     TEditAlbumInfoForm* editAlbumInfoForm_;
     TAboutBox* aboutBox_;
+    TSettingsForm* settingsForm_ = nullptr;
 };
 
 } // namespace vistrel

@@ -82,7 +82,7 @@ void TMainWindow::CreateActions() {
                                  &W::actDeleteImageExecute);
     remove->setToolTip(QStringLiteral("Bild l\u00f6schen"));
     MakeAction("actMarkAll", "Alles &markieren", QKeySequence("Ctrl+A"), -1, &W::actMarkAllExecute);
-    MakeAction("actSettings", "&Einstellungen...", {}, 4, &W::NotAvailable)->setToolTip("Einstellungen");
+    MakeAction("actSettings", "&Einstellungen...", {}, 4, &W::actSettingsExecute)->setToolTip("Einstellungen");
     MakeAction("actImageEdit", "Bild bearbeiten...", {}, 0, nullptr)->setToolTip("Bild bearbeiten");
     connect(actions_["actImageEdit"], &QAction::triggered, this, [this] {
         if (auto first = FirstSelectedPicture()) EditPicture(*first);

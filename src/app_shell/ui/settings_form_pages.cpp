@@ -1,0 +1,277 @@
+// The settings dialog's pages: controls, captions and their order. What the controls do lives in
+// settings_form.cpp; here each control is only created, named and bound to its setting.
+#include "app_shell/program_settings.h"
+#include "app_shell/ui/settings_form.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace vistrel {
+namespace {
+
+// The password field shows "*" for every character, whatever bullet the desktop style prefers, and
+// without showing the last typed character for a moment.
+class TStarPasswordStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override {
+        if (hint == SH_LineEdit_PasswordCharacter) return '*';
+        if (hint == SH_LineEdit_PasswordMaskDelay) return 0;
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
+
+template <class T> T* Named(T* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QLineEdit* LineEdit(const char* name) {
+    return Named(new QLineEdit, name);
+}
+
+// A small field for a number of a few digits.
+QLineEdit* SmallEdit(const char* name, int width) {
+    QLineEdit* edit = LineEdit(name);
+    edit->setFixedWidth(width);
+    return edit;
+}
+
+QPlainTextEdit* Memo(const char* name) {
+    auto* memo = Named(new QPlainTextEdit, name);
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo->setTabChangesFocus(true);
+    return memo;
+}
+
+QLabel* Caption(const QString& text, QWidget* buddy) {
+    auto* label = new QLabel(text);
+    label->setBuddy(buddy);
+    return label;
+}
+
+// A group box holding one widget, or one widget and the "Laden..." button beside it.
+QGroupBox* Group(const QString& caption, QWidget* field, QPushButton* load = nullptr) {
+    auto* group = new QGroupBox(caption);
+    auto* layout = new QHBoxLayout(group);
+    layout->addWidget(field, 1);
+    if (load) layout->addWidget(load, 0, Qt::AlignTop);
+    return group;
+}
+
+} // namespace
+
+QWidget* TSettingsForm::BuildInfoPage() {
+    edImpressum = Memo("edImpressum");
+    btnLoadImpressum = LoadButton(edImpressum, "btnLoadImpressum");
+    edSiteTitle = LineEdit("edSiteTitle");
+    edEmail = LineEdit("edEmail");
+    BindLines(edImpressum, settings_.edImpressum);
+    BindText(edSiteTitle, settings_.edSiteTitle, TChange::EnablesApply);
+    BindText(edEmail, settings_.edEmail, TChange::EnablesApply);
+
+    auto* page = Named(new QWidget, "tsInfo");
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(Group(QStringLiteral("Text f\u00fcr das Impressum"), edImpressum, btnLoadImpressum), 1);
+    layout->addWidget(
+        Group(QStringLiteral("Titel der Galerie (erscheint in der Titelzeile des Browsers)"), edSiteTitle));
+    layout->addWidget(Group(QStringLiteral("Ihre E-Mail Adresse"), edEmail));
+    return page;
+}
+
+QWidget* TSettingsForm::BuildMainPage() {
+    edIndexText1 = Memo("edIndexText1");
+    btnLoadIndexText1 = LoadButton(edIndexText1, "btnLoadIndexText1");
+    edIndexText2 = Memo("edIndexText2");
+    btnLoadIndexText2 = LoadButton(edIndexText2, "btnLoadIndexText2");
+    edFootnote = LineEdit("edFootnote");
+    BindLines(edIndexText1, settings_.edIndexText1);
+    BindLines(edIndexText2, settings_.edIndexText2);
+    BindText(edFootnote, settings_.edFootnote, TChange::EnablesApply);
+
+    auto* page = Named(new QWidget, "tsMainPage");
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(
+        Group(QStringLiteral("Erster Text f\u00fcr die Hauptseite"), edIndexText1, btnLoadIndexText1), 1);
+    layout->addWidget(
+        Group(QStringLiteral("Zweiter Text f\u00fcr die Haupseite"), edIndexText2, btnLoadIndexText2), 1);
+    layout->addWidget(Group(QStringLiteral("Fu\u00dfzeile"), edFootnote));
+    return page;
+}
+
+QWidget* TSettingsForm::BuildImportPage() {
+    cbAutoSize =
+        Named(new QCheckBox(QStringLiteral("&Bildgr\u00f6\u00dfe automatisch an&passen")), "cbAutoSize");
+    edMaxWidth = SmallEdit("edMaxWidth", 60);
+    edMaxHeight = SmallEdit("edMaxHeight", 60);
+    cbDontEnlarge =
+        Named(new QCheckBox(QStringLiteral("Bilder nicht &vergr\u00f6\u00dfern")), "cbDontEnlarge");
+    cbJPEGNoReCompress = Named(
+        new QCheckBox(QStringLiteral(
+            "JPEG-Bilder nicht erneut komprimieren, wenn sie bereits die richtige Gr\u00f6\u00dfe haben")),
+        "cbJPEGNoReCompress");
+    cbGamma = Named(new QCheckBox(QStringLiteral("Beim Import einen Gamma Filter mit Faktor")), "cbGamma");
+    edGamma = SmallEdit("edGamma", 40);
+    rgQuality = Named(
+        new TRadioGroup(QStringLiteral("JPEG Qualit\u00e4t"),
+                        {QStringLiteral("Sehr hohe Qualit\u00e4t, hoher Speicherplatzbedarf"),
+                         QStringLiteral("Mittlere Qualit\u00e4t, mittlerer Speicherplatzbedarf (empfohlen)"),
+                         QStringLiteral("Geringe Qualit\u00e4t, geringer Speicherplatzbedarf")}),
+        "rgQuality");
+    BindFlag(cbAutoSize, settings_.cbAutoSize, TChange::EnablesApply);
+    BindText(edMaxWidth, settings_.edMaxWidth, TChange::EnablesApply);
+    BindText(edMaxHeight, settings_.edMaxHeight, TChange::EnablesApply);
+    BindFlag(cbDontEnlarge, settings_.cbDontEnlarge, TChange::EnablesApply);
+    BindFlag(cbJPEGNoReCompress, settings_.cbJPEGNoReCompress, TChange::EnablesApply);
+    BindFlag(cbGamma, settings_.cbGamma, TChange::EnablesApply);
+    // The gamma field makes "Übernehmen" available when it is clicked (see eventFilter), not as
+    // its text changes; the text still goes into the settings at once.
+    BindText(edGamma, settings_.edGamma, TChange::Silent);
+    edGamma->installEventFilter(this);
+    BindChoice(rgQuality, settings_.rgQuality);
+
+    auto* size =
+        new QGroupBox(QStringLiteral("Bildgr\u00f6\u00dfe bei \u00dcbernahme von Bildern in ein Album"));
+    auto* sizeLayout = new QGridLayout(size);
+    sizeLayout->addWidget(cbAutoSize, 0, 0, 1, 3);
+    sizeLayout->addWidget(Caption(QStringLiteral("&max. Breite:"), edMaxWidth), 1, 0);
+    sizeLayout->addWidget(edMaxWidth, 1, 1);
+    sizeLayout->addWidget(Caption(QStringLiteral("max. &H\u00f6he:"), edMaxHeight), 2, 0);
+    sizeLayout->addWidget(edMaxHeight, 2, 1);
+    sizeLayout->addWidget(cbDontEnlarge, 3, 0, 1, 3);
+    sizeLayout->setColumnStretch(2, 1);
+
+    auto* options = new QGroupBox(QStringLiteral("Optionen"));
+    auto* optionsLayout = new QVBoxLayout(options);
+    optionsLayout->addWidget(cbJPEGNoReCompress);
+    auto* gammaRow = new QHBoxLayout;
+    gammaRow->addWidget(cbGamma);
+    gammaRow->addWidget(edGamma);
+    gammaRow->addWidget(new QLabel(QStringLiteral("(0,1 .. 7,0) einsetzen")));
+    gammaRow->addStretch(1);
+    optionsLayout->addLayout(gammaRow);
+    optionsLayout->addWidget(rgQuality);
+
+    auto* page = Named(new QWidget, "tsImageImport");
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(size);
+    layout->addWidget(options);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* TSettingsForm::BuildPublishPage() {
+    cpUseFTP = Named(new QRadioButton(QStringLiteral("Ver\u00f6ffentlichung auf folgendem FTP-Server:")),
+                     "cpUseFTP");
+    edFTPServer = LineEdit("edFTPServer");
+    edFTPUser = LineEdit("edFTPUser");
+    edFTPPassword = LineEdit("edFTPPassword");
+    auto* stars = new TStarPasswordStyle;
+    stars->setParent(edFTPPassword);
+    edFTPPassword->setStyle(stars);
+    edFTPPassword->setEchoMode(QLineEdit::Password);
+    edFTPDirectory = LineEdit("edFTPDirectory");
+    edFTPPort = SmallEdit("edFTPPort", 60);
+    cbUsePassiveMode = Named(new QCheckBox(QStringLiteral("&Passive Mode verwenden")), "cbUsePassiveMode");
+    cbCheckServer = Named(
+        new QCheckBox(QStringLiteral("Server Verzeichnis nach dem Upload automatisch \u00fcberpr\u00fcfen")),
+        "cbCheckServer");
+    BindFlag(cpUseFTP, settings_.cpUseFTP, TChange::EnablesApply);
+    BindText(edFTPServer, settings_.edFTPServer, TChange::EnablesApply);
+    BindText(edFTPUser, settings_.edFTPUser, TChange::EnablesApply);
+    BindText(edFTPPassword, settings_.edFTPPassword, TChange::EnablesApply);
+    BindText(edFTPDirectory, settings_.edFTPDirectory, TChange::EnablesApply);
+    BindText(edFTPPort, settings_.edFTPPort, TChange::EnablesApply);
+    BindFlag(cbUsePassiveMode, settings_.cbUsePassiveMode, TChange::EnablesApply);
+    BindFlag(cbCheckServer, settings_.cbCheckServer, TChange::Silent);
+
+    auto* server = new QGroupBox(QStringLiteral("FTP-Server"));
+    auto* serverLayout = new QFormLayout(server);
+    serverLayout->addRow(Caption(QStringLiteral("FTP &Server (URL oder IP-Adresse):"), edFTPServer),
+                         edFTPServer);
+    serverLayout->addRow(Caption(QStringLiteral("Benutzer&name:"), edFTPUser), edFTPUser);
+    serverLayout->addRow(Caption(QStringLiteral("Kenn&wort:"), edFTPPassword), edFTPPassword);
+    serverLayout->addRow(Caption(QStringLiteral("Verzeichnis auf dem Server:"), edFTPDirectory),
+                         edFTPDirectory);
+
+    auto* options = new QGroupBox(QStringLiteral("FTP Optionen"));
+    auto* optionsLayout = new QVBoxLayout(options);
+    auto* portRow = new QHBoxLayout;
+    portRow->addWidget(Caption(QStringLiteral("&FTP Port:"), edFTPPort));
+    portRow->addWidget(edFTPPort);
+    portRow->addStretch(1);
+    optionsLayout->addLayout(portRow);
+    optionsLayout->addWidget(cbUsePassiveMode);
+    optionsLayout->addWidget(cbCheckServer);
+
+    auto* page = Named(new QWidget, "tsPublish");
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(cpUseFTP);
+    layout->addWidget(server);
+    layout->addWidget(options);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* TSettingsForm::BuildOtherPage() {
+    edNoOfThumbs = SmallEdit("edNoOfThumbs", 40);
+    // The count is checked as the focus leaves the field (see eventFilter).
+    edNoOfThumbs->installEventFilter(this);
+    rgOverwriteFiles =
+        Named(new TRadioGroup(
+                  QStringLiteral("Import"),
+                  {QStringLiteral("Beim Import vorhandene Dateien ohne R\u00fcckfrage \u00fcberschreiben"),
+                   QStringLiteral("Neuen Namen erzeugen, wenn Datei gleichen Namens vorhanden ist")}),
+              "rgOverwriteFiles");
+    cbAllowInvitations =
+        Named(new QCheckBox(QStringLiteral("Versenden von eCards erm\u00f6glichen")), "cbAllowInvitations");
+    BindText(edNoOfThumbs, settings_.edNoOfThumbs, TChange::EnablesApply);
+    BindChoice(rgOverwriteFiles, settings_.rgOverwriteFiles);
+    BindFlag(cbAllowInvitations, settings_.cbAllowInvitations, TChange::Silent);
+
+    auto* thumbs = new QGroupBox(QStringLiteral("Vorschauseiten"));
+    auto* thumbsLayout = new QHBoxLayout(thumbs);
+    thumbsLayout->addWidget(
+        Caption(QStringLiteral("Zahl der Miniaturbilder pro Vorschauseite:"), edNoOfThumbs));
+    thumbsLayout->addWidget(edNoOfThumbs);
+    thumbsLayout->addStretch(1);
+
+    auto* page = Named(new QWidget, "tsOther");
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(thumbs);
+    layout->addWidget(rgOverwriteFiles);
+    layout->addWidget(Group(QStringLiteral("Einladungen"), cbAllowInvitations));
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* TSettingsForm::BuildButtons() {
+    btnOk = Named(new QPushButton(QStringLiteral("OK")), "btnOk");
+    btnOk->setDefault(true);
+    btnCancel = Named(new QPushButton(QStringLiteral("Abbrechen")), "btnCancel");
+    btnApply = Named(new QPushButton(QStringLiteral("&\u00dcbernehmen")), "btnApply");
+    connect(btnOk, &QPushButton::clicked, this, [this] { btnOkClick(); });
+    connect(btnCancel, &QPushButton::clicked, this, &TSettingsForm::reject);
+    connect(btnApply, &QPushButton::clicked, this, [this] { btnApplyClick(); });
+
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addStretch(1);
+    layout->addWidget(btnOk);
+    layout->addWidget(btnCancel);
+    layout->addWidget(btnApply);
+    return row;
+}
+
+} // namespace vistrel
