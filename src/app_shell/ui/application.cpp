@@ -28,6 +28,7 @@ int RunApplication(int argc, char** argv) {
     InstallGermanTranslations();
     std::filesystem::path exe = QCoreApplication::applicationDirPath().toStdString();
     TMainWindow window(ResolveProgramFolder(exe));
+    window.RestorePlacement();
     window.show();
     window.StartUp(true);
     return app.exec();

@@ -88,7 +88,6 @@ TMainWindow::TMainWindow(const std::filesystem::path& programFolder, UserPrompts
 TMainWindow::~TMainWindow() = default;
 
 void TMainWindow::StartUp(bool showSplash) {
-    RestorePlacement();
     context_.Start();
     if (showSplash) {
         aboutBox_->lbVersion->setText(VersionText());

@@ -20,6 +20,8 @@ class TAboutBox;
 class TAlbumTree;
 class TEditAlbumInfoForm;
 class TEditInfoForm;
+class TGenStat;
+struct TSiteWindowHooks;
 class TSettingsForm;
 class TThumbGrid;
 struct TTileData;
@@ -31,7 +33,9 @@ public:
     explicit TMainWindow(const std::filesystem::path& programFolder, UserPrompts* prompts = nullptr);
     ~TMainWindow() override;
 
-    // Start-up after the window is created: placement, settings, splash, album list, first album.
+    // The stored placement and tree width, applied before the window is first shown.
+    void RestorePlacement();
+    // Start-up once the window is shown: settings, splash, album list, first album.
     void StartUp(bool showSplash);
 
     void LockMainWindow();
@@ -72,6 +76,13 @@ public:
     void actPasteExecute();
     // "&Einstellungen...": the settings dialog, modal; created at its first use.
     void actSettingsExecute();
+    // "Vorschau", "Style auswählen..." and "Alben für CDROM erstellen...".
+    void actPreviewExecute();
+    void actSelectStyleExecute();
+    void actCDROMExecute();
+    // The window's services for a site generation run, and its progress window.
+    TSiteWindowHooks SiteHooks();
+    TGenStat* GenStat();
     void MoveAlbumTo(int from, int to);
     void MovePicture(int from, int to);
     void SelectAlbumRow(int index);
@@ -90,7 +101,6 @@ private:
     void EditPicture(int index);
     void OpenUrl(const QString& url);
     TTileData TileFor(const TPictureEntry& entry) const;
-    void RestorePlacement();
     void SavePlacement();
 
     TQtPrompts prompts_;
@@ -113,6 +123,7 @@ private:
     TEditInfoForm* editInfoForm_;
     TEditAlbumInfoForm* editAlbumInfoForm_;
     TAboutBox* aboutBox_;
+    TGenStat* genStat_ = nullptr;
     TSettingsForm* settingsForm_ = nullptr;
 };
 

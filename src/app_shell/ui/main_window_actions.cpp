@@ -28,7 +28,7 @@ QIcon ActionIcon(QStyle* style, int image) {
     static const Entry entries[] = {
         {"document-edit", QStyle::SP_FileDialogDetailedView}, {"document-import", QStyle::SP_DialogOpenButton},
         {"document-properties", QStyle::SP_FileDialogInfoView}, {"edit-delete", QStyle::SP_TrashIcon},
-        {"preferences-system", QStyle::SP_ComputerIcon},      {"help-contents", QStyle::SP_DialogHelpButton},
+        {"preferences-system", QStyle::SP_ComputerIcon},      {"help-contents", QStyle::SP_MessageBoxQuestion},
         {"folder-new", QStyle::SP_FileDialogNewFolder},       {"network-server", QStyle::SP_DriveNetIcon},
         {"document-print-preview", QStyle::SP_DesktopIcon},   {"go-up", QStyle::SP_ArrowUp},
         {"go-down", QStyle::SP_ArrowDown},
@@ -63,11 +63,12 @@ void TMainWindow::CreateActions() {
                &W::actDeleteGalleryExecute);
     MakeAction("actAlbumUp", "Album nach oben verschieben", {}, 9, &W::actAlbumUpExecute);
     MakeAction("actAlbumDown", "Album nach unten verschieben", {}, 10, &W::actAlbumDownExecute);
-    MakeAction("actSelectStyle", QStringLiteral("Style ausw\u00e4hlen..."), QKeySequence("Ctrl+E"), -1, &W::NotAvailable);
-    MakeAction("actPreview", "Vorschau", QKeySequence(Qt::Key_F9), 8, &W::NotAvailable);
+    MakeAction("actSelectStyle", QStringLiteral("Style ausw\u00e4hlen..."), QKeySequence("Ctrl+E"), -1,
+               &W::actSelectStyleExecute);
+    MakeAction("actPreview", "Vorschau", QKeySequence(Qt::Key_F9), 8, &W::actPreviewExecute);
     MakeAction("actPublish", QStringLiteral("Alben im Web ver\u00f6ffentlichen..."), QKeySequence(Qt::Key_F10), 7,
                &W::NotAvailable);
-    MakeAction("actCDROM", QStringLiteral("Alben f\u00fcr CDROM erstellen..."), {}, -1, &W::NotAvailable);
+    MakeAction("actCDROM", QStringLiteral("Alben f\u00fcr CDROM erstellen..."), {}, -1, &W::actCDROMExecute);
     MakeAction("actInvite", "Einladungen verschicken...", {}, -1, &W::NotAvailable);
     MakeAction("actClose", "Beenden", {}, -1, nullptr);
     connect(actions_["actClose"], &QAction::triggered, this, &QWidget::close);
