@@ -2,12 +2,17 @@
 // saves screenshots of it, of each menu and of each dialog into the folder given on the command line.
 //   screenshot_tour OUTPUT_FOLDER        (run under Xvfb or with QT_QPA_PLATFORM=offscreen)
 #include "album_library/ui/info_dialogs.h"
+#include "album_library/ui/status_form.h"
 #include "album_library/ui/thumb_grid.h"
 #include "app_shell/ui/about_box.h"
 #include "app_shell/ui/album_tree.h"
 #include "app_shell/ui/application.h"
 #include "app_shell/ui/main_window.h"
 #include "common/line_file.h"
+#include "site_generator/cdrom_export.h"
+#include "site_generator/ui/gen_cdrom_form.h"
+#include "site_generator/ui/gen_stat.h"
+#include "site_generator/ui/select_style_form.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -80,7 +85,8 @@ int main(int argc, char** argv) {
                            {"Sommer_am_Meer\tZwei Wochen Nordsee\tSonne, Wind und Wellen\t\tSommer am Meer\ttrue",
                             "Bergtour_2026\tAlpen\tVon H\xFCtte zu H\xFCtte\t\tBergtour 2026\ttrue",
                             "Familienfest\t\t\t\tFamilienfest\tfalse"});
-    fs::create_directories(root / "styles" / "Klassisch");
+    // The shipped styles, so the style dialog shows real previews.
+    fs::copy(fs::path(VISTREL_SOURCE_DIR) / "data" / "styles", root / "styles", fs::copy_options::recursive);
 
     vistrel::TMainWindow window(root);
     window.resize(1100, 720);
@@ -114,6 +120,37 @@ int main(int argc, char** argv) {
     album->show();
     Save(album, out, QStringLiteral("dialog_albuminformationen"));
     album->hide();
+    vistrel::TStatusForm status(&window);
+    status.Start(10);
+    status.ShowPicture(root / "Import" / "IMG_2041.JPG");
+    status.ShowStep("Bild verkleinern");
+    status.StepProgress(40);
+    status.ShowCount(3, "3 von 10");
+    status.show();
+    Save(&status, out, QStringLiteral("dialog_import"));
+    status.hide();
+
+    vistrel::TGenStat genStat(&window);
+    genStat.Start(120);
+    genStat.BeginStep("Erzeuge Bildseiten", 30);
+    genStat.ShowFile(galleries / "Sommer_am_Meer" / "imagepage12.html");
+    genStat.FileDone(52, vistrel::TStepAdvance::TotalAndStep);
+    genStat.show();
+    Save(&genStat, out, QStringLiteral("dialog_genstat"));
+    genStat.hide();
+
+    vistrel::TSelectStyleForm styles(&window);
+    styles.Prepare(root / "styles", root / "styles" / "Dunkelkammer");
+    styles.show();
+    Save(&styles, out, QStringLiteral("dialog_style"));
+    styles.hide();
+
+    vistrel::TGenCDROMForm cdrom(window.Context().settings, window.Context().prompts, &window);
+    cdrom.Prepare(vistrel::BuildCdromFolderList(window.Context().albums));
+    cdrom.show();
+    Save(&cdrom, out, QStringLiteral("dialog_cdrom"));
+    cdrom.hide();
+
     vistrel::TAboutBox about(&window);
     about.show();
     Save(&about, out, QStringLiteral("about_box"));
