@@ -8,6 +8,7 @@
 #include "common/user_prompts.h"
 
 #include <algorithm>
+#include <variant>
 
 namespace vistrel {
 namespace {
@@ -143,68 +144,84 @@ bool TProgramSettings::SaveFile(const TIniFile& ini) {
     }
 }
 
+namespace {
+
+using TSettingMember = std::variant<bool TProgramSettings::*, std::string TProgramSettings::*,
+                                    int TProgramSettings::*, std::vector<std::string> TProgramSettings::*>;
+
+struct TSettingKey {
+    const char* key; // the stored key; for a lines setting the setting's name, which names its section
+    TSettingMember member;
+};
+
+// Every setting of section "TSettingsForm" in the order a save writes them.
+const TSettingKey kSettingKeys[] = {
+    {"cbAutoSize_Checked", &TProgramSettings::cbAutoSize},
+    {"cbDontEnlarge_Checked", &TProgramSettings::cbDontEnlarge},
+    {"edFTPServer_Text", &TProgramSettings::edFTPServer},
+    {"edFTPUser_Text", &TProgramSettings::edFTPUser},
+    {"edMaxHeight_Text", &TProgramSettings::edMaxHeight},
+    {"edMaxWidth_Text", &TProgramSettings::edMaxWidth},
+    {"edFTPDirectory_Text", &TProgramSettings::edFTPDirectory},
+    {"cbGamma_Checked", &TProgramSettings::cbGamma},
+    {"cbJPEGNoReCompress_Checked", &TProgramSettings::cbJPEGNoReCompress},
+    {"edGamma_Text", &TProgramSettings::edGamma},
+    {"edImpressum", &TProgramSettings::edImpressum},
+    {"edEmail_Text", &TProgramSettings::edEmail},
+    {"edSiteTitle_Text", &TProgramSettings::edSiteTitle},
+    {"edIndexText1", &TProgramSettings::edIndexText1},
+    {"edIndexText2", &TProgramSettings::edIndexText2},
+    {"edFootnote_Text", &TProgramSettings::edFootnote},
+    {"cpUseFTP_Checked", &TProgramSettings::cpUseFTP},
+    {"edNoOfThumbs_Text", &TProgramSettings::edNoOfThumbs},
+    {"rgQuality_ItemIndex", &TProgramSettings::rgQuality},
+    {"edFTPPort_Text", &TProgramSettings::edFTPPort},
+    {"cbUsePassiveMode_Checked", &TProgramSettings::cbUsePassiveMode},
+    {"rgOverwriteFiles_ItemIndex", &TProgramSettings::rgOverwriteFiles},
+    {"cbCheckServer_Checked", &TProgramSettings::cbCheckServer},
+    {"cbAllowInvitations_Checked", &TProgramSettings::cbAllowInvitations},
+};
+
+struct TSettingReader {
+    const TIniFile& ini;
+    TProgramSettings& settings;
+    const char* key;
+    void operator()(bool TProgramSettings::*m) const { ReadFlag(ini, kSettingsSection, key, settings.*m); }
+    void operator()(std::string TProgramSettings::*m) const { ReadText(ini, kSettingsSection, key, settings.*m); }
+    void operator()(int TProgramSettings::*m) const { ReadNumber(ini, kSettingsSection, key, settings.*m); }
+    void operator()(std::vector<std::string> TProgramSettings::*m) const {
+        ReadLines(ini, LinesSection(key), settings.*m);
+    }
+};
+
+struct TSettingWriter {
+    TIniFile& ini;
+    const TProgramSettings& settings;
+    const char* key;
+    void operator()(bool TProgramSettings::*m) const { WriteFlag(ini, kSettingsSection, key, settings.*m); }
+    void operator()(std::string TProgramSettings::*m) const { WriteText(ini, kSettingsSection, key, settings.*m); }
+    void operator()(int TProgramSettings::*m) const { WriteNumber(ini, kSettingsSection, key, settings.*m); }
+    void operator()(std::vector<std::string> TProgramSettings::*m) const {
+        WriteLines(ini, LinesSection(key), settings.*m);
+    }
+};
+
+} // namespace
+
 void TProgramSettings::Load() {
     TIniFile ini = LoadFile();
-    const char* s = kSettingsSection;
-    if (!SectionLoadAllowed(ini, s)) return;
-    loadedSettingsFormPlacement = ReadPlacement(ini, s, screen);
+    if (!SectionLoadAllowed(ini, kSettingsSection)) return;
+    loadedSettingsFormPlacement = ReadPlacement(ini, kSettingsSection, screen);
     settingsFormPlacement = loadedSettingsFormPlacement.placement;
-    ReadFlag(ini, s, "cbAutoSize_Checked", cbAutoSize);
-    ReadFlag(ini, s, "cbDontEnlarge_Checked", cbDontEnlarge);
-    ReadText(ini, s, "edFTPServer_Text", edFTPServer);
-    ReadText(ini, s, "edFTPUser_Text", edFTPUser);
-    ReadText(ini, s, "edMaxHeight_Text", edMaxHeight);
-    ReadText(ini, s, "edMaxWidth_Text", edMaxWidth);
-    ReadText(ini, s, "edFTPDirectory_Text", edFTPDirectory);
-    ReadFlag(ini, s, "cbGamma_Checked", cbGamma);
-    ReadFlag(ini, s, "cbJPEGNoReCompress_Checked", cbJPEGNoReCompress);
-    ReadText(ini, s, "edGamma_Text", edGamma);
-    ReadLines(ini, LinesSection("edImpressum"), edImpressum);
-    ReadText(ini, s, "edEmail_Text", edEmail);
-    ReadText(ini, s, "edSiteTitle_Text", edSiteTitle);
-    ReadLines(ini, LinesSection("edIndexText1"), edIndexText1);
-    ReadLines(ini, LinesSection("edIndexText2"), edIndexText2);
-    ReadText(ini, s, "edFootnote_Text", edFootnote);
-    ReadFlag(ini, s, "cpUseFTP_Checked", cpUseFTP);
-    ReadText(ini, s, "edNoOfThumbs_Text", edNoOfThumbs);
-    ReadNumber(ini, s, "rgQuality_ItemIndex", rgQuality);
-    ReadText(ini, s, "edFTPPort_Text", edFTPPort);
-    ReadFlag(ini, s, "cbUsePassiveMode_Checked", cbUsePassiveMode);
-    ReadNumber(ini, s, "rgOverwriteFiles_ItemIndex", rgOverwriteFiles);
-    ReadFlag(ini, s, "cbCheckServer_Checked", cbCheckServer);
-    ReadFlag(ini, s, "cbAllowInvitations_Checked", cbAllowInvitations);
-    if (auto stored = ini.Read(s, "FTPPassword")) edFTPPassword = UnscramblePassword(*stored);
+    for (const TSettingKey& setting : kSettingKeys) std::visit(TSettingReader{ini, *this, setting.key}, setting.member);
+    if (auto stored = ini.Read(kSettingsSection, "FTPPassword")) edFTPPassword = UnscramblePassword(*stored);
 }
 
 bool TProgramSettings::Save() {
     TIniFile ini = LoadFile();
-    const char* s = kSettingsSection;
-    WritePlacement(ini, s, settingsFormPlacement, screen);
-    WriteFlag(ini, s, "cbAutoSize_Checked", cbAutoSize);
-    WriteFlag(ini, s, "cbDontEnlarge_Checked", cbDontEnlarge);
-    WriteText(ini, s, "edFTPServer_Text", edFTPServer);
-    WriteText(ini, s, "edFTPUser_Text", edFTPUser);
-    WriteText(ini, s, "edMaxHeight_Text", edMaxHeight);
-    WriteText(ini, s, "edMaxWidth_Text", edMaxWidth);
-    WriteText(ini, s, "edFTPDirectory_Text", edFTPDirectory);
-    WriteFlag(ini, s, "cbGamma_Checked", cbGamma);
-    WriteFlag(ini, s, "cbJPEGNoReCompress_Checked", cbJPEGNoReCompress);
-    WriteText(ini, s, "edGamma_Text", edGamma);
-    WriteLines(ini, LinesSection("edImpressum"), edImpressum);
-    WriteText(ini, s, "edEmail_Text", edEmail);
-    WriteText(ini, s, "edSiteTitle_Text", edSiteTitle);
-    WriteLines(ini, LinesSection("edIndexText1"), edIndexText1);
-    WriteLines(ini, LinesSection("edIndexText2"), edIndexText2);
-    WriteText(ini, s, "edFootnote_Text", edFootnote);
-    WriteFlag(ini, s, "cpUseFTP_Checked", cpUseFTP);
-    WriteText(ini, s, "edNoOfThumbs_Text", edNoOfThumbs);
-    WriteNumber(ini, s, "rgQuality_ItemIndex", rgQuality);
-    WriteText(ini, s, "edFTPPort_Text", edFTPPort);
-    WriteFlag(ini, s, "cbUsePassiveMode_Checked", cbUsePassiveMode);
-    WriteNumber(ini, s, "rgOverwriteFiles_ItemIndex", rgOverwriteFiles);
-    WriteFlag(ini, s, "cbCheckServer_Checked", cbCheckServer);
-    WriteFlag(ini, s, "cbAllowInvitations_Checked", cbAllowInvitations);
-    WriteText(ini, s, "FTPPassword", ScramblePassword(edFTPPassword));
+    WritePlacement(ini, kSettingsSection, settingsFormPlacement, screen);
+    for (const TSettingKey& setting : kSettingKeys) std::visit(TSettingWriter{ini, *this, setting.key}, setting.member);
+    WriteText(ini, kSettingsSection, "FTPPassword", ScramblePassword(edFTPPassword));
     return SaveFile(ini);
 }
 
