@@ -7,7 +7,11 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QSocketNotifier>
 #include <QTranslator>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace vistrel {
 
@@ -21,6 +25,31 @@ void InstallGermanTranslations() {
         QApplication::installTranslator(&qtTranslator);
 }
 
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int) {
+    char byte = 1;
+    [[maybe_unused]] ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+// A logout or `kill` ends the program with SIGTERM (or SIGHUP, SIGINT). The window is then closed
+// the normal way, so the album list and the open picture list are saved as at every exit. The signal
+// handler only writes a byte; the event loop does the rest.
+void CloseOnTerminationSignals(QWidget& window) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+        char byte;
+        [[maybe_unused]] ssize_t read = ::read(signalPipe[0], &byte, 1);
+        window.close();
+    });
+    for (int signal : {SIGTERM, SIGHUP, SIGINT}) std::signal(signal, OnTerminationSignal);
+}
+
+} // namespace
+
 int RunApplication(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vistrel"));
@@ -31,6 +60,7 @@ int RunApplication(int argc, char** argv) {
     window.RestorePlacement();
     window.show();
     window.StartUp(true);
+    CloseOnTerminationSignals(window);
     return app.exec();
 }
 

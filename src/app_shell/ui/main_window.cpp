@@ -59,9 +59,14 @@ TMainWindow::TMainWindow(const std::filesystem::path& programFolder, UserPrompts
     splitter_->setStretchFactor(1, 1);
     splitter_->setSizes({225, 560});
     setCentralWidget(splitter_);
-    statusAlbum_->setMinimumWidth(450);
-    statusBar()->addWidget(statusAlbum_);
-    statusBar()->addWidget(statusStyle_, 1);
+    // The two panels share the bar (450 : 500) and never paint over each other; long paths are cut
+    // and shown whole as tool tips.
+    for (QLabel* panel : {statusAlbum_, statusStyle_}) {
+        panel->setMinimumWidth(80);
+        panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+    statusBar()->addWidget(statusAlbum_, 450);
+    statusBar()->addWidget(statusStyle_, 500);
     CreateActions();
     CreateMenus();
 
@@ -111,6 +116,10 @@ void TMainWindow::RestorePlacement() {
     if (loaded.hasRect) {
         const TWindowRect& r = loaded.placement.normal;
         setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(0, 0), size());
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
     }
     if (loaded.show == TShowState::Maximized) setWindowState(Qt::WindowMaximized);
     splitter_->setSizes({std::max(50, treeWidth), std::max(200, width() - treeWidth)});
@@ -209,6 +218,8 @@ void TMainWindow::ShowStatus() {
                          : QString();
     statusAlbum_->setText(QStringLiteral("\"%1\" enth\u00e4lt %2 Bilder").arg(folder).arg(pictures_.size()));
     statusStyle_->setText(QStringLiteral("Style: ") + ToQPath(context_.settings.CurrentStyleFolder()));
+    statusAlbum_->setToolTip(statusAlbum_->text());
+    statusStyle_->setToolTip(statusStyle_->text());
 }
 
 void TMainWindow::ScrollIntoView(int index) { grid_->scrollIntoView(index); }
