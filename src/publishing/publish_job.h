@@ -1,0 +1,177 @@
+#pragma once
+// The publish job: puts the generated site on the user's web server by FTP. It logs in, optionally
+// empties the remote root, then walks the upload plan folder by folder: creates and enters the
+// remote folder, sends every file that changed since the last run (the transfer list decides),
+// optionally checks the server folder by a name listing and sends again what is missing, and
+// climbs back. A watchdog reconnects after a stall. It is one sequential procedure on the event
+// loop's thread: the client's blocking operations and the job's own waits keep dispatching events,
+// so the client's events, the watchdog and the cancel button all run nested inside those waits.
+#include "publishing/ftp_client.h"
+#include "publishing/publish_view.h"
+#include "publishing/transfer_list.h"
+#include "publishing/upload_plan.h"
+
+#include <QTimer>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QTemporaryDir;
+
+namespace vistrel {
+
+class TProgramSettings;
+class UserPrompts;
+
+// The job's waits; tests shorten them.
+struct TPublishTimings {
+    int watchdogMs = 60000;        // stall after which the watchdog reconnects
+    int startDelayMs = 100;        // before the login
+    int connectFailedDelayMs = 4000; // lets the user read "Verbindung konnte nicht hergestellt werden."
+    int transferTimeout = 120;     // client Timeout (seconds) while sending
+    int deleteTimeout = 30;        // client Timeout (seconds) while deleting everything
+};
+
+enum class TPublishOutcome {
+    NotStarted, // no host, a confirmation or the password prompt ended it before connecting
+    Completed,  // every folder sent, QUIT sent, the final message shown
+    Failed,     // login failed, the session was lost, the server is full, or a request stopped the job
+    Cancelled,  // "Abbrechen"
+};
+
+class TPublishJob {
+public:
+    TPublishJob(TFtpClient& client, TProgramSettings& settings, UserPrompts& prompts, PublishView& view,
+                std::filesystem::path transferListFile, TPublishTimings timings = {});
+    ~TPublishJob();
+    TPublishJob(const TPublishJob&) = delete;
+    TPublishJob& operator=(const TPublishJob&) = delete;
+
+    // Copies the FTP settings into the client and FRemoteRoot (main window, and after the
+    // settings dialog).
+    void TakeSettings();
+    void SetPlan(const TUploadPlan& plan);
+    // FormShow: counts the plan, fills the labels, empties the protocol.
+    void Prepare();
+    // btnTransmitClick. The client's refusal to start the login (busy or still connected)
+    // propagates as FtpException after the dialog was made usable again.
+    TPublishOutcome Run();
+    // btnCancelClick (and the deletion window's "Abbrechen").
+    void Cancel();
+    // btnSettingsClick.
+    void EditSettings();
+    // FormClose: ends the session.
+    void Close();
+
+    bool cbDeleteAll = false;
+    bool cbTransferAll = false;
+    // The decimal separator of "%0.1F" and "%0.3f" in the labels.
+    char decimalSeparator = ',';
+
+    std::vector<std::string> FFolders;
+    std::string FLocalRoot;
+    std::string FRemoteRoot;
+
+    // For tests and the CLI.
+    const TTransferList& TransferList() const { return list_; }
+    int Reconnects() const { return FReconnects; }
+    bool DiskFull() const { return FDiskFull; }
+    int TotalFiles() const { return FTotalFiles; }
+    int64_t TotalBytes() const { return FTotalBytes; }
+    bool WatchdogActive() const { return watchdog_.isActive(); }
+
+    // The internal operations, public so that tests can drive them one by one.
+    void Log(const std::string& text);
+    void WaitForRequest();
+    void Delay(int milliseconds);
+    void ChangeRemoteDir(std::string path);
+    void UploadFolder();
+    void DeleteAll();
+    void DeleteRemoteTree(const std::string& folder, int depth = 0);
+
+private:
+    void WireClient();
+    void CountFolder(const std::string& folder);
+    bool ConfirmDeletion();
+    void Connect();
+    void FinishRun();
+    void SendFiles();
+    void SendFile(size_t index);
+    void VerificationPass();
+    void ClimbBack();
+    std::vector<std::string> ReceiveListing(const std::string& argument, bool switchWatchdogOn);
+    std::filesystem::path ListingFile();
+    void Status(const std::string& text);
+    void DropPending();
+    void ShowTotals();
+
+    void WatchdogOn();
+    void WatchdogOff();
+    void WatchdogRestart();
+    void Timer1Timer();
+
+    // Client events.
+    void FTPClientDisplay(const std::string& message);
+    void FTPClientCommand(std::string& command);
+    void FTPClientProgress(int64_t count);
+    void FTPClientSessionConnected();
+    void FTPClientSessionClosed();
+    void FTPClientStateChange();
+    void FTPClientRequestDone(TFtpRequest request, int error);
+    void FTPClientBackgroundException(bool& canClose);
+    void UploadRefused();
+
+    TFtpClient& client_;
+    TProgramSettings& settings_;
+    UserPrompts& prompts_;
+    PublishView& view_;
+    std::filesystem::path transferListFile_;
+    TPublishTimings timings_;
+    QTimer watchdog_;
+    std::unique_ptr<QTemporaryDir> listingDir_;
+
+    std::string FLocalDir;
+    std::string FRemoteDir;
+    std::vector<std::string> FFiles;
+    TTransferList list_;
+    bool FStopped = false;
+    bool FConnected = false;
+    bool FConnectFailed = false;
+    bool FRequestDone = false;
+    bool FDiskFull = false;
+    int FDirDepth = 0;
+    int64_t FFileSize = 0;
+    int FTotalFiles = 0;
+    int64_t FTotalBytes = 0;
+    int FFilesDone = 0;
+    int64_t FBytesDone = 0;
+    int FReconnects = 0;
+
+    // Bookkeeping beyond the design, so that the transfer list never records a file that did not
+    // reach the server: the line of the file in transfer, the line of each name of the folder, and
+    // how often each name was refused.
+    static constexpr size_t kNoLine = static_cast<size_t>(-1);
+    size_t pendingLine_ = kNoLine;
+    std::map<std::string, size_t> folderLines_;
+    std::map<std::string, int> refusals_;
+    std::string uploadName_;   // the name whose upload runs, queued again when it is refused
+    bool uploadInProgress_ = false;
+    bool errorStop_ = false;   // a request-done rule stopped the job (not the user)
+    bool deleting_ = false;
+    bool cancelled_ = false;
+    bool running_ = false;
+    bool inWatchdog_ = false;
+};
+
+// The long listing of the deletion: one line classified.
+enum class TListingEntry { Ignored, Folder, File };
+struct TListingLine {
+    TListingEntry kind = TListingEntry::Ignored;
+    std::string name;
+};
+TListingLine ClassifyListingLine(const std::string& line);
+
+} // namespace vistrel

@@ -1,0 +1,53 @@
+#pragma once
+// The publish job's messages, protocol lines and status texts, as the user reads them. They are
+// written here in UTF-8 and handed out as Windows-1252 bytes like every text of the logic.
+#include <string>
+
+namespace vistrel::publish_texts {
+
+std::string Text(const char* utf8);
+
+inline constexpr const char* kIncomplete =
+    "Die Angaben für die Veröffentlichung des Fotoalbums sind nicht vollständig. Bitte tragen Sie die "
+    "benötigten Angaben unter \"Einstellungen/Veröffentlichen\" ein.";
+inline constexpr const char* kAskDeleteAll = "Wollen Sie wirklich alle Dateien auf dem Server löschen?";
+inline constexpr const char* kAskDeleteRoot =
+    "Achtung! Wollen Sie wirklich alle Dateien im Hauptverzeichnis Ihres Webservers und alle Dateien in "
+    "alle Unterverzeichnissen löschen?";
+inline constexpr const char* kConnecting = "Verbindung mit %s wird hergestellt.";
+inline constexpr const char* kNoConnection = "Verbindung konnte nicht hergestellt werden.";
+inline constexpr const char* kNotConnected = "nicht verbunden";
+inline constexpr const char* kConnected = "Verbindung hergestellt";
+inline constexpr const char* kClosed = "Verbindung beendet";
+inline constexpr const char* kEnding = "Übertragung wird beendet";
+inline constexpr const char* kDiskFullStatus = "Nicht genügend freier Speicherplatz auf dem Server";
+inline constexpr const char* kDiskFullLog = "Nicht genügend Speicherplatz auf dem Server";
+inline constexpr const char* kSucceeded = "Übertragung erfolgreich beendet";
+inline constexpr const char* kFinished = "Übertragung zu %s in das Verzeichnis %s beendet.";
+inline constexpr const char* kCancelled = "Übertragung abgebrochen";
+inline constexpr const char* kDisconnected = "Verbindung getrennt";
+inline constexpr const char* kTransfer = "Übertragung";
+inline constexpr const char* kSkip = "Überspringe ";
+inline constexpr const char* kSending = "Übertrage ";
+inline constexpr const char* kChecking = "Verzeichnis auf dem Server wird geprüft";
+inline constexpr const char* kCheckDone = "Verzeichnisprüfung abgeschlossen";
+inline constexpr const char* kResend = "Erneute Übertragung: ";
+inline constexpr const char* kFileList = "Dateiliste";
+inline constexpr const char* kClimb = "Verzeichnis wechseln";
+inline constexpr const char* kChangeDir = "Verzeichnis wird gewechselt";
+inline constexpr const char* kFolderOk = "Verzeichnis Ok";
+inline constexpr const char* kLost = "Verbindung zum Server verloren";
+inline constexpr const char* kTooManyErrors = "Zu viele Übertragungsfehler. Übertragung abgebrochen.";
+inline constexpr const char* kBadPassword = "Fehlerhaftes Passwort";
+inline constexpr const char* kLoginFailed = "Verbindung fehlgeschlagen";
+inline constexpr const char* kPassiveHint =
+    "Es kann kein Datenverkehr mit dem Server aufgenommen werden. Versuchen Sie, in den Einstellungen für "
+    "\"Veröffentlichen/FTP\" den Passive Mode abzuschalten.";
+inline constexpr const char* kNoAlbum =
+    "Es wurden kein Album gewählt, in dem Bilder vorhanden sind. Veröffentlichung abgebrochen.";
+// Our own additions: a file the server refuses again and again, and a server listing that nests
+// folders deeper than any site has them.
+inline constexpr const char* kGivenUp = "Datei wird nicht mehr übertragen: ";
+inline constexpr const char* kTooDeep = "Zu viele Verzeichnisebenen auf dem Server. Löschen abgebrochen.";
+
+} // namespace vistrel::publish_texts

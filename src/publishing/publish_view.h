@@ -1,0 +1,51 @@
+#pragma once
+// How the publish job reports to the person watching it. The publish dialog implements this with
+// its labels, bars, the protocol window and the deletion window; vistrel-cli prints the protocol
+// lines; tests record. Every text is Windows-1252 bytes. Only Log must be implemented.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace vistrel {
+
+// The dialog's value labels.
+enum class TPublishLabel {
+    lbHost, lbUser, lbDir, lbStatus,               // group "Server"
+    lbLocalDir, lbRemoteDir, lbDirFiles, lbDirKbytes, // group "Verzeichnis"
+    lbFilename, lbFileBytes,                       // group "Datei"
+    lbTotalFiles, lbTotalBytes,                    // group "Gesamt"
+};
+
+class PublishView {
+public:
+    virtual ~PublishView() = default;
+
+    // A line of the FTP protocol (the password already cut off).
+    virtual void Log(const std::string& line) = 0;
+    virtual void ClearLog() {}
+    virtual void SetLabel(TPublishLabel /*label*/, const std::string& /*text*/) {}
+    virtual void SetFileBar(int64_t /*position*/, int64_t /*maximum*/) {}
+    virtual void SetFileBarPosition(int64_t /*position*/) {}
+    virtual void SetTotalBar(int /*position*/, int /*maximum*/) {}
+    // `cbDeleteAll` was unchecked by the answer "Nein".
+    virtual void DeleteAllUnchecked() {}
+    // False while a run is going: "Veröffentlichung starten" and "&Einstellungen..." are disabled.
+    virtual void SetIdle(bool /*idle*/) {}
+    // The whole dialog is disabled during the deletion of everything.
+    virtual void SetDialogEnabled(bool /*enabled*/) {}
+    // `TPasswdDialog`: the entered password, or nothing when it did not end with "Ok".
+    virtual std::optional<std::string> AskPassword() { return std::nullopt; }
+    // The settings dialog on its page "Veröffentlichen"; the job then takes the settings again.
+    virtual void EditPublishSettings() {}
+    // A successful run closes the dialog.
+    virtual void CloseDialog() {}
+
+    // `TFTPDelStatus`, the progress window of the deletion of everything.
+    virtual void ShowDeleteStatus() {}
+    virtual void SetDeleteFolder(const std::string& /*folder*/) {}
+    virtual void SetDeleteFile(const std::string& /*name*/) {}
+    virtual void SetDeleteProgress(int /*position*/) {}
+    virtual void CloseDeleteStatus() {}
+};
+
+} // namespace vistrel

@@ -1,0 +1,101 @@
+#include "publishing/upload_plan.h"
+
+#include "album_library/album_list.h"
+#include "common/cp1252.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+namespace vistrel {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string FolderText(const fs::path& folder) {
+    std::string text = folder.string();
+    if (text.empty() || text.back() != '/') text += '/';
+    return text;
+}
+
+} // namespace
+
+TUploadPlan BuildUploadPlan(const TAlbumList& albums) {
+    TUploadPlan plan;
+    plan.localRoot = FolderText(albums.AlbumFolder());
+    plan.folders.push_back(plan.localRoot);
+    for (const TAlbumEntry& album : albums.Albums()) {
+        if (!album.Published || !IsPlainFolderName(album.FolderName)) continue;
+        std::string folder = plan.localRoot + album.FolderName + "/";
+        plan.folders.push_back(folder);
+        plan.folders.push_back(folder + "images/");
+        plan.folders.push_back(folder + "thumbs/");
+    }
+    return plan;
+}
+
+std::string RemoteFolderFor(const std::string& localRoot, const std::string& remoteRoot, const std::string& folder) {
+    std::string relative = folder.size() > localRoot.size() ? folder.substr(localRoot.size(), 65000) : std::string();
+    std::string remote = remoteRoot + relative;
+    std::replace(remote.begin(), remote.end(), '\\', '/');
+    return remote;
+}
+
+std::string WithTrailingSlash(std::string remoteRoot) {
+    if (remoteRoot.empty() || remoteRoot.back() != '/') remoteRoot += '/';
+    return remoteRoot;
+}
+
+std::string NextPathPart(std::string& path) {
+    size_t start = path.find_first_not_of('/');
+    if (start == std::string::npos) {
+        path.clear();
+        return {};
+    }
+    path.erase(0, start);
+    size_t slash = path.find('/');
+    if (slash == std::string::npos) {
+        std::string rest = std::move(path);
+        path.clear();
+        return rest;
+    }
+    std::string part = path.substr(0, slash);
+    path.erase(0, slash + 1);
+    return part;
+}
+
+TFolderFiles ListPlanFolder(const std::string& folder) {
+    TFolderFiles files;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        std::error_code typeError;
+        bool isFolder = it->is_directory(typeError);
+        if (isFolder) continue;
+        std::error_code sizeError;
+        auto size = it->is_regular_file(typeError) ? it->file_size(sizeError) : 0;
+        if (!sizeError) files.bytes += static_cast<int64_t>(size);
+        if (name.empty() || name[0] == '.') continue; // hidden
+        files.names.push_back(name);
+    }
+    std::sort(files.names.begin(), files.names.end(),
+              [](const std::string& a, const std::string& b) { return AnsiCompareText(a, b) < 0; });
+    return files;
+}
+
+int64_t LocalFileSize(const std::string& path) {
+    std::error_code ec;
+    auto size = fs::file_size(path, ec);
+    return ec ? -1 : static_cast<int64_t>(size);
+}
+
+std::string FixedText(double value, int decimals, char decimalSeparator) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    std::string text = buffer;
+    std::replace(text.begin(), text.end(), '.', decimalSeparator);
+    return text;
+}
+
+} // namespace vistrel
