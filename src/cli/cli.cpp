@@ -21,6 +21,7 @@ const std::map<std::string, TCommand>& Commands() {
         {"build-site", RunBuildSiteCommand},
         {"cdrom", RunCdromCommand},
         {"import", RunImportCommand},
+        {"publish", RunPublishCommand},
     };
     return commands;
 }

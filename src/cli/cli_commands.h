@@ -20,5 +20,6 @@ int RunAlbumsCommand(TProgramContext& context, const TCommandArgs& args, TComman
 int RunBuildSiteCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
 int RunCdromCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
 int RunImportCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
+int RunPublishCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
 
 } // namespace vistrel::cli

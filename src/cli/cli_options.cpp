@@ -9,7 +9,9 @@ const char* const kUsage =
     "  albums                 list the albums: index, folder, published, pictures, title\n"
     "  import ALBUM FILE...   import pictures into an album (folder name or 0-based index)\n"
     "  build-site             generate the site as for the preview; prints the start page\n"
-    "  cdrom TARGET           generate the site and assemble it for a CD-ROM in TARGET\n";
+    "  cdrom TARGET           generate the site and assemble it for a CD-ROM in TARGET\n"
+    "  publish [--transfer-all] [--delete-all]\n"
+    "                         generate the site and upload what changed by FTP (vistrel.ini)\n";
 
 std::optional<TCliOptions> ParseCommandLine(const std::vector<std::string>& args) {
     TCliOptions options;

@@ -1,0 +1,87 @@
+#include "cli/cli_commands.h"
+
+#include "cli/terminal_progress.h"
+#include "common/cp1252.h"
+#include "publishing/publish_job.h"
+#include "publishing/publish_texts.h"
+#include "site_generator/site_builder.h"
+
+#include <iostream>
+#include <ostream>
+#include <termios.h>
+#include <unistd.h>
+
+namespace vistrel::cli {
+namespace {
+
+// The protocol window on stdout; the password prompt on the terminal, without echo.
+class TTerminalPublishView : public PublishView {
+public:
+    explicit TTerminalPublishView(std::ostream& out) : out_(out) {}
+    void Log(const std::string& line) override { out_ << AnsiToUtf8(line) << '\n' << std::flush; }
+
+    std::optional<std::string> AskPassword() override {
+        if (!::isatty(STDIN_FILENO)) return std::nullopt;
+        std::cerr << AnsiToUtf8(Utf8ToAnsi("Passwort für den FTP-Server: ")) << std::flush;
+        termios saved{};
+        bool restore = ::tcgetattr(STDIN_FILENO, &saved) == 0;
+        if (restore) {
+            termios quiet = saved;
+            quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+            ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+        }
+        std::string line;
+        bool read = static_cast<bool>(std::getline(std::cin, line));
+        if (restore) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+        std::cerr << '\n';
+        if (!read) return std::nullopt;
+        return Utf8ToAnsi(line);
+    }
+
+private:
+    std::ostream& out_;
+};
+
+} // namespace
+
+// Generates the site as F10 does and publishes it with the settings of vistrel.ini.
+// Arguments: --transfer-all (ignore the transfer list), --delete-all (empty the server folder first).
+int RunPublishCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io) {
+    bool transferAll = false, deleteAll = false;
+    for (const std::string& arg : args) {
+        if (arg == "--transfer-all") transferAll = true;
+        else if (arg == "--delete-all") deleteAll = true;
+        else return 2;
+    }
+    TTerminalSiteProgress progress(io.err);
+    SiteHost host;
+    TSiteResult site;
+    try {
+        site = GenerateSite(context, TSiteMode::Publish, progress, host);
+    } catch (const std::exception& error) {
+        io.err << "vistrel-cli: site generation failed: " << error.what() << '\n';
+        return 1;
+    }
+    if (!site.startPageExists) {
+        io.err << AnsiToUtf8(Utf8ToAnsi(publish_texts::kNoAlbum)) << '\n';
+        return 1;
+    }
+    if (site.cancelled) return 1;
+
+    TFtpClient client;
+    TTerminalPublishView view(io.out);
+    TPublishJob job(client, context.settings, context.prompts, view, context.folders.TransferList());
+    job.TakeSettings();
+    job.SetPlan(BuildUploadPlan(context.albums));
+    job.Prepare();
+    job.cbTransferAll = transferAll;
+    job.cbDeleteAll = deleteAll;
+    try {
+        return job.Run() == TPublishOutcome::Completed ? 0 : 1;
+    } catch (const std::exception& error) {
+        io.err << "vistrel-cli: publish failed: " << error.what() << '\n';
+        return 1;
+    }
+}
+
+} // namespace vistrel::cli
