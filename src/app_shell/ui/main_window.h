@@ -80,6 +80,7 @@ public:
     void actPreviewExecute();
     void actSelectStyleExecute();
     void actCDROMExecute();
+    void actPublishExecute();
     // The window's services for a site generation run, and its progress window.
     TSiteWindowHooks SiteHooks();
     TGenStat* GenStat();

@@ -67,7 +67,7 @@ void TMainWindow::CreateActions() {
                &W::actSelectStyleExecute);
     MakeAction("actPreview", "Vorschau", QKeySequence(Qt::Key_F9), 8, &W::actPreviewExecute);
     MakeAction("actPublish", QStringLiteral("Alben im Web ver\u00f6ffentlichen..."), QKeySequence(Qt::Key_F10), 7,
-               &W::NotAvailable);
+               &W::actPublishExecute);
     MakeAction("actCDROM", QStringLiteral("Alben f\u00fcr CDROM erstellen..."), {}, -1, &W::actCDROMExecute);
     MakeAction("actInvite", "Einladungen verschicken...", {}, -1, &W::NotAvailable);
     MakeAction("actClose", "Beenden", {}, -1, nullptr);

@@ -1,0 +1,300 @@
+#include "publishing/ui/publish_form.h"
+
+#include "album_library/program_context.h"
+#include "common/cp1252.h"
+#include "common/user_prompts.h"
+#include "publishing/publish_texts.h"
+#include "publishing/ui/ftp_windows.h"
+#include "site_generator/ui/gen_stat.h"
+#include "site_generator/ui/site_actions.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <climits>
+
+namespace vistrel {
+
+namespace {
+
+QLabel* ValueLabel() {
+    auto* label = new QLabel;
+    label->setTextFormat(Qt::PlainText);
+    label->setMinimumWidth(260);
+    return label;
+}
+
+QGroupBox* Group(const QString& caption, const std::vector<std::pair<QString, QWidget*>>& rows) {
+    auto* box = new QGroupBox(caption);
+    auto* grid = new QGridLayout(box);
+    int row = 0;
+    for (const auto& [text, widget] : rows) {
+        if (!text.isEmpty()) grid->addWidget(new QLabel(text), row, 0);
+        grid->addWidget(widget, row, text.isEmpty() ? 0 : 1, 1, text.isEmpty() ? 2 : 1);
+        ++row;
+    }
+    return box;
+}
+
+} // namespace
+
+TPublishForm::TPublishForm(TProgramContext& context, TFtpClient& client, TftpProtoForm& protocol,
+                           std::function<void()> editSettings, QWidget* parent)
+    : QDialog(parent), context_(context), protocol_(protocol), editSettings_(std::move(editSettings)) {
+    setWindowTitle(QStringLiteral("Fotoalbum ver\u00f6ffentlichen"));
+    setModal(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(BuildServerGroup());
+    layout->addWidget(BuildProgressGroups());
+    cbDeleteAll = new QCheckBox(
+        QStringLiteral("&Verzeichnis auf dem Web Server vor der \u00dcbertragung vollst\u00e4ndig l\u00f6schen"));
+    cbTransferAll = new QCheckBox(QStringLiteral("&Alle Dateien \u00fcbertragen"));
+    layout->addWidget(cbDeleteAll);
+    layout->addWidget(cbTransferAll);
+    btnDiag = new QPushButton(QStringLiteral("&Diagnose"));
+    btnTransmit = new QPushButton(QStringLiteral("Ver\u00f6ffentlichung starten"));
+    btnCancel = new QPushButton(QStringLiteral("Abbrechen"));
+    btnTransmit->setDefault(true);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(btnDiag);
+    buttons->addStretch();
+    buttons->addWidget(btnTransmit);
+    buttons->addWidget(btnCancel);
+    layout->addLayout(buttons);
+    connect(btnDiag, &QPushButton::clicked, this, [this] {
+        protocol_.show();
+        protocol_.raise();
+    });
+    connect(btnTransmit, &QPushButton::clicked, this, [this] { btnTransmitClick(); });
+    connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
+    connect(btnSettings, &QPushButton::clicked, this, [this] { job_->EditSettings(); });
+
+    delStatus_ = new TFTPDelStatus(this);
+    delStatus_->OnCancel = [this] { btnCancelClick(); };
+    job_ = std::make_unique<TPublishJob>(client, context.settings, context.prompts, *this,
+                                         context.folders.TransferList());
+    job_->decimalSeparator = QLocale().decimalPoint().at(0).toLatin1();
+    if (job_->decimalSeparator == 0) job_->decimalSeparator = ',';
+}
+
+TPublishForm::~TPublishForm() = default;
+
+QWidget* TPublishForm::BuildServerGroup() {
+    lbHost = ValueLabel();
+    lbUser = ValueLabel();
+    lbDir = ValueLabel();
+    lbStatus = ValueLabel();
+    btnSettings = new QPushButton(QStringLiteral("&Einstellungen..."));
+    return Group(QStringLiteral("Server"), {{QStringLiteral("Server:"), lbHost},
+                                            {QStringLiteral("Benutzer:"), lbUser},
+                                            {QStringLiteral("Verzeichnis:"), lbDir},
+                                            {QStringLiteral("Status:"), lbStatus},
+                                            {QString(), btnSettings}});
+}
+
+QWidget* TPublishForm::BuildProgressGroups() {
+    lbLocalDir = ValueLabel();
+    lbRemoteDir = ValueLabel();
+    lbDirFiles = ValueLabel();
+    lbDirKbytes = ValueLabel();
+    lbFilename = ValueLabel();
+    lbFileBytes = ValueLabel();
+    lbTotalFiles = ValueLabel();
+    lbTotalBytes = ValueLabel();
+    pbFile = new QProgressBar;
+    pbTotal = new QProgressBar;
+    auto* box = new QWidget;
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Group(QStringLiteral("Verzeichnis"), {{QStringLiteral("Lokal:"), lbLocalDir},
+                                                           {QStringLiteral("Server:"), lbRemoteDir},
+                                                           {QStringLiteral("Dateien:"), lbDirFiles},
+                                                           {QStringLiteral("Gr\u00f6\u00dfe:"), lbDirKbytes}}));
+    layout->addWidget(Group(QStringLiteral("Datei"), {{QStringLiteral("Name:"), lbFilename},
+                                                     {QStringLiteral("\u00dcbertragen:"), lbFileBytes},
+                                                     {QString(), pbFile}}));
+    layout->addWidget(Group(QStringLiteral("Gesamt"), {{QStringLiteral("Dateien:"), lbTotalFiles},
+                                                      {QStringLiteral("Bytes:"), lbTotalBytes},
+                                                      {QString(), pbTotal}}));
+    return box;
+}
+
+void TPublishForm::Prepare(const TUploadPlan& plan) {
+    job_->TakeSettings();
+    job_->SetPlan(plan);
+    job_->Prepare();
+    cbDeleteAll->setChecked(false);
+    cbTransferAll->setChecked(false);
+    btnTransmit->setEnabled(true);
+    btnTransmit->setFocus();
+    closeRequested_ = false;
+}
+
+void TPublishForm::btnTransmitClick() {
+    if (running_) return;
+    job_->cbDeleteAll = cbDeleteAll->isChecked();
+    job_->cbTransferAll = cbTransferAll->isChecked();
+    running_ = true;
+    try {
+        job_->Run();
+    } catch (const std::exception& error) {
+        // The client refused to start the login; the job has made the dialog usable again.
+        running_ = false;
+        QMessageBox::critical(this, windowTitle(), QString::fromStdString(error.what()));
+    }
+    running_ = false;
+    FinishIfClosing();
+}
+
+void TPublishForm::btnCancelClick() {
+    job_->Cancel();
+    FinishIfClosing();
+}
+
+void TPublishForm::FinishIfClosing() {
+    if (closeRequested_ && !running_) QDialog::done(QDialog::Rejected);
+}
+
+// Escape works like "Abbrechen".
+void TPublishForm::reject() { btnCancelClick(); }
+
+// The window button does not stop a run; the dialog closes when the job has ended.
+void TPublishForm::closeEvent(QCloseEvent* event) {
+    if (running_) {
+        closeRequested_ = true;
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+// FormClose: whatever closes the dialog ends the session.
+void TPublishForm::done(int result) {
+    if (running_) {
+        closeRequested_ = true;
+        return;
+    }
+    job_->Close();
+    delStatus_->hide();
+    QDialog::done(result);
+}
+
+void TPublishForm::Log(const std::string& line) { protocol_.AddLine(line); }
+void TPublishForm::ClearLog() { protocol_.Clear(); }
+
+QLabel* TPublishForm::LabelFor(TPublishLabel label) const {
+    switch (label) {
+    case TPublishLabel::lbHost: return lbHost;
+    case TPublishLabel::lbUser: return lbUser;
+    case TPublishLabel::lbDir: return lbDir;
+    case TPublishLabel::lbStatus: return lbStatus;
+    case TPublishLabel::lbLocalDir: return lbLocalDir;
+    case TPublishLabel::lbRemoteDir: return lbRemoteDir;
+    case TPublishLabel::lbDirFiles: return lbDirFiles;
+    case TPublishLabel::lbDirKbytes: return lbDirKbytes;
+    case TPublishLabel::lbFilename: return lbFilename;
+    case TPublishLabel::lbFileBytes: return lbFileBytes;
+    case TPublishLabel::lbTotalFiles: return lbTotalFiles;
+    case TPublishLabel::lbTotalBytes: return lbTotalBytes;
+    }
+    return lbStatus;
+}
+
+void TPublishForm::SetLabel(TPublishLabel label, const std::string& text) {
+    LabelFor(label)->setText(AnsiToDisplay(text));
+}
+
+void TPublishForm::SetFileBar(int64_t position, int64_t maximum) {
+    fileBarScale_ = 1;
+    while (maximum / fileBarScale_ > INT_MAX) fileBarScale_ *= 2;
+    pbFile->setRange(0, static_cast<int>(std::max<int64_t>(maximum, 0) / fileBarScale_));
+    SetFileBarPosition(position);
+}
+
+void TPublishForm::SetFileBarPosition(int64_t position) {
+    pbFile->setValue(static_cast<int>(std::min<int64_t>(position / fileBarScale_, pbFile->maximum())));
+}
+
+void TPublishForm::SetTotalBar(int position, int maximum) {
+    pbTotal->setRange(0, maximum);
+    pbTotal->setValue(std::min(position, maximum));
+}
+
+void TPublishForm::DeleteAllUnchecked() { cbDeleteAll->setChecked(false); }
+
+void TPublishForm::SetIdle(bool idle) {
+    btnTransmit->setEnabled(idle);
+    btnSettings->setEnabled(idle);
+}
+
+// Only the dialog's own controls: the deletion window is a child window of it and must keep its
+// "Abbrechen" working.
+void TPublishForm::SetDialogEnabled(bool enabled) {
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (!child->isWindow()) child->setEnabled(enabled);
+    if (enabled) {
+        raise();
+        activateWindow();
+    }
+}
+
+std::optional<std::string> TPublishForm::AskPassword() {
+    TPasswdDialog dialog(this);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return QStringToAnsi(dialog.edPassword->text());
+}
+
+void TPublishForm::EditPublishSettings() {
+    if (editSettings_) editSettings_();
+}
+
+void TPublishForm::CloseDialog() {
+    closeRequested_ = true;
+    FinishIfClosing();
+}
+
+void TPublishForm::ShowDeleteStatus() {
+    delStatus_->show();
+    delStatus_->raise();
+}
+void TPublishForm::SetDeleteFolder(const std::string& folder) { delStatus_->SetFolder(folder); }
+void TPublishForm::SetDeleteFile(const std::string& name) { delStatus_->SetFile(name); }
+void TPublishForm::SetDeleteProgress(int position) { delStatus_->SetProgress(position); }
+void TPublishForm::CloseDeleteStatus() { delStatus_->hide(); }
+
+void RunPublish(QWidget* parent, TProgramContext& context, TGenStat& progress, const TSiteWindowHooks& hooks,
+                std::function<void()> editSettings) {
+    TSiteResult site = RunSiteGeneration(context, TSiteMode::Publish, progress, hooks);
+    if (!site.startPageExists) {
+        context.prompts.ShowMessage(publish_texts::Text(publish_texts::kNoAlbum), MessageKind::Information);
+        return;
+    }
+    if (site.cancelled) return;
+    // The protocol window and the client live as long as the main window: the protocol can be read
+    // and saved after the dialog closed, and a password typed once stays for the program's run.
+    auto* protocol = parent->findChild<TftpProtoForm*>(QStringLiteral("ftpProtoForm"));
+    if (!protocol) {
+        protocol = new TftpProtoForm(parent);
+        protocol->setObjectName(QStringLiteral("ftpProtoForm"));
+    }
+    auto* client = static_cast<TFtpClient*>(parent->findChild<QObject*>(QStringLiteral("FTPClient")));
+    if (!client) {
+        client = new TFtpClient(parent);
+        client->setObjectName(QStringLiteral("FTPClient"));
+    }
+    TPublishForm form(context, *client, *protocol, std::move(editSettings), parent);
+    form.Prepare(BuildUploadPlan(context.albums));
+    form.exec();
+}
+
+} // namespace vistrel
