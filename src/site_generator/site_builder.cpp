@@ -80,7 +80,9 @@ private:
     void ProcessStyleFiles(const TStyleFiles& style, const fs::path& target);
     void WriteOverviewPages(const TStyleFiles& style, const fs::path& album);
     void WritePicturePages(const TStyleFiles& style, const fs::path& album);
-    std::vector<std::string> ExpandPage(const fs::path& templateFile);
+    // The expanded page; valid until the next call. One line list serves every page, so its
+    // storage is not given back and requested again for each of thousands of pages.
+    const std::vector<std::string>& ExpandPage(const fs::path& templateFile);
     void FileDone(TStepAdvance advance);
 
     TProgramContext& context_;
@@ -88,6 +90,7 @@ private:
     SiteProgress& progress_;
     TSiteState state_;
     int filesDone_ = 0;
+    std::vector<std::string> page_;
     fs::path startPage_;
 };
 
@@ -189,7 +192,7 @@ void TSiteBuilder::WriteOverviewPages(const TStyleFiles& style, const fs::path& 
         state_.ImagePageIndex = 0;
         state_.ImagePageCount = 1;
         state_.ImagesPerPage = n;
-        std::vector<std::string> page = ExpandPage(style.PathOf(templateName));
+        const std::vector<std::string>& page = ExpandPage(style.PathOf(templateName));
         fs::path file = album / ThumbPageName(i);
         WritePage(file, page);
         progress_.ShowFile(file);
@@ -230,11 +233,11 @@ void TSiteBuilder::BuildRoot() {
     state_.RootMode = false;
 }
 
-std::vector<std::string> TSiteBuilder::ExpandPage(const fs::path& templateFile) {
-    std::vector<std::string> page;
-    ExpandTemplate(state_, templateFile, page);
-    InsertHeadLines(page, ProgramHeadLines());
-    return page;
+const std::vector<std::string>& TSiteBuilder::ExpandPage(const fs::path& templateFile) {
+    page_.clear();
+    ExpandTemplate(state_, templateFile, page_);
+    InsertHeadLines(page_, ProgramHeadLines());
+    return page_;
 }
 
 void TSiteBuilder::FileDone(TStepAdvance advance) { progress_.FileDone(++filesDone_, advance); }
