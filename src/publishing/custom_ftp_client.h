@@ -1,4 +1,5 @@
 #pragma once
+#include <initializer_list>
 #include "net/async_socket.h"
 #include "publishing/ftp_reply_reader.h"
 #include "publishing/ftp_types.h"
@@ -129,6 +130,8 @@ private:
     void StartPut();
     bool OpenPassiveDataConnection(bool upload, std::function<void()> connected);
     void LsFirstReply();
+    void TransferFinalReply(std::initializer_list<int> success, const char* failure);
+    bool AdoptAcceptedConnection();
     void LsFinalReply();
     void PutFirstReply();
     void PutFinalReply();

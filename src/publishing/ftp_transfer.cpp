@@ -165,11 +165,13 @@ void TCustomFtpClient::LsFirstReply() {
     TriggerRequestDone(code);
 }
 
-void TCustomFtpClient::LsFinalReply() {
+// The reply after a transfer: a success code confirms it (the request ends once the data connection
+// has closed too); anything else fails the request at once.
+void TCustomFtpClient::TransferFinalReply(std::initializer_list<int> success, const char* failure) {
     Display("< " + lastResponse_);
     int code = ParseReplyCode(lastResponse_).code;
     statusCode_ = code;
-    if (code == 125 || code == 226 || code == 250) {
+    if (std::find(success.begin(), success.end(), code) != success.end()) {
         transferConfirmed_ = true;
         if (dataClosed_) TransferEnded();
         return;
@@ -177,16 +179,24 @@ void TCustomFtpClient::LsFinalReply() {
     errorMessage_ = lastResponse_;
     CloseLocalFile();
     CloseDataSocket();
-    Display("! RETR/LIST/NLST Failed");
+    Display(failure);
     TriggerRequestDone(code);
 }
 
-void TCustomFtpClient::ReceiveAcceptor() {
+void TCustomFtpClient::LsFinalReply() { TransferFinalReply({125, 226, 250}, "! RETR/LIST/NLST Failed"); }
+
+// Replaces the listening socket by the connection the server opened to it; false when none came.
+bool TCustomFtpClient::AdoptAcceptedConnection() {
     int handle = data_.Accept();
-    if (handle < 0) return;
+    if (handle < 0) return false;
     data_.OnSessionClosed = nullptr;
     data_.Close();
     data_.Dup(handle);
+    return true;
+}
+
+void TCustomFtpClient::ReceiveAcceptor() {
+    if (!AdoptAcceptedConnection()) return;
     ReceiveConnected();
 }
 
@@ -297,30 +307,12 @@ void TCustomFtpClient::PutFirstReply() {
     TriggerRequestDone(code);
 }
 
-void TCustomFtpClient::PutFinalReply() {
-    Display("< " + lastResponse_);
-    int code = ParseReplyCode(lastResponse_).code;
-    statusCode_ = code;
-    if (code == 226 || code == 250) {
-        transferConfirmed_ = true;
-        if (dataClosed_) TransferEnded();
-        return;
-    }
-    errorMessage_ = lastResponse_;
-    CloseLocalFile();
-    CloseDataSocket();
-    Display("! STOR Failed");
-    TriggerRequestDone(code);
-}
+void TCustomFtpClient::PutFinalReply() { TransferFinalReply({226, 250}, "! STOR Failed"); }
 
 // Active mode: the upload starts only when both the server's connection and its 125/150 reply
 // have arrived; whichever is second posts the start.
 void TCustomFtpClient::UploadAcceptor() {
-    int handle = data_.Accept();
-    if (handle < 0) return;
-    data_.OnSessionClosed = nullptr;
-    data_.Close();
-    data_.Dup(handle);
+    if (!AdoptAcceptedConnection()) return;
     data_.OnSessionClosed = [this](int error) { UploadClosed(error); };
     data_.OnDataAvailable = [this](int) {
         char discard[2048];
