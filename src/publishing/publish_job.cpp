@@ -372,6 +372,11 @@ void TPublishJob::SendFile(size_t index) {
         list_.Drop(line);
         return;
     }
+    PutWatched(name, line);
+}
+
+// One STOR under the watchdog. The file's transfer-list line stays only when the upload succeeded.
+void TPublishJob::PutWatched(const std::string& name, size_t line) {
     WaitForRequest();
     WatchdogOn();
     pendingLine_ = line;
@@ -411,16 +416,8 @@ void TPublishJob::VerificationPass() {
         client_.HostFileName = name;
         client_.LocalFileName = FLocalDir + name;
         view_.SetLabel(TPublishLabel::lbFilename, name);
-        WaitForRequest();
-        WatchdogOn();
         auto line = folderLines_.find(name);
-        pendingLine_ = line == folderLines_.end() ? kNoLine : line->second;
-        uploadName_ = name;
-        uploadInProgress_ = true;
-        bool sent = client_.Put();
-        uploadInProgress_ = false;
-        if (!sent) DropPending();
-        pendingLine_ = kNoLine;
+        PutWatched(name, line == folderLines_.end() ? kNoLine : line->second);
         if (FStopped) break;
     }
 }

@@ -100,6 +100,7 @@ private:
     void FinishRun();
     void SendFiles();
     void SendFile(size_t index);
+    void PutWatched(const std::string& name, size_t line);
     void VerificationPass();
     void ClimbBack();
     std::vector<std::string> ReceiveListing(const std::string& argument, bool switchWatchdogOn);
