@@ -76,6 +76,8 @@ public:
     void actPasteExecute();
     // "&Einstellungen...": the settings dialog, modal; created at its first use.
     void actSettingsExecute();
+    // The settings dialog, made at its first use.
+    TSettingsForm* SettingsForm();
     // "Vorschau", "Style auswählen..." and "Alben für CDROM erstellen...".
     void actPreviewExecute();
     void actSelectStyleExecute();

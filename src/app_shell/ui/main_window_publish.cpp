@@ -12,12 +12,9 @@ namespace vistrel {
 void TMainWindow::actPublishExecute() {
     TSiteWindowHooks hooks = SiteHooks();
     RunPublish(this, context_, *GenStat(), hooks, [this] {
-        if (!settingsForm_) {
-            settingsForm_ = new TSettingsForm(context_.settings, context_.prompts, this);
-            settingsForm_->SetHelpHandler([this](int context) { ShowHelp(context); });
-        }
-        settingsForm_->PageControl->setCurrentIndex(static_cast<int>(TSettingsPage::Publish));
-        settingsForm_->exec();
+        TSettingsForm* form = SettingsForm();
+        form->PageControl->setCurrentIndex(static_cast<int>(TSettingsPage::Publish));
+        form->exec();
     });
 }
 

@@ -4,14 +4,16 @@
 
 namespace vistrel {
 
-void TMainWindow::actSettingsExecute() {
+TSettingsForm* TMainWindow::SettingsForm() {
     // One dialog for the whole run, so its page and position persist between showings. It is made at
     // its first use rather than at start-up: by then the settings and their stored position are loaded.
     if (!settingsForm_) {
         settingsForm_ = new TSettingsForm(context_.settings, context_.prompts, this);
         settingsForm_->SetHelpHandler([this](int context) { ShowHelp(context); });
     }
-    settingsForm_->exec();
+    return settingsForm_;
 }
+
+void TMainWindow::actSettingsExecute() { SettingsForm()->exec(); }
 
 } // namespace vistrel

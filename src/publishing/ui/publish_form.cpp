@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -19,6 +20,8 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <climits>
@@ -53,6 +56,12 @@ TPublishForm::TPublishForm(TProgramContext& context, TFtpClient& client, TftpPro
     : QDialog(parent), context_(context), protocol_(protocol), editSettings_(std::move(editSettings)) {
     setWindowTitle(QStringLiteral("Fotoalbum ver\u00f6ffentlichen"));
     setModal(true);
+    // F1 opens the help page on publishing (help context 500).
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, [this] {
+        QDesktopServices::openUrl(
+            QUrl::fromLocalFile(QString::fromStdString((context_.folders.help / "publish.htm").string())));
+    });
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(BuildServerGroup());
     layout->addWidget(BuildProgressGroups());
