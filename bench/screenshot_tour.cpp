@@ -4,17 +4,19 @@
 #include "album_library/ui/info_dialogs.h"
 #include "album_library/ui/status_form.h"
 #include "album_library/ui/thumb_grid.h"
-#include "app_shell/ui/about_box.h"
-#include "app_shell/ui/album_tree.h"
-#include "app_shell/ui/application.h"
-#include "app_shell/ui/main_window.h"
+#include "app/about_box.h"
+#include "album_library/ui/album_tree.h"
+#include "app/application.h"
+#include "app/main_window.h"
 #include "common/line_file.h"
+#include "settings/ui/settings_form.h"
 #include "site_generator/cdrom_export.h"
 #include "site_generator/ui/gen_cdrom_form.h"
 #include "site_generator/ui/gen_stat.h"
 #include "site_generator/ui/select_style_form.h"
 
 #include <QApplication>
+#include <QTabWidget>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -150,6 +152,24 @@ int main(int argc, char** argv) {
     cdrom.show();
     Save(&cdrom, out, QStringLiteral("dialog_cdrom"));
     cdrom.hide();
+
+    // The settings dialog on each of its pages, filled as a user would have it.
+    vistrel::TProgramSettings& settings = window.Context().settings;
+    settings.edImpressum = {"Alle Fotos: Anna Beispiel", "Musterweg 1, 12345 Musterstadt"};
+    settings.edSiteTitle = "Unsere Reisen";
+    settings.edEmail = "anna@example.org";
+    settings.edFTPServer = "ftp.example.org";
+    settings.edFTPUser = "anna";
+    settings.edFTPPassword = "geheim";
+    settings.edFTPDirectory = "/htdocs/fotos";
+    vistrel::TSettingsForm settingsForm(settings, window.Context().prompts, &window);
+    const char* pages[] = {"info", "hauptseite", "bildimport", "veroeffentlichen", "sonstiges"};
+    for (int page = 0; page < 5; ++page) {
+        settingsForm.PageControl->setCurrentIndex(page);
+        settingsForm.show();
+        Save(&settingsForm, out, QStringLiteral("settings_") + QString::fromLatin1(pages[page]));
+    }
+    settingsForm.hide();
 
     vistrel::TAboutBox about(&window);
     about.show();

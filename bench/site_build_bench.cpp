@@ -2,7 +2,8 @@
 // shipped style "Atelier". "GenerateSite" is the whole run as Publish starts it; "ExpandOnly" expands
 // the same pages into memory without writing, so the difference is the file work (writing pages,
 // cleaning folders, listing styles and reading picture lists).
-#include "album_library/program_context.h"
+#include "program/site_run.h"
+#include "program/program_context.h"
 #include "common/user_prompts.h"
 #include "site_generator/site_builder.h"
 #include "site_generator/style_files.h"
@@ -77,7 +78,7 @@ void BM_GenerateSite(benchmark::State& state) {
     SiteHost host;
     int64_t pages = 0;
     for (auto _ : state) {
-        TSiteResult result = GenerateSite(context, TSiteMode::Publish, progress, host);
+        TSiteResult result = GenerateSite(SiteParamsOf(context, TSiteMode::Publish), progress, host);
         if (!result.startPageExists) state.SkipWithError("no start page");
         pages += kAlbums * (kPictures + kPictures / 12 + 1 + 2) + 2;
     }

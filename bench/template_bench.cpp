@@ -1,7 +1,7 @@
 // Speed of the template engine in output bytes per second: an overview page with ALLTHUMBS over
 // 10,000 pictures, and a page whose lines hold 1,000 tags each. The engine should never be the slow
 // part of generating a site.
-#include "app_shell/program_settings.h"
+#include "settings/program_settings.h"
 #include "common/user_prompts.h"
 #include "site_generator/template_engine.h"
 

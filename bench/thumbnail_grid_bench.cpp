@@ -2,7 +2,7 @@
 // screen takes (the window is usable) and how long until every thumbnail is shown.
 //   bench_thumbnail_grid [COUNT]     default 2000
 #include "album_library/ui/thumb_grid.h"
-#include "app_shell/ui/main_window.h"
+#include "app/main_window.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -2,7 +2,7 @@
 // Expands arbitrary bytes as a template file of a style, with a fixed run state: three albums (one
 // not published), five pictures and a style that holds a few files to include. The input itself is
 // the style's "page.html", so it can include itself and meet the include depth limit.
-#include "app_shell/program_settings.h"
+#include "settings/program_settings.h"
 #include "common/user_prompts.h"
 #include "site_generator/template_engine.h"
 

@@ -76,6 +76,9 @@ std::string WebSafeName(const std::string& text) {
                     std::strchr("()-._", c) != nullptr;
         out += (safe && c != '\0') ? c : '_';
     }
+    // A leading "." would make a hidden file or folder, which the CD-ROM export and the upload leave
+    // out while the pages link to it ("..jpg"), or even "." and "..".
+    if (!out.empty() && out.front() == '.') out.insert(out.begin(), '_');
     return out;
 }
 
@@ -100,7 +103,7 @@ bool TAlbumList::NameTaken(const std::string& name) const {
 void TAlbumList::LoadAlbumList() {
     albums_.clear();
     std::vector<std::string> lines;
-    ReadLineFile(albumFolder_ / kListFile, lines);
+    ReadListFile(albumFolder_ / kListFile, lines);
     for (const auto& line : lines) albums_.push_back(AlbumFromRecord(SplitRecord(line)));
 
     auto folders = ListFolder(albumFolder_, EntryKind::Folders);
@@ -169,7 +172,7 @@ TPictureList TAlbumList::LoadPictureList(int index) const {
     TPictureList pictures;
     if (!IsValidIndex(index)) return pictures;
     std::vector<std::string> lines;
-    ReadLineFile(AlbumPath(index) / kListFile, lines);
+    ReadListFile(AlbumPath(index) / kListFile, lines);
     std::vector<std::string> known;
     for (const auto& line : lines) {
         pictures.emplace_back(SplitRecord(line));
@@ -256,6 +259,15 @@ void TAlbumList::DeletePictureFiles(const std::string& fileName) {
     std::error_code ec;
     fs::remove(ThumbsPath(current_) / fileName, ec);
     fs::remove(ImagesPath(current_) / fileName, ec);
+}
+
+bool IsAlbumFolderInside(const std::filesystem::path& albumFolder, const std::filesystem::path& galleries) {
+    std::error_code ec;
+    // Nothing there yet: the program makes the folder itself, inside.
+    auto status = std::filesystem::symlink_status(albumFolder, ec);
+    if (ec || status.type() == std::filesystem::file_type::not_found) return true;
+    if (!LiesInside(albumFolder, galleries)) return false;
+    return !std::filesystem::equivalent(albumFolder, galleries, ec) && !ec;
 }
 
 } // namespace vistrel

@@ -109,4 +109,10 @@ std::string WebSafeName(const std::string& text);
 // without a path separator. Anything else would point at the album folder itself or outside it.
 bool IsPlainFolderName(const std::string& name);
 
+// True when an album's folder, links resolved, is a folder below the album folder, or does not exist
+// yet. One that is a link
+// to a folder elsewhere is still listed, but the program never cleans, fills, copies or uploads it:
+// the folder is not the program's.
+bool IsAlbumFolderInside(const std::filesystem::path& albumFolder, const std::filesystem::path& galleries);
+
 } // namespace vistrel

@@ -1,7 +1,9 @@
 #include "album_library/import_job.h"
 
+#include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "common/folder_listing.h"
+#include "image_processing/image_error.h"
 
 #include <algorithm>
 #include <exception>
@@ -67,6 +69,38 @@ TImportOutcome TImportJob::ImportDropped(const std::vector<fs::path>& paths) {
     return Run(files, TImportWay::Drop);
 }
 
+namespace {
+
+TImportError ClassifyImportFailure(const std::exception& error) {
+    if (dynamic_cast<const EFileWriteError*>(&error)) return TImportError::WriteFailed;
+    if (dynamic_cast<const EImageError*>(&error)) return TImportError::Unreadable;
+    return TImportError::Other;
+}
+
+} // namespace
+
+std::string ImportFailureMessage(const TImportOutcome& outcome) {
+    std::string file = Utf8ToAnsi(outcome.failedFile.filename().string());
+    std::string text;
+    switch (outcome.failure) {
+    case TImportError::None:
+        return {};
+    case TImportError::Unreadable:
+        text = "Die Datei \"" + file +
+               "\" ist kein lesbares Bild (besch\xE4" "digt oder kein unterst\xFCtztes Format).";
+        break;
+    case TImportError::WriteFailed:
+        text = "Das Bild \"" + file +
+               "\" konnte nicht im Album gespeichert werden (Schreibschutz oder kein Speicherplatz mehr?).";
+        break;
+    case TImportError::Other:
+        text = "Die Datei \"" + file + "\" konnte nicht importiert werden.";
+        break;
+    }
+    if (!outcome.error.empty()) text += "\r\n" + Utf8ToAnsi(outcome.error);
+    return text;
+}
+
 TImportOutcome TImportJob::Run(const std::vector<fs::path>& paths, TImportWay way) {
     TImportOutcome outcome;
     const int total = int(paths.size());
@@ -87,6 +121,8 @@ TImportOutcome TImportJob::Run(const std::vector<fs::path>& paths, TImportWay wa
         } catch (const std::exception& error) {
             if (way == TImportWay::Files) {
                 outcome.error = error.what();
+                outcome.failure = ClassifyImportFailure(error);
+                outcome.failedFile = paths[i];
                 break;
             }
         }

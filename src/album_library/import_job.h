@@ -34,13 +34,27 @@ TAddedPicture AddImportedPicture(TPictureList& pictures, const std::string& file
 
 enum class TImportWay { Files, Folder, Drop };
 
+// Why a file-dialog import ended early.
+enum class TImportError {
+    None,
+    Unreadable,  // not a picture the readers understand, or a damaged one
+    WriteFailed, // the picture or its thumbnail could not be stored
+    Other,
+};
+
 struct TImportOutcome {
     std::vector<std::filesystem::path> stored; // in the order imported
     int lastAdded = -1;                        // index in the picture list of the last picture added
     bool stopped = false;                      // "Abbrechen" was pressed
     bool noPictures = false;                   // the folder held nothing that passes the extension test
-    std::string error;                         // the failure that ended a file-dialog import
+    std::string error;                         // the failure that ended a file-dialog import (English)
+    TImportError failure = TImportError::None;
+    std::filesystem::path failedFile;          // the file whose import failed
 };
+
+// The German message for a failed import (Windows-1252): what is wrong, in words a photographer
+// understands, naming the file; the English detail follows on a second line.
+std::string ImportFailureMessage(const TImportOutcome& outcome);
 
 class TImportJob {
 public:

@@ -1,5 +1,6 @@
 #include "album_library/picture_files.h"
 
+#include "common/cp1252.h"
 #include "common/numbers.h"
 #include "image_processing/graphic_registry.h"
 #include "image_processing/jpeg_graphic.h"
@@ -53,6 +54,11 @@ void RotatePictureFile(const std::filesystem::path& imagesFolder, const std::fil
     source.FreeImage();
     WriteJpegFile(work, imagesFolder / fileName, kQuality);
     WriteThumbnail(work, thumbsFolder / fileName, kQuality);
+}
+
+std::string RotateFailureMessage(const std::string& fileName, const std::string& detail) {
+    return "Das Bild \"" + fileName + "\" konnte nicht gedreht werden (besch\xE4" "digt oder schreibgesch\xFCtzt).\r\n" +
+           Utf8ToAnsi(detail);
 }
 
 } // namespace vistrel

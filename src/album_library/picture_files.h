@@ -28,4 +28,7 @@ void WriteThumbnail(TDibGraphic& picture, const std::filesystem::path& file, int
 void RotatePictureFile(const std::filesystem::path& imagesFolder, const std::filesystem::path& thumbsFolder,
                        const std::string& fileName, double degrees);
 
+// The German message when a turn failed (Windows-1252); `detail` is the English error text.
+std::string RotateFailureMessage(const std::string& fileName, const std::string& detail);
+
 } // namespace vistrel

@@ -1,3 +1,3 @@
-#include "app_shell/ui/application.h"
+#include "app/application.h"
 
 int main(int argc, char** argv) { return vistrel::RunApplication(argc, argv); }

@@ -3,25 +3,41 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_options.h"
 #include "cli/terminal_prompts.h"
-#include "app_shell/program_folders.h"
+#include "settings/program_folders.h"
 
 #include <QCoreApplication>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <iostream>
 #include <map>
 
 namespace vistrel::cli {
 namespace {
 
-using TCommand = int (*)(TProgramContext&, const TCommandArgs&, TCommandIo);
+// A command whose arguments have been parsed: what is left is to run it on the started context.
+using TRunner = std::function<int(TProgramContext&, TCommandIo)>;
+// Parses a command's arguments; nothing for a usage error.
+using TParser = std::function<std::optional<TRunner>(const TCommandArgs&)>;
 
-const std::map<std::string, TCommand>& Commands() {
-    static const std::map<std::string, TCommand> commands = {
-        {"albums", RunAlbumsCommand},
-        {"build-site", RunBuildSiteCommand},
-        {"cdrom", RunCdromCommand},
-        {"import", RunImportCommand},
-        {"publish", RunPublishCommand},
+template <typename Args>
+TParser Command(std::optional<Args> (*parse)(const TCommandArgs&), int (*run)(TProgramContext&, const Args&, TCommandIo)) {
+    return [parse, run](const TCommandArgs& args) -> std::optional<TRunner> {
+        std::optional<Args> parsed = parse(args);
+        if (!parsed) return std::nullopt;
+        return TRunner([run, parsed = std::move(*parsed)](TProgramContext& context, TCommandIo io) {
+            return run(context, parsed, io);
+        });
+    };
+}
+
+const std::map<std::string, TParser>& Commands() {
+    static const std::map<std::string, TParser> commands = {
+        {"albums", Command(ParseAlbumsArgs, RunAlbums)},
+        {"build-site", Command(ParseBuildSiteArgs, RunBuildSite)},
+        {"cdrom", Command(ParseCdromArgs, RunCdrom)},
+        {"import", Command(ParseImportArgs, RunImport)},
+        {"publish", Command(ParsePublishArgs, RunPublish)},
     };
     return commands;
 }
@@ -43,8 +59,16 @@ int RunCliWith(const std::vector<std::string>& args, const std::string& executab
         return 0;
     }
     auto command = options ? Commands().find(options->command) : Commands().end();
-    if (command == Commands().end()) {
+    std::optional<TRunner> runner;
+    if (command != Commands().end()) runner = command->second(options->arguments);
+    if (!runner) {
         err << kUsage;
+        return 2;
+    }
+    // Only the default program folder is made when missing; a folder given on the command line must
+    // exist, so that a typing error does not leave a new program folder somewhere.
+    if (!options->programFolder.empty() && !std::filesystem::is_directory(options->programFolder)) {
+        err << "vistrel-cli: program folder " << options->programFolder.string() << " does not exist\n";
         return 2;
     }
     std::filesystem::path folder = options->programFolder.empty() ? ResolveProgramFolder(executableFolder)
@@ -52,8 +76,7 @@ int RunCliWith(const std::vector<std::string>& args, const std::string& executab
     TTerminalPrompts prompts;
     TProgramContext context(std::filesystem::absolute(folder), prompts);
     context.Start();
-    int code = command->second(context, options->arguments, {out, err});
-    if (code == 2) err << kUsage;
+    int code = (*runner)(context, {out, err});
     // Like the window program at exit, every command leaves the album list saved.
     if (!context.SaveAtExit() && code == 0) code = 1;
     return code;

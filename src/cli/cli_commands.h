@@ -1,9 +1,12 @@
 #pragma once
-// The commands of vistrel-cli. Each gets the started program context and its arguments and returns
-// the exit code: 0 success, 1 failure of the job, 2 bad arguments.
-#include "album_library/program_context.h"
+// The commands of vistrel-cli. Each command has its own arguments struct, a parser that checks the
+// arguments before anything is started (nothing: a usage error, exit 2, nothing written), and a run
+// function that gets the started program context and returns the exit code: 0 success, 1 failure.
+#include "program/program_context.h"
+#include "program/site_run.h"
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,10 +19,40 @@ struct TCommandIo {
 
 using TCommandArgs = std::vector<std::string>;
 
-int RunAlbumsCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
-int RunBuildSiteCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
-int RunCdromCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
-int RunImportCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
-int RunPublishCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
+struct TAlbumsArgs {};
+std::optional<TAlbumsArgs> ParseAlbumsArgs(const TCommandArgs& args);
+int RunAlbums(TProgramContext& context, const TAlbumsArgs& args, TCommandIo io);
+
+struct TImportArgs {
+    std::string album; // a folder name or a 0-based index
+    std::vector<std::string> files;
+};
+std::optional<TImportArgs> ParseImportArgs(const TCommandArgs& args);
+int RunImport(TProgramContext& context, const TImportArgs& args, TCommandIo io);
+
+struct TBuildSiteArgs {};
+std::optional<TBuildSiteArgs> ParseBuildSiteArgs(const TCommandArgs& args);
+int RunBuildSite(TProgramContext& context, const TBuildSiteArgs& args, TCommandIo io);
+
+struct TCdromArgs {
+    std::string target;
+};
+std::optional<TCdromArgs> ParseCdromArgs(const TCommandArgs& args);
+int RunCdrom(TProgramContext& context, const TCdromArgs& args, TCommandIo io);
+
+struct TPublishArgs {
+    bool transferAll = false; // ignore the transfer list
+    bool deleteAll = false;   // empty the server folder first
+};
+std::optional<TPublishArgs> ParsePublishArgs(const TCommandArgs& args);
+int RunPublish(TProgramContext& context, const TPublishArgs& args, TCommandIo io);
+
+// A FolderName (without regard to case) or else a 0-based index; -1 when it names no album.
+int FindAlbum(const TAlbumList& albums, const std::string& argument);
+
+// "Build the site, then act" for a command: the run, or its failure reported on stderr (English, as
+// every message of this tool). `noSite` is the text when no published album has pictures.
+std::optional<TSiteResult> BuildSiteFor(TProgramContext& context, TSiteMode mode, const std::string& noSite,
+                                        TCommandIo io);
 
 } // namespace vistrel::cli

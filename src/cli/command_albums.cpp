@@ -6,8 +6,12 @@
 
 namespace vistrel::cli {
 
-int RunAlbumsCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io) {
-    if (!args.empty()) return 2;
+std::optional<TAlbumsArgs> ParseAlbumsArgs(const TCommandArgs& args) {
+    if (!args.empty()) return std::nullopt;
+    return TAlbumsArgs{};
+}
+
+int RunAlbums(TProgramContext& context, const TAlbumsArgs&, TCommandIo io) {
     const TAlbumList& albums = context.albums;
     for (int i = 0; i < albums.Count(); ++i) {
         const TAlbumEntry& album = albums[i];

@@ -1,30 +1,44 @@
 #include "cli/cli_commands.h"
 
 #include "cli/terminal_progress.h"
-#include "site_generator/site_builder.h"
 
 #include <ostream>
 
 namespace vistrel::cli {
 
-// Generates the site as "Vorschau" does, without a browser, and prints the start page.
-int RunBuildSiteCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io) {
-    if (!args.empty()) return 2;
+std::optional<TSiteResult> BuildSiteFor(TProgramContext& context, TSiteMode mode, const std::string& noSite,
+                                        TCommandIo io) {
     TTerminalSiteProgress progress(io.err);
     SiteHost host;
-    TSiteResult result;
-    try {
-        result = GenerateSite(context, TSiteMode::Preview, progress, host);
-    } catch (const std::exception& error) {
-        io.err << "vistrel-cli: site generation failed: " << error.what() << '\n';
-        return 1;
+    TSiteRun run = BuildSite(context, mode, progress, host);
+    switch (run.result.code) {
+    case TSiteRunError::None:
+        return run.site;
+    case TSiteRunError::WriteFailed:
+        io.err << "vistrel-cli: site generation failed: " << run.result.detail << '\n';
+        return std::nullopt;
+    case TSiteRunError::NoStartPage:
+        io.err << noSite << '\n';
+        return std::nullopt;
+    case TSiteRunError::Cancelled:
+        return std::nullopt;
     }
-    if (!result.startPageExists) {
-        io.err << "vistrel-cli: no start page: no published album has pictures\n";
-        return 1;
-    }
-    io.out << result.startPage.string() << '\n';
-    return 0;
+    return std::nullopt;
+}
+
+std::optional<TBuildSiteArgs> ParseBuildSiteArgs(const TCommandArgs& args) {
+    if (!args.empty()) return std::nullopt;
+    return TBuildSiteArgs{};
+}
+
+// Generates the site as "Vorschau" does, without a browser, and prints the start page.
+int RunBuildSite(TProgramContext& context, const TBuildSiteArgs&, TCommandIo io) {
+    auto site = BuildSiteFor(context, TSiteMode::Preview,
+                             "vistrel-cli: no start page: no published album has pictures", io);
+    if (!site) return 1;
+    io.out << site->startPage.string() << '\n';
+    // Pages cut short were reported as they happened; the site is there but not whole.
+    return site->warnings.empty() ? 0 : 1;
 }
 
 } // namespace vistrel::cli

@@ -28,6 +28,8 @@ private:
     std::string file_;
 };
 
+} // namespace
+
 // A FolderName (without regard to case) or else a 0-based index; -1 when it names no album.
 int FindAlbum(const TAlbumList& albums, const std::string& argument) {
     std::string name = Utf8ToAnsi(argument);
@@ -37,26 +39,28 @@ int FindAlbum(const TAlbumList& albums, const std::string& argument) {
     return ParseInt(argument, index) && albums.IsValidIndex(index) ? index : -1;
 }
 
-} // namespace
+std::optional<TImportArgs> ParseImportArgs(const TCommandArgs& args) {
+    if (args.size() < 2) return std::nullopt;
+    return TImportArgs{args[0], {args.begin() + 1, args.end()}};
+}
 
 // Does what "Bild importieren..." does with FILE... chosen in the file dialog, then saves the album's
 // picture list, so the pictures imported before a failure stay in the album.
-int RunImportCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io) {
-    if (args.size() < 2) return 2;
-    int album = FindAlbum(context.albums, args[0]);
+int RunImport(TProgramContext& context, const TImportArgs& args, TCommandIo io) {
+    int album = FindAlbum(context.albums, args.album);
     if (album < 0) {
-        io.err << "vistrel-cli: no album " << args[0] << '\n';
+        io.err << "vistrel-cli: no album " << args.album << '\n';
         return 1;
     }
     TPictureList pictures = context.albums.LoadPictureList(album);
     TTerminalImportProgress progress(io.err);
     TImportJob job(context.settings, progress, context.albums.AlbumPath(album), pictures);
-    TImportOutcome outcome = job.ImportFiles({args.begin() + 1, args.end()});
+    TImportOutcome outcome = job.ImportFiles({args.files.begin(), args.files.end()});
     for (const auto& stored : outcome.stored)
         io.out << stored.string() << '\n';
     bool saved = context.albums.SavePictureList(album, pictures);
     if (!outcome.error.empty()) {
-        io.err << outcome.error << '\n';
+        io.err << AnsiToUtf8(ImportFailureMessage(outcome)) << '\n';
         return 1;
     }
     return saved ? 0 : 1;

@@ -4,7 +4,6 @@
 #include "common/cp1252.h"
 #include "publishing/publish_job.h"
 #include "publishing/publish_texts.h"
-#include "site_generator/site_builder.h"
 
 #include <iostream>
 #include <ostream>
@@ -44,29 +43,19 @@ private:
 
 } // namespace
 
-// Generates the site as F10 does and publishes it with the settings of vistrel.ini.
-// Arguments: --transfer-all (ignore the transfer list), --delete-all (empty the server folder first).
-int RunPublishCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io) {
-    bool transferAll = false, deleteAll = false;
+std::optional<TPublishArgs> ParsePublishArgs(const TCommandArgs& args) {
+    TPublishArgs parsed;
     for (const std::string& arg : args) {
-        if (arg == "--transfer-all") transferAll = true;
-        else if (arg == "--delete-all") deleteAll = true;
-        else return 2;
+        if (arg == "--transfer-all") parsed.transferAll = true;
+        else if (arg == "--delete-all") parsed.deleteAll = true;
+        else return std::nullopt;
     }
-    TTerminalSiteProgress progress(io.err);
-    SiteHost host;
-    TSiteResult site;
-    try {
-        site = GenerateSite(context, TSiteMode::Publish, progress, host);
-    } catch (const std::exception& error) {
-        io.err << "vistrel-cli: site generation failed: " << error.what() << '\n';
-        return 1;
-    }
-    if (!site.startPageExists) {
-        io.err << AnsiToUtf8(Utf8ToAnsi(publish_texts::kNoAlbum)) << '\n';
-        return 1;
-    }
-    if (site.cancelled) return 1;
+    return parsed;
+}
+
+// Generates the site as F10 does and publishes it with the settings of vistrel.ini.
+int RunPublish(TProgramContext& context, const TPublishArgs& args, TCommandIo io) {
+    if (!BuildSiteFor(context, TSiteMode::Publish, AnsiToUtf8(Utf8ToAnsi(publish_texts::kNoAlbum)), io)) return 1;
 
     TFtpClient client;
     TTerminalPublishView view(io.out);
@@ -74,8 +63,8 @@ int RunPublishCommand(TProgramContext& context, const TCommandArgs& args, TComma
     job.TakeSettings();
     job.SetPlan(BuildUploadPlan(context.albums));
     job.Prepare();
-    job.cbTransferAll = transferAll;
-    job.cbDeleteAll = deleteAll;
+    job.cbTransferAll = args.transferAll;
+    job.cbDeleteAll = args.deleteAll;
     try {
         return job.Run() == TPublishOutcome::Completed ? 0 : 1;
     } catch (const std::exception& error) {

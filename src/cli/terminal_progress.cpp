@@ -1,5 +1,7 @@
 #include "cli/terminal_progress.h"
 
+#include "common/cp1252.h"
+
 #include <iostream>
 #include <unistd.h>
 
@@ -30,5 +32,10 @@ void TTerminalSiteProgress::Start(int totalFiles) {
 }
 
 void TTerminalSiteProgress::FileDone(int filesDone, TStepAdvance) { bar_.Draw(filesDone, total_, file_); }
+
+void TTerminalSiteProgress::Warning(const std::string& text) {
+    bar_.Clear();
+    err_ << "vistrel-cli: " << AnsiToUtf8(text) << '\n';
+}
 
 } // namespace vistrel::cli

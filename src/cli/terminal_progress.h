@@ -23,13 +23,15 @@ private:
 // The site builder's progress window on the terminal; nothing there can press "Abbrechen".
 class TTerminalSiteProgress : public TSilentSiteProgress {
 public:
-    explicit TTerminalSiteProgress(std::ostream& err) : bar_(err) {}
+    explicit TTerminalSiteProgress(std::ostream& err) : err_(err), bar_(err) {}
     void Start(int totalFiles) override;
     void ShowFile(const std::filesystem::path& file) override { file_ = file.filename().string(); }
     void FileDone(int filesDone, TStepAdvance advance) override;
     void Close() override { bar_.Clear(); }
+    void Warning(const std::string& text) override;
 
 private:
+    std::ostream& err_;
     TTerminalBar bar_;
     int total_ = 0;
     std::string file_;

@@ -28,15 +28,19 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 } // namespace
 
-void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) {
-    std::string temp = path.string() + ".tmpXXXXXX";
+std::filesystem::path AtomicTempPattern(const std::filesystem::path& path) {
+    return path.parent_path() / ("." + path.filename().string() + ".tmpXXXXXX");
+}
+
+void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes, TDurability durability) {
+    std::string temp = AtomicTempPattern(path).string();
     int fd = ::mkstemp(temp.data());
     if (fd < 0) throw EFileWriteError(SystemError(path.string(), errno));
     // mkstemp creates the file with mode 0600; a rewritten file keeps the usual permissions.
     struct stat old {};
     mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
     ::fchmod(fd, mode);
-    bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    bool ok = WriteAll(fd, bytes) && (durability == TDurability::Unsynced || ::fsync(fd) == 0);
     int error = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;

@@ -12,10 +12,22 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Whether a rewritten file is flushed to the disk before it replaces the old one. Stored data (album
+// lists, settings, pictures, the transfer list) is; generated pages need not be: a site is thousands
+// of pages that every run writes anew from the albums, so a page lost to a power cut costs only the
+// next run, while one fsync per page made a 10,000-page site take over a minute instead of seconds.
+enum class TDurability { Synced, Unsynced };
+
 // Replaces `path` whole with `bytes`: the data goes to a temporary file in the same folder, which is
-// flushed to disk and then renamed over the old file, so a failure leaves the previous file intact.
+// renamed over the old file, so a failure leaves the previous file intact. The temporary file's name
+// starts with "." (".<name>.tmpXXXXXX"), so that every folder listing of the program, the CD-ROM
+// export and the upload skip one that a crash left behind.
 // Throws EFileWriteError on failure; the temporary file is removed then.
-void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes,
+                     TDurability durability = TDurability::Synced);
+
+// The temporary file name WriteFileAtomic uses for `path`, with its six placeholder characters.
+std::filesystem::path AtomicTempPattern(const std::filesystem::path& path);
 
 // Reads a whole file as bytes. Returns false when it cannot be opened or read.
 bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes);

@@ -44,6 +44,15 @@ bool ReadLineFile(const std::filesystem::path& path, std::vector<std::string>& l
     return true;
 }
 
+bool ReadListFile(const std::filesystem::path& path, std::vector<std::string>& lines) {
+    std::error_code ec;
+    if (std::filesystem::is_symlink(path, ec)) {
+        lines.clear();
+        return false;
+    }
+    return ReadLineFile(path, lines);
+}
+
 void WriteLineFile(const std::filesystem::path& path, const std::vector<std::string>& lines) {
     WriteFileAtomic(path, JoinLines(lines));
 }

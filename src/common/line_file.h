@@ -14,6 +14,11 @@ std::string JoinLines(const std::vector<std::string>& lines);
 
 // Returns false when the file cannot be read; `lines` is then empty.
 bool ReadLineFile(const std::filesystem::path& path, std::vector<std::string>& lines);
+// The program's own list files (album list, picture lists, settings, transfer list): read only when
+// the file itself is a regular file. A symbolic link, as an archive may bring one back, counts as
+// missing, so that no outside file is read as a list; the next save replaces the link, never its
+// target.
+bool ReadListFile(const std::filesystem::path& path, std::vector<std::string>& lines);
 // Atomic (see WriteFileAtomic); throws EFileWriteError.
 void WriteLineFile(const std::filesystem::path& path, const std::vector<std::string>& lines);
 

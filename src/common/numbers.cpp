@@ -1,5 +1,8 @@
 #include "common/numbers.h"
 
+#include <QLocale>
+#include <QString>
+
 #include <cfenv>
 #include <climits>
 #include <cmath>
@@ -30,6 +33,12 @@ bool ParseInt(std::string_view text, int& value) {
     if (result > INT_MAX || result < INT_MIN) return false;
     value = static_cast<int>(result);
     return true;
+}
+
+char DecimalSeparator() {
+    QString point = QLocale().decimalPoint();
+    if (point.size() != 1 || point.at(0).unicode() > 0x7F) return ',';
+    return static_cast<char>(point.at(0).unicode());
 }
 
 } // namespace vistrel

@@ -13,4 +13,8 @@ int64_t Trunc(double value);
 // decimal digits and nothing after them; it must fit a 32-bit int. Returns false otherwise.
 bool ParseInt(std::string_view text, int& value);
 
+// The decimal separator of the program's locale (German: ","), as one Windows-1252 character; ","
+// when the locale's separator is not a single such character.
+char DecimalSeparator();
+
 } // namespace vistrel

@@ -3,7 +3,7 @@
 // remote_delete.cpp.
 #include "publishing/publish_job.h"
 
-#include "app_shell/program_settings.h"
+#include "settings/program_settings.h"
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "common/line_file.h"

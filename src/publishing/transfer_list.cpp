@@ -15,7 +15,7 @@ void TTransferList::LoadOld(const std::filesystem::path& file, const std::string
                             const std::string& remoteRoot, bool transferAll) {
     old_.clear();
     std::vector<std::string> lines;
-    if (transferAll || !ReadLineFile(file, lines) || lines.size() < 2) return;
+    if (transferAll || !ReadListFile(file, lines) || lines.size() < 2) return;
     std::string storedRoot = lines[1];
     if (storedRoot.empty() || storedRoot.back() != '/') storedRoot += '/';
     if (lines[0] != host || storedRoot != remoteRoot) return;

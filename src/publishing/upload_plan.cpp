@@ -27,6 +27,8 @@ TUploadPlan BuildUploadPlan(const TAlbumList& albums) {
     for (const TAlbumEntry& album : albums.Albums()) {
         if (!album.Published || !IsPlainFolderName(album.FolderName)) continue;
         std::string folder = plan.localRoot + album.FolderName + "/";
+        // An album folder that is a link to a folder elsewhere is not part of the site.
+        if (!IsAlbumFolderInside(folder, albums.AlbumFolder())) continue;
         plan.folders.push_back(folder);
         plan.folders.push_back(folder + "images/");
         plan.folders.push_back(folder + "thumbs/");

@@ -1,6 +1,6 @@
 #include "site_generator/cdrom_export.h"
 
-#include "app_shell/program_settings.h"
+#include "settings/program_settings.h"
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "common/folder_listing.h"
@@ -19,9 +19,31 @@ constexpr const char* kNoTargetMessage = "Bitte geben Sie ein Ausgabeverzeichnis
 constexpr const char* kCopiedMessage =
     "Alle ben\xF6tigten Dateien wurden zusammengestellt. Kopieren Sie die Dateien aus dem Verzeichnis %s in "
     "das Stammverzeichnis der CD.";
-constexpr const char* kFailedMessage =
+constexpr const char* kNoSpaceMessage =
     "Beim Kopieren der Dateien ist ein Fehler aufgetreten. Bitte stellen Sie sicher, dass gen\xFCgend "
     "Speicherplatz vorhanden ist.";
+constexpr const char* kFailedMessage =
+    "Beim Kopieren der Dateien ist ein Fehler aufgetreten. Bitte pr\xFC" "fen Sie, ob im Verzeichnis %s "
+    "Ordner und Dateien angelegt werden k\xF6nnen.";
+constexpr const char* kNotAllowedMessage =
+    "Das Ausgabeverzeichnis %s liegt im Programmverzeichnis oder enth\xE4lt es. Bitte w\xE4hlen Sie ein "
+    "anderes Verzeichnis, damit die Alben und Einstellungen nicht \xFC" "berschrieben werden.";
+
+// The outcome of a copy step that failed: full disks get their own message.
+TCdromOutcome FailureOf(const std::error_code& ec) {
+    return ec == std::errc::no_space_on_device ? TCdromOutcome::NoSpace : TCdromOutcome::CopyFailed;
+}
+
+// True when `inner`, as far as it exists with links resolved, is `outer` or lies below it.
+bool IsSameOrBelow(const fs::path& inner, const fs::path& outer) {
+    std::error_code ec;
+    fs::path a = fs::weakly_canonical(inner, ec);
+    if (ec) return false;
+    fs::path b = fs::weakly_canonical(outer, ec);
+    if (ec) return false;
+    fs::path relative = a.lexically_relative(b);
+    return !relative.empty() && *relative.begin() != "..";
+}
 constexpr const char* kAutorun = "[autorun]\r\nOPEN=explorer.exe index.html\r\n";
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
@@ -34,24 +56,33 @@ std::string BelowGalleries(const fs::path& folder, const fs::path& galleries) {
     return StartsWith(text, prefix) ? text.substr(prefix.size()) : std::string();
 }
 
-// Copies the files of one source folder; false at the first file or folder that cannot be made. Stops
-// after the file during which "Abbrechen" was pressed.
-bool CopyFolder(const fs::path& source, const fs::path& target, int& done, int total, CdromProgress& progress) {
+// Copies the files of one source folder; the failure of the first file or folder that cannot be made
+// (none: all copied). Stops after the file during which "Abbrechen" was pressed.
+std::error_code CopyFolder(const fs::path& source, const fs::path& within, const fs::path& target, int& done,
+                           int total, CdromProgress& progress) {
     std::error_code ec;
     fs::create_directories(target, ec);
-    if (ec || !fs::is_directory(target, ec)) return false;
-    for (const std::string& name : CdromFilesOf(source)) {
+    if (ec) return ec;
+    if (!fs::is_directory(target, ec)) return ec ? ec : std::make_error_code(std::errc::not_a_directory);
+    for (const std::string& name : CdromFilesOf(source, within)) {
         progress.ShowFile(target / name);
         fs::copy_file(source / name, target / name, fs::copy_options::overwrite_existing, ec);
-        if (ec) return false;
+        if (ec) return ec;
         progress.FileCopied(++done, total);
         progress.ProcessEvents();
-        if (progress.Cancelled()) return true;
+        if (progress.Cancelled()) return {};
     }
-    return true;
+    return {};
 }
 
 } // namespace
+
+bool IsAllowedCdromTarget(const fs::path& target, const TProgramSettings& settings) {
+    const TProgramFolders& folders = settings.Folders();
+    for (const fs::path& own : {folders.program, folders.albums})
+        if (IsSameOrBelow(target, own) || IsSameOrBelow(own, target)) return false;
+    return true;
+}
 
 TCdromFolderList BuildCdromFolderList(const TAlbumList& albums) {
     TCdromFolderList list;
@@ -60,6 +91,8 @@ TCdromFolderList BuildCdromFolderList(const TAlbumList& albums) {
     for (const TAlbumEntry& album : albums.Albums()) {
         if (!album.Published || !IsPlainFolderName(album.FolderName)) continue;
         fs::path folder = list.galleries / album.FolderName;
+        // An album folder that is a link to a folder elsewhere is not part of the site.
+        if (!IsAlbumFolderInside(folder, list.galleries)) continue;
         list.folders.push_back(folder / "");
         list.folders.push_back(folder / "images" / "");
         list.folders.push_back(folder / "thumbs" / "");
@@ -67,8 +100,15 @@ TCdromFolderList BuildCdromFolderList(const TAlbumList& albums) {
     return list;
 }
 
-std::vector<std::string> CdromFilesOf(const fs::path& folder) {
-    std::vector<std::string> files = ListFolder(folder, EntryKind::Files);
+fs::path CdromContainingFolder(const fs::path& folder, const fs::path& galleries) {
+    std::string below = BelowGalleries(folder, galleries);
+    size_t end = below.find_first_of("/\\");
+    if (below.empty() || end == 0) return galleries;
+    return galleries / below.substr(0, end);
+}
+
+std::vector<std::string> CdromFilesOf(const fs::path& folder, const fs::path& within) {
+    std::vector<std::string> files = ListFolderWithin(folder, EntryKind::Files, within.empty() ? folder : within);
     std::erase_if(files, [](const std::string& name) { return StartsWith(name, "."); });
     return files;
 }
@@ -77,7 +117,7 @@ TCdromSummary CountCdromFiles(const TCdromFolderList& list) {
     TCdromSummary summary;
     summary.folders = static_cast<int>(list.folders.size());
     for (const fs::path& folder : list.folders) {
-        for (const std::string& name : CdromFilesOf(folder)) {
+        for (const std::string& name : CdromFilesOf(folder, CdromContainingFolder(folder, list.galleries))) {
             std::error_code ec;
             uintmax_t size = fs::file_size(folder / name, ec);
             ++summary.files;
@@ -106,10 +146,13 @@ TCdromOutcome CopyCdromFiles(const TCdromFolderList& list, const std::string& ta
                              CdromProgress& progress, TProgramSettings& settings) {
     if (targetText.empty()) return TCdromOutcome::NoTarget;
     fs::path target = CdromTargetFolder(targetText);
+    if (!IsAllowedCdromTarget(target, settings)) return TCdromOutcome::TargetNotAllowed;
     int done = 0;
     for (const fs::path& folder : list.folders) {
-        if (!CopyFolder(folder, target / BelowGalleries(folder, list.galleries), done, total, progress))
-            return TCdromOutcome::CopyFailed;
+        fs::path within = CdromContainingFolder(folder, list.galleries);
+        std::error_code failure =
+            CopyFolder(folder, within, target / BelowGalleries(folder, list.galleries), done, total, progress);
+        if (failure) return FailureOf(failure);
         if (progress.Cancelled()) return TCdromOutcome::Cancelled;
     }
     try {
@@ -125,7 +168,9 @@ std::string CdromOutcomeMessage(TCdromOutcome outcome, const std::string& target
     switch (outcome) {
     case TCdromOutcome::Copied: return FormatMessage(kCopiedMessage, {targetText});
     case TCdromOutcome::NoTarget: return kNoTargetMessage;
-    case TCdromOutcome::CopyFailed: return kFailedMessage;
+    case TCdromOutcome::CopyFailed: return FormatMessage(kFailedMessage, {targetText});
+    case TCdromOutcome::NoSpace: return kNoSpaceMessage;
+    case TCdromOutcome::TargetNotAllowed: return FormatMessage(kNotAllowedMessage, {targetText});
     case TCdromOutcome::Cancelled: break;
     }
     return {};

@@ -24,7 +24,13 @@ TCdromFolderList BuildCdromFolderList(const TAlbumList& albums);
 
 // The plain files of a source folder that are copied: not hidden ones, not subfolders. A folder that
 // cannot be read has none.
-std::vector<std::string> CdromFilesOf(const std::filesystem::path& folder);
+// Links count only when they resolve inside `within` (the album's folder, or the album folder for the
+// site root; the folder itself when empty).
+std::vector<std::string> CdromFilesOf(const std::filesystem::path& folder, const std::filesystem::path& within = {});
+
+// True when the copy may go to `target`: it is neither inside the program folder or the album
+// folder nor holds either of them, so the copy can never overwrite the program's own files.
+bool IsAllowedCdromTarget(const std::filesystem::path& target, const TProgramSettings& settings);
 
 struct TCdromSummary {
     int folders = 0;
@@ -49,14 +55,17 @@ public:
 };
 
 enum class TCdromOutcome {
-    Copied,      // everything copied and "AUTORUN.INF" written; the dialog closes with OK
-    NoTarget,    // the target text is empty; nothing copied, the dialog stays usable
-    CopyFailed,  // a folder or file could not be made; files copied so far stay
-    Cancelled,   // "Abbrechen" during the copy; the dialog is closing
+    Copied,           // everything copied and "AUTORUN.INF" written; the dialog closes with OK
+    NoTarget,         // the target text is empty; nothing copied, the dialog stays usable
+    CopyFailed,       // a folder or file could not be made; files copied so far stay
+    Cancelled,        // "Abbrechen" during the copy; the dialog is closing
+    NoSpace,          // the target's disk is full; files copied so far stay
+    TargetNotAllowed, // the target lies in the program or album folder, or holds one; nothing copied
 };
 
 // The dialog's "Ok": copies every folder of `list` below `targetText` (typed with or without a
-// trailing "/" or "\"). `total` is the file count the dialog showed (the bar's maximum). On success
+// trailing "/" or "\"). `total` is the file count the dialog showed (the bar's maximum). A target in
+// or around the program folder is refused before anything is written. On success
 // writes "AUTORUN.INF" (an error there is ignored) and stores the target as "CDROMPATH".
 TCdromOutcome CopyCdromFiles(const TCdromFolderList& list, const std::string& targetText, int total,
                              CdromProgress& progress, TProgramSettings& settings);

@@ -4,6 +4,7 @@
 #include "common/cp1252.h"
 #include "common/folder_listing.h"
 #include "common/numbers.h"
+#include "common/text_utils.h"
 #include "common/user_prompts.h"
 #include "site_generator/page_file.h"
 #include "site_generator/style_files.h"
@@ -38,6 +39,14 @@ void RepairPreviewPicture(TAlbumEntry& album, const TPictureList& pictures) {
 
 // Deletes the plain files directly in `folder` except "info.txt": files of a style used earlier must
 // not linger in the site. Files that cannot be deleted stay.
+constexpr const char* kOutsideAlbumMessage =
+    "Der Ordner des Albums \x84%s\x93 ist ein Verweis auf einen Ort au\xDF" "erhalb des Albenverzeichnisses. "
+    "Das Album wird nicht ver\xF6" "ffentlicht und nicht auf CD-ROM kopiert.";
+
+constexpr const char* kPageCutMessage =
+    "Die Seite %s des Styles \x84%s\x93 ist unvollst\xE4ndig: die Vorlage erzeugt zu viel Text (zu tief "
+    "verschachtelte oder sich selbst einbindende Vorlagen?).";
+
 void DeleteGeneratedFiles(const fs::path& folder) {
     for (const std::string& name : ListFolder(folder, EntryKind::Files)) {
         if (AnsiSameText(name, "info.txt")) continue;
@@ -68,13 +77,16 @@ private:
 
 class TSiteBuilder {
 public:
-    TSiteBuilder(TProgramContext& context, SiteProgress& progress)
-        : context_(context), albums_(context.albums), progress_(progress) {}
+    TSiteBuilder(const TSiteParams& params, SiteProgress& progress)
+        : settings_(params.settings), albums_(params.albums), prompts_(params.prompts), progress_(progress) {
+        state_.WorkLimit = params.workLimit;
+    }
 
     void Prepare();
     void BuildAlbum(int index);
     void BuildRoot();
     const fs::path& StartPage() const { return startPage_; }
+    const std::vector<std::string>& Warnings() const { return warnings_; }
 
 private:
     void ProcessStyleFiles(const TStyleFiles& style, const fs::path& target);
@@ -82,16 +94,18 @@ private:
     void WritePicturePages(const TStyleFiles& style, const fs::path& album);
     // The expanded page; valid until the next call. One line list serves every page, so its
     // storage is not given back and requested again for each of thousands of pages.
-    const std::vector<std::string>& ExpandPage(const fs::path& templateFile);
+    const std::vector<std::string>& ExpandPage(const fs::path& templateFile, const fs::path& page);
     void FileDone(TStepAdvance advance);
 
-    TProgramContext& context_;
+    TProgramSettings& settings_;
     TAlbumList& albums_;
+    UserPrompts& prompts_;
     SiteProgress& progress_;
     TSiteState state_;
     int filesDone_ = 0;
     std::vector<std::string> page_;
     fs::path startPage_;
+    std::vector<std::string> warnings_;
 };
 
 void WritePage(const fs::path& file, const std::vector<std::string>& lines) { WritePageFile(file, lines); }
@@ -100,10 +114,10 @@ void WritePage(const fs::path& file, const std::vector<std::string>& lines) { Wr
 // maximum of the files bar.
 void TSiteBuilder::Prepare() {
     state_.Albums = &albums_.Albums();
-    state_.Settings = &context_.settings;
-    state_.ThumbsPerPage = ThumbsPerPageSetting(context_.settings.edNoOfThumbs);
-    state_.StyleDir = context_.settings.CurrentStyleFolder();
-    state_.ScriptsDir = context_.folders.scripts / "";
+    state_.Settings = &settings_;
+    state_.ThumbsPerPage = ThumbsPerPageSetting(settings_.edNoOfThumbs);
+    state_.StyleDir = settings_.CurrentStyleFolder();
+    state_.ScriptsDir = settings_.Folders().scripts / "";
     TStyleFiles style(state_.StyleDir);
     int total = 0;
     for (int k = 0; k < albums_.Count(); ++k) {
@@ -123,6 +137,11 @@ void TSiteBuilder::BuildAlbum(int k) {
     fs::path album = albums_.AlbumFolder() / folderName / "";
     std::error_code ec;
     fs::create_directories(album, ec);
+    // A folder restored as a link to somewhere else is not the program's to clean and fill.
+    if (!IsAlbumFolderInside(album, albums_.AlbumFolder())) {
+        prompts_.ShowMessage(FormatMessage(kOutsideAlbumMessage, {folderName}), MessageKind::Warning);
+        return;
+    }
     DeleteGeneratedFiles(album);
 
     TStyleFiles style(state_.StyleDir);
@@ -159,7 +178,7 @@ void TSiteBuilder::ProcessStyleFiles(const TStyleFiles& style, const fs::path& t
         fs::path file = target / name;
         if (IsTemplateName(name)) {
             progress_.ShowFile(file);
-            WritePage(file, ExpandPage(style.PathOf(name)));
+            WritePage(file, ExpandPage(style.PathOf(name), file));
             if (state_.RootMode && AnsiSameText(name, "index.html")) startPage_ = file;
             FileDone(TStepAdvance::TotalAndStep);
         } else if (!TStyleFiles::IsPreviewPicture(name)) {
@@ -192,8 +211,8 @@ void TSiteBuilder::WriteOverviewPages(const TStyleFiles& style, const fs::path& 
         state_.ImagePageIndex = 0;
         state_.ImagePageCount = 1;
         state_.ImagesPerPage = n;
-        const std::vector<std::string>& page = ExpandPage(style.PathOf(templateName));
         fs::path file = album / ThumbPageName(i);
+        const std::vector<std::string>& page = ExpandPage(style.PathOf(templateName), file);
         WritePage(file, page);
         progress_.ShowFile(file);
         FileDone(TStepAdvance::TotalAndStep);
@@ -216,7 +235,7 @@ void TSiteBuilder::WritePicturePages(const TStyleFiles& style, const fs::path& a
         state_.CurrentImage = i;
         state_.ImagePageIndex = i;
         fs::path file = album / ImagePageName(i);
-        WritePage(file, ExpandPage(style.PathOf(templateName)));
+        WritePage(file, ExpandPage(style.PathOf(templateName), file));
         progress_.ShowFile(file);
         FileDone(TStepAdvance::TotalAndStep);
         progress_.ProcessEvents();
@@ -233,9 +252,15 @@ void TSiteBuilder::BuildRoot() {
     state_.RootMode = false;
 }
 
-const std::vector<std::string>& TSiteBuilder::ExpandPage(const fs::path& templateFile) {
+const std::vector<std::string>& TSiteBuilder::ExpandPage(const fs::path& templateFile, const fs::path& page) {
     page_.clear();
+    state_.WorkLimitReached = false;
     ExpandTemplate(state_, templateFile, page_);
+    if (state_.WorkLimitReached) {
+        std::string warning = PageCutWarning(settings_.ActStyle, Utf8ToAnsi(page.filename().string()));
+        progress_.Warning(warning);
+        warnings_.push_back(std::move(warning));
+    }
     InsertHeadLines(page_, ProgramHeadLines());
     return page_;
 }
@@ -243,6 +268,10 @@ const std::vector<std::string>& TSiteBuilder::ExpandPage(const fs::path& templat
 void TSiteBuilder::FileDone(TStepAdvance advance) { progress_.FileDone(++filesDone_, advance); }
 
 } // namespace
+
+std::string PageCutWarning(const std::string& style, const std::string& page) {
+    return FormatMessage(kPageCutMessage, {page, style});
+}
 
 int ThumbsPerPageSetting(const std::string& text) {
     int value = 0;
@@ -253,14 +282,15 @@ int ThumbsPerPageSetting(const std::string& text) {
 std::string ThumbPageName(int index) { return "thumbpage" + std::to_string(index) + ".html"; }
 std::string ImagePageName(int index) { return "imagepage" + std::to_string(index) + ".html"; }
 
-TSiteResult GenerateSite(TProgramContext& context, TSiteMode mode, SiteProgress& progress, SiteHost& host) {
+TSiteResult GenerateSite(const TSiteParams& params, SiteProgress& progress, SiteHost& host) {
     TSiteResult result;
-    TAlbumList& albums = context.albums;
+    TAlbumList& albums = params.albums;
+    const TSiteMode mode = params.mode;
     host.LockMainWindow();
     TRunGuard guard(progress, host);
     if (!AnyPublished(albums)) {
         if (albums.Count() == 0) {
-            if (mode == TSiteMode::Preview) context.prompts.ShowMessage(kNoAlbumMessage);
+            if (mode == TSiteMode::Preview) params.prompts.ShowMessage(kNoAlbumMessage);
             result.cancelled = progress.Cancelled();
             return result;
         }
@@ -271,7 +301,7 @@ TSiteResult GenerateSite(TProgramContext& context, TSiteMode mode, SiteProgress&
     }
     host.SaveOpenPictureList();
 
-    TSiteBuilder builder(context, progress);
+    TSiteBuilder builder(params, progress);
     builder.Prepare();
     host.SetBusyCursor(true);
     for (int k = 0; k < albums.Count(); ++k) {
@@ -283,6 +313,7 @@ TSiteResult GenerateSite(TProgramContext& context, TSiteMode mode, SiteProgress&
 
     host.SetBusyCursor(false);
     result.startPage = builder.StartPage();
+    result.warnings = builder.Warnings();
     result.startPageExists = !result.startPage.empty();
     result.cancelled = progress.Cancelled();
     if (!result.cancelled && mode == TSiteMode::Preview && result.startPageExists) host.OpenDocument(result.startPage);

@@ -2,14 +2,30 @@
 // The site builder: turns the published albums and the current style into a static web site, in
 // place. The site root is the album folder; each published album's pages go into its own folder
 // beside its "images" and "thumbs". Preview, Publish and the CD-ROM export all start with it.
-#include "album_library/program_context.h"
+#include "album_library/album_list.h"
+#include "common/user_prompts.h"
+#include "settings/program_settings.h"
 #include "site_generator/site_progress.h"
+#include "site_generator/template_engine.h"
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace vistrel {
 
 enum class TSiteMode { Publish, Preview };
+
+// What a run works on: the settings (style, folders, page texts), the album list and where its
+// messages go.
+struct TSiteParams {
+    TProgramSettings& settings;
+    TAlbumList& albums;
+    UserPrompts& prompts;
+    TSiteMode mode = TSiteMode::Publish;
+    // The template work one page may cost (see TSiteState::WorkLimit); tests lower it.
+    int64_t workLimit = TSiteState{}.WorkLimit;
+};
 
 struct TSiteResult {
     // What the builder reports: true when a start page exists, i.e. at least one published album
@@ -19,13 +35,18 @@ struct TSiteResult {
     bool cancelled = false;
     // The root "index.html" when the style has one, else the first published album's "index.html".
     std::filesystem::path startPage;
+    // One German warning (Windows-1252) per page that the template work limit cut short.
+    std::vector<std::string> warnings;
 };
+
+// The warning for a page cut short by the template work limit, naming the style and the page.
+std::string PageCutWarning(const std::string& style, const std::string& page);
 
 // Regenerates the whole site. In Preview mode an album list without albums is reported with "Es ist
 // kein Album ausgewählt." and the start page is opened through `host` unless the run was cancelled.
 // A page that cannot be written ends the run with EFileWriteError, after the progress window was
 // closed and the main window unlocked.
-TSiteResult GenerateSite(TProgramContext& context, TSiteMode mode, SiteProgress& progress, SiteHost& host);
+TSiteResult GenerateSite(const TSiteParams& params, SiteProgress& progress, SiteHost& host);
 
 // The thumbnails per overview page: the setting `edNoOfThumbs`, or 12 when it is not a whole number
 // or below 1 (it is a divisor).

@@ -26,6 +26,8 @@ public:
     virtual bool Cancelled() const = 0;
     virtual void SetCancelled() = 0;
     virtual void Close() = 0;
+    // A page came out incomplete; the run goes on. The text names the style and the page.
+    virtual void Warning(const std::string& /*text*/) {}
 };
 
 // The main window's part in a run. Every hook does nothing by default, which is all vistrel-cli needs.

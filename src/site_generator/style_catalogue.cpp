@@ -16,7 +16,7 @@ std::string StyleNameOf(const fs::path& stylePath) {
 
 TStyleCatalogue::TStyleCatalogue(fs::path styleFolder, fs::path chosenStyle)
     : styleFolder_(std::move(styleFolder)), chosen_(std::move(chosenStyle)),
-      names_(ListFolder(styleFolder_, EntryKind::Folders)) {}
+      names_(ListFolderWithin(styleFolder_, EntryKind::Folders, styleFolder_)) {}
 
 int TStyleCatalogue::InitialIndex() const {
     if (names_.empty()) return -1;

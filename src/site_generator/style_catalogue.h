@@ -1,7 +1,7 @@
 #pragma once
 // The style catalogue behind "Style auswählen...": the styles are the subfolders of the style folder,
 // offered sorted without regard to case; each may carry a preview picture "style.jpg".
-#include "app_shell/program_settings.h"
+#include "settings/program_settings.h"
 
 #include <filesystem>
 #include <string>

@@ -38,7 +38,7 @@ bool IsTemplateName(std::string_view fileName) {
 }
 
 TStyleFiles::TStyleFiles(const std::filesystem::path& styleFolder)
-    : folder_(styleFolder), names_(ListFolder(styleFolder, EntryKind::Files)) {}
+    : folder_(styleFolder), names_(ListFolderWithin(styleFolder, EntryKind::Files, styleFolder)) {}
 
 std::string TStyleFiles::Find(std::string_view name) const {
     auto it = std::find_if(names_.begin(), names_.end(), [&](const std::string& n) { return AnsiSameText(n, name); });

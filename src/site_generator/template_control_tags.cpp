@@ -4,7 +4,7 @@
 // that are not well formed repeat or drop text instead of failing.
 #include "site_generator/template_keywords.h"
 
-#include "app_shell/program_settings.h"
+#include "settings/program_settings.h"
 
 #include <algorithm>
 #include <array>

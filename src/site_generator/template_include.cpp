@@ -46,17 +46,6 @@ std::optional<fs::path> FindEntry(const fs::path& folder, std::string_view part,
     return std::nullopt;
 }
 
-bool LiesInside(const fs::path& file, const fs::path& folder) {
-    if (folder.empty()) return false;
-    std::error_code error;
-    const fs::path realFolder = fs::canonical(folder, error);
-    if (error) return false;
-    const fs::path realFile = fs::canonical(file, error);
-    if (error) return false;
-    const fs::path relative = realFile.lexically_relative(realFolder);
-    return !relative.empty() && *relative.begin() != "..";
-}
-
 } // namespace
 
 std::optional<fs::path> FindIncludeFile(const TSiteState& state, std::string_view name) {

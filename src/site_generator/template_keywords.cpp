@@ -4,7 +4,7 @@
 // into a title is meant to reach the page.
 #include "site_generator/template_keywords.h"
 
-#include "app_shell/program_settings.h"
+#include "settings/program_settings.h"
 
 #include <array>
 #include <charconv>

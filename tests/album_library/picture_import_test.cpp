@@ -5,6 +5,7 @@
 #include "image_processing/jpeg_graphic.h"
 #include "image_processing/png_graphic.h"
 #include "image_processing/tiff_graphic.h"
+#include "support/temp_program_folder.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@ using namespace vistrel;
 using vistrel::testing::ReadBytes;
 using vistrel::testing::ScriptedPrompts;
 using vistrel::testing::TempDir;
+using vistrel::testing::TempProgramFolder;
 using vistrel::testing::WriteBytes;
 namespace fs = std::filesystem;
 
@@ -66,10 +68,7 @@ TPictureSize SizeOf(const fs::path& file) {
     return {picture.Width(), picture.Height()};
 }
 
-struct ImportTest : ::testing::Test {
-    TempDir dir;
-    ScriptedPrompts prompts;
-    TProgramSettings settings{TProgramFolders::For(dir.path()), prompts};
+struct ImportTest : ::testing::Test, TempProgramFolder {
     ScriptedImportProgress progress;
     fs::path album = dir / "galleries" / "Album";
     TPictureList pictures;

@@ -62,6 +62,25 @@ TEST(CliAlbums, FreshProgramFolderGetsOneAlbum) {
     EXPECT_TRUE(std::filesystem::is_directory(dir / "galleries/Neues_Album/images"));
 }
 
+TEST(CliAlbums, MistypedProgramFolderIsNotCreated) {
+    TempDir dir;
+    std::string out, err;
+    EXPECT_EQ(RunCommand({"--program-folder", (dir / "typo" / "dir").string(), "albums"}, "/nonexistent", out, err), 2);
+    EXPECT_NE(err.find("does not exist"), std::string::npos) << err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "typo"));
+}
+
+TEST(CliAlbums, UsageErrorWritesNothing) {
+    TempDir dir;
+    WriteBytes(dir / "galleries" / "info.txt", "A\t\t\t\tA\tfalse\n");
+    std::string out, err;
+    EXPECT_EQ(RunCommand({"--program-folder", dir.path().string(), "import", "A"}, "/nonexistent", out, err), 2);
+    EXPECT_EQ(RunCommand({"--program-folder", dir.path().string(), "cdrom"}, "/nonexistent", out, err), 2);
+    // The album list is still as written by hand (LF only): no command rewrote it.
+    EXPECT_EQ(ReadBytes(dir / "galleries" / "info.txt"), "A\t\t\t\tA\tfalse\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "vistrel.ini"));
+}
+
 TEST(CliAlbums, BadArgumentsGiveUsageAndExitCode2) {
     TempDir dir;
     std::string out, err;

@@ -54,7 +54,8 @@ TEST_F(SiteCommandTest, BuildSiteWithoutPicturesFails) {
 }
 
 TEST_F(SiteCommandTest, CdromCopiesTheSite) {
-    fs::path target = dir / "cd";
+    TempDir elsewhere;
+    fs::path target = elsewhere / "cd";
     ASSERT_EQ(Run({"cdrom", target.string() + "/"}), 0) << err;
     EXPECT_EQ(out, "Alle benötigten Dateien wurden zusammengestellt. Kopieren Sie die Dateien aus dem Verzeichnis " +
                        target.string() + "/ in das Stammverzeichnis der CD.\n");

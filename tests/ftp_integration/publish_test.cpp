@@ -1,4 +1,5 @@
 // The publish job against a real server: pyftpdlib on 127.0.0.1 serving a generated site.
+#include "program/site_run.h"
 #include "common/cp1252.h"
 #include "common/line_file.h"
 #include "net/run_until.h"
@@ -65,7 +66,7 @@ protected:
         AddAlbum("Urlaub", 2, true);
         AddAlbum("Zoo", 1, true);
         context = Start();
-        ASSERT_TRUE(GenerateSite(*context, TSiteMode::Publish, progress, host).startPageExists);
+        ASSERT_TRUE(GenerateSite(SiteParamsOf(*context, TSiteMode::Publish), progress, host).startPageExists);
         TProgramSettings& settings = context->settings;
         settings.edFTPServer = "127.0.0.1";
         settings.edFTPPort = port;

@@ -1,7 +1,7 @@
 #include "album_library/ui/import_actions.h"
 #include "album_library/ui/status_form.h"
 #include "album_library/ui/thumb_grid.h"
-#include "app_shell/ui/main_window.h"
+#include "app/main_window.h"
 #include "support/test_support.h"
 
 #include <QAction>
@@ -38,7 +38,7 @@ struct ImportWindowTest : ::testing::Test {
         window = std::make_unique<TMainWindow>(dir.path(), &prompts);
         window->show();
         window->StartUp(false);
-        import = window->findChild<TImportActions*>();
+        import = window->ImportActions();
         ASSERT_NE(import, nullptr);
     }
 
@@ -72,6 +72,9 @@ TEST_F(ImportWindowTest, FailureEndsFileImportWithItsMessage) {
     import->ImportFiles({In("b.png"), In("a.png")});
     EXPECT_EQ(window->Grid()->count(), 0);
     ASSERT_EQ(prompts.messages.size(), 1u);
+    // In German, naming the file; the reader's English detail only follows on a second line.
+    EXPECT_EQ(prompts.messages[0].rfind("Die Datei \"a.png\" ist kein lesbares Bild (besch\xE4" "digt", 0), 0u)
+        << prompts.messages[0];
     EXPECT_TRUE(window->IsReady());
     EXPECT_FALSE(import->StatusForm()->isVisible());
 }

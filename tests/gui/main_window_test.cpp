@@ -1,7 +1,7 @@
 #include "album_library/ui/thumb_frame.h"
 #include "album_library/ui/thumb_grid.h"
-#include "app_shell/ui/album_tree.h"
-#include "app_shell/ui/main_window.h"
+#include "album_library/ui/album_tree.h"
+#include "app/main_window.h"
 #include "support/test_support.h"
 
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "album_library/program_context.h"
+#include "program/program_context.h"
 #include "publishing/ui/ftp_windows.h"
 #include "publishing/ui/publish_form.h"
 #include "support/test_support.h"

@@ -1,6 +1,7 @@
-#include "app_shell/program_settings.h"
-#include "app_shell/ui/main_window.h"
-#include "app_shell/ui/settings_form.h"
+#include "settings/program_settings.h"
+#include "app/main_window.h"
+#include "settings/ui/settings_form.h"
+#include "support/temp_program_folder.h"
 #include "support/test_support.h"
 
 #include <QAction>
@@ -19,16 +20,13 @@ using namespace vistrel;
 using vistrel::testing::ReadBytes;
 using vistrel::testing::ScriptedPrompts;
 using vistrel::testing::TempDir;
+using vistrel::testing::TempProgramFolder;
 using vistrel::testing::WriteBytes;
 namespace fs = std::filesystem;
 
 namespace {
 
-struct SettingsFormTest : ::testing::Test {
-    TempDir dir;
-    ScriptedPrompts prompts;
-    TProgramFolders folders = TProgramFolders::For(dir.path());
-    TProgramSettings settings{folders, prompts};
+struct SettingsFormTest : ::testing::Test, TempProgramFolder {
     std::unique_ptr<TSettingsForm> form;
 
     // The dialog as the main window shows it, active so that focus moves and leaves fields.
@@ -306,20 +304,3 @@ TEST(SettingsFormWiring, MainWindowOpensTheDialogModally) {
     EXPECT_TRUE(modal);
 }
 
-// Pictures of the five pages for the documentation: runs only when VISTREL_SCREENSHOTS names a folder.
-TEST_F(SettingsFormTest, Screenshots) {
-    QString folder = qEnvironmentVariable("VISTREL_SCREENSHOTS");
-    if (folder.isEmpty()) GTEST_SKIP() << "VISTREL_SCREENSHOTS not set";
-    settings.edImpressum = {"Alle Fotos: Anna Beispiel", "Musterweg 1, 12345 Musterstadt"};
-    settings.edSiteTitle = "Unsere Reisen";
-    settings.edEmail = "anna@example.org";
-    settings.edFTPServer = "ftp.example.org";
-    settings.edFTPUser = "anna";
-    settings.edFTPPassword = "geheim";
-    settings.edFTPDirectory = "/htdocs/fotos";
-    const char* names[] = {"info", "hauptseite", "bildimport", "veroeffentlichen", "sonstiges"};
-    for (int page = 0; page < 5; ++page) {
-        Open(page);
-        form->grab().save(folder + "/settings_" + names[page] + ".png");
-    }
-}

@@ -1,4 +1,4 @@
-#include "app_shell/program_settings.h"
+#include "settings/program_settings.h"
 #include "site_generator/ui/gen_cdrom_form.h"
 #include "site_generator/ui/gen_stat.h"
 #include "site_generator/ui/select_style_form.h"
@@ -82,10 +82,18 @@ TEST(GenCdromForm, EmptyFolderAsksForOneAndStaysUsable) {
     form.btnOk->click();
     EXPECT_EQ(prompts.messages, (std::vector<std::string>{"Bitte geben Sie ein Ausgabeverzeichnis an!"}));
     EXPECT_TRUE(form.btnOk->isEnabled());
+    // A target in the program folder would let the copy overwrite the albums: refused, still usable.
     form.edCDROMPath->setText(QString::fromStdString((dir / "cd").string()));
+    form.btnOk->click();
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[1].rfind("Das Ausgabeverzeichnis " + (dir / "cd").string() + " liegt im", 0), 0u);
+    EXPECT_TRUE(form.btnOk->isEnabled());
+    EXPECT_FALSE(fs::exists(dir / "cd"));
+    TempDir elsewhere;
+    form.edCDROMPath->setText(QString::fromStdString((elsewhere / "cd").string()));
     form.btnOk->click();
     EXPECT_EQ(form.result(), QDialog::Accepted);
     EXPECT_EQ(form.lbCounter->text(), "1 von 1");
-    EXPECT_TRUE(fs::exists(dir / "cd" / "AUTORUN.INF"));
+    EXPECT_TRUE(fs::exists(elsewhere / "cd" / "AUTORUN.INF"));
     EXPECT_FALSE(form.btnOk->isEnabled());
 }

@@ -1,7 +1,7 @@
 // The publish job's pieces: digests, the transfer list, the upload plan, listing lines, and the
 // job's command sequences against the scripted server.
 #include "album_library/album_list.h"
-#include "app_shell/program_settings.h"
+#include "settings/program_settings.h"
 #include "common/line_file.h"
 #include "common/cp1252.h"
 #include "common/md5.h"

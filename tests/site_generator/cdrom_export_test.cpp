@@ -1,6 +1,7 @@
+#include "program/site_run.h"
 #include "site_fixture.h"
 
-#include "app_shell/program_settings.h"
+#include "settings/program_settings.h"
 #include "site_generator/cdrom_export.h"
 
 using namespace vistrel;
@@ -36,10 +37,11 @@ struct CdromTest : SiteTest {
         StyleFile("style.jpg", "jpg");
         StyleFile("logo.gif", "gif");
         auto context = Start();
-        GenerateSite(*context, TSiteMode::Publish, progress, host);
+        GenerateSite(SiteParamsOf(*context, TSiteMode::Publish), progress, host);
         return context;
     }
-    fs::path target = dir / "cd";
+    TempDir cdFolder; // a CD target must lie outside the program folder
+    fs::path target = cdFolder / "cd";
 };
 
 } // namespace
@@ -134,7 +136,11 @@ TEST_F(CdromTest, TargetThatCannotBeCreatedFails) {
     EXPECT_EQ(CopyCdromFiles(BuildCdromFolderList(context->albums), target.string(), 72, copy, context->settings),
               TCdromOutcome::CopyFailed);
     EXPECT_EQ(context->settings.ReadCdromPath(), "/old/path");
-    EXPECT_EQ(CdromOutcomeMessage(TCdromOutcome::CopyFailed, ""),
+    // Only a full disk is blamed on the free space; here a file stands in the way.
+    EXPECT_EQ(CdromOutcomeMessage(TCdromOutcome::CopyFailed, "/cd"),
+              "Beim Kopieren der Dateien ist ein Fehler aufgetreten. Bitte pr\xFC" "fen Sie, ob im Verzeichnis /cd "
+              "Ordner und Dateien angelegt werden k\xF6nnen.");
+    EXPECT_EQ(CdromOutcomeMessage(TCdromOutcome::NoSpace, ""),
               "Beim Kopieren der Dateien ist ein Fehler aufgetreten. Bitte stellen Sie sicher, dass gen\xFCgend "
               "Speicherplatz vorhanden ist.");
 }

@@ -1,3 +1,4 @@
+#include "program/site_run.h"
 #include "site_fixture.h"
 
 #include "common/atomic_file.h"
@@ -254,14 +255,14 @@ TEST_F(SiteTest, NoAlbumAtAll) {
     // Start-up always makes one album; a list emptied later is what this case is about.
     context->albums.Albums().clear();
     context->albums.SetCurrent(TAlbumList::kNone);
-    TSiteResult result = GenerateSite(*context, TSiteMode::Preview, progress, host);
+    TSiteResult result = GenerateSite(SiteParamsOf(*context, TSiteMode::Preview), progress, host);
     EXPECT_FALSE(result.startPageExists);
     EXPECT_EQ(prompts.messages, (std::vector<std::string>{"Es ist kein Album ausgew\xE4hlt."}));
     EXPECT_EQ(progress.starts, 0);
     EXPECT_EQ(host.unlocks, 1);
     EXPECT_FALSE(fs::exists(galleries / "index.html"));
     prompts.messages.clear();
-    GenerateSite(*context, TSiteMode::Publish, progress, host);
+    GenerateSite(SiteParamsOf(*context, TSiteMode::Publish), progress, host);
     EXPECT_TRUE(prompts.messages.empty());
 }
 
@@ -292,7 +293,7 @@ TEST_F(SiteTest, PreviewPictureRepair) {
     auto context = Start();
     const char* stored[] = {"", " p101.jpg", "p999.jpg", "p101.jpg", "p999.jpg"};
     for (int i = 0; i < 5; ++i) context->albums[i].PreviewPicture = stored[i];
-    GenerateSite(*context, TSiteMode::Publish, progress, host);
+    GenerateSite(SiteParamsOf(*context, TSiteMode::Publish), progress, host);
     std::vector<std::string> previews;
     for (const TAlbumEntry& album : context->albums.Albums()) previews.push_back(album.PreviewPicture);
     EXPECT_EQ(previews, (std::vector<std::string>{"p100.jpg", "p100.jpg", "p100.jpg", "p101.jpg", "p999.jpg"}));
@@ -321,7 +322,7 @@ TEST_F(SiteTest, PageThatCannotBeWrittenEndsTheRun) {
     // A folder in the way of a page: the page cannot replace it.
     fs::create_directories(galleries / "A" / "imagepage1.html");
     auto context = Start();
-    EXPECT_THROW(GenerateSite(*context, TSiteMode::Preview, progress, host), EFileWriteError);
+    EXPECT_THROW(GenerateSite(SiteParamsOf(*context, TSiteMode::Preview), progress, host), EFileWriteError);
     EXPECT_EQ(progress.closes, 1);
     EXPECT_EQ(host.unlocks, 1);
     EXPECT_TRUE(host.opened.empty());
@@ -335,7 +336,7 @@ TEST_F(SiteTest, AlbumFolderOutsideTheAlbumFolderIsNotCleaned) {
     WriteBytes(dir / "keep.txt", "mine");
     auto context = Start();
     context->albums[0].FolderName = "..";
-    GenerateSite(*context, TSiteMode::Publish, progress, host);
+    GenerateSite(SiteParamsOf(*context, TSiteMode::Publish), progress, host);
     EXPECT_EQ(ReadBytes(dir / "keep.txt"), "mine");
     EXPECT_FALSE(fs::exists(dir / "x.html"));
 }

@@ -1,7 +1,8 @@
 #pragma once
 // A program folder in a temporary folder: albums with pictures, a style made of the files a test
 // names, and fakes for the progress window and the main window that record what the builder did.
-#include "album_library/program_context.h"
+#include "program/site_run.h"
+#include "program/program_context.h"
 #include "site_generator/site_builder.h"
 #include "support/test_support.h"
 
@@ -81,7 +82,7 @@ struct SiteTest : ::testing::Test {
     }
     TSiteResult Generate(TSiteMode mode = TSiteMode::Preview) {
         auto context = Start();
-        TSiteResult result = GenerateSite(*context, mode, progress, host);
+        TSiteResult result = GenerateSite(SiteParamsOf(*context, mode), progress, host);
         lastAlbums = context->albums.Albums();
         return result;
     }

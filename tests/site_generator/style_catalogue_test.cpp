@@ -1,4 +1,4 @@
-#include "app_shell/program_settings.h"
+#include "settings/program_settings.h"
 #include "site_generator/style_catalogue.h"
 #include "support/test_support.h"
 

@@ -1,8 +1,9 @@
 #pragma once
 // A run state with three albums, a picture list and settings, and helpers that expand a template
 // given as text and put the pages of an album into the state the way the site builder does.
-#include "app_shell/program_settings.h"
+#include "settings/program_settings.h"
 #include "site_generator/template_engine.h"
+#include "support/temp_program_folder.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -12,10 +13,7 @@
 
 namespace vistrel::testing {
 
-struct TemplateTest : ::testing::Test {
-    TempDir dir;
-    ScriptedPrompts prompts;
-    TProgramSettings settings{TProgramFolders::For(dir.path()), prompts};
+struct TemplateTest : ::testing::Test, TempProgramFolder {
     std::vector<TAlbumEntry> albums{
         {"Alpen", "Info A", "Text A", "a0.jpg", "Berge", true},
         {"Bodensee", "Info B", "Text B", "b0.jpg", "See", true},

@@ -1,8 +1,9 @@
 #include "album_library/ui/import_actions.h"
 
 #include "album_library/ui/status_form.h"
-#include "app_shell/ui/main_window.h"
 #include "common/cp1252.h"
+#include "common/user_prompts.h"
+#include "image_processing/graphic_registry.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -19,6 +20,18 @@ std::vector<fs::path> ToPaths(const QStringList& list) {
     for (const QString& path : list)
         paths.emplace_back(path.toStdString());
     return paths;
+}
+
+// The registered formats that the "Alle" row does not name yet, so that a format added to the
+// registry can be chosen in the dialog without a second list to keep in step.
+QString FurtherRegisteredPatterns(const QString& patterns) {
+    QString further;
+    const QStringList known = patterns.split(QLatin1Char(' '));
+    for (const auto& [extension, description] : RegisteredFormats()) {
+        QString pattern = QStringLiteral("*.") + QString::fromLatin1(extension).toLower();
+        if (!known.contains(pattern) && !further.contains(pattern)) further += QLatin1Char(' ') + pattern;
+    }
+    return further;
 }
 
 } // namespace
@@ -45,18 +58,19 @@ QStringList ImportFileFilters() {
     QStringList filters;
     for (const Row& row : rows) {
         QString patterns = QString::fromLatin1(row.patterns);
+        if (&row == &rows[0]) patterns += FurtherRegisteredPatterns(patterns);
         filters << QStringLiteral("%1 (%2 %3)")
                        .arg(QString::fromLatin1(row.caption), patterns, patterns.toUpper());
     }
     return filters;
 }
 
-TImportActions::TImportActions(TMainWindow* window)
-    : QObject(window), window_(*window), statusForm_(new TStatusForm(window)) {}
+TImportActions::TImportActions(ImportHost& host)
+    : QObject(host.DialogParent()), host_(host), statusForm_(new TStatusForm(host.DialogParent())) {}
 
 void TImportActions::actImportExecute() {
-    window_.Context().settings.UpdateMaxPictureSize();
-    QFileDialog dialog(&window_, QStringLiteral("Bild importieren"));
+    host_.Context().settings.UpdateMaxPictureSize();
+    QFileDialog dialog(host_.DialogParent(), QStringLiteral("Bild importieren"));
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilters(ImportFileFilters());
     dialog.setOption(QFileDialog::HideNameFilterDetails);
@@ -65,17 +79,17 @@ void TImportActions::actImportExecute() {
 }
 
 void TImportActions::actImportDirExecute() {
-    window_.Context().settings.UpdateMaxPictureSize();
+    host_.Context().settings.UpdateMaxPictureSize();
     QString folder = QFileDialog::getExistingDirectory(
-        &window_, QStringLiteral("Verzeichnis f\u00fcr Bildimport w\u00e4hlen"));
+        host_.DialogParent(), QStringLiteral("Verzeichnis f\u00fcr Bildimport w\u00e4hlen"));
     if (folder.isEmpty()) return;
     ImportFolder(folder);
 }
 
 void TImportActions::FilesDropped(const QStringList& paths) {
-    if (!window_.IsReady()) return;
-    window_.raise();
-    window_.activateWindow();
+    if (!host_.IsReady()) return;
+    host_.DialogParent()->raise();
+    host_.DialogParent()->activateWindow();
     std::vector<fs::path> dropped = ToPaths(paths);
     Run(TImportWay::Drop, [&dropped](TImportJob& job) { return job.ImportDropped(dropped); });
 }
@@ -91,39 +105,39 @@ void TImportActions::ImportFolder(const QString& folder) {
 }
 
 template <typename Start> void TImportActions::Run(TImportWay way, Start start) {
-    TProgramContext& context = window_.Context();
-    int album = window_.OpenAlbumIndex();
+    TProgramContext& context = host_.Context();
+    int album = host_.OpenAlbumIndex();
     if (!context.albums.IsValidIndex(album)) return;
-    window_.LockMainWindow();
+    host_.LockMainWindow();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     TImportOutcome outcome;
     try {
-        TImportJob job(context.settings, *statusForm_, context.albums.AlbumPath(album), window_.Pictures());
+        TImportJob job(context.settings, *statusForm_, context.albums.AlbumPath(album), host_.Pictures());
         job.OnPictureAdded = [this](const TAddedPicture& added) {
-            window_.ShowImportedPicture(added.index, added.appended);
+            host_.ShowImportedPicture(added.index, added.appended);
         };
         outcome = start(job);
     } catch (...) {
         statusForm_->Close();
         QApplication::restoreOverrideCursor();
-        window_.UnlockMainWindow();
+        host_.UnlockMainWindow();
         throw;
     }
     QApplication::restoreOverrideCursor();
-    window_.UnlockMainWindow();
+    host_.UnlockMainWindow();
     ShowOutcome(outcome, way);
 }
 
 void TImportActions::ShowOutcome(const TImportOutcome& outcome, TImportWay way) {
     if (outcome.lastAdded >= 0 && way != TImportWay::Files) {
-        window_.LayoutTiles(outcome.lastAdded, outcome.lastAdded);
-        window_.ScrollIntoView(outcome.lastAdded);
+        host_.LayoutTiles(outcome.lastAdded, outcome.lastAdded);
+        host_.ScrollIntoView(outcome.lastAdded);
     }
-    window_.ShowStatus();
+    host_.ShowStatus();
     if (outcome.noPictures)
-        window_.Context().prompts.ShowMessage(kNoPicturesMessage, MessageKind::Information);
+        host_.Context().prompts.ShowMessage(kNoPicturesMessage, MessageKind::Information);
     if (!outcome.error.empty())
-        window_.Context().prompts.ShowMessage(Utf8ToAnsi(outcome.error), MessageKind::Error);
+        host_.Context().prompts.ShowMessage(ImportFailureMessage(outcome), MessageKind::Error);
 }
 
 } // namespace vistrel

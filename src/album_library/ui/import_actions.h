@@ -3,13 +3,13 @@
 // importieren..." (folder dialog) and files dropped on the thumbnail area. Each locks the window,
 // runs the headless import job with the progress window and shows the outcome's message.
 #include "album_library/import_job.h"
+#include "album_library/ui/import_host.h"
 
 #include <QObject>
 #include <QStringList>
 
 namespace vistrel {
 
-class TMainWindow;
 class TStatusForm;
 
 // The file dialog's filter rows: the caption the user sees and its patterns.
@@ -18,7 +18,7 @@ QStringList ImportFileFilters();
 class TImportActions : public QObject {
     Q_OBJECT
 public:
-    explicit TImportActions(TMainWindow* window);
+    explicit TImportActions(ImportHost& host);
 
     void actImportExecute();
     void actImportDirExecute();
@@ -34,7 +34,7 @@ private:
     template <typename Start> void Run(TImportWay way, Start start);
     void ShowOutcome(const TImportOutcome& outcome, TImportWay way);
 
-    TMainWindow& window_;
+    ImportHost& host_;
     TStatusForm* statusForm_;
 };
 

@@ -18,7 +18,7 @@
 namespace vistrel {
 namespace {
 
-const char* kTileMime = "application/x-vistrel-tile";
+QString TileMime() { return QStringLiteral("application/x-vistrel-tile"); }
 
 std::optional<TGridKey> GridKeyFor(int key) {
     switch (key) {
@@ -281,7 +281,7 @@ void TThumbGrid::onTilePressed(int index, int part, Qt::MouseButton button, Qt::
 void TThumbGrid::startDrag(int index) {
     if (!ready_) return;
     auto* mime = new QMimeData;
-    mime->setData(kTileMime, QByteArray::number(index));
+    mime->setData(TileMime(), QByteArray::number(index));
     auto* drag = new QDrag(this);
     drag->setMimeData(mime);
     drag->setPixmap(tile(index)->grab().scaled(64, 83, Qt::KeepAspectRatio, Qt::SmoothTransformation));
@@ -328,7 +328,7 @@ void TThumbGrid::focusInEvent(QFocusEvent* event) {
 }
 
 void TThumbGrid::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasFormat(kTileMime) ? event->source() == this : event->mimeData()->hasUrls())
+    if (event->mimeData()->hasFormat(TileMime()) ? event->source() == this : event->mimeData()->hasUrls())
         event->acceptProposedAction();
 }
 
@@ -336,8 +336,8 @@ void TThumbGrid::dragMoveEvent(QDragMoveEvent* event) { event->acceptProposedAct
 
 void TThumbGrid::dropEvent(QDropEvent* event) {
     const QMimeData* mime = event->mimeData();
-    if (mime->hasFormat(kTileMime) && event->source() == this) {
-        int from = mime->data(kTileMime).toInt();
+    if (mime->hasFormat(TileMime()) && event->source() == this) {
+        int from = mime->data(TileMime()).toInt();
         int target = tileIndexAt(event->position().toPoint());
         if (target >= 0 && target != from && ready_) Q_EMIT moveRequested(from, target);
     } else if (mime->hasUrls()) {

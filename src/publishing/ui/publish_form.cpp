@@ -1,7 +1,9 @@
 #include "publishing/ui/publish_form.h"
 
-#include "album_library/program_context.h"
+#include "program/help_pages.h"
+#include "program/program_context.h"
 #include "common/cp1252.h"
+#include "common/numbers.h"
 #include "common/user_prompts.h"
 #include "publishing/publish_texts.h"
 #include "publishing/ui/ftp_windows.h"
@@ -60,7 +62,7 @@ TPublishForm::TPublishForm(TProgramContext& context, TFtpClient& client, TftpPro
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, [this] {
         QDesktopServices::openUrl(
-            QUrl::fromLocalFile(QString::fromStdString((context_.folders.help / "publish.htm").string())));
+            QUrl::fromLocalFile(QString::fromStdString(HelpPagePath(context_.folders, 500).string())));
     });
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(BuildServerGroup());
@@ -92,8 +94,7 @@ TPublishForm::TPublishForm(TProgramContext& context, TFtpClient& client, TftpPro
     delStatus_->OnCancel = [this] { btnCancelClick(); };
     job_ = std::make_unique<TPublishJob>(client, context.settings, context.prompts, *this,
                                          context.folders.TransferList());
-    job_->decimalSeparator = QLocale().decimalPoint().at(0).toLatin1();
-    if (job_->decimalSeparator == 0) job_->decimalSeparator = ',';
+    job_->decimalSeparator = DecimalSeparator();
 }
 
 TPublishForm::~TPublishForm() = default;
@@ -159,7 +160,10 @@ void TPublishForm::btnTransmitClick() {
     } catch (const std::exception& error) {
         // The client refused to start the login; the job has made the dialog usable again.
         running_ = false;
-        QMessageBox::critical(this, windowTitle(), QString::fromStdString(error.what()));
+        QMessageBox::critical(this, windowTitle(),
+                              QStringLiteral("Die \u00dcbertragung konnte nicht beginnen, weil die vorige Verbindung "
+                                             "noch besteht. Bitte versuchen Sie es gleich noch einmal.\n") +
+                                  QString::fromStdString(AnsiToUtf8(error.what())));
     }
     running_ = false;
     FinishIfClosing();
@@ -281,27 +285,17 @@ void TPublishForm::SetDeleteFile(const std::string& name) { delStatus_->SetFile(
 void TPublishForm::SetDeleteProgress(int position) { delStatus_->SetProgress(position); }
 void TPublishForm::CloseDeleteStatus() { delStatus_->hide(); }
 
-void RunPublish(QWidget* parent, TProgramContext& context, TGenStat& progress, const TSiteWindowHooks& hooks,
-                std::function<void()> editSettings) {
+void RunPublish(QWidget* parent, TProgramContext& context, TPublishSession session, TGenStat& progress,
+                const TSiteWindowHooks& hooks, std::function<void()> editSettings) {
+    TFtpClient& client = session.client;
+    TftpProtoForm& protocol = session.protocol;
     TSiteResult site = RunSiteGeneration(context, TSiteMode::Publish, progress, hooks);
     if (!site.startPageExists) {
         context.prompts.ShowMessage(publish_texts::Text(publish_texts::kNoAlbum), MessageKind::Information);
         return;
     }
     if (site.cancelled) return;
-    // The protocol window and the client live as long as the main window: the protocol can be read
-    // and saved after the dialog closed, and a password typed once stays for the program's run.
-    auto* protocol = parent->findChild<TftpProtoForm*>(QStringLiteral("ftpProtoForm"));
-    if (!protocol) {
-        protocol = new TftpProtoForm(parent);
-        protocol->setObjectName(QStringLiteral("ftpProtoForm"));
-    }
-    auto* client = static_cast<TFtpClient*>(parent->findChild<QObject*>(QStringLiteral("FTPClient")));
-    if (!client) {
-        client = new TFtpClient(parent);
-        client->setObjectName(QStringLiteral("FTPClient"));
-    }
-    TPublishForm form(context, *client, *protocol, std::move(editSettings), parent);
+    TPublishForm form(context, client, protocol, std::move(editSettings), parent);
     form.Prepare(BuildUploadPlan(context.albums));
     form.exec();
 }

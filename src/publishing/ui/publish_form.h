@@ -98,7 +98,14 @@ private:
 
 // The action "Alben im Web veröffentlichen..." (F10): generates the site; unless that produced no
 // site or was cancelled, fills the upload plan and shows the publish dialog modally.
-void RunPublish(QWidget* parent, TProgramContext& context, TGenStat& progress, const TSiteWindowHooks& hooks,
-                std::function<void()> editSettings);
+// The protocol window and the client live as long as the main window: the protocol can be read and
+// saved after the dialog closed, and a password typed once stays for the program's run.
+struct TPublishSession {
+    TFtpClient& client;
+    TftpProtoForm& protocol;
+};
+
+void RunPublish(QWidget* parent, TProgramContext& context, TPublishSession session, TGenStat& progress,
+                const TSiteWindowHooks& hooks, std::function<void()> editSettings);
 
 } // namespace vistrel

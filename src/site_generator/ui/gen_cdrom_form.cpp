@@ -1,7 +1,8 @@
 #include "site_generator/ui/gen_cdrom_form.h"
 
-#include "app_shell/program_settings.h"
+#include "settings/program_settings.h"
 #include "common/cp1252.h"
+#include "common/numbers.h"
 #include "common/user_prompts.h"
 
 #include <QCoreApplication>
@@ -67,9 +68,7 @@ void TGenCDROMForm::Prepare(const TCdromFolderList& folders) {
     EnableInput(true);
     btnSeldir->setFocus();
     TCdromSummary summary = CountCdromFiles(folders_);
-    QString point = QLocale::system().decimalPoint();
-    char separator = point.size() == 1 ? static_cast<char>(point.at(0).toLatin1()) : ',';
-    lbSummary->setText(AnsiToQString(CdromSummaryText(summary, separator)));
+    lbSummary->setText(AnsiToQString(CdromSummaryText(summary, DecimalSeparator())));
     pbCopy->setRange(0, summary.files);
 }
 
@@ -90,7 +89,7 @@ void TGenCDROMForm::btnOkClick() {
     pbCopy->setValue(0);
     std::string target = QStringToAnsi(edCDROMPath->text());
     TCdromOutcome outcome = CopyCdromFiles(folders_, target, pbCopy->maximum(), *this, settings_);
-    if (outcome == TCdromOutcome::NoTarget) {
+    if (outcome == TCdromOutcome::NoTarget || outcome == TCdromOutcome::TargetNotAllowed) {
         prompts_.ShowMessage(CdromOutcomeMessage(outcome, target));
         EnableInput(true);
         return;

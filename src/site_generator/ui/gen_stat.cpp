@@ -31,6 +31,11 @@ TGenStat::TGenStat(QWidget* parent) : QDialog(parent) {
     grid->addWidget(new QLabel(QStringLiteral("Dateien gesamt:")), 3, 0);
     grid->addWidget(lbCount, 3, 1);
     grid->addWidget(pbTotalfiles, 4, 0, 1, 2);
+    lbWarning = new QLabel;
+    lbWarning->setWordWrap(true);
+    lbWarning->setTextFormat(Qt::PlainText);
+    lbWarning->hide();
+    grid->addWidget(lbWarning, 5, 0, 1, 2);
     btnCancel = new QPushButton(QStringLiteral("Abbrechen"));
     connect(btnCancel, &QPushButton::clicked, this, [this] { cancelled_ = true; });
     auto* layout = new QVBoxLayout(this);
@@ -44,6 +49,8 @@ void TGenStat::Start(int totalFiles) {
     pbTotalfiles->setValue(0);
     lbCount->setText(QStringLiteral("0"));
     lbFileName->clear();
+    lbWarning->clear();
+    lbWarning->hide();
     show();
     raise();
     ProcessEvents();
@@ -63,6 +70,11 @@ void TGenStat::FileDone(int filesDone, TStepAdvance advance) {
     pbTotalfiles->setValue(std::min(filesDone, pbTotalfiles->maximum()));
     if (advance == TStepAdvance::TotalAndStep) pbVorgang->setValue(std::min(pbVorgang->value() + 1, pbVorgang->maximum()));
     lbCount->setText(QString::number(filesDone));
+}
+
+void TGenStat::Warning(const std::string& text) {
+    lbWarning->setText(AnsiToQString(text));
+    lbWarning->show();
 }
 
 void TGenStat::ProcessEvents() { QCoreApplication::processEvents(); }

@@ -25,6 +25,8 @@ public:
     bool Cancelled() const override { return cancelled_; }
     void SetCancelled() override { cancelled_ = true; }
     void Close() override { hide(); }
+    // The latest page cut short, shown below the bars while the run goes on.
+    void Warning(const std::string& text) override;
 
     QLabel* lbVorgang = nullptr;
     QProgressBar* pbVorgang = nullptr;
@@ -32,6 +34,7 @@ public:
     QLabel* lbCount = nullptr;
     QProgressBar* pbTotalfiles = nullptr;
     QPushButton* btnCancel = nullptr;
+    QLabel* lbWarning = nullptr;
 
 protected:
     // Escape and the window manager's close must not end a run behind the builder's back; they

@@ -40,16 +40,15 @@ void TDesktopSiteHost::OpenDocument(const std::filesystem::path& file) {
 TSiteResult RunSiteGeneration(TProgramContext& context, TSiteMode mode, TGenStat& progress,
                               const TSiteWindowHooks& hooks) {
     TDesktopSiteHost host(hooks);
-    try {
-        return GenerateSite(context, mode, progress, host);
-    } catch (const std::exception& error) {
-        // The builder has already closed its window and unlocked the main window.
-        host.SetBusyCursor(false);
-        context.prompts.ShowMessage(Utf8ToAnsi(error.what()), MessageKind::Error);
-        TSiteResult failed;
-        failed.cancelled = true;
-        return failed;
-    }
+    TSiteRun run = BuildSite(context, mode, progress, host);
+    if (!run.site.warnings.empty()) context.prompts.ShowMessage(SiteWarningsMessage(run.site), MessageKind::Warning);
+    if (run.result.code != TSiteRunError::WriteFailed) return run.site;
+    // The builder has already closed its window and unlocked the main window.
+    host.SetBusyCursor(false);
+    context.prompts.ShowMessage(SiteRunMessage(run.result), MessageKind::Error);
+    TSiteResult failed;
+    failed.cancelled = true;
+    return failed;
 }
 
 bool RunPreview(TProgramContext& context, TGenStat& progress, const TSiteWindowHooks& hooks) {

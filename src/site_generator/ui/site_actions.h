@@ -2,7 +2,8 @@
 // What the main window's actions call: "Vorschau" (actPreview, F9), "Style auswählen..."
 // (actSelectStyle, Ctrl+E) and "Alben für CDROM erstellen..." (actCDROM). Publish calls
 // GenerateSite itself through RunSiteGeneration and then reads the result's cancel flag.
-#include "album_library/program_context.h"
+#include "program/program_context.h"
+#include "program/site_run.h"
 #include "site_generator/site_builder.h"
 
 #include <functional>

@@ -1,4 +1,4 @@
-#include "app_shell/window_placement.h"
+#include "settings/window_placement.h"
 
 #include "common/numbers.h"
 

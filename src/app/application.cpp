@@ -1,7 +1,7 @@
-#include "app_shell/ui/application.h"
+#include "app/application.h"
 
-#include "app_shell/program_folders.h"
-#include "app_shell/ui/main_window.h"
+#include "settings/program_folders.h"
+#include "app/main_window.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -3,8 +3,9 @@
 // menus, the tool bar and the status bar. It holds the program context for the whole run; every
 // operation itself lives in the logic layer and the window only redraws after it.
 #include "album_library/album_operations.h"
-#include "album_library/program_context.h"
-#include "app_shell/ui/qt_prompts.h"
+#include "program/program_context.h"
+#include "album_library/ui/import_host.h"
+#include "app/qt_prompts.h"
 
 #include <QMainWindow>
 #include <map>
@@ -20,13 +21,16 @@ class TAboutBox;
 class TAlbumTree;
 class TEditAlbumInfoForm;
 class TEditInfoForm;
+class TFtpClient;
+class TftpProtoForm;
 class TGenStat;
+class TImportActions;
 struct TSiteWindowHooks;
 class TSettingsForm;
 class TThumbGrid;
 struct TTileData;
 
-class TMainWindow : public QMainWindow {
+class TMainWindow : public QMainWindow, public ImportHost {
     Q_OBJECT
 public:
     // Messages and questions go to `prompts` when given (tests), else to message boxes.
@@ -38,22 +42,24 @@ public:
     // Start-up once the window is shown: settings, splash, album list, first album.
     void StartUp(bool showSplash);
 
-    void LockMainWindow();
-    void UnlockMainWindow();
-    bool IsReady() const { return ready_; }
+    void LockMainWindow() override;
+    void UnlockMainWindow() override;
+    bool IsReady() const override { return ready_; }
     void OpenAlbum();
     void CloseAlbum(bool save);
-    void ShowStatus();
-    void ScrollIntoView(int index);
-    void LayoutTiles(int first, int last);
+    void ShowStatus() override;
+    void ScrollIntoView(int index) override;
+    void LayoutTiles(int first, int last) override;
     void ShowHelp(int context);
     std::optional<int> FirstSelectedPicture() const;
     // After an import stored a picture: a new tile, or a fresh thumbnail for an entry of that name.
-    void ShowImportedPicture(int index, bool appended);
+    void ShowImportedPicture(int index, bool appended) override;
 
-    TProgramContext& Context() { return context_; }
-    TPictureList& Pictures() { return pictures_; }
-    int OpenAlbumIndex() const { return openAlbum_; }
+    TProgramContext& Context() override { return context_; }
+    TPictureList& Pictures() override { return pictures_; }
+    int OpenAlbumIndex() const override { return openAlbum_; }
+    QWidget* DialogParent() override { return this; }
+    TImportActions* ImportActions() const { return importActions_; }
     TThumbGrid* Grid() const { return grid_; }
     TAlbumTree* Tree() const { return tree_; }
     QAction* Action(const QString& name) const { return actions_.at(name); }
@@ -126,8 +132,13 @@ private:
     TEditInfoForm* editInfoForm_;
     TEditAlbumInfoForm* editAlbumInfoForm_;
     TAboutBox* aboutBox_;
+    // Live as long as the window: the protocol stays readable after the publish dialog closed, and
+    // a password typed once stays for the run.
+    TFtpClient* ftpClient_;
+    TftpProtoForm* ftpProtocol_;
     TGenStat* genStat_ = nullptr;
     TSettingsForm* settingsForm_ = nullptr;
+    TImportActions* importActions_ = nullptr;
 };
 
 } // namespace vistrel

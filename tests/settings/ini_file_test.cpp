@@ -1,4 +1,4 @@
-#include "app_shell/ini_file.h"
+#include "settings/ini_file.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

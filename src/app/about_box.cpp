@@ -1,4 +1,4 @@
-#include "app_shell/ui/about_box.h"
+#include "app/about_box.h"
 
 #include <QLabel>
 #include <QLinearGradient>

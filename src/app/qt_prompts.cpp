@@ -1,4 +1,4 @@
-#include "app_shell/ui/qt_prompts.h"
+#include "app/qt_prompts.h"
 
 #include "common/cp1252.h"
 

@@ -2,7 +2,7 @@
 // Window placement as the settings file stores it: "FormVersion", "Flags", "ShowCmd",
 // "PixelsPerInch", "MinMaxPos", "NormPos" and "Visible". How the numbers map onto real windows is the
 // GUI's business; here they are plain numbers so logic and tests can handle them.
-#include "app_shell/ini_file.h"
+#include "settings/ini_file.h"
 
 namespace vistrel {
 

@@ -1,4 +1,4 @@
-#include "app_shell/ini_file.h"
+#include "settings/ini_file.h"
 
 #include "common/cp1252.h"
 #include "common/line_file.h"
@@ -41,7 +41,7 @@ std::string UnquoteProfileValue(std::string_view raw) {
 
 TIniFile TIniFile::Load(const std::filesystem::path& path) {
     TIniFile ini;
-    ReadLineFile(path, ini.lines_);
+    ReadListFile(path, ini.lines_);
     return ini;
 }
 

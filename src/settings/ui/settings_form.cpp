@@ -1,6 +1,6 @@
-#include "app_shell/ui/settings_form.h"
+#include "settings/ui/settings_form.h"
 
-#include "app_shell/program_settings.h"
+#include "settings/program_settings.h"
 #include "common/cp1252.h"
 #include "common/line_file.h"
 #include "common/numbers.h"

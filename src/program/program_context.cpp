@@ -1,4 +1,4 @@
-#include "album_library/program_context.h"
+#include "program/program_context.h"
 
 namespace vistrel {
 

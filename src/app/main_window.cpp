@@ -1,11 +1,14 @@
-#include "app_shell/ui/main_window.h"
+#include "app/main_window.h"
 
 #include "album_library/ui/import_actions.h"
 #include "album_library/ui/info_dialogs.h"
 #include "album_library/ui/thumb_grid.h"
-#include "app_shell/ui/about_box.h"
-#include "app_shell/ui/album_tree.h"
+#include "app/about_box.h"
+#include "publishing/ftp_client.h"
+#include "publishing/ui/ftp_windows.h"
+#include "album_library/ui/album_tree.h"
 #include "common/cp1252.h"
+#include "program/help_pages.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -23,20 +26,6 @@ namespace {
 
 QString ToQPath(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
 
-// The help page of each context; an unknown context opens the contents.
-QString HelpPage(int context) {
-    static const std::map<int, QString> pages = {
-        {100, QStringLiteral("stepbystep.htm")},   {200, QStringLiteral("publish.htm")},
-        {300, QStringLiteral("styles.htm")},        {400, QStringLiteral("imageeditor.htm")},
-        {500, QStringLiteral("publish.htm")},      {600, QStringLiteral("settings.htm")},
-        {700, QStringLiteral("settingsimageimport.htm")}, {800, QStringLiteral("settingsinfo.htm")},
-        {900, QStringLiteral("settingsmain.htm")}, {1000, QStringLiteral("settingsother.htm")},
-        {1100, QStringLiteral("settingspublish.htm")}, {1200, QStringLiteral("invitations.htm")},
-    };
-    auto page = pages.find(context);
-    return page == pages.end() ? QStringLiteral("index.htm") : page->second;
-}
-
 } // namespace
 
 TMainWindow::TMainWindow(const std::filesystem::path& programFolder, UserPrompts* prompts)
@@ -49,7 +38,9 @@ TMainWindow::TMainWindow(const std::filesystem::path& programFolder, UserPrompts
       statusStyle_(new QLabel),
       editInfoForm_(new TEditInfoForm(this)),
       editAlbumInfoForm_(new TEditAlbumInfoForm(this)),
-      aboutBox_(new TAboutBox(this)) {
+      aboutBox_(new TAboutBox(this)),
+      ftpClient_(new TFtpClient(this)),
+      ftpProtocol_(new TftpProtoForm(this)) {
     setObjectName(QStringLiteral("VEzarIzaraRuzaZeza"));
     setWindowTitle(QStringLiteral("Vantro Vistrel"));
     resize(785, 567);
@@ -83,7 +74,7 @@ TMainWindow::TMainWindow(const std::filesystem::path& programFolder, UserPrompts
     connect(grid_, &TThumbGrid::pictureDoubleClicked, this, &TMainWindow::EditPicture);
     connect(grid_, &TThumbGrid::captionDoubleClicked, this, &TMainWindow::EditPictureInfo);
     connect(grid_, &TThumbGrid::moveRequested, this, &TMainWindow::MovePicture);
-    connect(grid_, &TThumbGrid::filesDropped, findChild<TImportActions*>(), &TImportActions::FilesDropped);
+    connect(grid_, &TThumbGrid::filesDropped, importActions_, &TImportActions::FilesDropped);
     connect(grid_, &TThumbGrid::contextMenuRequested, this, [this](const QPoint& pos) {
         if (ready_) gridMenu_->popup(pos);
     });
@@ -234,7 +225,7 @@ void TMainWindow::LayoutTiles(int first, int last) {
 std::optional<int> TMainWindow::FirstSelectedPicture() const { return grid_->selection().FirstSelected(); }
 
 void TMainWindow::ShowHelp(int context) {
-    OpenUrl(QUrl::fromLocalFile(ToQPath(context_.folders.help) + QLatin1Char('/') + HelpPage(context)).toString());
+    OpenUrl(QUrl::fromLocalFile(ToQPath(HelpPagePath(context_.folders, context))).toString());
 }
 
 void TMainWindow::OpenUrl(const QString& url) { QDesktopServices::openUrl(QUrl(url)); }

@@ -1,4 +1,4 @@
-#include "app_shell/program_folders.h"
+#include "settings/program_folders.h"
 
 #include <cstdlib>
 #include <unistd.h>

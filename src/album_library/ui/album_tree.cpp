@@ -1,4 +1,4 @@
-#include "app_shell/ui/album_tree.h"
+#include "album_library/ui/album_tree.h"
 
 #include "album_library/album_list.h"
 #include "common/cp1252.h"

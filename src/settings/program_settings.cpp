@@ -1,4 +1,4 @@
-#include "app_shell/program_settings.h"
+#include "settings/program_settings.h"
 
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
@@ -35,6 +35,16 @@ std::string LastFolderName(std::string path) {
     if (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
     size_t cut = path.find_last_of("\\/");
     return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+// A style is a real folder directly inside "styles": ".." or a link to a folder elsewhere would make
+// the program folder, or any other folder, the style whose files are copied into the site.
+bool IsStyleFolderName(const std::filesystem::path& styles, const std::string& name) {
+    if (name.empty() || name == "." || name == ".." || name.find_first_of("\\/") != std::string::npos) return false;
+    std::error_code ec;
+    const std::filesystem::path folder = styles / name;
+    return std::filesystem::is_directory(folder, ec) && LiesInside(folder, styles) &&
+           !std::filesystem::equivalent(folder, styles, ec);
 }
 
 } // namespace
@@ -240,7 +250,7 @@ bool TProgramSettings::SaveMainPlacement(const TWindowPlacement& placement, int 
 }
 
 std::string TProgramSettings::FirstStyleName() {
-    auto styles = ListFolder(folders_.styles, EntryKind::Folders);
+    auto styles = ListFolderWithin(folders_.styles, EntryKind::Folders, folders_.styles);
     if (styles.empty()) {
         prompts_.ShowMessage(kNoStylesMessage, MessageKind::Error);
         return {};
@@ -253,8 +263,7 @@ void TProgramSettings::ResolveStyle() {
     ReadText(LoadFile(), kSettingsSection, "ActStyle", name);
     if (name.empty()) name = FirstStyleName();
     name = LastFolderName(name);
-    std::error_code ec;
-    if (name.empty() || !std::filesystem::is_directory(folders_.styles / name, ec)) name = FirstStyleName();
+    if (!IsStyleFolderName(folders_.styles, name)) name = FirstStyleName();
     ActStyle = name;
     styleFolder_ = folders_.styles / name / "";
 }

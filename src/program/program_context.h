@@ -2,7 +2,7 @@
 // What the program holds for a whole run, shared by the window program and vistrel-cli: the fixed
 // folders, the settings and the album list, brought up in the start-up order.
 #include "album_library/album_list.h"
-#include "app_shell/program_settings.h"
+#include "settings/program_settings.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 // The settings dialog's pages: controls, captions and their order. What the controls do lives in
 // settings_form.cpp; here each control is only created, named and bound to its setting.
-#include "app_shell/program_settings.h"
-#include "app_shell/ui/settings_form.h"
+#include "settings/program_settings.h"
+#include "settings/ui/settings_form.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -73,7 +73,7 @@ QGroupBox* Group(const QString& caption, QWidget* field, QPushButton* load = nul
 
 QWidget* TSettingsForm::BuildInfoPage() {
     edImpressum = Memo("edImpressum");
-    btnLoadImpressum = LoadButton(edImpressum, "btnLoadImpressum");
+    btnLoadImpressum = LoadButton(edImpressum, QStringLiteral("btnLoadImpressum"));
     edSiteTitle = LineEdit("edSiteTitle");
     edEmail = LineEdit("edEmail");
     BindLines(edImpressum, settings_.edImpressum);
@@ -91,9 +91,9 @@ QWidget* TSettingsForm::BuildInfoPage() {
 
 QWidget* TSettingsForm::BuildMainPage() {
     edIndexText1 = Memo("edIndexText1");
-    btnLoadIndexText1 = LoadButton(edIndexText1, "btnLoadIndexText1");
+    btnLoadIndexText1 = LoadButton(edIndexText1, QStringLiteral("btnLoadIndexText1"));
     edIndexText2 = Memo("edIndexText2");
-    btnLoadIndexText2 = LoadButton(edIndexText2, "btnLoadIndexText2");
+    btnLoadIndexText2 = LoadButton(edIndexText2, QStringLiteral("btnLoadIndexText2"));
     edFootnote = LineEdit("edFootnote");
     BindLines(edIndexText1, settings_.edIndexText1);
     BindLines(edIndexText2, settings_.edIndexText2);

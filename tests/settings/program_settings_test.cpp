@@ -1,5 +1,6 @@
-#include "app_shell/program_settings.h"
+#include "settings/program_settings.h"
 #include "common/line_file.h"
+#include "support/temp_program_folder.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -8,15 +9,12 @@ using namespace vistrel;
 using vistrel::testing::ReadBytes;
 using vistrel::testing::ScriptedPrompts;
 using vistrel::testing::TempDir;
+using vistrel::testing::TempProgramFolder;
 using vistrel::testing::WriteBytes;
 
 namespace {
 
-struct SettingsFixture : ::testing::Test {
-    TempDir dir;
-    ScriptedPrompts prompts;
-    TProgramFolders folders = TProgramFolders::For(dir.path());
-    TProgramSettings settings{folders, prompts};
+struct SettingsFixture : ::testing::Test, TempProgramFolder {
 
     void WriteIni(const std::string& text) { WriteBytes(folders.SettingsFile(), text); }
     void MakeStyles(std::initializer_list<const char*> names) {

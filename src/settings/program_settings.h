@@ -2,8 +2,8 @@
 // Every user setting, named after the settings dialog's field that edits it, plus the selected style.
 // Text is Windows-1252 bytes as stored. Numbers are kept as the text the user typed; each reader
 // converts them. Loaded once at start-up; the settings dialog edits this object in place.
-#include "app_shell/program_folders.h"
-#include "app_shell/window_placement.h"
+#include "settings/program_folders.h"
+#include "settings/window_placement.h"
 
 #include <string>
 #include <vector>

@@ -1,17 +1,22 @@
 // The album and picture operations as the main window runs them: the logic does the work, the window
 // asks, shows and redraws.
 #include "album_library/picture_files.h"
+#include "album_library/ui/album_tree.h"
 #include "album_library/ui/info_dialogs.h"
 #include "album_library/ui/thumb_frame.h"
 #include "album_library/ui/thumb_grid.h"
-#include "app_shell/ui/album_tree.h"
-#include "app_shell/ui/main_window.h"
+#include "app/main_window.h"
 #include "common/cp1252.h"
+#include "publishing/ui/publish_form.h"
+#include "settings/ui/settings_form.h"
+#include "site_generator/ui/gen_stat.h"
+#include "site_generator/ui/site_actions.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTabWidget>
 #include <filesystem>
 
 namespace vistrel {
@@ -120,7 +125,7 @@ void TMainWindow::actRotateExecute(double degrees) {
             RotatePictureFile(context_.albums.ImagesPath(openAlbum_), openThumbs_, name, degrees);
         } catch (const std::exception& error) {
             QApplication::restoreOverrideCursor();
-            context_.prompts.ShowMessage(error.what(), MessageKind::Error);
+            context_.prompts.ShowMessage(RotateFailureMessage(name, error.what()), MessageKind::Error);
             return;
         }
         grid_->reloadThumbnail(index);
@@ -162,6 +167,73 @@ void TMainWindow::MovePicture(int from, int to) {
     if (!ready_) return;
     MoveItem(pictures_, from, to);
     grid_->moveTile(from, to);
+}
+
+// What the import needs of the main window beyond its public services: the tile of a picture it added.
+void TMainWindow::ShowImportedPicture(int index, bool appended) {
+    if (index < 0 || index >= static_cast<int>(pictures_.size())) return;
+    if (appended)
+        grid_->appendTile(TileFor(pictures_[static_cast<size_t>(index)]));
+    else
+        grid_->reloadThumbnail(index);
+}
+
+// The site actions of the main window: preview, style choice and the CD-ROM export. The site
+// generator does the work; the window lends it its lock, its status bar and the open picture list.
+TGenStat* TMainWindow::GenStat() {
+    if (!genStat_) genStat_ = new TGenStat(this);
+    return genStat_;
+}
+
+TSiteWindowHooks TMainWindow::SiteHooks() {
+    TSiteWindowHooks hooks;
+    hooks.lockMainWindow = [this] { LockMainWindow(); };
+    hooks.unlockMainWindow = [this] { UnlockMainWindow(); };
+    hooks.saveOpenPictureList = [this] {
+        if (context_.albums.IsValidIndex(openAlbum_)) context_.albums.SavePictureList(openAlbum_, pictures_);
+    };
+    hooks.albumPublished = [this](int index) { tree_->updateRow(index, context_.albums); };
+    hooks.showStatus = [this] { ShowStatus(); };
+    return hooks;
+}
+
+void TMainWindow::actPreviewExecute() {
+    TSiteWindowHooks hooks = SiteHooks();
+    RunPreview(context_, *GenStat(), hooks);
+}
+
+void TMainWindow::actSelectStyleExecute() {
+    TSiteWindowHooks hooks = SiteHooks();
+    ShowSelectStyle(this, context_.settings, hooks);
+}
+
+void TMainWindow::actCDROMExecute() {
+    TSiteWindowHooks hooks = SiteHooks();
+    ShowCdromExport(this, context_, *GenStat(), hooks);
+}
+
+// "&Einstellungen...": the settings dialog over the program's settings.
+TSettingsForm* TMainWindow::SettingsForm() {
+    // One dialog for the whole run, so its page and position persist between showings. It is made at
+    // its first use rather than at start-up: by then the settings and their stored position are loaded.
+    if (!settingsForm_) {
+        settingsForm_ = new TSettingsForm(context_.settings, context_.prompts, this);
+        settingsForm_->SetHelpHandler([this](int context) { ShowHelp(context); });
+    }
+    return settingsForm_;
+}
+
+void TMainWindow::actSettingsExecute() { SettingsForm()->exec(); }
+
+// "Alben im Web veröffentlichen..." (F10): generate the site, then the publish dialog. The dialog's
+// "&Einstellungen..." opens the program's settings dialog on its page "Veröffentlichen".
+void TMainWindow::actPublishExecute() {
+    TSiteWindowHooks hooks = SiteHooks();
+    RunPublish(this, context_, {*ftpClient_, *ftpProtocol_}, *GenStat(), hooks, [this] {
+        TSettingsForm* form = SettingsForm();
+        form->PageControl->setCurrentIndex(static_cast<int>(TSettingsPage::Publish));
+        form->exec();
+    });
 }
 
 } // namespace vistrel

@@ -1,0 +1,49 @@
+#include "program/site_run.h"
+
+#include "common/atomic_file.h"
+
+namespace vistrel {
+
+TSiteParams SiteParamsOf(TProgramContext& context, TSiteMode mode) {
+    return TSiteParams{context.settings, context.albums, context.prompts, mode};
+}
+
+TSiteRun BuildSite(TProgramContext& context, TSiteMode mode, SiteProgress& progress, SiteHost& host) {
+    TSiteRun run;
+    try {
+        run.site = GenerateSite(SiteParamsOf(context, mode), progress, host);
+    } catch (const EFileWriteError& error) {
+        run.result = TJobResult<TSiteRunError>::Failure(TSiteRunError::WriteFailed, error.what());
+        return run;
+    }
+    if (run.site.cancelled && run.site.startPageExists)
+        run.result = TJobResult<TSiteRunError>::Failure(TSiteRunError::Cancelled);
+    else if (!run.site.startPageExists)
+        run.result = TJobResult<TSiteRunError>::Failure(TSiteRunError::NoStartPage);
+    return run;
+}
+
+std::string SiteRunMessage(const TJobResult<TSiteRunError>& result) {
+    switch (result.code) {
+    case TSiteRunError::None:
+    case TSiteRunError::Cancelled:
+        return {};
+    case TSiteRunError::NoStartPage:
+        return "Es wurde keine Seite erstellt: kein ver\xF6" "ffentlichtes Album enth\xE4lt Bilder.";
+    case TSiteRunError::WriteFailed:
+        return "Die Seiten konnten nicht geschrieben werden (Schreibschutz oder kein Speicherplatz mehr?).\r\n" +
+               result.detail;
+    }
+    return {};
+}
+
+std::string SiteWarningsMessage(const TSiteResult& site) {
+    constexpr size_t kShown = 5;
+    std::string text;
+    for (size_t i = 0; i < site.warnings.size() && i < kShown; ++i) text += (i ? "\r\n" : "") + site.warnings[i];
+    if (site.warnings.size() > kShown)
+        text += "\r\n... und " + std::to_string(site.warnings.size() - kShown) + " weitere Seiten.";
+    return text;
+}
+
+} // namespace vistrel
