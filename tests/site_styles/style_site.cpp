@@ -3,7 +3,6 @@
 #include "album_library/program_context.h"
 #include "image_processing/jpeg_graphic.h"
 #include "site_generator/site_builder.h"
-#include "site_generator/site_fixture.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -99,8 +98,8 @@ void StyleSite::Generate(const std::string& style, TSettingsFill fill) {
         settings.edIndexText2 = {"Neue Bilder jeden Monat."};
         settings.edFootnote = "Alle Bilder \xa9 Anna Berger";
     }
-    RecordingProgress progress;
-    RecordingHost host;
+    TSilentSiteProgress progress;
+    SiteHost host;
     TSiteResult result = GenerateSite(context, TSiteMode::Publish, progress, host);
     if (!result.startPageExists || result.cancelled) throw std::runtime_error("no site for style " + style);
 }

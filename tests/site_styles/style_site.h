@@ -4,12 +4,16 @@
 #include "support/test_support.h"
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
 namespace vistrel::testing {
 
 enum class TSettingsFill { Empty, Filled };
+inline void PrintTo(TSettingsFill fill, std::ostream* out) {
+    *out << (fill == TSettingsFill::Empty ? "empty" : "filled");
+}
 
 class StyleSite {
 public:
