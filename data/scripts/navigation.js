@@ -36,6 +36,19 @@
     for (var i = 0; i < links.length; i++) links[i].setAttribute('href', target);
   }
 
+  // Empty settings leave gaps that no template can test for. A page title of separators only (no
+  // "Titel der Galerie" is set) gets the neutral name that the start page's heading shows then.
+  var title = document.title.replace(/^[\s\u00b7]+|[\s\u00b7]+$/g, '');
+  document.title = title || 'Fotoalben';
+
+  // A published album without pictures gets no pages, and its cover names no picture: its tile on
+  // the start page would lead nowhere.
+  var albumCovers = document.querySelectorAll('img[data-cover]');
+  for (var c = 0; c < albumCovers.length; c++) {
+    var tile = albumCovers[c].closest('li');
+    if (tile && /thumbs\/$/.test(albumCovers[c].getAttribute('src') || '')) tile.parentNode.removeChild(tile);
+  }
+
   // Album covers arrive as thumbnails; a style that shows them large marks them data-full and gets
   // the picture itself, which has the same name in the album's "images" folder.
   var covers = document.querySelectorAll('img[data-full]');
