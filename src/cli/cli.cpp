@@ -20,6 +20,7 @@ const std::map<std::string, TCommand>& Commands() {
         {"albums", RunAlbumsCommand},
         {"build-site", RunBuildSiteCommand},
         {"cdrom", RunCdromCommand},
+        {"edit", RunEditCommand},
         {"import", RunImportCommand},
         {"publish", RunPublishCommand},
     };

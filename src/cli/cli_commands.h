@@ -19,6 +19,7 @@ using TCommandArgs = std::vector<std::string>;
 int RunAlbumsCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
 int RunBuildSiteCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
 int RunCdromCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
+int RunEditCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
 int RunImportCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
 int RunPublishCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
 
