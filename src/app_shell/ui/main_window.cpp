@@ -49,7 +49,8 @@ TMainWindow::TMainWindow(const std::filesystem::path& programFolder, UserPrompts
       statusStyle_(new QLabel),
       editInfoForm_(new TEditInfoForm(this)),
       editAlbumInfoForm_(new TEditAlbumInfoForm(this)),
-      aboutBox_(new TAboutBox(this)) {
+      aboutBox_(new TAboutBox(this)),
+      testPrompts_(prompts) {
     setObjectName(QStringLiteral("VEzarIzaraRuzaZeza"));
     setWindowTitle(QStringLiteral("Vantro Vistrel"));
     resize(785, 567);

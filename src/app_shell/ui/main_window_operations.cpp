@@ -107,11 +107,6 @@ void TMainWindow::EditPictureInfo(int index) {
     grid_->updateTile(index, TileFor(entry));
 }
 
-void TMainWindow::EditPicture(int index) {
-    if (index < 0 || index >= static_cast<int>(pictures_.size())) return;
-    NotAvailable();
-}
-
 void TMainWindow::actRotateExecute(double degrees) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     for (int index : grid_->selection().Selected()) {
