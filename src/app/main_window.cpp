@@ -40,7 +40,8 @@ TMainWindow::TMainWindow(const std::filesystem::path& programFolder, UserPrompts
       editAlbumInfoForm_(new TEditAlbumInfoForm(this)),
       aboutBox_(new TAboutBox(this)),
       ftpClient_(new TFtpClient(this)),
-      ftpProtocol_(new TftpProtoForm(this)) {
+      ftpProtocol_(new TftpProtoForm(this)),
+      testPrompts_(prompts) {
     setObjectName(QStringLiteral("VEzarIzaraRuzaZeza"));
     setWindowTitle(QStringLiteral("Vantro Vistrel"));
     resize(785, 567);

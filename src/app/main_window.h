@@ -25,6 +25,7 @@ class TFtpClient;
 class TftpProtoForm;
 class TGenStat;
 class TImportActions;
+class TImageEditor;
 struct TSiteWindowHooks;
 class TSettingsForm;
 class TThumbGrid;
@@ -92,6 +93,9 @@ public:
     // The window's services for a site generation run, and its progress window.
     TSiteWindowHooks SiteHooks();
     TGenStat* GenStat();
+    // The picture editor, made at its first use; EditPicture opens it on a picture of the album.
+    TImageEditor* ImageEditor();
+    void EditPicture(int index);
     void MoveAlbumTo(int from, int to);
     void MovePicture(int from, int to);
     void SelectAlbumRow(int index);
@@ -107,7 +111,6 @@ private:
     void NotAvailable();
     void UpdateActions();
     void EditPictureInfo(int index);
-    void EditPicture(int index);
     void OpenUrl(const QString& url);
     TTileData TileFor(const TPictureEntry& entry) const;
     void SavePlacement();
@@ -139,6 +142,8 @@ private:
     TGenStat* genStat_ = nullptr;
     TSettingsForm* settingsForm_ = nullptr;
     TImportActions* importActions_ = nullptr;
+    TImageEditor* imageEditor_ = nullptr;
+    UserPrompts* testPrompts_; // the prompts given at construction, null in the program
 };
 
 } // namespace vistrel

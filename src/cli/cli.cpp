@@ -36,6 +36,7 @@ const std::map<std::string, TParser>& Commands() {
         {"albums", Command(ParseAlbumsArgs, RunAlbums)},
         {"build-site", Command(ParseBuildSiteArgs, RunBuildSite)},
         {"cdrom", Command(ParseCdromArgs, RunCdrom)},
+        {"edit", Command(ParseEditArgs, RunEdit)},
         {"import", Command(ParseImportArgs, RunImport)},
         {"publish", Command(ParsePublishArgs, RunPublish)},
     };

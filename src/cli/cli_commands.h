@@ -47,8 +47,18 @@ struct TPublishArgs {
 std::optional<TPublishArgs> ParsePublishArgs(const TCommandArgs& args);
 int RunPublish(TProgramContext& context, const TPublishArgs& args, TCommandIo io);
 
+struct TEditArgs {
+    std::string album;   // a folder name or a 0-based index
+    std::string picture; // a file name of the album or a 0-based index
+    std::vector<std::string> operations;
+};
+std::optional<TEditArgs> ParseEditArgs(const TCommandArgs& args);
+int RunEdit(TProgramContext& context, const TEditArgs& args, TCommandIo io);
+
 // A FolderName (without regard to case) or else a 0-based index; -1 when it names no album.
 int FindAlbum(const TAlbumList& albums, const std::string& argument);
+// A FileName of the list (without regard to case) or else a 0-based index; -1 when it names none.
+int FindPicture(const TPictureList& pictures, const std::string& argument);
 
 // "Build the site, then act" for a command: the run, or its failure reported on stderr (English, as
 // every message of this tool). `noSite` is the text when no published album has pictures.

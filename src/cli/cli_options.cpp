@@ -10,6 +10,11 @@ const char* const kUsage =
     "  import ALBUM FILE...   import pictures into an album (folder name or 0-based index)\n"
     "  build-site             generate the site as for the preview; prints the start page\n"
     "  cdrom TARGET           generate the site and assemble it for a CD-ROM in TARGET\n"
+    "  edit ALBUM PICTURE OPERATION...\n"
+    "                         change a picture as the editor does and write it back (PICTURE: file\n"
+    "                         name or 0-based index); OPERATION: rotate-right, rotate-left, mirror,\n"
+    "                         flip, brighter, darker, more-contrast, less-contrast, gamma=V (0,1..7,0),\n"
+    "                         brilliance, sharpen, soften, black-white, undo\n"
     "  publish [--transfer-all] [--delete-all]\n"
     "                         generate the site and upload what changed by FTP (vistrel.ini)\n";
 

@@ -39,6 +39,14 @@ int FindAlbum(const TAlbumList& albums, const std::string& argument) {
     return ParseInt(argument, index) && albums.IsValidIndex(index) ? index : -1;
 }
 
+int FindPicture(const TPictureList& pictures, const std::string& argument) {
+    std::string name = Utf8ToAnsi(argument);
+    for (size_t i = 0; i < pictures.size(); ++i)
+        if (AnsiSameText(pictures[i].FileName(), name)) return static_cast<int>(i);
+    int index = -1;
+    return ParseInt(argument, index) && index >= 0 && index < static_cast<int>(pictures.size()) ? index : -1;
+}
+
 std::optional<TImportArgs> ParseImportArgs(const TCommandArgs& args) {
     if (args.size() < 2) return std::nullopt;
     return TImportArgs{args[0], {args.begin() + 1, args.end()}};

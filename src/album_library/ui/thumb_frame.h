@@ -19,6 +19,7 @@ public:
     void setIndex(int index);
     void setCaptions(const QString& top, const QString& bottom);
     void setThumbnail(const QImage& image);
+    const QImage& thumbnail() const { return thumbnail_; }
     void setSelected(bool selected);
     bool isSelected() const { return selected_; }
     QString topCaption() const { return top_; }

@@ -1,0 +1,105 @@
+#include "image_processing/edit_write_back.h"
+
+#include "common/atomic_file.h"
+#include "common/cp1252.h"
+#include "common/numbers.h"
+#include "common/text_utils.h"
+#include "image_processing/edit_session.h"
+#include "image_processing/resize_transform.h"
+
+#include <algorithm>
+
+namespace vistrel {
+namespace {
+
+std::string_view AsText(const ByteBuffer& bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+// The engine refuses a destination one pixel high, and a panorama 100 times wider than high would
+// ask for exactly that; two pixels keep the thumbnail writable.
+int ThumbSide(double length) {
+    return static_cast<int>(std::max<int64_t>(2, Round(length)));
+}
+
+} // namespace
+
+TThumbnailSize EditThumbnailSize(int width, int height) {
+    if (width <= 0 || height <= 0) return {};
+    double aspect = double(width) / double(height);
+    if (height < width) return {kEditThumbnailSide, ThumbSide(kEditThumbnailSide / aspect)};
+    return {ThumbSide(aspect * kEditThumbnailSide), kEditThumbnailSide};
+}
+
+std::filesystem::path WrittenPicturePath(const TWriteBackParams& params) {
+    std::filesystem::path path = params.picturePath;
+    return path.replace_extension(".jpg");
+}
+
+std::filesystem::path WrittenThumbnailPath(const TWriteBackParams& params) {
+    return params.thumbsFolder / WrittenPicturePath(params).filename();
+}
+
+TWriteBackResult WriteBackEditedPicture(const TWriteBackParams& params, WriteBackProgress& progress,
+                                        TDibGraphic& thumbnail) {
+    if (!params.picture || params.picture->IsEmpty())
+        return TWriteBackResult::Failure(TWriteBackCode::NoPicture);
+    const TDibGraphic& picture = *params.picture;
+    auto percent = [&progress](uint8_t value) {
+        progress.StepProgress(value);
+        progress.ProcessEvents();
+    };
+    ByteBuffer pictureBytes, thumbBytes;
+    try {
+        progress.ShowStep(kStepSavePicture);
+        progress.ProcessEvents();
+        pictureBytes = EncodeJpeg(picture, kEditJpegQuality, percent);
+        TThumbnailSize size = EditThumbnailSize(picture.Width(), picture.Height());
+        TResizeTransform resize;
+        resize.TargetWidth = size.width;
+        resize.TargetHeight = size.height;
+        resize.Resample = true;
+        resize.ResampleFilter = sfLanczos3;
+        resize.OnProgress = percent;
+        resize.ApplyOnDest(picture, thumbnail);
+        thumbBytes = EncodeJpeg(thumbnail, kEditJpegQuality, percent);
+    } catch (const std::exception& error) {
+        thumbnail.FreeImage();
+        return TWriteBackResult::Failure(TWriteBackCode::EncodingFailed, error.what());
+    }
+    try {
+        WriteFileAtomic(WrittenPicturePath(params), AsText(pictureBytes));
+    } catch (const std::exception& error) {
+        return TWriteBackResult::Failure(TWriteBackCode::PictureWriteFailed, error.what());
+    }
+    try {
+        std::filesystem::create_directories(params.thumbsFolder);
+        WriteFileAtomic(WrittenThumbnailPath(params), AsText(thumbBytes));
+    } catch (const std::exception& error) {
+        return TWriteBackResult::Failure(TWriteBackCode::ThumbWriteFailed, error.what());
+    }
+    progress.StepProgress(100);
+    return TWriteBackResult::Success();
+}
+
+std::string WriteBackMessage(const TWriteBackResult& result, const TWriteBackParams& params) {
+    std::string picture = Utf8ToAnsi(WrittenPicturePath(params).string());
+    std::string thumb = Utf8ToAnsi(WrittenThumbnailPath(params).string());
+    switch (result.code) {
+    case TWriteBackCode::Ok:
+        return {};
+    case TWriteBackCode::NoPicture:
+        return "Es ist kein Bild zum Speichern vorhanden.";
+    case TWriteBackCode::EncodingFailed:
+        return FormatMessage("Das Bild %s konnte nicht gespeichert werden. Es wurde nichts ver\xE4ndert.",
+                             {picture});
+    case TWriteBackCode::PictureWriteFailed:
+        return FormatMessage("In %s kann nicht geschrieben werden. Es wurde nichts ver\xE4ndert.", {picture});
+    case TWriteBackCode::ThumbWriteFailed:
+        return FormatMessage("Das Bild wurde gespeichert, aber in %s kann nicht geschrieben werden.",
+                             {thumb});
+    }
+    return {};
+}
+
+} // namespace vistrel
