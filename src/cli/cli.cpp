@@ -21,6 +21,7 @@ const std::map<std::string, TCommand>& Commands() {
         {"build-site", RunBuildSiteCommand},
         {"cdrom", RunCdromCommand},
         {"import", RunImportCommand},
+        {"invite", RunInviteCommand},
         {"publish", RunPublishCommand},
     };
     return commands;

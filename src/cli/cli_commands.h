@@ -20,6 +20,7 @@ int RunAlbumsCommand(TProgramContext& context, const TCommandArgs& args, TComman
 int RunBuildSiteCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
 int RunCdromCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
 int RunImportCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
+int RunInviteCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
 int RunPublishCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
 
 } // namespace vistrel::cli

@@ -106,7 +106,7 @@ std::string SuggestedAlbumUrl(const std::string& ftpServer, const std::string& f
     return "http://" + ftpServer + "/" + folder;
 }
 
-std::string WithTrailingSlash(std::string url) {
+std::string AlbumUrlWithSlash(std::string url) {
     if (url.empty() || url.back() != '/') url += '/';
     return url;
 }

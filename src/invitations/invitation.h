@@ -38,7 +38,7 @@ std::vector<std::string> CutText(const std::vector<std::string>& lines, size_t l
 
 // "http://" + edFTPServer + "/" + edFTPDirectory without one leading and one trailing "/".
 std::string SuggestedAlbumUrl(const std::string& ftpServer, const std::string& ftpDirectory);
-std::string WithTrailingSlash(std::string url);
+std::string AlbumUrlWithSlash(std::string url);
 
 // The service host the requests go to: the stored "host" or "host:port" when it is usable, else the
 // host (and port) of the album address, where the help tells users to install the service script.

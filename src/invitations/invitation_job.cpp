@@ -75,7 +75,7 @@ bool TInvitationJob::SendOne(const TInvitationParams& params, const std::string&
                                params.sender,
                                recipient,
                                params.text,
-                               WithTrailingSlash(params.albumUrl),
+                               AlbumUrlWithSlash(params.albumUrl),
                                params.albumPath,
                                params.pictureName,
                                params.galleryEmail};

@@ -95,8 +95,8 @@ TEST(AlbumUrl, SuggestionAndSlash) {
     EXPECT_EQ(SuggestedAlbumUrl("www.example.org", "/alben/"), "http://www.example.org/alben");
     EXPECT_EQ(SuggestedAlbumUrl("www.example.org", "//alben//"), "http://www.example.org//alben/");
     EXPECT_EQ(SuggestedAlbumUrl("www.example.org", ""), "http://www.example.org/");
-    EXPECT_EQ(WithTrailingSlash("http://a.de/x"), "http://a.de/x/");
-    EXPECT_EQ(WithTrailingSlash("http://a.de/x/"), "http://a.de/x/");
+    EXPECT_EQ(AlbumUrlWithSlash("http://a.de/x"), "http://a.de/x/");
+    EXPECT_EQ(AlbumUrlWithSlash("http://a.de/x/"), "http://a.de/x/");
 }
 
 TEST(ServiceHost, StoredOrTheAlbumsHost) {
