@@ -2,13 +2,18 @@
 // on "Schließen" only, the test invitation and "Abbrechen" in the status window against a real
 // HTTP server on 127.0.0.1.
 #include "album_library/program_context.h"
+#include "album_library/ui/thumb_frame.h"
+#include "album_library/ui/thumb_grid.h"
+#include "app_shell/ui/main_window.h"
 #include "common/cp1252.h"
 #include "invitations/ui/invite_form.h"
 #include "invitations/ui/invite_status_form.h"
 #include "invitations_integration/python_server.h"
 #include "support/test_support.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -173,6 +178,51 @@ TEST_F(InviteFormTest, TestInvitationAndCancelAgainstAServer) {
     EXPECT_EQ(prompts_.messages.back(), "Einladungen verschickt!");
     EXPECT_EQ(form_.StatusForm().pbProgress->value(), 2);
     EXPECT_EQ(form_.StatusForm().pbProgress->maximum(), 3);
+}
+
+// The main window's "Einladungen verschicken..." for the first selected picture of the open album.
+TEST(InviteAction, SendsForTheFirstSelectedPictureOfTheOpenAlbum) {
+    namespace fs = std::filesystem;
+    PythonHttpServer server;
+    ASSERT_TRUE(server.Started());
+    TempDir dir;
+    ScriptedPrompts prompts;
+    fs::create_directories(dir / "styles" / "Klassisch");
+    for (const char* name : {"p0.jpg", "p1.jpg", "p2.jpg"}) {
+        fs::create_directories(dir / "galleries" / "Urlaub_2003" / "thumbs");
+        QImage thumb(120, 90, QImage::Format_RGB32);
+        thumb.fill(Qt::darkGreen);
+        thumb.save(QString::fromStdString((dir / "galleries" / "Urlaub_2003" / "thumbs" / name).string()),
+                   "JPG");
+    }
+    WriteBytes(dir / "vistrel.ini", "[TSettingsForm]\r\nedEmail_Text=anna@example.org\r\n[TInviteForm]\r\n"
+                                    "edUrl_Text=http://www.example.org/\r\nServiceHost_Text=" +
+                                        server.Host() + "\r\n");
+    TMainWindow window(dir.path(), &prompts);
+    window.resize(900, 600);
+    window.show();
+    window.StartUp(false);
+    ASSERT_TRUE(window.Grid()->waitForThumbnails(10000));
+    EXPECT_FALSE(window.Action("actInvite")->isEnabled());
+    QTest::mouseClick(window.Grid()->tile(2), Qt::LeftButton, {}, QPoint(64, 80));
+    QTest::mouseClick(window.Grid()->tile(1), Qt::LeftButton, Qt::ControlModifier, QPoint(64, 80));
+    ASSERT_TRUE(window.Action("actInvite")->isEnabled());
+
+    bool shown = false;
+    QTimer::singleShot(0, &window, [&] {
+        TInviteForm* form = window.InviteForm();
+        shown = form->isVisible();
+        form->btnTest->click();
+        form->btnClose->click();
+    });
+    window.Action("actInvite")->trigger();
+    EXPECT_TRUE(shown);
+    std::string path = server.NextRequest().path;
+    EXPECT_NE(path.find("&imagepath=p1.jpg&"), std::string::npos)
+        << "the first selected in grid order" << path;
+    EXPECT_NE(path.find("postcardurl=http%3a%2f%2fwww.example.org%2fUrlaub_2003%2fpostcard.htm&"),
+              std::string::npos)
+        << path;
 }
 
 } // namespace

@@ -21,6 +21,7 @@ class TAlbumTree;
 class TEditAlbumInfoForm;
 class TEditInfoForm;
 class TGenStat;
+class TInviteForm;
 struct TSiteWindowHooks;
 class TSettingsForm;
 class TThumbGrid;
@@ -83,6 +84,9 @@ public:
     void actSelectStyleExecute();
     void actCDROMExecute();
     void actPublishExecute();
+    // "Einladungen verschicken...": the invitation dialog, made at its first use.
+    void actInviteExecute();
+    TInviteForm* InviteForm();
     // The window's services for a site generation run, and its progress window.
     TSiteWindowHooks SiteHooks();
     TGenStat* GenStat();
@@ -128,6 +132,7 @@ private:
     TAboutBox* aboutBox_;
     TGenStat* genStat_ = nullptr;
     TSettingsForm* settingsForm_ = nullptr;
+    TInviteForm* inviteForm_ = nullptr;
 };
 
 } // namespace vistrel

@@ -69,7 +69,7 @@ void TMainWindow::CreateActions() {
     MakeAction("actPublish", QStringLiteral("Alben im Web ver\u00f6ffentlichen..."), QKeySequence(Qt::Key_F10), 7,
                &W::actPublishExecute);
     MakeAction("actCDROM", QStringLiteral("Alben f\u00fcr CDROM erstellen..."), {}, -1, &W::actCDROMExecute);
-    MakeAction("actInvite", "Einladungen verschicken...", {}, -1, &W::NotAvailable);
+    MakeAction("actInvite", "Einladungen verschicken...", {}, -1, &W::actInviteExecute);
     MakeAction("actClose", "Beenden", {}, -1, nullptr);
     connect(actions_["actClose"], &QAction::triggered, this, &QWidget::close);
     MakeAction("actImportTwain", "Bild von TWAIN importieren...", {}, -1, &W::NotAvailable);
