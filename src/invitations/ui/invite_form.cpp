@@ -78,7 +78,7 @@ TInviteForm::TInviteForm(TProgramContext& context, QWidget* parent)
     connect(btnAdd, &QPushButton::clicked, this, [this] { btnAddClick(); });
     connect(btnDelete, &QPushButton::clicked, this, [this] { btnDeleteClick(); });
     connect(edText, &QPlainTextEdit::textChanged, this, [this] { edTextChange(); });
-    resize(560, 520);
+    resize(580, 600);
 }
 
 TInviteForm::~TInviteForm() = default;
