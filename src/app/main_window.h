@@ -26,6 +26,7 @@ class TftpProtoForm;
 class TGenStat;
 class TImportActions;
 class TImageEditor;
+class TInviteForm;
 struct TSiteWindowHooks;
 class TSettingsForm;
 class TThumbGrid;
@@ -90,6 +91,9 @@ public:
     void actSelectStyleExecute();
     void actCDROMExecute();
     void actPublishExecute();
+    // "Einladungen verschicken...": the invitation dialog, made at its first use.
+    void actInviteExecute();
+    TInviteForm* InviteForm();
     // The window's services for a site generation run, and its progress window.
     TSiteWindowHooks SiteHooks();
     TGenStat* GenStat();
@@ -144,6 +148,7 @@ private:
     TImportActions* importActions_ = nullptr;
     TImageEditor* imageEditor_ = nullptr;
     UserPrompts* testPrompts_; // the prompts given at construction, null in the program
+    TInviteForm* inviteForm_ = nullptr;
 };
 
 } // namespace vistrel

@@ -69,7 +69,7 @@ void TMainWindow::CreateActions() {
     MakeAction(QStringLiteral("actPublish"), QStringLiteral("Alben im Web ver\u00f6ffentlichen..."), QKeySequence(Qt::Key_F10), 7,
                &W::actPublishExecute);
     MakeAction(QStringLiteral("actCDROM"), QStringLiteral("Alben f\u00fcr CDROM erstellen..."), {}, -1, &W::actCDROMExecute);
-    MakeAction(QStringLiteral("actInvite"), QStringLiteral("Einladungen verschicken..."), {}, -1, &W::NotAvailable);
+    MakeAction(QStringLiteral("actInvite"), QStringLiteral("Einladungen verschicken..."), {}, -1, &W::actInviteExecute);
     MakeAction(QStringLiteral("actClose"), QStringLiteral("Beenden"), {}, -1, nullptr);
     connect(actions_[QStringLiteral("actClose")], &QAction::triggered, this, &QWidget::close);
     MakeAction(QStringLiteral("actImportTwain"), QStringLiteral("Bild von TWAIN importieren..."), {}, -1, &W::NotAvailable);

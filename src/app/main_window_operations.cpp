@@ -12,6 +12,7 @@
 #include "common/cp1252.h"
 #include "image_processing/edit_write_back.h"
 #include "image_processing/ui/image_editor.h"
+#include "invitations/ui/invite_form.h"
 #include "publishing/ui/publish_form.h"
 #include "settings/program_folders.h"
 #include "settings/ui/settings_form.h"
@@ -299,6 +300,24 @@ void TMainWindow::EditPicture(int index) {
         grid_->tile(index)->setThumbnail(ThumbnailImage(thumbnail));
     if (!result.Ok()) context_.prompts.ShowMessage(WriteBackMessage(result, params), MessageKind::Error);
     editor->ClearPicture();
+}
+
+// "Einladungen verschicken...": the invitation dialog for the first selected picture of the open album.
+TInviteForm* TMainWindow::InviteForm() {
+    if (!inviteForm_) {
+        inviteForm_ = new TInviteForm(context_, this);
+        inviteForm_->SetHelpHandler([this](int context) { ShowHelp(context); });
+    }
+    return inviteForm_;
+}
+
+void TMainWindow::actInviteExecute() {
+    auto first = FirstSelectedPicture();
+    if (!first || !context_.albums.IsValidIndex(openAlbum_) || *first >= static_cast<int>(pictures_.size()))
+        return;
+    TInviteForm* form = InviteForm();
+    form->Prepare(context_.albums[openAlbum_].FolderName, pictures_[static_cast<size_t>(*first)].FileName());
+    form->exec();
 }
 
 } // namespace vistrel

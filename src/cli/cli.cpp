@@ -38,6 +38,7 @@ const std::map<std::string, TParser>& Commands() {
         {"cdrom", Command(ParseCdromArgs, RunCdrom)},
         {"edit", Command(ParseEditArgs, RunEdit)},
         {"import", Command(ParseImportArgs, RunImport)},
+        {"invite", Command(ParseInviteArgs, RunInvite)},
         {"publish", Command(ParsePublishArgs, RunPublish)},
     };
     return commands;

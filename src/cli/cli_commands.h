@@ -55,6 +55,16 @@ struct TEditArgs {
 std::optional<TEditArgs> ParseEditArgs(const TCommandArgs& args);
 int RunEdit(TProgramContext& context, const TEditArgs& args, TCommandIo io);
 
+struct TInviteArgs {
+    std::string album;
+    std::string picture;
+    bool test = false;              // "Testeinladung...": one card to the sender
+    bool replaceRecipients = false; // --to given: these addresses instead of the stored list
+    std::vector<std::string> to;
+};
+std::optional<TInviteArgs> ParseInviteArgs(const TCommandArgs& args);
+int RunInvite(TProgramContext& context, const TInviteArgs& args, TCommandIo io);
+
 // A FolderName (without regard to case) or else a 0-based index; -1 when it names no album.
 int FindAlbum(const TAlbumList& albums, const std::string& argument);
 // A FileName of the list (without regard to case) or else a 0-based index; -1 when it names none.
@@ -64,5 +74,10 @@ int FindPicture(const TPictureList& pictures, const std::string& argument);
 // every message of this tool). `noSite` is the text when no published album has pictures.
 std::optional<TSiteResult> BuildSiteFor(TProgramContext& context, TSiteMode mode, const std::string& noSite,
                                         TCommandIo io);
+int RunAlbumsCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
+int RunBuildSiteCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
+int RunCdromCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
+int RunImportCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
+int RunPublishCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
 
 } // namespace vistrel::cli

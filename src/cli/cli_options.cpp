@@ -16,7 +16,9 @@ const char* const kUsage =
     "                         flip, brighter, darker, more-contrast, less-contrast, gamma=V (0,1..7,0),\n"
     "                         brilliance, sharpen, soften, black-white, undo\n"
     "  publish [--transfer-all] [--delete-all]\n"
-    "                         generate the site and upload what changed by FTP (vistrel.ini)\n";
+    "                         generate the site and upload what changed by FTP (vistrel.ini)\n"
+    "  invite ALBUM PICTURE [--test] [--to ADDRESS]...\n"
+    "                         send e-card invitations for a picture (folder/file name or index)\n";
 
 std::optional<TCliOptions> ParseCommandLine(const std::vector<std::string>& args) {
     TCliOptions options;

@@ -298,4 +298,25 @@ bool TProgramSettings::WriteCdromPath(const std::string& path) {
     return SaveFile(ini);
 }
 
+TInviteFormFields TProgramSettings::LoadInviteFields() const {
+    TIniFile ini = LoadFile();
+    TInviteFormFields fields;
+    ReadText(ini, kInviteSection, "edSender_Text", fields.edSender);
+    ReadLines(ini, std::string(kInviteSection) + ".edText_Lines", fields.edText);
+    ReadText(ini, kInviteSection, "edUrl_Text", fields.edUrl);
+    ReadLines(ini, std::string(kInviteSection) + ".lbAddresses_Items", fields.lbAddresses);
+    ReadText(ini, kInviteSection, "ServiceHost_Text", fields.ServiceHost);
+    return fields;
+}
+
+bool TProgramSettings::SaveInviteFields(const TInviteFormFields& fields) {
+    TIniFile ini = LoadFile();
+    WriteText(ini, kInviteSection, "edSender_Text", fields.edSender);
+    WriteLines(ini, std::string(kInviteSection) + ".edText_Lines", fields.edText);
+    WriteText(ini, kInviteSection, "edUrl_Text", fields.edUrl);
+    WriteLines(ini, std::string(kInviteSection) + ".lbAddresses_Items", fields.lbAddresses);
+    WriteText(ini, kInviteSection, "ServiceHost_Text", fields.ServiceHost);
+    return SaveFile(ini);
+}
+
 } // namespace vistrel

@@ -17,6 +17,16 @@ struct TMaxPictureSize {
     int height = 0;
 };
 
+// The invitation dialog's stored fields: section "TInviteForm" and its two line sections.
+struct TInviteFormFields {
+    std::string edSender;
+    std::vector<std::string> edText;
+    std::string edUrl;
+    std::vector<std::string> lbAddresses;
+    // "host" or "host:port" of the e-card service; empty means the host of edUrl.
+    std::string ServiceHost;
+};
+
 class TProgramSettings {
 public:
     TProgramSettings(const TProgramFolders& folders, UserPrompts& prompts);
@@ -90,6 +100,10 @@ public:
     std::string ReadCdromPath() const;
     bool WriteCdromPath(const std::string& path);
 
+    // The invitation dialog's fields; a key that is missing leaves the field empty.
+    TInviteFormFields LoadInviteFields() const;
+    bool SaveInviteFields(const TInviteFormFields& fields);
+
     // Reads and writes a value of any other section by the same rules (the invitation dialog's fields).
     TIniFile LoadFile() const;
     bool SaveFile(const TIniFile& ini);
@@ -125,5 +139,6 @@ void ReadLines(const TIniFile& ini, const std::string& section, std::vector<std:
 
 inline constexpr const char* kSettingsSection = "TSettingsForm";
 inline constexpr const char* kMainWindowSection = "VEzarIzaraRuzaZeza";
+inline constexpr const char* kInviteSection = "TInviteForm";
 
 } // namespace vistrel
