@@ -27,6 +27,11 @@ TAddedPicture AddImportedPicture(TPictureList& pictures, const std::string& file
     return {int(pictures.size()) - 1, true};
 }
 
+std::string ScanFileName(const std::string& answer) {
+    std::string name = WebSafeName(answer);
+    return AnsiLowerCase(fs::path(name).extension().string()) == ".jpg" ? name : name + ".jpg";
+}
+
 TImportJob::TImportJob(TProgramSettings& settings, ImportProgress& progress, const fs::path& albumFolder,
                        TPictureList& pictures)
     : settings_(settings), progress_(progress), albumFolder_(albumFolder), pictures_(pictures),
@@ -65,6 +70,23 @@ TImportOutcome TImportJob::ImportDropped(const std::vector<fs::path>& paths) {
     for (const fs::path& path : paths)
         if (PassesImportExtensionTest(path) && !fs::is_directory(path, ec)) files.push_back(path);
     return Run(files, TImportWay::Drop);
+}
+
+TImportOutcome TImportJob::ImportScanned(TDibGraphic& picture, const std::string& fileName) {
+    Begin();
+    TImportOutcome outcome;
+    importer_.SourceBuffer().TakeImageFrom(picture);
+    fs::path stored = fileName;
+    try {
+        importer_.ImportPicture(stored, TImportSource::Scanner);
+        outcome.stored.push_back(stored);
+        TAddedPicture added = AddImportedPicture(pictures_, stored.filename().string());
+        outcome.lastAdded = added.index;
+        if (OnPictureAdded) OnPictureAdded(added);
+    } catch (const std::exception& error) {
+        outcome.error = error.what();
+    }
+    return outcome;
 }
 
 TImportOutcome TImportJob::Run(const std::vector<fs::path>& paths, TImportWay way) {

@@ -22,6 +22,7 @@ const std::map<std::string, TCommand>& Commands() {
         {"cdrom", RunCdromCommand},
         {"import", RunImportCommand},
         {"publish", RunPublishCommand},
+        {"scan", RunScanCommand},
     };
     return commands;
 }

@@ -21,5 +21,6 @@ int RunBuildSiteCommand(TProgramContext& context, const TCommandArgs& args, TCom
 int RunCdromCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
 int RunImportCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
 int RunPublishCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
+int RunScanCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
 
 } // namespace vistrel::cli

@@ -11,7 +11,9 @@ const char* const kUsage =
     "  build-site             generate the site as for the preview; prints the start page\n"
     "  cdrom TARGET           generate the site and assemble it for a CD-ROM in TARGET\n"
     "  publish [--transfer-all] [--delete-all]\n"
-    "                         generate the site and upload what changed by FTP (vistrel.ini)\n";
+    "                         generate the site and upload what changed by FTP (vistrel.ini)\n"
+    "  scan ALBUM NAME [--device NAME] [--option NAME=VALUE]... | scan --list\n"
+    "                         scan into an album under NAME (.jpg), or list the scanner devices\n";
 
 std::optional<TCliOptions> ParseCommandLine(const std::vector<std::string>& args) {
     TCliOptions options;
