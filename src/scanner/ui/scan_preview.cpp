@@ -4,6 +4,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 
 #include <algorithm>
 
@@ -77,8 +78,13 @@ void TScanPreview::paintEvent(QPaintEvent*) {
     p.setBrush(Qt::NoBrush);
     p.drawRect(frame);
     if (area_.isValid()) {
+        // What lies outside the area is dimmed, so the area shows on any picture.
         QRectF chosen(ToWidget(area_.topLeft()), ToWidget(area_.bottomRight()));
-        p.setPen(QPen(QColor(220, 40, 40), 2, Qt::DashLine));
+        QPainterPath outside;
+        outside.addRect(frame);
+        outside.addRect(chosen);
+        p.fillPath(outside, QColor(0, 0, 0, 140));
+        p.setPen(QPen(Qt::white, 2, Qt::DashLine));
         p.drawRect(chosen);
     }
 }
