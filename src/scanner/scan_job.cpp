@@ -82,10 +82,8 @@ TJobResult<TScanCode> TScanJob::Run(const TScanParams& params, TDibGraphic& pict
     try {
         return Acquire(params, picture, control);
     } catch (const ETwainError& e) {
-        picture.FreeImage();
         return TJobResult<TScanCode>::Failure(CodeOf(e.Status()), e.what());
     } catch (const EScannerError& e) {
-        picture.FreeImage();
         return TJobResult<TScanCode>::Failure(TScanCode::DeviceFailed, e.what());
     }
 }

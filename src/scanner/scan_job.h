@@ -61,6 +61,7 @@ public:
     TScanJob(TScanner& scanner, TProgramSettings& settings) : scanner_(scanner), settings_(settings) {}
 
     // `picture` receives the last page with its resolution; it is empty when nothing was scanned.
+    // Pages that came before a failure (a jam on the fifth page) stay: the last of them is kept.
     TJobResult<TScanCode> Run(const TScanParams& params, TDibGraphic& picture, ScanJobControl& control);
     int Pages() const { return pages_; }
 

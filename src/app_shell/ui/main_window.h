@@ -44,6 +44,8 @@ public:
     void OpenAlbum();
     void CloseAlbum(bool save);
     void ShowStatus();
+    // The first status panel shows `text` until the next ShowStatus (the scan's notice).
+    void ShowStatusText(const QString& text);
     void ScrollIntoView(int index);
     void LayoutTiles(int first, int last);
     void ShowHelp(int context);

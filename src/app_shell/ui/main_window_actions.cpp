@@ -7,6 +7,7 @@
 #include "app_shell/ui/album_tree.h"
 #include "app_shell/ui/main_window.h"
 #include "common/cp1252.h"
+#include "scanner/ui/scan_actions.h"
 
 #include <QAction>
 #include <QApplication>
@@ -72,8 +73,11 @@ void TMainWindow::CreateActions() {
     MakeAction("actInvite", "Einladungen verschicken...", {}, -1, &W::NotAvailable);
     MakeAction("actClose", "Beenden", {}, -1, nullptr);
     connect(actions_["actClose"], &QAction::triggered, this, &QWidget::close);
-    MakeAction("actImportTwain", "Bild von TWAIN importieren...", {}, -1, &W::NotAvailable);
-    MakeAction("actTwainSource", "TWAIN Schnittstelle festlegen...", {}, -1, &W::NotAvailable);
+    auto* scan = new TScanActions(this);
+    MakeAction("actImportTwain", "Bild von TWAIN importieren...", {}, -1, nullptr);
+    connect(actions_["actImportTwain"], &QAction::triggered, scan, &TScanActions::actImportTwainExecute);
+    MakeAction("actTwainSource", "TWAIN Schnittstelle festlegen...", {}, -1, nullptr);
+    connect(actions_["actTwainSource"], &QAction::triggered, scan, &TScanActions::actTwainSourceExecute);
     MakeAction("actCut", "Ausschneiden", QKeySequence("Ctrl+X"), -1, nullptr);
     connect(actions_["actCut"], &QAction::triggered, this, [this] { actCopyExecute(TClipboardMode::Cut); });
     MakeAction("actCopy", "Kopieren", QKeySequence("Ctrl+C"), -1, nullptr);
