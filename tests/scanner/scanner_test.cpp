@@ -142,6 +142,16 @@ TEST_F(ScannerTest, FlatbedScansHaveTheSizeOfAreaAndResolution) {
     EXPECT_EQ(control.lastPercent, 100);
 }
 
+// A hand scanner knows its height only at the end: the picture takes the lines that came.
+TEST_F(ScannerTest, AHandScannerOfUnknownHeightGivesTheLinesThatCame) {
+    UseSaneTestBackend("hand-scanner true\n");
+    auto result = Scan();
+    ASSERT_TRUE(result.Ok()) << result.detail;
+    EXPECT_EQ(picture.Width(), 433); // the simulated 11 cm at 100 dpi
+    EXPECT_GT(picture.Height(), 0);
+    EXPECT_EQ(control.lastPercent, 0); // no share of an unknown whole
+}
+
 TEST_F(ScannerTest, TheFeederDeliversEveryPageAndTheLastStays) {
     UseSaneTestBackend();
     control.dialog = [&](TScanSession& session) {
