@@ -120,6 +120,8 @@ bool TScanner::SetCurrentDevice(const std::string& name) {
 }
 
 void TScanner::Acquire(ScanSourceUi& ui, const TScannedPicture& onPicture) {
+    // The event loop runs while SANE works, so a second Acquire could start from within the first.
+    if (state_ == ssDeviceOpen || state_ == ssScanning) throw EScannerError("The scanner is already in use");
     Load();
     const TScanDevice* device = CurrentDevice();
     if (!device) throw EScannerError("No scanner device is available");

@@ -94,6 +94,26 @@ TEST_F(ScannerTest, OnlyOneScannerObjectMayExist) {
     }
 }
 
+TEST_F(ScannerTest, AcquireCannotStartAgainFromWithinItself) {
+    UseSaneTestBackend();
+    TScanner scanner;
+    struct : ScanSourceUi {
+        void Show(TScanSession&) override {
+            try {
+                inner->Acquire(*this, {});
+            } catch (const EScannerError& e) {
+                text = e.what();
+            }
+        }
+        TScanner* inner = nullptr;
+        std::string text;
+    } ui;
+    ui.inner = &scanner;
+    scanner.Acquire(ui, {});
+    EXPECT_EQ(ui.text, "The scanner is already in use");
+    EXPECT_EQ(scanner.State(), ssClosed);
+}
+
 TEST_F(ScannerTest, ListsTheTestDeviceAndSelectsTheChosenOne) {
     UseSaneTestBackend("number_of_devices 2\n");
     TScanner scanner;

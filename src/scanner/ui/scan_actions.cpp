@@ -38,7 +38,24 @@ bool TScanActions::ScannerAvailable() {
     return false;
 }
 
+namespace {
+
+class TRunningFlag {
+public:
+    explicit TRunningFlag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~TRunningFlag() { flag_ = false; }
+    TRunningFlag(const TRunningFlag&) = delete;
+    TRunningFlag& operator=(const TRunningFlag&) = delete;
+
+private:
+    bool& flag_;
+};
+
+} // namespace
+
 void TScanActions::actImportTwainExecute() {
+    if (running_) return;
+    TRunningFlag running(running_);
     if (!ScannerAvailable()) return;
     workBuffer_.FreeImage();
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -92,6 +109,8 @@ void TScanActions::ImportScanned(const QString& answer) {
 }
 
 void TScanActions::actTwainSourceExecute() {
+    if (running_) return;
+    TRunningFlag running(running_);
     if (!ScannerAvailable()) return;
     TProgramSettings& settings = window_.Context().settings;
     TScannerSettings remembered = LoadScannerSettings(settings);

@@ -42,6 +42,9 @@ private:
     TScanForm* scanForm_;
     TScanSourceForm* sourceForm_;
     TDibGraphic workBuffer_;
+    // The window keeps handling events while SANE works, so an action could be started again from
+    // within itself (a second click while the device list is read); it is ignored then.
+    bool running_ = false;
 };
 
 } // namespace vistrel
