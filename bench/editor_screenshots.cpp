@@ -1,7 +1,7 @@
 // Saves screenshots of the picture editor, each of its menus and the gamma dialog into the folder
 // given on the command line, for the documentation.
 //   editor_screenshots OUTPUT_FOLDER        (run under Xvfb or with QT_QPA_PLATFORM=offscreen)
-#include "app_shell/ui/application.h"
+#include "app/application.h"
 #include "image_processing/ui/gamma_form.h"
 #include "image_processing/ui/image_editor.h"
 #include "image_processing/ui/image_scroll_box.h"

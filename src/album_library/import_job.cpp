@@ -29,6 +29,11 @@ TAddedPicture AddImportedPicture(TPictureList& pictures, const std::string& file
     return {int(pictures.size()) - 1, true};
 }
 
+std::string ScanFileName(const std::string& answer) {
+    std::string name = WebSafeName(answer);
+    return AnsiLowerCase(fs::path(name).extension().string()) == ".jpg" ? name : name + ".jpg";
+}
+
 TImportJob::TImportJob(TProgramSettings& settings, ImportProgress& progress, const fs::path& albumFolder,
                        TPictureList& pictures)
     : settings_(settings), progress_(progress), albumFolder_(albumFolder), pictures_(pictures),
@@ -99,6 +104,23 @@ std::string ImportFailureMessage(const TImportOutcome& outcome) {
     }
     if (!outcome.error.empty()) text += "\r\n" + Utf8ToAnsi(outcome.error);
     return text;
+}
+
+TImportOutcome TImportJob::ImportScanned(TDibGraphic& picture, const std::string& fileName) {
+    Begin();
+    TImportOutcome outcome;
+    importer_.SourceBuffer().TakeImageFrom(picture);
+    fs::path stored = fileName;
+    try {
+        importer_.ImportPicture(stored, TImportSource::Scanner);
+        outcome.stored.push_back(stored);
+        TAddedPicture added = AddImportedPicture(pictures_, stored.filename().string());
+        outcome.lastAdded = added.index;
+        if (OnPictureAdded) OnPictureAdded(added);
+    } catch (const std::exception& error) {
+        outcome.error = error.what();
+    }
+    return outcome;
 }
 
 TImportOutcome TImportJob::Run(const std::vector<fs::path>& paths, TImportWay way) {

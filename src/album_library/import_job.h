@@ -32,6 +32,10 @@ struct TAddedPicture {
 // case) stays as it is, otherwise an entry with just the file name is appended.
 TAddedPicture AddImportedPicture(TPictureList& pictures, const std::string& fileName);
 
+// The stored name for the name typed after a scan (Windows-1252): web-safe, and ".jpg" appended
+// unless it ends so in any case. So "scan" and "scan.JPG" give "scan.jpg", "scan.png" "scan.png.jpg".
+std::string ScanFileName(const std::string& answer);
+
 enum class TImportWay { Files, Folder, Drop };
 
 // Why a file-dialog import ended early.
@@ -70,6 +74,10 @@ public:
     TImportOutcome ImportFolder(const std::filesystem::path& folder);
     // Dropped paths that pass the extension test, in the order dropped; folders ignored, failures skipped.
     TImportOutcome ImportDropped(const std::vector<std::filesystem::path>& paths);
+
+    // A scanned picture (its pixels are taken out of `picture`) under `fileName` from ScanFileName;
+    // no progress window is shown for it. A failure is the outcome's error.
+    TImportOutcome ImportScanned(TDibGraphic& picture, const std::string& fileName);
 
     // The scanner hands its picture over in here.
     TPictureImporter& Importer() { return importer_; }

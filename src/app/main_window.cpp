@@ -204,6 +204,10 @@ void TMainWindow::SelectAlbumRow(int index) {
     tree_->setFocus();
 }
 
+void TMainWindow::ShowStatusText(const QString& text) {
+    statusAlbum_->setText(text);
+}
+
 void TMainWindow::ShowStatus() {
     QString folder = context_.albums.IsValidIndex(openAlbum_)
                          ? ToQPath(context_.albums.AlbumFolder() / context_.albums[openAlbum_].FolderName)

@@ -25,6 +25,7 @@ class TFtpClient;
 class TftpProtoForm;
 class TGenStat;
 class TImportActions;
+class TScanActions;
 class TImageEditor;
 class TInviteForm;
 struct TSiteWindowHooks;
@@ -50,6 +51,7 @@ public:
     void OpenAlbum();
     void CloseAlbum(bool save);
     void ShowStatus() override;
+    void ShowStatusText(const QString& text) override;
     void ScrollIntoView(int index) override;
     void LayoutTiles(int first, int last) override;
     void ShowHelp(int context);
@@ -62,6 +64,7 @@ public:
     int OpenAlbumIndex() const override { return openAlbum_; }
     QWidget* DialogParent() override { return this; }
     TImportActions* ImportActions() const { return importActions_; }
+    TScanActions* ScanActions() const { return scanActions_; }
     TThumbGrid* Grid() const { return grid_; }
     TAlbumTree* Tree() const { return tree_; }
     QAction* Action(const QString& name) const { return actions_.at(name); }
@@ -112,7 +115,6 @@ private:
     void CreateMenus();
     QAction* MakeAction(const QString& name, const QString& caption, const QKeySequence& shortcut, int image,
                         void (TMainWindow::*handler)());
-    void NotAvailable();
     void UpdateActions();
     void EditPictureInfo(int index);
     void OpenUrl(const QString& url);
@@ -146,6 +148,7 @@ private:
     TGenStat* genStat_ = nullptr;
     TSettingsForm* settingsForm_ = nullptr;
     TImportActions* importActions_ = nullptr;
+    TScanActions* scanActions_ = nullptr;
     TImageEditor* imageEditor_ = nullptr;
     UserPrompts* testPrompts_; // the prompts given at construction, null in the program
     TInviteForm* inviteForm_ = nullptr;

@@ -7,6 +7,7 @@
 #include "album_library/ui/album_tree.h"
 #include "app/main_window.h"
 #include "common/cp1252.h"
+#include "scanner/ui/scan_actions.h"
 
 #include <QAction>
 #include <QApplication>
@@ -50,11 +51,6 @@ QAction* TMainWindow::MakeAction(const QString& name, const QString& caption, co
     return action;
 }
 
-void TMainWindow::NotAvailable() {
-    QMessageBox::information(this, windowTitle(),
-                             QStringLiteral("Diese Funktion ist in dieser Version noch nicht verf\u00fcgbar."));
-}
-
 void TMainWindow::CreateActions() {
     using W = TMainWindow;
     MakeAction(QStringLiteral("actNewGallery"), QStringLiteral("&Neues Album..."), QKeySequence(QStringLiteral("Ctrl+N")), 6, &W::actNewGalleryExecute);
@@ -72,8 +68,13 @@ void TMainWindow::CreateActions() {
     MakeAction(QStringLiteral("actInvite"), QStringLiteral("Einladungen verschicken..."), {}, -1, &W::actInviteExecute);
     MakeAction(QStringLiteral("actClose"), QStringLiteral("Beenden"), {}, -1, nullptr);
     connect(actions_[QStringLiteral("actClose")], &QAction::triggered, this, &QWidget::close);
-    MakeAction(QStringLiteral("actImportTwain"), QStringLiteral("Bild von TWAIN importieren..."), {}, -1, &W::NotAvailable);
-    MakeAction(QStringLiteral("actTwainSource"), QStringLiteral("TWAIN Schnittstelle festlegen..."), {}, -1, &W::NotAvailable);
+    scanActions_ = new TScanActions(*this);
+    MakeAction(QStringLiteral("actImportTwain"), QStringLiteral("Bild von TWAIN importieren..."), {}, -1, nullptr);
+    connect(actions_[QStringLiteral("actImportTwain")], &QAction::triggered, scanActions_,
+            &TScanActions::actImportTwainExecute);
+    MakeAction(QStringLiteral("actTwainSource"), QStringLiteral("TWAIN Schnittstelle festlegen..."), {}, -1, nullptr);
+    connect(actions_[QStringLiteral("actTwainSource")], &QAction::triggered, scanActions_,
+            &TScanActions::actTwainSourceExecute);
     MakeAction(QStringLiteral("actCut"), QStringLiteral("Ausschneiden"), QKeySequence(QStringLiteral("Ctrl+X")), -1, nullptr);
     connect(actions_[QStringLiteral("actCut")], &QAction::triggered, this, [this] { actCopyExecute(TClipboardMode::Cut); });
     MakeAction(QStringLiteral("actCopy"), QStringLiteral("Kopieren"), QKeySequence(QStringLiteral("Ctrl+C")), -1, nullptr);

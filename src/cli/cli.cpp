@@ -40,6 +40,7 @@ const std::map<std::string, TParser>& Commands() {
         {"import", Command(ParseImportArgs, RunImport)},
         {"invite", Command(ParseInviteArgs, RunInvite)},
         {"publish", Command(ParsePublishArgs, RunPublish)},
+        {"scan", Command(ParseScanArgs, RunScan)},
     };
     return commands;
 }

@@ -4,6 +4,7 @@
 // function that gets the started program context and returns the exit code: 0 success, 1 failure.
 #include "program/program_context.h"
 #include "program/site_run.h"
+#include "scanner/scan_job.h"
 
 #include <iosfwd>
 #include <optional>
@@ -64,6 +65,16 @@ struct TInviteArgs {
 };
 std::optional<TInviteArgs> ParseInviteArgs(const TCommandArgs& args);
 int RunInvite(TProgramContext& context, const TInviteArgs& args, TCommandIo io);
+
+// `scan --list`, or `scan ALBUM NAME [--device NAME] [--option NAME=VALUE]...`.
+struct TScanArgs {
+    bool list = false;
+    std::string album;
+    std::string name;
+    TScanParams params;
+};
+std::optional<TScanArgs> ParseScanArgs(const TCommandArgs& args);
+int RunScan(TProgramContext& context, const TScanArgs& args, TCommandIo io);
 
 // A FolderName (without regard to case) or else a 0-based index; -1 when it names no album.
 int FindAlbum(const TAlbumList& albums, const std::string& argument);

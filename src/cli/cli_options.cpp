@@ -18,7 +18,9 @@ const char* const kUsage =
     "  publish [--transfer-all] [--delete-all]\n"
     "                         generate the site and upload what changed by FTP (vistrel.ini)\n"
     "  invite ALBUM PICTURE [--test] [--to ADDRESS]...\n"
-    "                         send e-card invitations for a picture (folder/file name or index)\n";
+    "                         send e-card invitations for a picture (folder/file name or index)\n"
+    "  scan ALBUM NAME [--device NAME] [--option NAME=VALUE]... | scan --list\n"
+    "                         scan into an album under NAME (.jpg), or list the scanner devices\n";
 
 std::optional<TCliOptions> ParseCommandLine(const std::vector<std::string>& args) {
     TCliOptions options;

@@ -2,7 +2,7 @@
 #include "album_library/ui/status_form.h"
 #include "album_library/ui/thumb_frame.h"
 #include "album_library/ui/thumb_grid.h"
-#include "app_shell/ui/main_window.h"
+#include "app/main_window.h"
 #include "image_processing/jpeg_graphic.h"
 #include "image_processing/ui/image_editor.h"
 #include "support/test_support.h"

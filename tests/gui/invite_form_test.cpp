@@ -1,10 +1,10 @@
 // The invitation dialog offscreen: captions, the recipient and text rules with their focus, storing
 // on "Schließen" only, the test invitation and "Abbrechen" in the status window against a real
 // HTTP server on 127.0.0.1.
-#include "album_library/program_context.h"
+#include "program/program_context.h"
 #include "album_library/ui/thumb_frame.h"
 #include "album_library/ui/thumb_grid.h"
-#include "app_shell/ui/main_window.h"
+#include "app/main_window.h"
 #include "common/cp1252.h"
 #include "invitations/ui/invite_form.h"
 #include "invitations/ui/invite_status_form.h"

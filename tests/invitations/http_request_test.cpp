@@ -1,5 +1,5 @@
 // The HTTP client's URL split, relocation rule and request lines, and the stored dialog fields.
-#include "app_shell/program_settings.h"
+#include "settings/program_settings.h"
 #include "invitations/http_client.h"
 #include "support/test_support.h"
 

@@ -1,9 +1,10 @@
 #pragma once
-// What the import actions need of the main window. The window implements it, so the import code
+// What the import actions and the scanner actions need of the main window. The window implements it, so the import code
 // below it never includes the window's header.
 #include "album_library/album_list.h"
 #include "program/program_context.h"
 
+class QString;
 class QWidget;
 
 namespace vistrel {
@@ -25,6 +26,8 @@ public:
     virtual void LayoutTiles(int first, int last) = 0;
     virtual void ScrollIntoView(int index) = 0;
     virtual void ShowStatus() = 0;
+    // The first status panel shows `text` until the next ShowStatus (the scanner's notice).
+    virtual void ShowStatusText(const QString& text) = 0;
 };
 
 } // namespace vistrel

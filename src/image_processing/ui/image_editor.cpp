@@ -1,7 +1,7 @@
 #include "image_processing/ui/image_editor.h"
 
-#include "app_shell/ini_file.h"
-#include "app_shell/window_placement.h"
+#include "settings/ini_file.h"
+#include "settings/window_placement.h"
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "image_processing/edit_zoom.h"

@@ -1,6 +1,6 @@
 #include "invitations/ui/invite_form.h"
 
-#include "album_library/program_context.h"
+#include "program/program_context.h"
 #include "common/cp1252.h"
 #include "invitations/invitation.h"
 #include "invitations/invite_texts.h"
