@@ -2,6 +2,7 @@
 
 #include "album_library/import_job.h"
 #include "album_library/ui/import_host.h"
+#include "common/user_prompts.h"
 #include "common/cp1252.h"
 #include "scanner/scan_job.h"
 #include "scanner/scanner_error.h"
