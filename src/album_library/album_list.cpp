@@ -178,7 +178,8 @@ TPictureList TAlbumList::LoadPictureList(int index) const {
         pictures.emplace_back(SplitRecord(line));
         known.push_back(pictures.back().FileName());
     }
-    for (const auto& file : ListFolder(ThumbsPath(index), EntryKind::Files)) {
+    // Only thumbnails that are the album's own: a link to a file elsewhere is no picture of it.
+    for (const auto& file : ListFolderWithin(ThumbsPath(index), EntryKind::Files, AlbumPath(index))) {
         if (!EndsWithNoCase(file, ".jpg") || ContainsNoCase(known, file)) continue;
         pictures.push_back(TPictureEntry::WithFileName(file));
         known.push_back(file);

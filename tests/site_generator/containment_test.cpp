@@ -78,6 +78,8 @@ TEST_F(ContainmentTest, CdExportTakesOnlyFilesInsideTheAlbum) {
     auto context = Start();
     GenerateSite(SiteParamsOf(*context, TSiteMode::Publish), progress, host);
     fs::create_symlink(secret, galleries / "Urlaub" / "images" / "leak.jpg");
+    fs::create_symlink(secret, galleries / "Urlaub" / "thumbs" / "leak.jpg");
+    EXPECT_EQ(context->albums.LoadPictureList(0).size(), 1u) << "a linked thumbnail is no picture of the album";
     fs::create_symlink(galleries / "Urlaub" / "images" / "p100.jpg", galleries / "Urlaub" / "images" / "copy.jpg");
     TCdromFolderList list = BuildCdromFolderList(context->albums);
     TempDir cd;
