@@ -2,6 +2,7 @@
 #include "image_processing/color_transforms.h"
 #include "image_processing/jpeg_graphic.h"
 #include "image_processing/rotate_transform.h"
+#include "support/cli_run.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 
 using namespace vistrel;
 using vistrel::testing::ReadBytes;
+using vistrel::testing::RunCliCaptured;
 using vistrel::testing::TempDir;
 using vistrel::testing::WriteBytes;
 namespace fs = std::filesystem;
@@ -38,11 +40,7 @@ struct CliEdit : ::testing::Test {
 
     int Run(std::vector<std::string> args) {
         args.insert(args.begin(), {"--program-folder", dir.path().string(), "edit"});
-        std::ostringstream o, e;
-        int code = cli::RunCliWith(args, "/nonexistent", o, e);
-        out = o.str();
-        err = e.str();
-        return code;
+        return RunCliCaptured(args, out, err);
     }
 
     std::unique_ptr<TJpegGraphic> Read(const fs::path& file) {

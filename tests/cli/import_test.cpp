@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 #include "image_processing/graphic_registry.h"
+#include "support/cli_run.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 
 using namespace vistrel;
 using vistrel::testing::ReadBytes;
+using vistrel::testing::RunCliCaptured;
 using vistrel::testing::TempDir;
 using vistrel::testing::WriteBytes;
 namespace fs = std::filesystem;
@@ -31,11 +33,7 @@ struct CliImport : ::testing::Test {
 
     int Run(std::vector<std::string> args) {
         args.insert(args.begin(), {"--program-folder", dir.path().string(), "import"});
-        std::ostringstream o, e;
-        int code = cli::RunCliWith(args, "/nonexistent", o, e);
-        out = o.str();
-        err = e.str();
-        return code;
+        return RunCliCaptured(args, out, err);
     }
 
     std::string Size(const fs::path& file) {

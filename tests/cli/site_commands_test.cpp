@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "support/cli_run.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 
 using namespace vistrel;
 using vistrel::testing::ReadBytes;
+using vistrel::testing::RunCliCaptured;
 using vistrel::testing::TempDir;
 using vistrel::testing::WriteBytes;
 namespace fs = std::filesystem;
@@ -26,11 +28,7 @@ struct SiteCommandTest : ::testing::Test {
     int Run(const std::vector<std::string>& command) {
         std::vector<std::string> args = {"--program-folder", dir.path().string()};
         args.insert(args.end(), command.begin(), command.end());
-        std::ostringstream o, e;
-        int code = cli::RunCliWith(args, "/nonexistent", o, e);
-        out = o.str();
-        err = e.str();
-        return code;
+        return RunCliCaptured(args, out, err);
     }
     std::string out, err;
 };

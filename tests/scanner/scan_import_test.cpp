@@ -2,6 +2,7 @@
 #include "cli/cli.h"
 #include "image_processing/graphic_registry.h"
 #include "sane_config.h"
+#include "support/cli_run.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 using namespace vistrel;
 using vistrel::testing::ReadBytes;
 using vistrel::testing::ScriptedPrompts;
+using vistrel::testing::RunCliCaptured;
 using vistrel::testing::TempDir;
 using vistrel::testing::UseNoSaneDevice;
 using vistrel::testing::UseSaneTestBackend;
@@ -51,11 +53,7 @@ struct ScanIntoAlbum : ::testing::Test {
 
     int Run(std::vector<std::string> args) {
         args.insert(args.begin(), {"--program-folder", dir.path().string(), "scan"});
-        std::ostringstream o, e;
-        int code = cli::RunCliWith(args, "/nonexistent", o, e);
-        out = o.str();
-        err = e.str();
-        return code;
+        return RunCliCaptured(args, out, err);
     }
 
     std::string Size(const fs::path& file) {
