@@ -16,8 +16,27 @@ void CopyMissing(const std::filesystem::path& from, const std::filesystem::path&
     std::error_code ec;
     if (!std::filesystem::is_directory(from, ec)) return;
     std::filesystem::create_directories(to, ec);
-    std::filesystem::copy(from, to, std::filesystem::copy_options::recursive |
-                                        std::filesystem::copy_options::skip_existing, ec);
+    std::filesystem::copy(
+        from, to, std::filesystem::copy_options::recursive | std::filesystem::copy_options::skip_existing,
+        ec);
+}
+
+// The user's data folder of the desktop (XDG_DATA_HOME, normally ~/.local/share) with our folder in it.
+// The trash is found the same way, so both follow a relocated data folder together.
+std::filesystem::path UserProgramFolder() {
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    std::filesystem::path base =
+        dataHome && *dataHome == '/' ? std::filesystem::path(dataHome) : HomeFolder() / ".local" / "share";
+    return base / "vistrel";
+}
+
+// Fills the user's program folder with the shipped styles, scripts and help pages. Files already
+// there are kept, so the user's own changes survive while styles added by an update still arrive.
+std::filesystem::path FillUserProgramFolder(const std::filesystem::path& shipped) {
+    std::filesystem::path user = UserProgramFolder();
+    for (const char* name : {"styles", "scripts", "HTML"})
+        CopyMissing(shipped / name, user / name);
+    return user;
 }
 
 } // namespace
@@ -32,13 +51,22 @@ TProgramFolders TProgramFolders::For(const std::filesystem::path& programFolder)
     return folders;
 }
 
-std::filesystem::path EditorPlacementFile() { return HomeFolder() / ".config" / "vistrel.INI"; }
+std::filesystem::path EditorPlacementFile() {
+    return HomeFolder() / ".config" / "vistrel.INI";
+}
+
+std::filesystem::path InstalledDataFolder(const std::filesystem::path& executableFolder) {
+    return (executableFolder / ".." / "share" / "vistrel").lexically_normal();
+}
 
 std::filesystem::path ResolveProgramFolder(const std::filesystem::path& executableFolder) {
+    // The shipped styles beside bin/ mark an installed program. Its bin/ may well be writable (a root
+    // session, a staging folder), but the albums of a user never belong there.
+    std::error_code ec;
+    std::filesystem::path installed = InstalledDataFolder(executableFolder);
+    if (std::filesystem::is_directory(installed / "styles", ec)) return FillUserProgramFolder(installed);
     if (::access(executableFolder.c_str(), W_OK) == 0) return executableFolder;
-    std::filesystem::path user = HomeFolder() / ".local" / "share" / "vistrel";
-    for (const char* name : {"styles", "scripts", "HTML"}) CopyMissing(executableFolder / name, user / name);
-    return user;
+    return FillUserProgramFolder(executableFolder);
 }
 
 bool CreateAlbumFolderIfMissing(const TProgramFolders& folders) {
