@@ -1,14 +1,19 @@
 #include "app/application.h"
 
-#include "settings/program_folders.h"
+#include "album_library/ui/import_actions.h"
 #include "app/main_window.h"
+#include "common/cp1252.h"
+#include "settings/program_folders.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QTranslator>
+#include <QUrl>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -45,15 +50,42 @@ void CloseOnTerminationSignals(QWidget& window) {
         [[maybe_unused]] ssize_t read = ::read(signalPipe[0], &byte, 1);
         window.close();
     });
-    for (int signal : {SIGTERM, SIGHUP, SIGINT}) std::signal(signal, OnTerminationSignal);
+    for (int signal : {SIGTERM, SIGHUP, SIGINT})
+        std::signal(signal, OnTerminationSignal);
 }
 
 } // namespace
+
+QStringList CommandLineFiles(const QStringList& arguments) {
+    QStringList files;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument.isEmpty()) continue;
+        QString path = argument.startsWith(QStringLiteral("file:")) ? QUrl(argument).toLocalFile() : argument;
+        if (!path.isEmpty()) files << QDir::cleanPath(QDir::current().absoluteFilePath(path));
+    }
+    return files;
+}
+
+void ImportCommandLineFiles(TMainWindow& window, const QStringList& files) {
+    if (files.isEmpty()) return;
+    if (!window.Context().albums.IsValidIndex(window.OpenAlbumIndex())) {
+        window.Context().prompts.ShowMessage(
+            Utf8ToAnsi("Es ist kein Fotoalbum ge\u00f6ffnet. Bitte legen Sie zuerst ein Fotoalbum an und "
+                       "importieren Sie die Bilder dann."),
+            MessageKind::Information);
+        return;
+    }
+    if (TImportActions* import = window.ImportActions()) import->FilesDropped(files);
+}
 
 int RunApplication(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vistrel"));
     QApplication::setApplicationVersion(QStringLiteral(VISTREL_VERSION));
+    // The menu entry's name and the theme icon, so the desktop groups the window under its entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vistrel"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vistrel")));
     InstallGermanTranslations();
     std::filesystem::path exe = QCoreApplication::applicationDirPath().toStdString();
     TMainWindow window(ResolveProgramFolder(exe));
@@ -61,6 +93,9 @@ int RunApplication(int argc, char** argv) {
     window.show();
     window.StartUp(true);
     CloseOnTerminationSignals(window);
+    // Once the window is up and drawn, as if the files had been dropped onto it.
+    QStringList files = CommandLineFiles(QCoreApplication::arguments());
+    QTimer::singleShot(0, &window, [&window, files] { ImportCommandLineFiles(window, files); });
     return app.exec();
 }
 
