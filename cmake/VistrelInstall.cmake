@@ -51,12 +51,12 @@ set(CPACK_PACKAGE_VENDOR Vantro)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${VISTREL_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "photo albums as a web site, published by FTP")
-set(CPACK_PACKAGE_DESCRIPTION
+# One string, not a list: a list would lose the semicolon of the last sentence.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Vistrel keeps an ordered list of photo albums, imports pictures scaled to a chosen size with "
     "thumbnails and generates a small static web site from HTML template styles. It uploads only what "
     "changed by FTP, assembles the site for a CD-ROM, sends e-card invitations and edits single "
     "pictures. The user interface is German; vistrel-cli runs the same jobs without a window.")
-string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
