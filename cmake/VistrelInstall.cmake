@@ -1,7 +1,8 @@
 # `cmake --install`: the Linux layout of a desktop program, and a Debian package of it made by CPack.
 #
 #   bin/vistrel, bin/vistrel-cli
-#   share/vistrel/{styles,scripts,HTML}      copied into ~/.local/share/vistrel on the first start
+#   share/vistrel/{styles,scripts,HTML}, share/vistrel/sendpostcard.pl
+#                                            copied into ~/.local/share/vistrel on the first start
 #   share/applications/vistrel.desktop       menu entry; "Öffnen mit" for the picture formats we read
 #   share/icons/hicolor/*/apps/vistrel.*     SVG plus PNG sizes
 #   share/metainfo/de.vantro.vistrel.metainfo.xml
@@ -22,6 +23,7 @@ set(vistrel_data_dir share/vistrel)
 install(TARGETS vistrel-cli RUNTIME DESTINATION bin)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/styles ${PROJECT_SOURCE_DIR}/data/scripts
     ${PROJECT_SOURCE_DIR}/data/HTML DESTINATION ${vistrel_data_dir})
+install(PROGRAMS ${PROJECT_SOURCE_DIR}/data/sendpostcard.pl DESTINATION ${vistrel_data_dir})
 
 # The manual page comes from the usage text itself, so it cannot fall behind `vistrel-cli --help`.
 set(vistrel_man_page ${CMAKE_BINARY_DIR}/man/vistrel-cli.1)

@@ -11,11 +11,12 @@ std::filesystem::path HomeFolder() {
     return home && *home ? std::filesystem::path(home) : std::filesystem::temp_directory_path();
 }
 
-// Copies a shipped data folder into the user's program folder, leaving files that are already there.
+// Copies a shipped data folder or file into the user's program folder, leaving files that are already
+// there.
 void CopyMissing(const std::filesystem::path& from, const std::filesystem::path& to) {
     std::error_code ec;
-    if (!std::filesystem::is_directory(from, ec)) return;
-    std::filesystem::create_directories(to, ec);
+    if (!std::filesystem::exists(from, ec)) return;
+    std::filesystem::create_directories(std::filesystem::is_directory(from, ec) ? to : to.parent_path(), ec);
     std::filesystem::copy(
         from, to, std::filesystem::copy_options::recursive | std::filesystem::copy_options::skip_existing,
         ec);
@@ -30,11 +31,12 @@ std::filesystem::path UserProgramFolder() {
     return base / "vistrel";
 }
 
-// Fills the user's program folder with the shipped styles, scripts and help pages. Files already
-// there are kept, so the user's own changes survive while styles added by an update still arrive.
+// Fills the user's program folder with the shipped styles, scripts, help pages and the e-card service
+// script (the help says it lies in the program folder). Files already there are kept, so the user's
+// own changes survive while styles added by an update still arrive.
 std::filesystem::path FillUserProgramFolder(const std::filesystem::path& shipped) {
     std::filesystem::path user = UserProgramFolder();
-    for (const char* name : {"styles", "scripts", "HTML"})
+    for (const char* name : {"styles", "scripts", "HTML", "sendpostcard.pl"})
         CopyMissing(shipped / name, user / name);
     return user;
 }

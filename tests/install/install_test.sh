@@ -54,6 +54,7 @@ folder=$home/.local/share/vistrel
 [ -n "$(ls "$folder/styles")" ] || fail "the styles were not copied into $folder"
 [ -f "$folder/HTML/index.htm" ] || fail "the help pages were not copied into $folder"
 [ -f "$folder/scripts/navigation.js" ] || fail "the scripts were not copied into $folder"
+[ -f "$folder/sendpostcard.pl" ] || fail "the e-card service script was not copied into $folder"
 for stray in galleries vistrel.ini; do
     [ ! -e "$usr/bin/$stray" ] || fail "$stray was written beside the installed program"
 done

@@ -29,6 +29,7 @@ struct ProgramFolderTest : ::testing::Test {
         WriteBytes(prefix / "share" / "vistrel" / "styles" / "Atelier" / "index.html", "shipped");
         WriteBytes(prefix / "share" / "vistrel" / "scripts" / "navigation.js", "js");
         WriteBytes(prefix / "share" / "vistrel" / "HTML" / "index.htm", "help");
+        WriteBytes(prefix / "share" / "vistrel" / "sendpostcard.pl", "perl");
         return prefix;
     }
 };
@@ -50,6 +51,7 @@ TEST_F(ProgramFolderTest, InstalledProgramUsesTheUserFolderFilledFromShare) {
     EXPECT_EQ(ReadBytes(User() / "styles" / "Atelier" / "index.html"), "shipped");
     EXPECT_EQ(ReadBytes(User() / "scripts" / "navigation.js"), "js");
     EXPECT_EQ(ReadBytes(User() / "HTML" / "index.htm"), "help");
+    EXPECT_EQ(ReadBytes(User() / "sendpostcard.pl"), "perl");
 }
 
 TEST_F(ProgramFolderTest, LaterStartsKeepUserChangesAndAddNewStyles) {
@@ -57,12 +59,14 @@ TEST_F(ProgramFolderTest, LaterStartsKeepUserChangesAndAddNewStyles) {
     ResolveProgramFolder(prefix / "bin");
     WriteBytes(User() / "styles" / "Atelier" / "index.html", "edited by the user");
     fs::remove(User() / "scripts" / "navigation.js");
+    WriteBytes(User() / "sendpostcard.pl", "configured for my server");
     WriteBytes(prefix / "share" / "vistrel" / "styles" / "Raster" / "index.html", "new in an update");
 
     ASSERT_EQ(ResolveProgramFolder(prefix / "bin"), User());
     EXPECT_EQ(ReadBytes(User() / "styles" / "Atelier" / "index.html"), "edited by the user");
     EXPECT_EQ(ReadBytes(User() / "styles" / "Raster" / "index.html"), "new in an update");
     EXPECT_EQ(ReadBytes(User() / "scripts" / "navigation.js"), "js");
+    EXPECT_EQ(ReadBytes(User() / "sendpostcard.pl"), "configured for my server");
 }
 
 TEST_F(ProgramFolderTest, WithoutDataHomeTheFolderIsBelowHome) {
