@@ -8,9 +8,9 @@
 #include <QCoreApplication>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <iostream>
 #include <map>
+#include <optional>
 
 namespace vistrel::cli {
 namespace {
@@ -21,7 +21,8 @@ using TRunner = std::function<int(TProgramContext&, TCommandIo)>;
 using TParser = std::function<std::optional<TRunner>(const TCommandArgs&)>;
 
 template <typename Args>
-TParser Command(std::optional<Args> (*parse)(const TCommandArgs&), int (*run)(TProgramContext&, const Args&, TCommandIo)) {
+TParser Command(std::optional<Args> (*parse)(const TCommandArgs&),
+                int (*run)(TProgramContext&, const Args&, TCommandIo)) {
     return [parse, run](const TCommandArgs& args) -> std::optional<TRunner> {
         std::optional<Args> parsed = parse(args);
         if (!parsed) return std::nullopt;
@@ -33,14 +34,29 @@ TParser Command(std::optional<Args> (*parse)(const TCommandArgs&), int (*run)(TP
 
 const std::map<std::string, TParser>& Commands() {
     static const std::map<std::string, TParser> commands = {
+        {"album-preview", Command(ParseAlbumPreviewArgs, RunAlbumPreview)},
         {"albums", Command(ParseAlbumsArgs, RunAlbums)},
         {"build-site", Command(ParseBuildSiteArgs, RunBuildSite)},
         {"cdrom", Command(ParseCdromArgs, RunCdrom)},
+        {"copy-pictures", Command(ParseCopyPicturesArgs, RunTransferPictures)},
+        {"delete-album", Command(ParseDeleteAlbumArgs, RunDeleteAlbum)},
+        {"delete-pictures", Command(ParseDeletePicturesArgs, RunDeletePictures)},
         {"edit", Command(ParseEditArgs, RunEdit)},
+        {"edit-album", Command(ParseEditAlbumArgs, RunEditAlbum)},
         {"import", Command(ParseImportArgs, RunImport)},
         {"invite", Command(ParseInviteArgs, RunInvite)},
+        {"move-album", Command(ParseMoveAlbumArgs, RunMoveAlbum)},
+        {"move-pictures", Command(ParseMovePicturesArgs, RunTransferPictures)},
+        {"new-album", Command(ParseNewAlbumArgs, RunNewAlbum)},
+        {"picture-info", Command(ParsePictureInfoArgs, RunPictureInfo)},
+        {"pictures", Command(ParsePicturesArgs, RunPictures)},
         {"publish", Command(ParsePublishArgs, RunPublish)},
+        {"publish-mark", Command(ParsePublishMarkArgs, RunPublishMark)},
+        {"rotate", Command(ParseRotateArgs, RunRotate)},
         {"scan", Command(ParseScanArgs, RunScan)},
+        {"settings", Command(ParseSettingsArgs, RunSettings)},
+        {"style", Command(ParseStyleArgs, RunStyle)},
+        {"styles", Command(ParseStylesArgs, RunStyles)},
     };
     return commands;
 }
@@ -62,6 +78,10 @@ int RunCliWith(const std::vector<std::string>& args, const std::string& executab
         return 0;
     }
     auto command = options ? Commands().find(options->command) : Commands().end();
+    if (command != Commands().end() && options->arguments.size() == 1 && options->arguments[0] == "--help") {
+        out << CommandUsage(options->command);
+        return 0;
+    }
     std::optional<TRunner> runner;
     if (command != Commands().end()) runner = command->second(options->arguments);
     if (!runner) {
@@ -74,8 +94,8 @@ int RunCliWith(const std::vector<std::string>& args, const std::string& executab
         err << "vistrel-cli: program folder " << options->programFolder.string() << " does not exist\n";
         return 2;
     }
-    std::filesystem::path folder = options->programFolder.empty() ? ResolveProgramFolder(executableFolder)
-                                                                   : options->programFolder;
+    std::filesystem::path folder =
+        options->programFolder.empty() ? ResolveProgramFolder(executableFolder) : options->programFolder;
     TTerminalPrompts prompts;
     TProgramContext context(std::filesystem::absolute(folder), prompts);
     context.Start();

@@ -18,4 +18,7 @@ std::optional<TCliOptions> ParseCommandLine(const std::vector<std::string>& args
 
 extern const char* const kUsage;
 
+// The lines of kUsage that describe `command`: its own line and the indented lines below it.
+std::string CommandUsage(const std::string& command);
+
 } // namespace vistrel::cli

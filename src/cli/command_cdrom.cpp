@@ -16,8 +16,8 @@ std::optional<TCdromArgs> ParseCdromArgs(const TCommandArgs& args) {
 }
 
 int RunCdrom(TProgramContext& context, const TCdromArgs& args, TCommandIo io) {
-    if (!BuildSiteFor(context, TSiteMode::Publish, "vistrel-cli: nothing to copy: no published album has pictures",
-                      io))
+    if (!BuildSiteFor(context, TSiteMode::Publish,
+                      "vistrel-cli: nothing to copy: no published album has pictures", io))
         return 1;
     TCdromFolderList folders = BuildCdromFolderList(context.albums);
     TCdromSummary summary = CountCdromFiles(folders);

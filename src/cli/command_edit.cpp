@@ -72,7 +72,8 @@ std::optional<TEditArgs> ParseEditArgs(const TCommandArgs& args) {
 // thumbnail back as "Änderungen übernehmen" does.
 int RunEdit(TProgramContext& context, const TEditArgs& args, TCommandIo io) {
     std::vector<TEditStep> steps;
-    for (const std::string& operation : args.operations) steps.push_back(*ParseStep(operation));
+    for (const std::string& operation : args.operations)
+        steps.push_back(*ParseStep(operation));
     int album = FindAlbum(context.albums, args.album);
     if (album < 0) {
         io.err << "vistrel-cli: no album " << args.album << '\n';

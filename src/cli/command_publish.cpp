@@ -46,16 +46,20 @@ private:
 std::optional<TPublishArgs> ParsePublishArgs(const TCommandArgs& args) {
     TPublishArgs parsed;
     for (const std::string& arg : args) {
-        if (arg == "--transfer-all") parsed.transferAll = true;
-        else if (arg == "--delete-all") parsed.deleteAll = true;
-        else return std::nullopt;
+        if (arg == "--transfer-all")
+            parsed.transferAll = true;
+        else if (arg == "--delete-all")
+            parsed.deleteAll = true;
+        else
+            return std::nullopt;
     }
     return parsed;
 }
 
 // Generates the site as F10 does and publishes it with the settings of vistrel.ini.
 int RunPublish(TProgramContext& context, const TPublishArgs& args, TCommandIo io) {
-    if (!BuildSiteFor(context, TSiteMode::Publish, AnsiToUtf8(Utf8ToAnsi(publish_texts::kNoAlbum)), io)) return 1;
+    if (!BuildSiteFor(context, TSiteMode::Publish, AnsiToUtf8(Utf8ToAnsi(publish_texts::kNoAlbum)), io))
+        return 1;
 
     TFtpClient client;
     TTerminalPublishView view(io.out);

@@ -13,8 +13,6 @@ namespace vistrel::cli {
 
 namespace {
 
-
-
 // The scan's progress on the terminal; the source's window is the options given on the command line.
 class TTerminalScanControl : public ScanJobControl {
 public:

@@ -8,7 +8,8 @@
 namespace vistrel::cli {
 
 // Only the real stderr on a terminal gets the bar; a test's string stream or a pipe never does.
-TTerminalBar::TTerminalBar(std::ostream& err) : err_(err), enabled_(&err == &std::cerr && ::isatty(STDERR_FILENO)) {}
+TTerminalBar::TTerminalBar(std::ostream& err)
+    : err_(err), enabled_(&err == &std::cerr && ::isatty(STDERR_FILENO)) {}
 
 void TTerminalBar::Draw(int done, int total, const std::string& what) {
     if (!enabled_) return;
@@ -31,7 +32,9 @@ void TTerminalSiteProgress::Start(int totalFiles) {
     total_ = totalFiles;
 }
 
-void TTerminalSiteProgress::FileDone(int filesDone, TStepAdvance) { bar_.Draw(filesDone, total_, file_); }
+void TTerminalSiteProgress::FileDone(int filesDone, TStepAdvance) {
+    bar_.Draw(filesDone, total_, file_);
+}
 
 void TTerminalSiteProgress::Warning(const std::string& text) {
     bar_.Clear();

@@ -30,8 +30,12 @@ void TTerminalPrompts::ShowMessage(const std::string& text, MessageKind kind) {
     std::cerr << prefix << AnsiToUtf8(text) << '\n';
 }
 
-bool TTerminalPrompts::AskYesNo(const std::string& question) { return Ask(question, false) == Answer::Yes; }
+bool TTerminalPrompts::AskYesNo(const std::string& question) {
+    return Ask(question, false) == Answer::Yes;
+}
 
-Answer TTerminalPrompts::AskYesNoCancel(const std::string& question) { return Ask(question, true); }
+Answer TTerminalPrompts::AskYesNoCancel(const std::string& question) {
+    return Ask(question, true);
+}
 
 } // namespace vistrel::cli
