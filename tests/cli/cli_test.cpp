@@ -25,7 +25,7 @@ TEST(CliOptions, Parsing) {
 namespace {
 
 int RunCommand(const std::vector<std::string>& args, const std::filesystem::path& folder, std::string& out,
-        std::string& err) {
+               std::string& err) {
     std::ostringstream o, e;
     int code = cli::RunCliWith(args, folder.string(), o, e);
     out = o.str();
@@ -40,7 +40,8 @@ TEST(CliAlbums, ListsAlbumsWrittenOnWindows) {
     auto galleries = dir / "galleries";
     WriteBytes(galleries / "info.txt",
                "Sommer_2026\tInfo\tZeile 1\x01Zeile 2\tb.jpg\tSommer in M\xFCnchen\ttrue\r\n"
-               "Gruesse\t\t\t\tGr\xFC\xDF" "e\tfalse\r\n");
+               "Gruesse\t\t\t\tGr\xFC\xDF"
+               "e\tfalse\r\n");
     WriteBytes(galleries / "Sommer_2026/info.txt", "a.jpg\tTitel\r\nb.jpg\r\n");
     WriteBytes(galleries / "Sommer_2026/thumbs/c.jpg", "x");
     std::filesystem::create_directories(galleries / "Gruesse");
@@ -51,13 +52,15 @@ TEST(CliAlbums, ListsAlbumsWrittenOnWindows) {
     // The album list is saved at the end of every command, in the stored encoding.
     EXPECT_EQ(ReadBytes(galleries / "info.txt"),
               "Sommer_2026\tInfo\tZeile 1\x01Zeile 2\tb.jpg\tSommer in M\xFCnchen\ttrue\r\n"
-              "Gruesse\t\t\t\tGr\xFC\xDF" "e\tfalse\r\n");
+              "Gruesse\t\t\t\tGr\xFC\xDF"
+              "e\tfalse\r\n");
 }
 
 TEST(CliAlbums, FreshProgramFolderGetsOneAlbum) {
     TempDir dir;
     std::string out, err;
-    ASSERT_EQ(RunCommand({"--program-folder", dir.path().string(), "albums"}, "/nonexistent", out, err), 0) << err;
+    ASSERT_EQ(RunCommand({"--program-folder", dir.path().string(), "albums"}, "/nonexistent", out, err), 0)
+        << err;
     EXPECT_EQ(out, "0\tNeues_Album\tfalse\t0\tNeues Album\n");
     EXPECT_TRUE(std::filesystem::is_directory(dir / "galleries/Neues_Album/images"));
 }
@@ -65,7 +68,9 @@ TEST(CliAlbums, FreshProgramFolderGetsOneAlbum) {
 TEST(CliAlbums, MistypedProgramFolderIsNotCreated) {
     TempDir dir;
     std::string out, err;
-    EXPECT_EQ(RunCommand({"--program-folder", (dir / "typo" / "dir").string(), "albums"}, "/nonexistent", out, err), 2);
+    EXPECT_EQ(
+        RunCommand({"--program-folder", (dir / "typo" / "dir").string(), "albums"}, "/nonexistent", out, err),
+        2);
     EXPECT_NE(err.find("does not exist"), std::string::npos) << err;
     EXPECT_FALSE(std::filesystem::exists(dir / "typo"));
 }
@@ -74,7 +79,8 @@ TEST(CliAlbums, UsageErrorWritesNothing) {
     TempDir dir;
     WriteBytes(dir / "galleries" / "info.txt", "A\t\t\t\tA\tfalse\n");
     std::string out, err;
-    EXPECT_EQ(RunCommand({"--program-folder", dir.path().string(), "import", "A"}, "/nonexistent", out, err), 2);
+    EXPECT_EQ(RunCommand({"--program-folder", dir.path().string(), "import", "A"}, "/nonexistent", out, err),
+              2);
     EXPECT_EQ(RunCommand({"--program-folder", dir.path().string(), "cdrom"}, "/nonexistent", out, err), 2);
     // The album list is still as written by hand (LF only): no command rewrote it.
     EXPECT_EQ(ReadBytes(dir / "galleries" / "info.txt"), "A\t\t\t\tA\tfalse\n");

@@ -17,7 +17,8 @@ struct PublishCommandTest : ::testing::Test {
         WriteBytes(dir / "galleries" / "info.txt", "Urlaub\t\t\t\tUrlaub\ttrue\r\n");
         WriteBytes(dir / "galleries" / "Urlaub" / "thumbs" / "a.jpg", "thumb");
         WriteBytes(dir / "galleries" / "Urlaub" / "images" / "a.jpg", "image");
-        WriteBytes(dir / "styles" / "Eins" / "thumbs.html", "/#ALLTHUMBS#/[/#THUMBURL#/]/#ENDALLTHUMBS#/\r\n");
+        WriteBytes(dir / "styles" / "Eins" / "thumbs.html",
+                   "/#ALLTHUMBS#/[/#THUMBURL#/]/#ENDALLTHUMBS#/\r\n");
     }
     int Run(const std::vector<std::string>& command) {
         std::vector<std::string> args = {"--program-folder", dir.path().string(), "publish"};
@@ -32,7 +33,9 @@ struct PublishCommandTest : ::testing::Test {
 
 } // namespace
 
-TEST_F(PublishCommandTest, UnknownArgumentIsAUsageError) { EXPECT_EQ(Run({"--everything"}), 2); }
+TEST_F(PublishCommandTest, UnknownArgumentIsAUsageError) {
+    EXPECT_EQ(Run({"--everything"}), 2);
+}
 
 TEST_F(PublishCommandTest, WithoutAHostNothingIsSentAndTheRunFails) {
     EXPECT_EQ(Run({}), 1);

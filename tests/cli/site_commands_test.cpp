@@ -22,8 +22,10 @@ struct SiteCommandTest : ::testing::Test {
         WriteBytes(galleries / "Urlaub" / "thumbs" / "a.jpg", "thumb");
         WriteBytes(galleries / "Urlaub" / "images" / "a.jpg", "image");
         fs::create_directories(galleries / "Leer");
-        WriteBytes(dir / "styles" / "Eins" / "index.html", "/#ALLGALLERIES#/[/#GALLERYPAGEURL#/]/#ENDALLGALLERIES#/\r\n");
-        WriteBytes(dir / "styles" / "Eins" / "thumbs.html", "/#ALLTHUMBS#/[/#THUMBURL#/]/#ENDALLTHUMBS#/\r\n");
+        WriteBytes(dir / "styles" / "Eins" / "index.html",
+                   "/#ALLGALLERIES#/[/#GALLERYPAGEURL#/]/#ENDALLGALLERIES#/\r\n");
+        WriteBytes(dir / "styles" / "Eins" / "thumbs.html",
+                   "/#ALLTHUMBS#/[/#THUMBURL#/]/#ENDALLTHUMBS#/\r\n");
     }
     int Run(const std::vector<std::string>& command) {
         std::vector<std::string> args = {"--program-folder", dir.path().string()};
@@ -55,12 +57,15 @@ TEST_F(SiteCommandTest, CdromCopiesTheSite) {
     TempDir elsewhere;
     fs::path target = elsewhere / "cd";
     ASSERT_EQ(Run({"cdrom", target.string() + "/"}), 0) << err;
-    EXPECT_EQ(out, "Alle benötigten Dateien wurden zusammengestellt. Kopieren Sie die Dateien aus dem Verzeichnis " +
-                       target.string() + "/ in das Stammverzeichnis der CD.\n");
+    EXPECT_EQ(
+        out,
+        "Alle benötigten Dateien wurden zusammengestellt. Kopieren Sie die Dateien aus dem Verzeichnis " +
+            target.string() + "/ in das Stammverzeichnis der CD.\n");
     EXPECT_NE(err.find("4 Verzeichnisse mit 6 Dateien"), std::string::npos) << err;
     EXPECT_EQ(ReadBytes(target / "Urlaub" / "images" / "a.jpg"), "image");
     EXPECT_TRUE(fs::exists(target / "AUTORUN.INF"));
     EXPECT_FALSE(fs::exists(target / "Leer"));
-    EXPECT_NE(ReadBytes(dir / "vistrel.ini").find("CDROMPATH=" + target.string() + "/\r\n"), std::string::npos);
+    EXPECT_NE(ReadBytes(dir / "vistrel.ini").find("CDROMPATH=" + target.string() + "/\r\n"),
+              std::string::npos);
     EXPECT_EQ(Run({"cdrom"}), 2);
 }
