@@ -30,7 +30,7 @@ struct CliProgram : ::testing::Test {
             }
         }
         WriteBytes(galleries / "Sommer" / "info.txt",
-                   "a.jpg\tErstes\tZeile 1\r\nZeile 2\r\nb.jpg\tZweites\r\n");
+                   "a.jpg\tErstes\tZeile 1\x01Zeile 2\r\nb.jpg\tZweites\r\n");
         WriteBytes(galleries / "Winter" / "info.txt", "a.jpg\tSchnee\r\nb.jpg\r\n");
     }
 
