@@ -1,11 +1,10 @@
 #pragma once
 // A program folder with two albums of two small pictures each, and vistrel-cli run on it.
-#include "cli/cli.h"
 #include "image_processing/jpeg_graphic.h"
+#include "support/cli_run.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
-#include <sstream>
 
 namespace vistrel::testing {
 
@@ -36,11 +35,7 @@ struct CliProgram : ::testing::Test {
 
     int Run(std::vector<std::string> args) {
         args.insert(args.begin(), {"--program-folder", dir.path().string()});
-        std::ostringstream o, e;
-        int code = cli::RunCliWith(args, "/nonexistent", o, e);
-        out = o.str();
-        err = e.str();
-        return code;
+        return RunCliCaptured(args, out, err);
     }
 
     // The album list's lines (folder and publish mark) as stored.

@@ -1,6 +1,9 @@
 #include "cli_program.h"
 #include "settings/program_settings.h"
 
+#include <iostream>
+#include <sstream>
+
 using namespace vistrel;
 using vistrel::testing::CliProgram;
 using vistrel::testing::ReadBytes;
