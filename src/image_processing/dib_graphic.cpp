@@ -3,6 +3,7 @@
 #include "common/atomic_file.h"
 #include "common/numbers.h"
 #include "common/text_utils.h"
+#include "image_processing/mapped_file.h"
 
 #include <array>
 #include <cstdlib>
@@ -144,10 +145,7 @@ void TDibGraphic::WriteAllImagesToStream(ByteBuffer&) {
     throw EImageError(FormatMessage("The %s format does not support multiple images", {ClassName()}));
 }
 
-void TDibGraphic::NewImage(int width, int height, TImageFormat format, const TPalette* palette, int xDpi,
-                           int yDpi) {
-    FreeImage();
-    format = CheckedImageFormat(format);
+uint64_t CheckPixelStoreSize(int width, int height, TImageFormat format) {
     if (width < 1 || height < 1)
         throw EImageError("Invalid image dimensions " + std::to_string(width) + " x " + std::to_string(height));
     uint64_t stride = (uint64_t(width) * BitsPerPixel(format) + 31) / 32 * 4;
@@ -155,6 +153,15 @@ void TDibGraphic::NewImage(int width, int height, TImageFormat format, const TPa
     if (size > pixelStoreLimit)
         throw EImageError("Image of " + std::to_string(width) + " x " + std::to_string(height) +
                           " pixels is too large");
+    return size;
+}
+
+void TDibGraphic::NewImage(int width, int height, TImageFormat format, const TPalette* palette, int xDpi,
+                           int yDpi) {
+    FreeImage();
+    format = CheckedImageFormat(format);
+    uint64_t size = CheckPixelStoreSize(width, height, format);
+    uint64_t stride = size / uint64_t(height);
     pixels_.reset(AllocateZeroedPixels(size));
     if (!pixels_) throw EImageError("Out of resources");
     width_ = width;
@@ -305,10 +312,10 @@ void TDibGraphic::TakeImageFrom(TDibGraphic& source) {
 
 void TDibGraphic::ReadFromStream(ByteView data) { ReadImage(data, ImageIndexToRead); }
 
+// Mapped rather than read, so that memory follows the picture and not the length of the file.
 void TDibGraphic::ReadFromFile(const std::filesystem::path& name) {
-    std::string bytes;
-    if (!ReadFileBytes(name, bytes)) throw EImageError("Cannot open file " + name.string());
-    ReadFromStream(ByteView(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+    TMappedFile file(name);
+    ReadFromStream(file.Bytes());
 }
 
 void TDibGraphic::WriteToFile(const std::filesystem::path& name) {

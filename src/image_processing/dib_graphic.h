@@ -39,6 +39,9 @@ constexpr int ScreenDotsPerInch = 96;
 // allocated, so a hostile header cannot exhaust memory. Tests and fuzz harnesses may lower it.
 uint64_t PixelStoreLimit();
 void SetPixelStoreLimit(uint64_t bytes);
+// The bytes a pixel store of that size would take; throws as NewImage does for a bad or too large
+// size. For readers that check a declared size before they decode without a pixel store.
+uint64_t CheckPixelStoreSize(int width, int height, TImageFormat format);
 
 // Maps a colour to the nearest entry of a palette, with a small direct-mapped cache because pictures
 // repeat colours far more often than not.
@@ -80,8 +83,8 @@ public:
     virtual void WriteToStream(ByteBuffer& out);
     virtual void WriteAllImagesToStream(ByteBuffer& out);
 
-    void NewImage(int width, int height, TImageFormat format, const TPalette* palette = nullptr,
-                  int xDpi = 0, int yDpi = 0);
+    void NewImage(int width, int height, TImageFormat format, const TPalette* palette = nullptr, int xDpi = 0,
+                  int yDpi = 0);
     void FreeImage();
     bool IsEmpty() const { return !pixels_; }
 

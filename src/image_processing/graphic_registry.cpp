@@ -5,6 +5,7 @@
 #include "image_processing/bitmap_graphic.h"
 #include "image_processing/gif_graphic.h"
 #include "image_processing/jpeg_graphic.h"
+#include "image_processing/mapped_file.h"
 #include "image_processing/png_graphic.h"
 #include "image_processing/side_formats.h"
 #include "image_processing/tiff_graphic.h"
@@ -53,7 +54,8 @@ std::vector<Registration>& Registry() {
 }
 
 std::string UpperAscii(std::string text) {
-    for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : text)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
     return text;
 }
 
@@ -71,28 +73,18 @@ std::string UpperExtension(const std::filesystem::path& name) {
     return UpperAscii(ext);
 }
 
-ByteView AsBytes(const std::string& bytes) {
-    return ByteView(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-}
-
-std::string ReadWholeFile(const std::filesystem::path& name) {
-    std::string bytes;
-    if (!ReadFileBytes(name, bytes)) throw EImageError("Cannot open file " + name.string());
-    return bytes;
-}
-
 // What the generic loader of a desktop toolkit would read: the formats that are not registered.
 std::unique_ptr<TDibGraphic> LoadWithFallbackReaders(const std::filesystem::path& name,
                                                      const TImageProgressEvent& progress) {
     if (progress) progress(0);
     std::string ext = UpperExtension(name);
-    std::string bytes = ReadWholeFile(name);
+    TMappedFile file(name);
     std::unique_ptr<TDibGraphic> graphic = CreateFallbackGraphic(ext);
     if (!graphic)
         throw EImageError(FormatMessage("Graphic files of %s format are not supported or not registered",
                                         {name.extension().string()}));
     if (progress) progress(25);
-    graphic->ReadFromStream(AsBytes(bytes));
+    graphic->ReadFromStream(file.Bytes());
     if (progress) progress(90);
     if (progress) progress(100);
     return graphic;
@@ -122,7 +114,8 @@ std::unique_ptr<TDibGraphic> CreateGraphicForFile(const std::filesystem::path& n
 
 std::vector<std::pair<std::string, std::string>> RegisteredFormats() {
     std::vector<std::pair<std::string, std::string>> result;
-    for (const Registration& r : Registry()) result.emplace_back(r.extension, r.description);
+    for (const Registration& r : Registry())
+        result.emplace_back(r.extension, r.description);
     return result;
 }
 
@@ -132,8 +125,7 @@ std::unique_ptr<TDibGraphic> LoadPictureFile(const std::filesystem::path& name, 
     std::unique_ptr<TDibGraphic> graphic = CreateGraphicForFile(name);
     graphic->OnProgress = progress;
     graphic->ImageIndexToRead = imageIndex;
-    std::string bytes = ReadWholeFile(name);
-    graphic->ReadFromStream(AsBytes(bytes));
+    graphic->ReadFromFile(name);
     graphic->OnProgress = nullptr;
     return graphic;
 }

@@ -4,9 +4,10 @@
 
 #include <algorithm>
 #include <csetjmp>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 // jpeglib.h needs size_t and FILE declared before it.
 #include <jerror.h>
 #include <jpeglib.h>
@@ -65,6 +66,9 @@ int DensityToDpi(int unit, int density) {
 
 constexpr int RowsPerCall = 16;
 
+// Room for the coefficients of a progressive 50-megapixel picture with full colour resolution.
+size_t jpegMemoryLimit = size_t(512) << 20;
+
 } // namespace
 
 bool TJpegGraphic::IsValidStream(ByteView data) const {
@@ -72,46 +76,134 @@ bool TJpegGraphic::IsValidStream(ByteView data) const {
            std::memcmp(data.data() + 6, "JFIF", 4) == 0 && data[10] == 0;
 }
 
-void TJpegGraphic::ReadImage(ByteView data, int) {
-    Progress(0);
-    FreeImage();
+namespace {
+
+// The pixel store of the picture itself is the sink when a TJpegGraphic reads.
+class TPictureRowSink : public TJpegRowSink {
+public:
+    TPictureRowSink(TDibGraphic& picture, std::function<void(uint8_t)> progress)
+        : picture_(picture), progress_(std::move(progress)) {}
+    // The pixel store is made only once libjpeg has its own buffers: a file whose declared size
+    // exceeds the decoder's memory limit then fails before a gigabyte is zeroed for it.
+    void Begin(const TJpegHeader& header) override {
+        CheckPixelStoreSize(header.width, header.height, header.format);
+        header_ = header;
+        last_ = header.height - 1;
+    }
+    void RowsFor(int first, int count, uint8_t** rows) override {
+        if (picture_.IsEmpty())
+            picture_.NewImage(header_.width, header_.height, header_.format, nullptr, header_.xDpi,
+                              header_.yDpi);
+        for (int k = 0; k < count; ++k)
+            rows[k] = picture_.ScanLine(first + k);
+    }
+    void RowsDone(int first, int count) override {
+        int done = first + count - 1;
+        progress_(uint8_t(last_ > 0 ? int64_t(done) * 100 / last_ : 100));
+    }
+
+private:
+    TDibGraphic& picture_;
+    std::function<void(uint8_t)> progress_;
+    TJpegHeader header_;
+    int last_ = 0;
+};
+
+// The one frame that calls libjpeg's decoder. Nothing with a destructor may be created below the
+// setjmp: a longjmp skips it. The sink is called from here, between libjpeg's calls, so its
+// exceptions unwind normally and the guard destroys the decoder.
+// Reads from `file` when given, else from `data`.
+int DecodeWithSource(ByteView data, std::FILE* file, TJpegRowSink& sink) {
     jpeg_decompress_struct info;
     JpegErrorManager errors;
     InstallErrorManager(errors);
     info.err = &errors.pub;
     jpeg_create_decompress(&info);
     DecompressGuard guard{&info};
-    // Nothing with a destructor may be created below this point in this frame: a longjmp skips it.
-    if (setjmp(errors.jump)) {
-        warnings_ = errors.warnings;
-        FreeImage();
-        throw EJpegError(errors.message);
-    }
-    jpeg_mem_src(&info, data.data(), static_cast<unsigned long>(data.size()));
+    if (setjmp(errors.jump)) throw EJpegError(errors.message);
+    if (file)
+        jpeg_stdio_src(&info, file);
+    else
+        jpeg_mem_src(&info, data.data(), static_cast<unsigned long>(data.size()));
+    // Bounds libjpeg's own buffers; a progressive file keeps all its coefficients, which a small
+    // hostile file can declare at gigabytes. Beyond the limit libjpeg fails with its own message.
+    info.mem->max_memory_to_use = long(JpegMemoryLimit());
     jpeg_read_header(&info, TRUE);
     bool gray = info.jpeg_color_space == JCS_GRAYSCALE;
     // libjpeg-turbo can hand out blue, green, red directly, which is the pixel store's own order.
     info.out_color_space = gray ? JCS_GRAYSCALE : JCS_EXT_BGR;
     jpeg_calc_output_dimensions(&info);
     int components = info.out_color_components;
-    if (components != 1 && components != 3) {
-        warnings_ = errors.warnings;
+    if (components != 1 && components != 3)
         throw EJpegError("Invalid number of samples, " + std::to_string(components));
-    }
-    // Checked before libjpeg allocates its own buffers, which for progressive files are image-sized.
-    NewImage(int(info.output_width), int(info.output_height), components == 1 ? ifGray256 : ifRgb24, nullptr,
-             DensityToDpi(info.density_unit, info.X_density), DensityToDpi(info.density_unit, info.Y_density));
+    TJpegHeader header{int(info.output_width), int(info.output_height), components == 1 ? ifGray256 : ifRgb24,
+                       DensityToDpi(info.density_unit, info.X_density),
+                       DensityToDpi(info.density_unit, info.Y_density)};
+    // Before libjpeg allocates its own buffers, which for progressive files are image-sized.
+    sink.Begin(header);
     jpeg_start_decompress(&info);
-    int last = int(info.output_height) - 1;
-    while (info.output_scanline < info.output_height) {
+    int height = int(info.output_height);
+    while (int(info.output_scanline) < height) {
         JSAMPROW rows[RowsPerCall];
         int first = int(info.output_scanline);
-        for (int k = 0; k < RowsPerCall; ++k) rows[k] = ScanLine(std::min(first + k, last));
-        jpeg_read_scanlines(&info, rows, RowsPerCall);
-        Progress(uint8_t(last > 0 ? int64_t(info.output_scanline - 1) * 100 / last : 100));
+        int count = std::min(RowsPerCall, height - first);
+        sink.RowsFor(first, count, rows);
+        int got = int(jpeg_read_scanlines(&info, rows, JDIMENSION(count)));
+        sink.RowsDone(first, got);
     }
     jpeg_finish_decompress(&info);
-    warnings_ = errors.warnings;
+    return errors.warnings;
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+} // namespace
+
+size_t JpegMemoryLimit() {
+    return jpegMemoryLimit;
+}
+void SetJpegMemoryLimit(size_t bytes) {
+    jpegMemoryLimit = bytes;
+}
+
+int DecodeJpeg(ByteView data, TJpegRowSink& sink) {
+    return DecodeWithSource(data, nullptr, sink);
+}
+
+// libjpeg reads the file through stdio in blocks, so memory follows the picture and not the file:
+// a small picture padded to gigabytes costs no more than the picture.
+int DecodeJpegFile(const std::filesystem::path& file, TJpegRowSink& sink) {
+    std::unique_ptr<std::FILE, FileCloser> stream(std::fopen(file.c_str(), "rb"));
+    if (!stream) throw EImageError("Cannot open file " + file.string());
+    std::setvbuf(stream.get(), nullptr, _IOFBF, 1 << 16);
+    return DecodeWithSource({}, stream.get(), sink);
+}
+
+void TJpegGraphic::ReadImage(ByteView data, int) {
+    Progress(0);
+    FreeImage();
+    TPictureRowSink sink(*this, [this](uint8_t percent) { Progress(percent); });
+    try {
+        warnings_ = DecodeJpeg(data, sink);
+    } catch (...) {
+        FreeImage();
+        throw;
+    }
+    Progress(100);
+}
+
+void TJpegGraphic::ReadFromJpegFile(const std::filesystem::path& file) {
+    Progress(0);
+    FreeImage();
+    TPictureRowSink sink(*this, [this](uint8_t percent) { Progress(percent); });
+    try {
+        warnings_ = DecodeJpegFile(file, sink);
+    } catch (...) {
+        FreeImage();
+        throw;
+    }
     Progress(100);
 }
 

@@ -1,7 +1,41 @@
 #pragma once
 #include "image_processing/dib_graphic.h"
 
+#include <filesystem>
+
 namespace vistrel {
+
+// What a JPEG file declares, as the decoder will hand it out.
+struct TJpegHeader {
+    int width = 0;
+    int height = 0;
+    TImageFormat format = ifRgb24; // ifGray256 or ifRgb24
+    int xDpi = 0;
+    int yDpi = 0;
+};
+
+// Receives the rows of a JPEG while libjpeg decodes them, so a reader need not hold the picture
+// whole. Rows are blue, green, red (or one gray byte per pixel), top row first. Any member may
+// throw to stop the decode.
+class TJpegRowSink {
+public:
+    virtual ~TJpegRowSink() = default;
+    // Called once, before libjpeg allocates its buffers.
+    virtual void Begin(const TJpegHeader& header) = 0;
+    // Where rows first .. first + count - 1 go.
+    virtual void RowsFor(int first, int count, uint8_t** rows) = 0;
+    // The decoder filled `count` rows from `first` on.
+    virtual void RowsDone(int first, int count) = 0;
+};
+
+// Decodes into `sink` from bytes in memory or from a file read in blocks. Returns the number of
+// warnings (a file cut short, stray bytes); fatal errors throw EJpegError with libjpeg's message.
+int DecodeJpeg(ByteView data, TJpegRowSink& sink);
+int DecodeJpegFile(const std::filesystem::path& file, TJpegRowSink& sink);
+
+// The most working memory libjpeg may take for one picture, beside the pixel store.
+size_t JpegMemoryLimit();
+void SetJpegMemoryLimit(size_t bytes);
 
 // JPEG through libjpeg: reads gray or colour files, writes ifGray256 and ifRgb24 pictures.
 class TJpegGraphic : public TDibGraphic {
@@ -10,6 +44,8 @@ public:
     // FF D8 FF E0, "JFIF" and a zero byte at offset 6; a file starting with another marker fails it.
     bool IsValidStream(ByteView data) const override;
     void ReadImage(ByteView data, int index) override;
+    // Reads straight from the file, without holding its bytes.
+    void ReadFromJpegFile(const std::filesystem::path& file);
     void WriteToStream(ByteBuffer& out) override;
 
     uint8_t Quality = 80;

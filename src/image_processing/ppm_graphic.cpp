@@ -7,7 +7,9 @@ namespace vistrel {
 
 namespace {
 
-[[noreturn]] void Invalid() { throw EImageError("Not a valid PPM file"); }
+[[noreturn]] void Invalid() {
+    throw EImageError("Not a valid PPM file");
+}
 
 // Header and ASCII samples: numbers separated by white space, '#' comments to the end of the line.
 class PnmTokens {
@@ -37,7 +39,8 @@ private:
     void SkipSpace() {
         while (pos_ < data_.size()) {
             if (data_[pos_] == '#')
-                while (pos_ < data_.size() && data_[pos_] != '\n' && data_[pos_] != '\r') ++pos_;
+                while (pos_ < data_.size() && data_[pos_] != '\n' && data_[pos_] != '\r')
+                    ++pos_;
             else if (std::isspace(data_[pos_]))
                 ++pos_;
             else
@@ -64,13 +67,19 @@ void TPpmGraphic::ReadImage(ByteView data, int) {
     int width = int(tokens.Number()), height = int(tokens.Number());
     uint32_t maxValue = bitmap ? 1 : tokens.Number();
     if (width < 1 || height < 1 || maxValue < 1 || maxValue > 65535) Invalid();
-    NewImage(width, height, bitmap ? ifBlackWhite : color ? ifRgb24 : ifGray256);
     int channels = color ? 3 : 1;
     size_t sampleBytes = maxValue > 255 ? 2 : 1;
     size_t pos = tokens.BinaryStart();
     size_t bitmapRow = (size_t(width) + 7) / 8;
-    size_t needed = bitmap ? bitmapRow * height : size_t(width) * height * channels * sampleBytes;
-    if (binary && (pos > data.size() || data.size() - pos < needed)) Invalid();
+    size_t samples = size_t(width) * size_t(height) * size_t(bitmap ? 1 : channels);
+    // Checked before the pixel store is made, so a short file cannot claim gigabytes: binary samples
+    // have their exact length, ASCII ones take at least a character each (P1) or a digit and a
+    // separator (P2, P3).
+    size_t needed =
+        binary ? (bitmap ? bitmapRow * height : samples * sampleBytes) : (bitmap ? samples : 2 * samples - 1);
+    size_t start = binary ? pos : pos - 1;
+    if (start > data.size() || data.size() - start < needed) Invalid();
+    NewImage(width, height, bitmap ? ifBlackWhite : color ? ifRgb24 : ifGray256);
     auto sample = [&]() -> uint32_t {
         if (!binary) return tokens.Number();
         uint32_t v = data[pos++];
@@ -82,7 +91,8 @@ void TPpmGraphic::ReadImage(ByteView data, int) {
         for (int x = 0; x < width; ++x) {
             if (bitmap) {
                 // In a bitmap 1 is black, which is index 0 of the black-and-white palette.
-                uint32_t black = binary ? (data[pos + y * bitmapRow + (x >> 3)] >> (7 - (x & 7))) & 1 : tokens.Bit();
+                uint32_t black =
+                    binary ? (data[pos + y * bitmapRow + (x >> 3)] >> (7 - (x & 7))) & 1 : tokens.Bit();
                 WritePixelIndex(x, y, black ? 0 : 1);
                 continue;
             }
@@ -102,7 +112,8 @@ void TPpmGraphic::WriteToStream(ByteBuffer& out) {
     bool bitmap = ImageFormat() == ifBlackWhite;
     bool gray = ImageFormat() == ifGray256 || ImageFormat() == ifGray16;
     char variant = char('0' + (bitmap ? 1 : gray ? 2 : 3) + (Ascii ? 0 : 3));
-    std::string header = std::string("P") + variant + "\n" + std::to_string(Width()) + " " + std::to_string(Height()) + "\n";
+    std::string header =
+        std::string("P") + variant + "\n" + std::to_string(Width()) + " " + std::to_string(Height()) + "\n";
     if (!bitmap) header += "255\n";
     out.assign(header.begin(), header.end());
     auto put = [&](int value, bool last) {

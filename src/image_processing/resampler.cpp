@@ -2,6 +2,7 @@
 
 #include "common/numbers.h"
 #include "image_processing/parallel_for.h"
+#include "image_processing/resample_passes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,76 +18,13 @@ float Sinc(float x) {
     return std::sin(x) / x;
 }
 
-// Rows of the source handled together in the horizontal pass. Their channels lie side by side per
-// source column, so every contributor multiplies one contiguous run of floats: a loop the compiler
-// turns into vector instructions without changing the order in which each pixel's sum is formed.
-constexpr int StripRows = 8;
-constexpr int StripWidth = StripRows * 3;
-
-uint8_t ClampToByte(float sum) {
-    if (sum > 255.0f) return 255;
-    if (sum < 0.0f) return 0;
-    return uint8_t(Round(sum));
-}
-
-// Source rows y0 .. y0 + StripRows - 1 as floats, column-major: strip[j * StripWidth + r * 3 + c].
-void LoadStrip(const TDibGraphic& source, int y0, std::vector<float>& strip) {
-    int sw = source.Width();
-    int rows = std::min(StripRows, source.Height() - y0);
-    std::fill(strip.begin(), strip.end(), 0.0f);
-    for (int r = 0; r < rows; ++r) {
-        float* out = strip.data() + r * 3;
-        if (source.ImageFormat() == ifRgb24) {
-            const uint8_t* row = source.ScanLine(y0 + r);
-            for (int j = 0; j < sw; ++j)
-                for (int c = 0; c < 3; ++c) out[j * StripWidth + c] = row[j * 3 + c];
-        } else {
-            for (int j = 0; j < sw; ++j) {
-                TColor color = source.ReadPixel(j, y0 + r);
-                for (int c = 0; c < 3; ++c) out[j * StripWidth + c] = float((color >> (8 * c)) & 0xFF);
-            }
-        }
-    }
-}
-
 void HorizontalStrip(const TDibGraphic& source, const TContributorTable& table, int y0, int dw,
                      std::vector<uint8_t>& work) {
-    std::vector<float> strip(size_t(source.Width()) * StripWidth);
-    LoadStrip(source, y0, strip);
-    int rows = std::min(StripRows, source.Height() - y0);
-    for (int i = 0; i < dw; ++i) {
-        float sum[StripWidth] = {};
-        for (uint32_t e = table.start[i]; e < table.start[i + 1]; ++e) {
-            const float w = table.weight[e];
-            const float* column = strip.data() + size_t(table.index[e]) * StripWidth;
-            for (int k = 0; k < StripWidth; ++k) sum[k] += w * column[k];
-        }
-        for (int r = 0; r < rows; ++r) {
-            uint8_t* out = work.data() + (size_t(y0 + r) * dw + i) * 3;
-            for (int c = 0; c < 3; ++c) out[c] = ClampToByte(sum[r * 3 + c]);
-        }
-    }
-}
-
-void VerticalRow(const std::vector<uint8_t>& work, const TContributorTable& table, int i, int dw,
-                 TDibGraphic& destination) {
-    size_t width = size_t(dw) * 3;
-    std::vector<float> sum(width, 0.0f);
-    for (uint32_t e = table.start[i]; e < table.start[i + 1]; ++e) {
-        const float w = table.weight[e];
-        const uint8_t* row = work.data() + size_t(table.index[e]) * width;
-        for (size_t k = 0; k < width; ++k) sum[k] += w * float(row[k]);
-    }
-    if (destination.ImageFormat() == ifRgb24) {
-        uint8_t* out = destination.ScanLine(i);
-        for (size_t k = 0; k < width; ++k) out[k] = ClampToByte(sum[k]);
-        return;
-    }
-    for (int x = 0; x < dw; ++x) {
-        TColor color = TColor(ClampToByte(sum[x * 3])) | TColor(ClampToByte(sum[x * 3 + 1])) << 8 |
-                       TColor(ClampToByte(sum[x * 3 + 2])) << 16;
-        destination.WritePixel(x, i, color);
-    }
+    thread_local std::vector<float> strip;
+    strip.resize(size_t(source.Width()) * kStripWidth);
+    LoadStripFromPicture(source, y0, strip.data());
+    int rows = std::min(kStripRows, source.Height() - y0);
+    ReduceStrip(strip.data(), table, rows, dw, work.data() + size_t(y0) * dw * 3, size_t(dw) * 3);
 }
 
 } // namespace
@@ -128,7 +66,8 @@ float ResampleScale(int destinationLength, int sourceLength) {
 
 // The list of each position is as long as its window needs; a fixed Trunc(2w + 1) slots can be one
 // or two short when the centre falls between pixels, so it is not used as a bound.
-TContributorTable BuildContributors(int destinationLength, int sourceLength, float scale, TResampleFilter filter) {
+TContributorTable BuildContributors(int destinationLength, int sourceLength, float scale,
+                                    TResampleFilter filter) {
     TContributorTable table;
     table.start.reserve(size_t(destinationLength) + 1);
     float support = FilterSupport(filter);
@@ -169,11 +108,11 @@ void ResampleImage(const TDibGraphic& source, TDibGraphic& destination, TResampl
     TContributorTable columns = BuildContributors(dw, sw, ResampleScale(dw, sw), filter);
     report(dw - 1, 0, 5LL * dw - 5);
 
-    int strips = (sh + StripRows - 1) / StripRows;
+    int strips = (sh + kStripRows - 1) / kStripRows;
     ParallelFor(
-        strips, WorkerCount(strips, 3LL * sw * StripRows),
-        [&](int s) { HorizontalStrip(source, columns, s * StripRows, dw, work); },
-        [&](int done) { report(std::min(sh, done * StripRows) - 1 + sh, 0, 5LL * sh - 5); });
+        strips, WorkerCount(strips, 3LL * sw * kStripRows),
+        [&](int s) { HorizontalStrip(source, columns, s * kStripRows, dw, work); },
+        [&](int done) { report(std::min(sh, done * kStripRows) - 1 + sh, 0, 5LL * sh - 5); });
 
     TContributorTable rows = BuildContributors(dh, sh, ResampleScale(dh, sh), filter);
     report(dh - 1 + 2LL * dh, 0, 5LL * dh - 5);
@@ -182,7 +121,7 @@ void ResampleImage(const TDibGraphic& source, TDibGraphic& destination, TResampl
     int threads = destination.ImageFormat() == ifRgb24 ? WorkerCount(dh, 3LL * dw * 8) : 1;
     int64_t columnsBase = Trunc(1.5 * dw), columnsEnd = Trunc(2.5 * (dw - 1));
     ParallelFor(
-        dh, threads, [&](int i) { VerticalRow(work, rows, i, dw, destination); },
+        dh, threads, [&](int i) { ReduceColumnsIntoRow(work.data(), rows, i, dw, destination); },
         [&](int done) { report(int64_t(done) * (dw - 1) / dh + columnsBase, 0, columnsEnd); });
 }
 

@@ -1,0 +1,79 @@
+#pragma once
+// Resampling a JPEG while it is decoded. The horizontal pass needs only rows the decoder has already
+// produced, so each strip of rows is reduced on a worker thread as soon as it is complete, while the
+// decoder goes on with the next rows on the calling thread; the source picture is never held whole.
+// The vertical pass runs once all rows are in. The result is byte for byte what TResizeTransform
+// with the same filter makes of the fully decoded picture.
+#include "image_processing/jpeg_graphic.h"
+#include "image_processing/resampler.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace vistrel {
+
+struct TResizeTarget {
+    int width = 0;
+    int height = 0;
+};
+
+class TStreamingResize : public TJpegRowSink {
+public:
+    // The target size is chosen once the header is known. `stop`, when given, is polled between
+    // rows: once set, the decode ends with an EImageError.
+    using TTargetChoice = std::function<TResizeTarget(const TJpegHeader&)>;
+    TStreamingResize(TTargetChoice chooseTarget, TResampleFilter filter, TDibGraphic& destination,
+                     const std::atomic<bool>* stop = nullptr);
+    ~TStreamingResize() override;
+    TStreamingResize(const TStreamingResize&) = delete;
+    TStreamingResize& operator=(const TStreamingResize&) = delete;
+
+    // Decode progress in percent, on the decoding thread.
+    std::function<void(uint8_t)> OnDecodeProgress;
+
+    const TJpegHeader& Header() const { return header_; }
+
+    void Begin(const TJpegHeader& header) override;
+    void RowsFor(int first, int count, uint8_t** rows) override;
+    void RowsDone(int first, int count) override;
+
+    // After the decode: waits for the horizontal pass and runs the vertical one into the destination.
+    void Finish();
+
+private:
+    uint8_t* Slot(int strip) { return ring_.data() + size_t(strip % kRingStrips) * stripBytes_; }
+    void ReduceStrips();
+    void StopWorker();
+    void WaitForSlot(int strip);
+
+    static constexpr int kRingStrips = 8;
+
+    TTargetChoice chooseTarget_;
+    TResampleFilter filter_;
+    TDibGraphic& destination_;
+    const std::atomic<bool>* stop_;
+    TJpegHeader header_;
+    int channels_ = 3;
+    int dw_ = 0;
+    size_t rowBytes_ = 0;
+    size_t stripBytes_ = 0;
+    int strips_ = 0;
+    TContributorTable columns_;
+    std::vector<uint8_t> ring_; // kRingStrips strips of decoded rows, reused round robin
+    std::vector<uint8_t> work_; // the horizontally reduced picture, dw x source height
+
+    std::mutex lock_;
+    std::condition_variable changed_;
+    int complete_ = 0; // strips the decoder has filled
+    int reduced_ = 0;  // strips the worker has reduced
+    bool quit_ = false;
+    std::exception_ptr workerError_;
+    std::thread worker_;
+};
+
+} // namespace vistrel
