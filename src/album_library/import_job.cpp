@@ -6,6 +6,7 @@
 #include "image_processing/image_error.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 
 namespace vistrel {
@@ -128,14 +129,22 @@ TImportOutcome TImportJob::Run(const std::vector<fs::path>& paths, TImportWay wa
     const int total = int(paths.size());
     progress_.Start(total);
     progress_.ProcessEvents();
+    // The first picture is read on its own; from then on the next one is read while the current one
+    // is written. A picture read ahead of a stop or of the failure that ends the import is dropped.
+    std::unique_ptr<TReadAhead> next =
+        total > 0 ? std::make_unique<TReadAhead>(importer_, paths[0]) : nullptr;
     for (int i = 0; i < total; ++i) {
         // The file dialog's bar counts the files done, the other two the file in work.
         progress_.ShowCount(way == TImportWay::Files ? i : i + 1, ImportCountText(i + 1, total));
         progress_.ShowPicture(way == TImportWay::Folder ? paths[i].filename() : paths[i]);
         progress_.ProcessEvents();
+        std::unique_ptr<TReadAhead> current = std::move(next);
         fs::path stored = paths[i];
         try {
-            importer_.ImportPicture(stored, TImportSource::File);
+            importer_.ShowReading(stored);
+            TPreparedPicture& prepared = current->Wait(progress_);
+            if (i + 1 < total) next = std::make_unique<TReadAhead>(importer_, paths[i + 1]);
+            importer_.Store(prepared, stored);
             outcome.stored.push_back(stored);
             TAddedPicture added = AddImportedPicture(pictures_, stored.filename().string());
             outcome.lastAdded = added.index;
@@ -147,6 +156,8 @@ TImportOutcome TImportJob::Run(const std::vector<fs::path>& paths, TImportWay wa
                 outcome.failedFile = paths[i];
                 break;
             }
+            // A picture that could not be read started no reading of the next one.
+            if (i + 1 < total && !next) next = std::make_unique<TReadAhead>(importer_, paths[i + 1]);
         }
         progress_.ProcessEvents();
         if (progress_.Stopped()) {
@@ -154,8 +165,36 @@ TImportOutcome TImportJob::Run(const std::vector<fs::path>& paths, TImportWay wa
             break;
         }
     }
+    next.reset();
     progress_.Close();
     return outcome;
+}
+
+TReadAhead::TReadAhead(const TPictureImporter& importer, const fs::path& source) {
+    std::packaged_task<void()> task([this, &importer, source] {
+        importer.Prepare(
+            source, prepared_, [this](uint8_t percent) { percent_ = percent; }, &stop_);
+    });
+    done_ = task.get_future();
+    thread_ = std::thread(std::move(task));
+}
+
+TReadAhead::~TReadAhead() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+}
+
+TPreparedPicture& TReadAhead::Wait(ImportProgress& progress) {
+    using namespace std::chrono_literals;
+    int shown = -1;
+    // The window is redrawn and shows the reading's progress while it waits.
+    while (done_.wait_for(20ms) != std::future_status::ready) {
+        if (int percent = percent_; percent != shown) progress.StepProgress(shown = percent);
+        progress.ProcessEvents();
+    }
+    thread_.join();
+    done_.get(); // the reading's error, if any
+    return prepared_;
 }
 
 } // namespace vistrel

@@ -5,9 +5,13 @@
 #include "album_library/album_list.h"
 #include "album_library/picture_import.h"
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
+#include <future>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace vistrel {
@@ -59,6 +63,27 @@ struct TImportOutcome {
 // The German message for a failed import (Windows-1252): what is wrong, in words a photographer
 // understands, naming the file; the English detail follows on a second line.
 std::string ImportFailureMessage(const TImportOutcome& outcome);
+
+// One picture read and scaled on a thread of its own (see TPictureImporter::Prepare). Dropping it
+// before it is done stops the reading at the next rows and waits for the thread.
+class TReadAhead {
+public:
+    TReadAhead(const TPictureImporter& importer, const std::filesystem::path& source);
+    ~TReadAhead();
+    TReadAhead(const TReadAhead&) = delete;
+    TReadAhead& operator=(const TReadAhead&) = delete;
+
+    // Waits for the reading, forwarding its progress and letting the window redraw; throws the
+    // reading's error.
+    TPreparedPicture& Wait(ImportProgress& progress);
+
+private:
+    TPreparedPicture prepared_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> percent_{0};
+    std::future<void> done_;
+    std::thread thread_;
+};
 
 class TImportJob {
 public:

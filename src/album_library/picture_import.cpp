@@ -11,6 +11,7 @@
 #include "image_processing/graphic_registry.h"
 #include "image_processing/jpeg_graphic.h"
 #include "image_processing/resize_transform.h"
+#include "image_processing/streaming_resize.h"
 
 #include <algorithm>
 #include <charconv>
@@ -48,6 +49,24 @@ bool IsGrayPalette(const TPalette& palette) {
 
 TPictureSize Swapped(TPictureSize size) {
     return {size.height, size.width};
+}
+
+// Lanczos3 for every resize of the import, also at the same size. A palette picture comes out in a
+// format the JPEG writer takes, which also resamples it in full colour instead of snapping each
+// pixel back to the palette.
+void ResizeForImport(const TDibGraphic& from, TDibGraphic& to, TPictureSize size,
+                     const TImageProgressEvent& progress) {
+    TResizeTransform resize;
+    resize.TargetWidth = size.width;
+    resize.TargetHeight = size.height;
+    resize.Resample = true;
+    resize.ResampleFilter = sfLanczos3;
+    if (std::optional<TImageFormat> format = JpegConversionFormat(from)) {
+        resize.ForceFormat = true;
+        resize.ForcedFormat = *format;
+    }
+    resize.OnProgress = progress;
+    resize.ApplyOnDest(from, to);
 }
 
 void CopyFileAtomic(const fs::path& from, const fs::path& to) {
@@ -134,57 +153,124 @@ TImageProgressEvent TPictureImporter::StepReporter() {
     return [this](uint8_t percent) { progress_.StepProgress(percent); };
 }
 
+TPictureSize TPictureImporter::TargetFor(TPictureSize sourceSize) const {
+    return ImportTargetSize(sourceSize.width, sourceSize.height, maxSize_, settings_.cbAutoSize,
+                            settings_.cbDontEnlarge);
+}
+
+bool TPictureImporter::CopiesUnchanged(const fs::path& source, TPictureSize sourceSize) const {
+    return TargetFor(sourceSize) == sourceSize && settings_.cbJPEGNoReCompress && !settings_.cbGamma &&
+           AnsiLowerCase(source.extension().string()) == ".jpg";
+}
+
+void TPictureImporter::Prepare(const fs::path& source, TPreparedPicture& prepared,
+                               const TImageProgressEvent& progress, const std::atomic<bool>* stop) const {
+    prepared.source = source;
+    prepared.picture.FreeImage();
+    prepared.orientation = ReadExifOrientation(source);
+    if (const TGraphicClass* cls = GraphicClassForFile(source); cls && cls->name == "TJpegGraphic")
+        return PrepareJpeg(source, prepared, progress, stop);
+    TDibGraphic whole;
+    LoadPictureFile(source, 1, progress, whole);
+    TPictureSize size{whole.Width(), whole.Height()};
+    if (OrientationSwapsSides(prepared.orientation)) size = Swapped(size);
+    prepared.sourceSize = size;
+    prepared.copyUnchanged = CopiesUnchanged(source, size);
+    TThumbSize thumb = ThumbnailSize(size.width, size.height);
+    TPictureSize target = prepared.copyUnchanged ? TPictureSize{thumb.width, thumb.height} : TargetFor(size);
+    if (OrientationSwapsSides(prepared.orientation)) target = Swapped(target);
+    ResizeForImport(whole, prepared.picture, target, {});
+}
+
+// The stored picture (or, for a copied file, the thumbnail) is made while the file is decoded; the
+// decoded picture itself is never held.
+void TPictureImporter::PrepareJpeg(const fs::path& source, TPreparedPicture& prepared,
+                                   const TImageProgressEvent& progress, const std::atomic<bool>* stop) const {
+    auto chooseTarget = [&](const TJpegHeader& header) {
+        TPictureSize size{header.width, header.height};
+        if (OrientationSwapsSides(prepared.orientation)) size = Swapped(size);
+        prepared.sourceSize = size;
+        prepared.copyUnchanged = CopiesUnchanged(source, size);
+        TThumbSize thumb = ThumbnailSize(size.width, size.height);
+        TPictureSize target =
+            prepared.copyUnchanged ? TPictureSize{thumb.width, thumb.height} : TargetFor(size);
+        if (OrientationSwapsSides(prepared.orientation)) target = Swapped(target);
+        return TResizeTarget{target.width, target.height};
+    };
+    TStreamingResize resize(chooseTarget, sfLanczos3, prepared.picture, stop);
+    if (progress) {
+        progress(0);
+        resize.OnDecodeProgress = progress;
+    }
+    DecodeJpegFile(source, resize);
+    resize.Finish();
+}
+
 void TPictureImporter::ImportPicture(fs::path& path, TImportSource from) {
     TBufferRelease release(source_, work_);
-    bool fromFile = from == TImportSource::File;
-    int orientation = 1;
-    if (fromFile) {
-        progress_.StepProgress(0);
-        progress_.ShowPicture(path);
-        progress_.ShowStep(kStepRead);
-        progress_.ProcessEvents();
-        LoadPictureFile(path, 1, StepReporter(), source_);
-        orientation = ReadExifOrientation(path);
+    if (from == TImportSource::File) {
+        ShowReading(path);
+        TPreparedPicture prepared;
+        Prepare(path, prepared, StepReporter(), nullptr);
+        Store(prepared, path);
+        return;
     }
+    // The scanner's picture is upright and is never copied unchanged.
     std::string name = FreeImportFileName(imagesFolder_, ImportFileName(path), settings_.rgOverwriteFiles);
     fs::path stored = imagesFolder_ / name;
-    // Every size below is of the upright picture; the buffers still hold it as it was stored.
     TPictureSize sourceSize{source_.Width(), source_.Height()};
-    if (OrientationSwapsSides(orientation)) sourceSize = Swapped(sourceSize);
-    TPictureSize target = ImportTargetSize(sourceSize.width, sourceSize.height, maxSize_,
-                                           settings_.cbAutoSize, settings_.cbDontEnlarge);
-    bool copyUnchanged = fromFile && target == sourceSize && settings_.cbJPEGNoReCompress &&
-                         !settings_.cbGamma && AnsiLowerCase(path.extension().string()) == ".jpg";
     fs::create_directories(imagesFolder_);
     fs::create_directories(thumbsFolder_);
-    if (copyUnchanged) {
+    progress_.ShowStep(kStepResize);
+    ResizeForImport(source_, work_, TargetFor(sourceSize), StepReporter());
+    source_.FreeImage();
+    StoreResized(work_, 1, stored);
+    WriteThumbnailOf(work_, sourceSize, 1, thumbsFolder_ / name);
+    path = stored;
+}
+
+void TPictureImporter::ShowReading(const fs::path& source) {
+    progress_.StepProgress(0);
+    progress_.ShowPicture(source);
+    progress_.ShowStep(kStepRead);
+    progress_.ProcessEvents();
+}
+
+void TPictureImporter::Store(TPreparedPicture& prepared, fs::path& path) {
+    TBufferRelease release(prepared.picture, work_);
+    std::string name =
+        FreeImportFileName(imagesFolder_, ImportFileName(prepared.source), settings_.rgOverwriteFiles);
+    fs::path stored = imagesFolder_ / name;
+    fs::create_directories(imagesFolder_);
+    fs::create_directories(thumbsFolder_);
+    if (prepared.copyUnchanged) {
         // The copy keeps its EXIF orientation, so viewers still turn it; only the thumbnail is ours.
-        CopyFileAtomic(path, stored);
-        WriteThumbnailOf(source_, sourceSize, orientation, thumbsFolder_ / name);
+        CopyFileAtomic(prepared.source, stored);
+        WriteSmallThumbnail(prepared.picture, prepared.orientation, thumbsFolder_ / name);
     } else {
-        StoreResized(target, orientation, stored);
-        WriteThumbnailOf(work_, sourceSize, 1, thumbsFolder_ / name);
+        progress_.ShowStep(kStepResize);
+        progress_.StepProgress(100);
+        work_.TakeImageFrom(prepared.picture);
+        StoreResized(work_, prepared.orientation, stored);
+        WriteThumbnailOf(work_, prepared.sourceSize, 1, thumbsFolder_ / name);
     }
     path = stored;
 }
 
-void TPictureImporter::StoreResized(TPictureSize target, int orientation, const fs::path& stored) {
-    progress_.ShowStep(kStepResize);
-    // Turning the small result is cheaper than turning the camera picture, so the resize aims at the
-    // target as the picture lies and the turn comes after it.
-    Resize(source_, work_, OrientationSwapsSides(orientation) ? Swapped(target) : target);
-    source_.FreeImage();
-    OrientUpright(work_, orientation);
+// Turning the small result is cheaper than turning the camera picture, so the resize aimed at the
+// target as the picture lies and the turn comes after it.
+void TPictureImporter::StoreResized(TDibGraphic& picture, int orientation, const fs::path& stored) {
+    OrientUpright(picture, orientation);
     if (settings_.cbGamma) {
         if (std::optional<double> factor = ImportGammaFactor(settings_.edGamma)) {
             progress_.ShowStep(kStepGamma);
             TGammaTransform gamma;
             gamma.SetGammaValue(*factor);
             gamma.OnProgress = StepReporter();
-            gamma.Apply(work_);
+            gamma.Apply(picture);
         }
     }
-    WriteJpeg(work_, stored, ImportQuality(settings_.rgQuality));
+    WriteJpeg(picture, stored, ImportQuality(settings_.rgQuality));
 }
 
 void TPictureImporter::WriteThumbnailOf(TDibGraphic& picture, TPictureSize sourceSize, int orientation,
@@ -193,27 +279,19 @@ void TPictureImporter::WriteThumbnailOf(TDibGraphic& picture, TPictureSize sourc
     TThumbSize thumb = ThumbnailSize(sourceSize.width, sourceSize.height);
     TPictureSize size{thumb.width, thumb.height};
     TDibGraphic small;
-    Resize(picture, small, OrientationSwapsSides(orientation) ? Swapped(size) : size);
+    ResizeForImport(picture, small, OrientationSwapsSides(orientation) ? Swapped(size) : size,
+                    StepReporter());
     picture.FreeImage();
     OrientUpright(small, orientation);
     WriteJpeg(small, file, kThumbnailQuality);
 }
 
-// Lanczos3 for every resize of the import, also at the same size. A palette picture comes out in a
-// format the JPEG writer takes, which also resamples it in full colour instead of snapping each
-// pixel back to the palette.
-void TPictureImporter::Resize(const TDibGraphic& from, TDibGraphic& to, TPictureSize size) {
-    TResizeTransform resize;
-    resize.TargetWidth = size.width;
-    resize.TargetHeight = size.height;
-    resize.Resample = true;
-    resize.ResampleFilter = sfLanczos3;
-    if (std::optional<TImageFormat> format = JpegConversionFormat(from)) {
-        resize.ForceFormat = true;
-        resize.ForcedFormat = *format;
-    }
-    resize.OnProgress = StepReporter();
-    resize.ApplyOnDest(from, to);
+// A thumbnail already made at its size while the source was read.
+void TPictureImporter::WriteSmallThumbnail(TDibGraphic& small, int orientation, const fs::path& file) {
+    progress_.ShowStep(kStepThumbnail);
+    progress_.StepProgress(100);
+    OrientUpright(small, orientation);
+    WriteJpeg(small, file, kThumbnailQuality);
 }
 
 void TPictureImporter::WriteJpeg(TDibGraphic& picture, const fs::path& file, int quality) {

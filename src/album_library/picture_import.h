@@ -6,6 +6,7 @@
 #include "settings/program_settings.h"
 #include "image_processing/dib_graphic.h"
 
+#include <atomic>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -78,6 +79,18 @@ std::optional<TImageFormat> JpegConversionFormat(const TDibGraphic& picture);
 
 enum class TImportSource { File, Scanner };
 
+// The reading half of the pipeline for a picture from a file: decoded and scaled, not yet stored.
+// It can be made on another thread while the picture before it is written.
+struct TPreparedPicture {
+    std::filesystem::path source;
+    TPictureSize sourceSize; // of the upright picture
+    int orientation = 1;     // EXIF orientation of the source
+    bool copyUnchanged = false;
+    // The picture scaled to the stored size, or with copyUnchanged to the thumbnail size; both still
+    // lying as the source lies.
+    TDibGraphic picture;
+};
+
 // Runs the pipeline with the two picture buffers that live as long as the importer.
 class TPictureImporter {
 public:
@@ -94,11 +107,26 @@ public:
 
     TDibGraphic& SourceBuffer() { return source_; }
 
+    // Reads and scales the picture of `source`. Touches no album file and no member but the settings,
+    // so it may run on another thread; `progress` (may be empty) and `stop` (may be null) are used
+    // on that thread. A JPEG is reduced while it is decoded; other formats are read whole first.
+    void Prepare(const std::filesystem::path& source, TPreparedPicture& prepared,
+                 const TImageProgressEvent& progress, const std::atomic<bool>* stop) const;
+    // The writing half: stores the prepared picture and its thumbnail, showing the steps; `path`
+    // receives the stored picture's full path. The prepared picture is empty afterwards either way.
+    void Store(TPreparedPicture& prepared, std::filesystem::path& path);
+    // What the window shows when the reading of a file begins.
+    void ShowReading(const std::filesystem::path& source);
+
 private:
-    void StoreResized(TPictureSize target, int orientation, const std::filesystem::path& stored);
+    TPictureSize TargetFor(TPictureSize sourceSize) const;
+    bool CopiesUnchanged(const std::filesystem::path& source, TPictureSize sourceSize) const;
+    void PrepareJpeg(const std::filesystem::path& source, TPreparedPicture& prepared,
+                     const TImageProgressEvent& progress, const std::atomic<bool>* stop) const;
+    void StoreResized(TDibGraphic& picture, int orientation, const std::filesystem::path& stored);
     void WriteThumbnailOf(TDibGraphic& picture, TPictureSize sourceSize, int orientation,
                           const std::filesystem::path& file);
-    void Resize(const TDibGraphic& from, TDibGraphic& to, TPictureSize size);
+    void WriteSmallThumbnail(TDibGraphic& small, int orientation, const std::filesystem::path& file);
     void WriteJpeg(TDibGraphic& picture, const std::filesystem::path& file, int quality);
     TImageProgressEvent StepReporter();
 
