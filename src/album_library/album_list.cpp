@@ -1,4 +1,5 @@
 #include "album_library/album_list.h"
+#include "album_library/picture_files.h"
 
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
@@ -171,6 +172,8 @@ fs::path TAlbumList::ImagesPath(int index) const {
 TPictureList TAlbumList::LoadPictureList(int index) const {
     TPictureList pictures;
     if (!IsValidIndex(index)) return pictures;
+    // Opening an album mends what a killed import left there, so its pictures all show again.
+    TidyAlbumFolder(AlbumPath(index));
     std::vector<std::string> lines;
     ReadListFile(AlbumPath(index) / kListFile, lines);
     std::vector<std::string> known;

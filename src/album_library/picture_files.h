@@ -23,6 +23,12 @@ void WriteJpegFile(TDibGraphic& picture, const std::filesystem::path& file, int 
 // Resizes `picture` in place to its thumbnail size (Lanczos3) and writes it as JPEG.
 void WriteThumbnail(TDibGraphic& picture, const std::filesystem::path& file, int quality);
 
+// Mends what a killed import can leave in an album folder: temporary files of the atomic writes
+// (".name.tmpXXXXXX", and "name.tmpXXXXXX" of older versions) in the folder, "images" and
+// "thumbs" are removed, and a picture in "images" without its thumbnail gets a new one (quality 75),
+// so that it shows in the album again. Pictures that cannot be read are left as they are.
+void TidyAlbumFolder(const std::filesystem::path& albumFolder);
+
 // Turns an album's picture by `degrees` (90 or -90), writes it back with quality 75 and rebuilds its
 // thumbnail with quality 75. Throws the image errors of reading or writing.
 void RotatePictureFile(const std::filesystem::path& imagesFolder, const std::filesystem::path& thumbsFolder,

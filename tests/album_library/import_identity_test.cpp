@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace vistrel;
 using vistrel::testing::ScriptedPrompts;
 using vistrel::testing::TempDir;
@@ -198,4 +200,36 @@ TEST_F(IdentityTest, CopiedJpegAndSettingVariants) {
               "42823975FCC3FFCBBDC0BC4C00CE0692"};
     job.ImportFiles({Source(gamma)});
     ExpectDigests(gamma, "gamma.jpg");
+}
+
+// "Abbrechen" while the third of ten camera-like JPEGs is in work: the fourth, already being read
+// ahead, is dropped, and exactly three pictures are in the album, on disk as in the list.
+TEST_F(IdentityTest, StopAfterThirdOfTenLeavesExactlyThree) {
+    struct StopAtThird : ImportProgress {
+        void ShowCount(int, const std::string& countText) override {
+            counts.push_back(countText);
+            if (counts.size() == 3) stopped = true;
+        }
+        bool Stopped() const override { return stopped; }
+        std::vector<std::string> counts;
+        bool stopped = false;
+    } stopAtThird;
+    TImportJob stoppable{settings, stopAtThird, album, pictures};
+    fs::path folder = dir / "ten";
+    for (int i = 0; i < 10; ++i) {
+        Row row{"", TSource::Jpeg, 900 + 16 * i, 600, 1, "", ""};
+        WriteSource(row, folder / ("p" + std::to_string(i) + ".jpg"));
+    }
+    TImportOutcome outcome = stoppable.ImportFolder(folder);
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_EQ(stopAtThird.counts, (std::vector<std::string>{"1 von 10", "2 von 10", "3 von 10"}));
+    ASSERT_EQ(pictures.size(), 3u);
+    EXPECT_EQ(pictures[2].FileName(), "p2.jpg");
+    for (const char* sub : {"images", "thumbs"}) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(album / sub))
+            names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"p0.jpg", "p1.jpg", "p2.jpg"})) << sub;
+    }
 }
