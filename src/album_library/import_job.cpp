@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <deque>
 #include <exception>
 
 namespace vistrel {
@@ -129,21 +130,29 @@ TImportOutcome TImportJob::Run(const std::vector<fs::path>& paths, TImportWay wa
     const int total = int(paths.size());
     progress_.Start(total);
     progress_.ProcessEvents();
-    // The first picture is read on its own; from then on the next one is read while the current one
-    // is written. A picture read ahead of a stop or of the failure that ends the import is dropped.
-    std::unique_ptr<TReadAhead> next =
-        total > 0 ? std::make_unique<TReadAhead>(importer_, paths[0]) : nullptr;
+    // Pictures are read ahead of the one being stored, two at a time: the decode is the longest
+    // step, and two decodes keep both cores busy while the writing of each picture is short. A
+    // picture read ahead of a stop, or of the failure that ends a file-dialog import, is dropped.
+    constexpr size_t kReadAhead = 2;
+    std::deque<std::unique_ptr<TReadAhead>> ahead;
+    int started = 0;
+    auto startReading = [&] {
+        while (started < total && ahead.size() < kReadAhead)
+            ahead.push_back(std::make_unique<TReadAhead>(importer_, paths[started++]));
+    };
     for (int i = 0; i < total; ++i) {
         // The file dialog's bar counts the files done, the other two the file in work.
         progress_.ShowCount(way == TImportWay::Files ? i : i + 1, ImportCountText(i + 1, total));
         progress_.ShowPicture(way == TImportWay::Folder ? paths[i].filename() : paths[i]);
         progress_.ProcessEvents();
-        std::unique_ptr<TReadAhead> current = std::move(next);
+        startReading();
+        std::unique_ptr<TReadAhead> current = std::move(ahead.front());
+        ahead.pop_front();
         fs::path stored = paths[i];
         try {
             importer_.ShowReading(stored);
             TPreparedPicture& prepared = current->Wait(progress_);
-            if (i + 1 < total) next = std::make_unique<TReadAhead>(importer_, paths[i + 1]);
+            startReading();
             importer_.Store(prepared, stored);
             outcome.stored.push_back(stored);
             TAddedPicture added = AddImportedPicture(pictures_, stored.filename().string());
@@ -156,8 +165,6 @@ TImportOutcome TImportJob::Run(const std::vector<fs::path>& paths, TImportWay wa
                 outcome.failedFile = paths[i];
                 break;
             }
-            // A picture that could not be read started no reading of the next one.
-            if (i + 1 < total && !next) next = std::make_unique<TReadAhead>(importer_, paths[i + 1]);
         }
         progress_.ProcessEvents();
         if (progress_.Stopped()) {
@@ -165,7 +172,7 @@ TImportOutcome TImportJob::Run(const std::vector<fs::path>& paths, TImportWay wa
             break;
         }
     }
-    next.reset();
+    ahead.clear();
     progress_.Close();
     return outcome;
 }
