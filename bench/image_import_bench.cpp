@@ -8,8 +8,8 @@
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 #include <fstream>
-#include <string>
 #include <iterator>
+#include <string>
 
 namespace {
 
@@ -94,7 +94,11 @@ void BM_StreamingImport(benchmark::State& state) {
     CameraJpeg();
     for (auto _ : state) {
         TJpegGraphic picture, thumbnail;
-        TStreamingResize resize([](const TJpegHeader&) { return TResizeTarget{500, 375}; }, sfLanczos3, picture);
+        TStreamingResize resize(
+            [](const TJpegHeader&) {
+                return TResizeTarget{500, 375};
+            },
+            sfLanczos3, picture);
         DecodeJpeg(ByteView(CameraJpeg()), resize);
         resize.Finish();
         picture.Quality = 75;
@@ -130,7 +134,8 @@ void BM_HorizontalPass(benchmark::State& state) {
     for (auto _ : state) {
         for (int y0 = 0; y0 + kStripRows <= sh; y0 += kStripRows) {
             const uint8_t* rows[kStripRows];
-            for (int r = 0; r < kStripRows; ++r) rows[r] = source.ScanLine(y0 + r);
+            for (int r = 0; r < kStripRows; ++r)
+                rows[r] = source.ScanLine(y0 + r);
             LoadStripFromRows(rows, kStripRows, sw, 3, strip.data());
             if (sums) ReduceStrip(strip.data(), columns, kStripRows, dw, work.data(), size_t(dw) * 3);
         }

@@ -31,7 +31,10 @@ if [ -n "${BASE:-}" ]; then
 fi
 tools+=(-- "djpeg each to /dev/null" "for f in $work/in/*.jpg; do djpeg -outfile /dev/null \$f; done")
 tools+=(-- "vipsthumbnail 500x375 (one call)" "vipsthumbnail $work/in/*.jpg -s 500x375 -o $work/vips/%s.jpg[Q=75]")
-python3 bench/peer_timing.py "$rounds" "$fresh" "${tools[@]}" | tee "$work/result.txt"
+python3 bench/peer_timing.py "$rounds" "$fresh" "${tools[@]}"
 
+# Every round began with an empty album; one more import checks that all pictures arrive.
+eval "$fresh"
+"$build/app/vistrel-cli" --program-folder "$work/program" import Album "$work"/in/*.jpg > /dev/null 2>&1
 stored=$(ls "$work/program/galleries/Album/images" | wc -l)
 [ "$stored" -eq "$count" ] || { echo "vistrel-cli stored $stored of $count pictures" >&2; exit 1; }
