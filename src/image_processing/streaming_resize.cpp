@@ -39,8 +39,8 @@ void TStreamingResize::Begin(const TJpegHeader& header) {
     stripBytes_ = rowBytes_ * kStripRows;
     strips_ = (sh + kStripRows - 1) / kStripRows;
     columns_ = BuildContributors(dw_, sw, ResampleScale(dw_, sw), filter_);
-    ring_.assign(stripBytes_ * size_t(std::min(kRingStrips, strips_)), 0);
-    work_.assign(size_t(dw_) * size_t(sh) * 3, 0);
+    ring_.reset(new uint8_t[stripBytes_ * size_t(std::min(kRingStrips, strips_))]);
+    work_.reset(new uint8_t[size_t(dw_) * size_t(sh) * 3]);
     worker_ = std::thread([this] { ReduceStrips(); });
 }
 
@@ -76,7 +76,7 @@ void TStreamingResize::RowsDone(int first, int count) {
 // The worker: reduces each strip once the decoder has filled it, then frees its slot in the ring.
 void TStreamingResize::ReduceStrips() {
     try {
-        std::vector<float> strip(size_t(header_.width) * kStripWidth);
+        std::unique_ptr<float[]> strip(new float[size_t(header_.width) * kStripWidth]);
         for (int s = 0; s < strips_; ++s) {
             {
                 std::unique_lock<std::mutex> guard(lock_);
@@ -88,8 +88,8 @@ void TStreamingResize::ReduceStrips() {
             const uint8_t* rows[kStripRows];
             for (int r = 0; r < count; ++r)
                 rows[r] = Slot(s) + size_t(r) * rowBytes_;
-            LoadStripFromRows(rows, count, header_.width, channels_, strip.data());
-            ReduceStrip(strip.data(), columns_, count, dw_, work_.data() + size_t(y0) * dw_ * 3,
+            LoadStripFromRows(rows, count, header_.width, channels_, strip.get());
+            ReduceStrip(strip.get(), columns_, count, dw_, work_.get() + size_t(y0) * dw_ * 3,
                         size_t(dw_) * 3);
             {
                 std::lock_guard<std::mutex> guard(lock_);
@@ -113,15 +113,15 @@ void TStreamingResize::Finish() {
         if (workerError_) std::rethrow_exception(workerError_);
     }
     worker_.join();
-    ring_ = {};
+    ring_.reset();
     int sh = header_.height, dh = destination_.Height();
     TContributorTable rows = BuildContributors(dh, sh, ResampleScale(dh, sh), filter_);
     // WritePixel into a gray picture goes through the palette cache, so only true colour runs in
     // parallel, as in the whole-picture resize.
     int threads = destination_.ImageFormat() == ifRgb24 ? WorkerCount(dh, 3LL * dw_ * 8) : 1;
-    ParallelFor(dh, threads, [&](int i) { ReduceColumnsIntoRow(work_.data(), rows, i, dw_, destination_); },
+    ParallelFor(dh, threads, [&](int i) { ReduceColumnsIntoRow(work_.get(), rows, i, dw_, destination_); },
                 {});
-    work_ = {};
+    work_.reset();
 }
 
 } // namespace vistrel
