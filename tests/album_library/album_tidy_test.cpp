@@ -1,5 +1,6 @@
 // What a kill -9 during an import leaves behind, and how opening the album mends it.
 #include "album_library/album_list.h"
+#include "album_library/import_job.h"
 #include "album_library/picture_files.h"
 #include "common/atomic_file.h"
 #include "image_processing/jpeg_graphic.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -85,4 +87,34 @@ TEST(KilledImport, OpeningTheAlbumRemovesLeftoversAndHealsThumbnails) {
     EXPECT_EQ(thumb.Height(), 60);
     ASSERT_EQ(pictures.size(), 2u);
     EXPECT_EQ(pictures[1].FileName(), "lost.jpg");
+}
+
+// A 320 x 240 JPEG padded to 6 GB (a sparse file) imports reading little more than the picture:
+// /proc/self/io counts every byte the process reads; reading the whole file, as the import once did,
+// counts gigabytes.
+TEST(PaddedPicture, ImportReadsOnlyThePicture) {
+    auto bytesRead = [] {
+        std::ifstream io("/proc/self/io");
+        std::string key;
+        uint64_t value = 0;
+        while (io >> key >> value)
+            if (key == "rchar:") return value;
+        return uint64_t(0);
+    };
+    TempDir dir;
+    ScriptedPrompts prompts;
+    TProgramSettings settings{TProgramFolders::For(dir.path()), prompts};
+    ImportProgress progress;
+    TPictureList pictures;
+    TImportJob job{settings, progress, dir / "galleries" / "A", pictures};
+    TJpegGraphic picture;
+    picture.NewImage(320, 240, ifRgb24);
+    fs::path padded = dir / "padded.jpg";
+    picture.WriteToFile(padded);
+    fs::resize_file(padded, uint64_t(6) << 30);
+    uint64_t before = bytesRead();
+    TImportOutcome outcome = job.ImportFiles({padded});
+    ASSERT_EQ(outcome.error, "");
+    EXPECT_LT(bytesRead() - before, uint64_t(8) << 20);
+    EXPECT_TRUE(fs::exists(dir / "galleries" / "A" / "thumbs" / "padded.jpg"));
 }
