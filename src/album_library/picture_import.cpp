@@ -14,8 +14,14 @@
 #include "image_processing/streaming_resize.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace vistrel {
 
@@ -69,10 +75,44 @@ void ResizeForImport(const TDibGraphic& from, TDibGraphic& to, TPictureSize size
     resize.ApplyOnDest(from, to);
 }
 
+// Copies in blocks through a hidden temporary file beside the target, so neither memory nor a
+// half-written picture depends on the length of the source file.
 void CopyFileAtomic(const fs::path& from, const fs::path& to) {
-    std::string bytes;
-    if (!ReadFileBytes(from, bytes)) throw EImageError("Cannot open file " + from.string());
-    WriteFileAtomic(to, bytes);
+    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) throw EImageError("Cannot open file " + from.string());
+    std::string temp = (to.parent_path() / ("." + to.filename().string() + ".tmpXXXXXX")).string();
+    int out = ::mkstemp(temp.data());
+    if (out < 0) {
+        ::close(in);
+        throw EFileWriteError(to.string() + ": " + std::strerror(errno));
+    }
+    ::fchmod(out, 0644);
+    std::vector<char> buffer(1 << 20);
+    int error = 0;
+    auto fail = [&error] {
+        error = errno;
+        return false;
+    };
+    bool ok = true;
+    for (ssize_t got; ok && (got = ::read(in, buffer.data(), buffer.size())) != 0;) {
+        if (got < 0) {
+            ok = errno == EINTR || fail();
+            continue;
+        }
+        for (ssize_t done = 0; ok && done < got;) {
+            ssize_t put = ::write(out, buffer.data() + done, size_t(got - done));
+            if (put > 0) done += put;
+            ok = put > 0 || (put < 0 && errno == EINTR) || fail();
+        }
+    }
+    ::close(in);
+    ok = ok && (::fsync(out) == 0 || fail());
+    ok = (::close(out) == 0 || fail()) && ok;
+    ok = ok && (::rename(temp.c_str(), to.c_str()) == 0 || fail());
+    if (!ok) {
+        ::unlink(temp.c_str());
+        throw EFileWriteError(to.string() + ": " + std::strerror(error));
+    }
 }
 
 } // namespace
