@@ -80,7 +80,7 @@ void ResizeForImport(const TDibGraphic& from, TDibGraphic& to, TPictureSize size
 void CopyFileAtomic(const fs::path& from, const fs::path& to) {
     int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) throw EImageError("Cannot open file " + from.string());
-    std::string temp = (to.parent_path() / ("." + to.filename().string() + ".tmpXXXXXX")).string();
+    std::string temp = AtomicTempPattern(to).string();
     int out = ::mkstemp(temp.data());
     if (out < 0) {
         ::close(in);
