@@ -4,6 +4,7 @@
 #include "album_library/ui/import_host.h"
 #include "common/user_prompts.h"
 #include "common/cp1252.h"
+#include "common/user_prompts.h"
 #include "scanner/scan_job.h"
 #include "scanner/scanner_error.h"
 #include "scanner/ui/scan_form.h"
