@@ -169,11 +169,14 @@ fs::path TAlbumList::ImagesPath(int index) const {
     return albumFolder_ / (*this)[index].FolderName / "images" / "";
 }
 
+TPictureList TAlbumList::OpenPictureList(int index) const {
+    if (IsValidIndex(index)) TidyAlbumFolder(AlbumPath(index));
+    return LoadPictureList(index);
+}
+
 TPictureList TAlbumList::LoadPictureList(int index) const {
     TPictureList pictures;
     if (!IsValidIndex(index)) return pictures;
-    // Opening an album mends what a killed import left there, so its pictures all show again.
-    TidyAlbumFolder(AlbumPath(index));
     std::vector<std::string> lines;
     ReadListFile(AlbumPath(index) / kListFile, lines);
     std::vector<std::string> known;

@@ -79,6 +79,10 @@ public:
     std::filesystem::path ImagesPath(int index) const;
 
     TPictureList LoadPictureList(int index) const;
+    // What opening an album for work does: mends what a killed import left in its folder
+    // (TidyAlbumFolder), then loads its picture list. Reading an album for a site, a CD or a listing
+    // uses LoadPictureList and changes nothing.
+    TPictureList OpenPictureList(int index) const;
     // On failure shows "Fehler beim Schreiben der Info-Datei <path>!".
     bool SavePictureList(int index, const TPictureList& pictures);
 

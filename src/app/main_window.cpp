@@ -172,7 +172,7 @@ void TMainWindow::OpenAlbum() {
     tree_->setEnabled(false);
     openAlbum_ = context_.albums.Current();
     openThumbs_ = context_.albums.ThumbsPath(openAlbum_);
-    pictures_ = context_.albums.LoadPictureList(openAlbum_);
+    pictures_ = context_.albums.OpenPictureList(openAlbum_);
     std::vector<TTileData> tiles;
     tiles.reserve(pictures_.size());
     for (const auto& picture : pictures_) tiles.push_back(TileFor(picture));

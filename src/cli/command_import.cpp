@@ -60,7 +60,7 @@ int RunImport(TProgramContext& context, const TImportArgs& args, TCommandIo io) 
         io.err << "vistrel-cli: no album " << args.album << '\n';
         return 1;
     }
-    TPictureList pictures = context.albums.LoadPictureList(album);
+    TPictureList pictures = context.albums.OpenPictureList(album);
     TTerminalImportProgress progress(io.err);
     TImportJob job(context.settings, progress, context.albums.AlbumPath(album), pictures);
     TImportOutcome outcome = job.ImportFiles({args.files.begin(), args.files.end()});

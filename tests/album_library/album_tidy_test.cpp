@@ -75,7 +75,7 @@ TEST(KilledImport, OpeningTheAlbumRemovesLeftoversAndHealsThumbnails) {
 
     TAlbumList list{albums, prompts};
     list.LoadAlbumList();
-    TPictureList pictures = list.LoadPictureList(0);
+    TPictureList pictures = list.OpenPictureList(0);
 
     EXPECT_EQ(Names(albums / "A" / "images"),
               (std::vector<std::string>{"broken.jpg", "kept.jpg", "lost.jpg", "notes.tmp"}));
