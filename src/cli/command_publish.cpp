@@ -70,7 +70,11 @@ int RunPublish(TProgramContext& context, const TPublishArgs& args, TCommandIo io
     job.cbTransferAll = args.transferAll;
     job.cbDeleteAll = args.deleteAll;
     try {
-        return job.Run() == TPublishOutcome::Completed ? 0 : 1;
+        TPublishResult result = job.Run();
+        // The closing line comes last, after the whole protocol.
+        std::string closing = PublishMessage(result, client.HostName, job.FRemoteRoot);
+        if (!result.Ok() && !closing.empty()) io.err << AnsiToUtf8(closing) << '\n';
+        return result.Ok() ? 0 : 1;
     } catch (const std::exception& error) {
         io.err << "vistrel-cli: publish failed: " << error.what() << '\n';
         return 1;

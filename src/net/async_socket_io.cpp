@@ -2,9 +2,9 @@
 // error reporting are in async_socket.cpp.
 #include "net/async_socket.h"
 
+#include "common/text_utils.h"
 #include "net/socket_errors.h"
 #include "net/socket_resolve.h"
-#include "common/text_utils.h"
 
 #include <QMetaObject>
 
@@ -30,7 +30,9 @@ struct DnsLookupShared {
 
 namespace {
 
-constexpr size_t kBlockSize = 1460;
+// Queued data is kept in blocks of this size; each send() takes a whole block, so a large write
+// goes out in few system calls.
+constexpr size_t kBlockSize = 64 * 1024;
 
 bool IsConnectionGone(int error) {
     return error == wsa::InvalidArgument || error == wsa::NotSocket || error == wsa::ConnAborted ||
@@ -221,7 +223,8 @@ void TAsyncSocket::Connect() {
     if (ComponentOptions & wsoTcpNoDelay) setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     SetLingerOption();
     setsockopt(fd_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
-    if ((localPort_ != "0" || localAddr_ != "0.0.0.0") && !BindTo(localAddr_, localPort_, "connect: ")) return;
+    if ((localPort_ != "0" || localAddr_ != "0.0.0.0") && !BindTo(localAddr_, localPort_, "connect: "))
+        return;
 
     sockaddr_in name{};
     name.sin_family = AF_INET;

@@ -14,14 +14,22 @@ TCustomFtpClient::TCustomFtpClient(QObject* parent) : QObject(parent) {
     control_.OnDnsLookupDone = [this](int error) { ControlDnsLookupDone(error); };
     control_.OnSessionConnected = [this](int error) { ControlSessionConnected(error); };
     control_.OnDataAvailable = [this](int error) { ControlDataAvailable(error); };
-    control_.OnSessionClosed = [this](int error) { ControlSessionClosed(error); };
+    control_.OnSessionClosed = [this](int error) {
+        ++controlSerial_;
+        replyClock_.stop();
+        ControlSessionClosed(error);
+    };
+    replyClock_.setSingleShot(true);
+    QObject::connect(&replyClock_, &QTimer::timeout, this, [this] { ReplyClockExpired(); });
     // The socket aborts the connection after an escaped exception; the protocol shows why.
     control_.OnBackgroundException = [this](const std::exception& error, bool&) {
         Display(std::string("! ") + error.what());
     };
 }
 
-TCustomFtpClient::~TCustomFtpClient() { CloseLocalFile(); }
+TCustomFtpClient::~TCustomFtpClient() {
+    CloseLocalFile();
+}
 
 void TCustomFtpClient::SetConnectionType(TFtpConnectionType value) {
     if (Connected()) throw FtpException("FTP component connected");
@@ -29,7 +37,9 @@ void TCustomFtpClient::SetConnectionType(TFtpConnectionType value) {
     if (value != ftpDirect) passive_ = true;
 }
 
-bool TCustomFtpClient::Connected() const { return control_.State() != wsClosed; }
+bool TCustomFtpClient::Connected() const {
+    return control_.State() != wsClosed;
+}
 
 // The only writer of the client state.
 void TCustomFtpClient::SetState(TFtpState state) {
@@ -104,7 +114,8 @@ void TCustomFtpClient::StartSequence(TFtpRequest request, std::initializer_list<
     lastResponse_.clear();
     errorMessage_.clear();
     steps_.reset();
-    for (Step step : steps) steps_.set(step);
+    for (Step step : steps)
+        steps_.set(step);
     lastStep_ = -1;
     sequenceRunning_ = true;
     try {
@@ -153,20 +164,34 @@ void TCustomFtpClient::RunNextStep(int stepResult) {
 
 void TCustomFtpClient::StartStep(Step step) {
     switch (step) {
-    case stOpen: return StartOpen();
-    case stUser: return StartUser();
-    case stPass: return StartPass();
-    case stCwd: return ExecAsync(ftpCwdAsync, "CWD " + HostDirName, {200, 250, 257});
-    case stCDup: return ExecAsync(ftpCDupAsync, "CDUP", {250, 257});
-    case stType: return ExecAsync(ftpTypeSetAsync, Binary ? "TYPE I" : "TYPE A", {200});
-    case stPort: return StartPort();
-    case stPut: return StartPut();
-    case stLs: return StartLs();
-    case stMkd: return ExecAsync(ftpMkdAsync, "MKD " + HostFileName, {250, 257});
-    case stRmd: return ExecAsync(ftpRmdAsync, "RMD " + HostFileName, {250, 257});
-    case stDele: return ExecAsync(ftpDeleAsync, "DELE " + HostFileName, {250, 257});
-    case stQuit: return ExecAsync(ftpQuitAsync, "QUIT", {221}, &TCustomFtpClient::QuitDone);
-    case stCount: break;
+    case stOpen:
+        return StartOpen();
+    case stUser:
+        return StartUser();
+    case stPass:
+        return StartPass();
+    case stCwd:
+        return ExecAsync(ftpCwdAsync, "CWD " + HostDirName, {200, 250, 257});
+    case stCDup:
+        return ExecAsync(ftpCDupAsync, "CDUP", {200, 250, 257});
+    case stType:
+        return ExecAsync(ftpTypeSetAsync, Binary ? "TYPE I" : "TYPE A", {200});
+    case stPort:
+        return StartPort();
+    case stPut:
+        return StartPut();
+    case stLs:
+        return StartLs();
+    case stMkd:
+        return ExecAsync(ftpMkdAsync, "MKD " + HostFileName, {250, 257});
+    case stRmd:
+        return ExecAsync(ftpRmdAsync, "RMD " + HostFileName, {250, 257});
+    case stDele:
+        return ExecAsync(ftpDeleAsync, "DELE " + HostFileName, {250, 257});
+    case stQuit:
+        return ExecAsync(ftpQuitAsync, "QUIT", {221}, &TCustomFtpClient::QuitDone);
+    case stCount:
+        break;
     }
 }
 
@@ -212,19 +237,35 @@ void TCustomFtpClient::OpenAsync() {
     StartOpen();
 }
 
-void TCustomFtpClient::ConnectAsync() { StartSequence(ftpConnectAsync, {stOpen, stUser, stPass}, true); }
+void TCustomFtpClient::ConnectAsync() {
+    StartSequence(ftpConnectAsync, {stOpen, stUser, stPass}, true);
+}
 
-void TCustomFtpClient::TypeSetAsync() { ExecAsync(ftpTypeSetAsync, Binary ? "TYPE I" : "TYPE A", {200}); }
+void TCustomFtpClient::TypeSetAsync() {
+    ExecAsync(ftpTypeSetAsync, Binary ? "TYPE I" : "TYPE A", {200});
+}
 
 void TCustomFtpClient::CwdAsync() {
     if (HostDirName.empty()) throw FtpException("HostDirName emtpy");
     ExecAsync(ftpCwdAsync, "CWD " + HostDirName, {200, 250, 257});
 }
 
-void TCustomFtpClient::CDupAsync() { ExecAsync(ftpCDupAsync, "CDUP", {250, 257}); }
-void TCustomFtpClient::MkdAsync() { ExecAsync(ftpMkdAsync, "MKD " + HostFileName, {250, 257}); }
-void TCustomFtpClient::RmdAsync() { ExecAsync(ftpRmdAsync, "RMD " + HostFileName, {250, 257}); }
-void TCustomFtpClient::DeleAsync() { ExecAsync(ftpDeleAsync, "DELE " + HostFileName, {250, 257}); }
+// RFC 959 lists 200 among the replies to CDUP; several servers send it.
+void TCustomFtpClient::CDupAsync() {
+    ExecAsync(ftpCDupAsync, "CDUP", {200, 250, 257});
+}
+void TCustomFtpClient::FeatAsync() {
+    ExecAsync(ftpQuoteAsync, "FEAT", {211});
+}
+void TCustomFtpClient::MkdAsync() {
+    ExecAsync(ftpMkdAsync, "MKD " + HostFileName, {250, 257});
+}
+void TCustomFtpClient::RmdAsync() {
+    ExecAsync(ftpRmdAsync, "RMD " + HostFileName, {250, 257});
+}
+void TCustomFtpClient::DeleAsync() {
+    ExecAsync(ftpDeleAsync, "DELE " + HostFileName, {250, 257});
+}
 
 // QUIT may be sent in any state, but on a control connection that is not up it could only wait for
 // a reply that never comes (the whole time-out in a blocking Quit). It fails at once instead.
@@ -272,6 +313,8 @@ void TCustomFtpClient::Abort() {
     if (control_.State() != wsClosed) control_.Close();
     sessionConnected_ = false;
     reader_.Clear();
+    joiner_.Clear();
+    replyClock_.stop();
     SetState(ftpReady);
 }
 
@@ -286,6 +329,7 @@ void TCustomFtpClient::StartOpen() {
     }
     requestDone_ = false;
     reader_.Clear();
+    joiner_.Clear();
     reader_.SetAcceptLF(Options & ftpAcceptLF);
     SetState(ftpDnsLookup);
     control_.DnsLookup(HostName);
@@ -344,25 +388,63 @@ void TCustomFtpClient::ControlDataAvailable(int) {
     int count = control_.Receive(buffer, reader_.FreeSpace());
     if (requestType_ == ftpRqAbort) return;
     if (count == 0) {
+        if (reader_.FreeSpace() == 0) ReplyRefused("! Reply line longer than 4095 bytes");
         control_.Close();
         return;
     }
     if (count < 0) return;
+    // The clock of a reply runs from its first byte to its last line.
+    if (reader_.Buffered() == 0 && !joiner_.Pending()) StartReplyClock();
     reader_.Append(buffer, count);
+    const uint64_t connection = controlSerial_;
     std::string line;
-    while (reader_.NextLine(line)) {
-        lastResponse_ = line;
-        if (OnResponse) OnResponse();
-        HandleReplyLine();
+    while (connection == controlSerial_ && reader_.NextLine(line)) {
+        TFtpReply reply;
+        bool complete = joiner_.Add(line, reply);
+        if (joiner_.Overflowed()) {
+            ReplyRefused("! Reply longer than " + std::to_string(TFtpReplyJoiner::kMaxReplyBytes) + " bytes");
+            control_.Close();
+            return;
+        }
+        if (complete) HandleReply(reply);
     }
+    if (reader_.Buffered() == 0 && !joiner_.Pending()) replyClock_.stop();
 }
 
-void TCustomFtpClient::HandleReplyLine() {
+void TCustomFtpClient::StartReplyClock() {
+    if (ReplyTimeLimitMs > 0) replyClock_.start(ReplyTimeLimitMs);
+}
+
+// A reply that keeps coming without end (endless continuation lines, a byte now and then) would
+// hold the session for ever; after the limit the session is closed and the request fails.
+void TCustomFtpClient::ReplyClockExpired() {
+    if (control_.State() == wsClosed) return;
+    ReplyRefused("! Reply not complete after " + std::to_string(ReplyTimeLimitMs / 1000) + " seconds");
+    control_.Close();
+}
+
+void TCustomFtpClient::ReplyRefused(const std::string& why) {
+    Display(why);
+    errorMessage_ = "421 " + why.substr(2);
+    statusCode_ = 421;
+}
+
+// Every line of a multi-line reply is shown; the closing line is the one that is judged.
+void TCustomFtpClient::HandleReply(const TFtpReply& reply) {
+    for (size_t i = 0; i + 1 < reply.lines.size(); ++i) {
+        lastResponse_ = reply.lines[i];
+        if (OnResponse) OnResponse();
+        Display("< " + lastResponse_);
+    }
+    lastReply_ = reply;
+    lastResponse_ = reply.Last();
+    if (OnResponse) OnResponse();
+    // Text without a code (some servers greet that way) is only shown.
+    if (reply.code == 0) return Display("< " + lastResponse_);
     switch (state_) {
     case ftpWaitingBanner:
         return HandleWelcomeLine();
     case ftpWaitingResponse:
-        if (ParseReplyCode(lastResponse_).continuation) return Display("< " + lastResponse_);
         if (!next_) throw FtpException("Program error: FNext is nil");
         return (this->*next_)();
     default:
@@ -373,7 +455,6 @@ void TCustomFtpClient::HandleReplyLine() {
 void TCustomFtpClient::HandleWelcomeLine() {
     Display("< " + lastResponse_);
     TFtpReplyCode reply = ParseReplyCode(lastResponse_);
-    if (reply.continuation) return;
     statusCode_ = reply.code;
     if (reply.code != 220) {
         errorMessage_ = lastResponse_;

@@ -1,10 +1,11 @@
 #pragma once
-#include <initializer_list>
 #include "net/async_socket.h"
 #include "publishing/ftp_reply_reader.h"
 #include "publishing/ftp_types.h"
+#include <initializer_list>
 
 #include <QObject>
+#include <QTimer>
 
 #include <bitset>
 #include <chrono>
@@ -40,8 +41,16 @@ public:
     TFtpShareMode ShareMode = ftpShareExclusive; // advisory only: POSIX has no share modes
     TFtpOptions Options = ftpAcceptLF;
     // How long an uploaded file's data connection stays open after its last byte before it is
-    // closed. The design waits 100 ms; see EndOfFile() for why it is kept but made adjustable.
-    int EndOfFileDelayMs = 100;
+    // closed. The delayed close already waits for the send queue to empty, so no wait is needed;
+    // it stays adjustable for a server that wants a pause before the close.
+    int EndOfFileDelayMs = 0;
+    // The longest a reply may take from its first byte to its last line; 0 waits without limit.
+    int ReplyTimeLimitMs = 60000;
+    // The listing command of Ls: "NLST", "MLSD" or "LIST -a"; HostFileName follows when not empty.
+    std::string ListCommand = "NLST";
+    // Bounds of one listing: its size and its whole duration (0: no time limit).
+    int64_t MaxListingBytes = 16 * 1024 * 1024;
+    int ListingTimeLimitMs = 300000;
 
     bool Passive() const { return passive_; }
     void SetPassive(bool value) { passive_ = value || connectionType_ != ftpDirect; }
@@ -53,6 +62,8 @@ public:
     const std::string& LastResponse() const { return lastResponse_; }
     const std::string& ErrorMessage() const { return errorMessage_; }
     const std::string& DirResult() const { return dirResult_; }
+    // Every line of the last complete reply (FEAT lists its features this way).
+    const TFtpReply& LastReply() const { return lastReply_; }
     int64_t ByteCount() const { return byteCount_; }
 
     // Events.
@@ -78,6 +89,8 @@ public:
     void RmdAsync();
     void DeleAsync();
     void QuitAsync();
+    // FEAT; the features stand in LastReply() afterwards.
+    void FeatAsync();
     void PutAsync();
     void LsAsync();
     // Local: closes everything at once, sends nothing.
@@ -94,7 +107,22 @@ protected:
 private:
     using Handler = void (TCustomFtpClient::*)();
     // Steps of a sequence in their fixed order (the subset of the design's list the program uses).
-    enum Step { stOpen, stUser, stPass, stCwd, stCDup, stType, stPort, stPut, stLs, stMkd, stRmd, stDele, stQuit, stCount };
+    enum Step {
+        stOpen,
+        stUser,
+        stPass,
+        stCwd,
+        stCDup,
+        stType,
+        stPort,
+        stPut,
+        stLs,
+        stMkd,
+        stRmd,
+        stDele,
+        stQuit,
+        stCount
+    };
 
     void SetState(TFtpState state);
     void Display(const std::string& message);
@@ -117,8 +145,11 @@ private:
     void ControlSessionConnected(int error);
     void ControlDataAvailable(int error);
     void ControlSessionClosed(int error);
-    void HandleReplyLine();
+    void HandleReply(const TFtpReply& reply);
     void HandleWelcomeLine();
+    void StartReplyClock();
+    void ReplyClockExpired();
+    void ReplyRefused(const std::string& why);
     void StandardJudge();
     void QuitDone();
     std::string SocketErrorText(int error) const;
@@ -130,6 +161,8 @@ private:
     void StartPut();
     bool OpenPassiveDataConnection(bool upload, std::function<void()> connected);
     void LsFirstReply();
+    void StartListingClock();
+    void ListingRefused();
     void TransferFinalReply(std::initializer_list<int> success, const char* failure);
     bool AdoptAcceptedConnection();
     void LsFinalReply();
@@ -152,6 +185,10 @@ private:
     TAsyncSocket control_;
     TAsyncSocket data_;
     TFtpReplyReader reader_;
+    TFtpReplyJoiner joiner_;
+    TFtpReply lastReply_;
+    QTimer replyClock_;
+    uint64_t controlSerial_ = 0; // counts closings of the control connection
     bool passive_ = false;
     TFtpConnectionType connectionType_ = ftpDirect;
     TFtpState state_ = ftpReady;
@@ -179,6 +216,7 @@ private:
 
     // Transfer.
     std::FILE* localFile_ = nullptr;
+    std::vector<char> chunk_; // the one chunk of an upload in memory
     int64_t byteCount_ = 0;
     std::chrono::steady_clock::time_point startTime_;
     bool startTaken_ = false;

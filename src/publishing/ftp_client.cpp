@@ -12,7 +12,9 @@ std::chrono::milliseconds TFtpClient::Limit() const {
     return std::chrono::seconds(std::max(Timeout, 0));
 }
 
-void TFtpClient::ProgressMade() { deadline_ = std::chrono::steady_clock::now() + Limit(); }
+void TFtpClient::ProgressMade() {
+    deadline_ = std::chrono::steady_clock::now() + Limit();
+}
 
 bool TFtpClient::Run(void (TCustomFtpClient::*start)()) {
     try {
@@ -35,7 +37,8 @@ bool TFtpClient::Run(void (TCustomFtpClient::*start)()) {
             if (waited) QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
             return result == 0;
         }
-        if (QCoreApplication::closingDown() || (limited && std::chrono::steady_clock::now() >= deadline_)) break;
+        if (QCoreApplication::closingDown() || (limited && std::chrono::steady_clock::now() >= deadline_))
+            break;
         WaitForEvents();
         waited = true;
     }

@@ -30,6 +30,7 @@ public:
     bool Quit() { return Run(&TCustomFtpClient::QuitAsync); }
     bool Put() { return Run(&TCustomFtpClient::PutAsync); }
     bool Ls() { return Run(&TCustomFtpClient::LsAsync); }
+    bool Feat() { return Run(&TCustomFtpClient::FeatAsync); }
 
 protected:
     void ProgressMade() override;

@@ -1,7 +1,6 @@
 #include "publishing/ftp_reply_reader.h"
 
 #include "publishing/ftp_types.h"
-#include "common/text_utils.h"
 
 #include <algorithm>
 #include <cctype>
@@ -22,7 +21,8 @@ bool TFtpReplyReader::NextLine(std::string& line) {
     if (end == std::string::npos) return false;
     size_t consumed = acceptLF_ ? end + 1 : end + 2;
     size_t length = end;
-    while (length > 0 && (buffer_[length - 1] == '\r' || buffer_[length - 1] == '\n')) --length;
+    while (length > 0 && (buffer_[length - 1] == '\r' || buffer_[length - 1] == '\n'))
+        --length;
     line.assign(buffer_, 0, length);
     buffer_.erase(0, consumed);
     return true;
@@ -31,7 +31,8 @@ bool TFtpReplyReader::NextLine(std::string& line) {
 TFtpReplyCode ParseReplyCode(const std::string& line) {
     TFtpReplyCode result;
     size_t pos = 0;
-    while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t' || line[pos] == '\r' || line[pos] == '\n'))
+    while (pos < line.size() &&
+           (line[pos] == ' ' || line[pos] == '\t' || line[pos] == '\r' || line[pos] == '\n'))
         ++pos;
     bool negative = false;
     if (pos < line.size() && (line[pos] == '+' || line[pos] == '-')) negative = line[pos++] == '-';
@@ -63,46 +64,82 @@ std::string QuotedFolderName(const std::string& line) {
     return name;
 }
 
-namespace {
-
-int ByteValue(const std::string& text, const std::string& reply) {
-    std::string number = Trim(text);
-    bool digits = !number.empty() && number.size() <= 3 &&
-                  std::all_of(number.begin(), number.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
-    if (!digits || std::stoi(number) > 255) throw FtpException("Invalid PASV reply: " + reply);
-    return std::stoi(number);
-}
-
-} // namespace
-
 TPasvAddress ParsePasvReply(const std::string& reply) {
-    size_t open = reply.find('(');
-    size_t close = open == std::string::npos ? std::string::npos : reply.find(')', open);
-    if (close == std::string::npos) throw FtpException("Invalid PASV reply: " + reply);
-    std::string inner = reply.substr(open + 1, close - open - 1);
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (size_t comma; (comma = inner.find(',', start)) != std::string::npos; start = comma + 1)
-        parts.push_back(inner.substr(start, comma - start));
-    parts.push_back(inner.substr(start));
-    if (parts.size() != 6) throw FtpException("Invalid PASV reply: " + reply);
-    TPasvAddress address;
-    for (int i = 0; i < 4; ++i) address.host += std::to_string(ByteValue(parts[i], reply)) + (i < 3 ? "." : "");
-    address.port = (ByteValue(parts[4], reply) * 256 + ByteValue(parts[5], reply)) & 0xFFFF;
-    return address;
+    // Skip the code itself, then look for six numbers separated by commas (blanks allowed around).
+    size_t pos = 0;
+    while (pos < reply.size() && std::isdigit(static_cast<unsigned char>(reply[pos])))
+        ++pos;
+    auto digit = [&](size_t at) {
+        return at < reply.size() && std::isdigit(static_cast<unsigned char>(reply[at]));
+    };
+    for (; pos < reply.size(); ++pos) {
+        if (!digit(pos) || (pos > 0 && digit(pos - 1))) continue;
+        int numbers[6];
+        size_t at = pos;
+        int found = 0;
+        for (; found < 6; ++found) {
+            while (at < reply.size() && reply[at] == ' ')
+                ++at;
+            if (!digit(at)) break;
+            int value = 0;
+            size_t digits = 0;
+            for (; digit(at) && digits < 4; ++at, ++digits)
+                value = value * 10 + (reply[at] - '0');
+            if (digit(at) || value > 255) break;
+            numbers[found] = value;
+            while (at < reply.size() && reply[at] == ' ')
+                ++at;
+            if (found < 5) {
+                if (at >= reply.size() || reply[at] != ',') break;
+                ++at;
+            }
+        }
+        if (found < 6) continue;
+        if (at < reply.size() && reply[at] == ',') {
+            pos = at; // seven or more numbers in a row are no address: skip the whole run
+            continue;
+        }
+        TPasvAddress address;
+        for (int i = 0; i < 4; ++i)
+            address.host += std::to_string(numbers[i]) + (i < 3 ? "." : "");
+        address.port = numbers[4] * 256 + numbers[5];
+        return address;
+    }
+    throw FtpException("Invalid PASV reply: " + reply);
 }
 
-bool IsPrivateAddress(const std::string& dotted) {
-    unsigned a = 0, b = 0;
-    char dot = 0;
-    if (std::sscanf(dotted.c_str(), "%u%c%u", &a, &dot, &b) != 3 || dot != '.') return true;
-    return a == 0 || a == 10 || a == 127 || (a == 169 && b == 254) || (a == 172 && b >= 16 && b <= 31) ||
-           (a == 192 && b == 168) || (a == 100 && b >= 64 && b <= 127) || a >= 224;
+bool TFtpReplyJoiner::Add(const std::string& line, TFtpReply& reply) {
+    if (overflowed_) return false;
+    bytes_ += line.size() + 2;
+    if (bytes_ > kMaxReplyBytes) {
+        overflowed_ = true;
+        return false;
+    }
+    auto threeDigits = [&line] {
+        return line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0])) &&
+               std::isdigit(static_cast<unsigned char>(line[1])) &&
+               std::isdigit(static_cast<unsigned char>(line[2]));
+    };
+    if (pending_.lines.empty()) {
+        bool opening = threeDigits() && line.size() > 3 && line[3] == '-';
+        pending_.code = ParseReplyCode(line).code;
+        pending_.lines.push_back(line);
+        if (opening) return false;
+        if (!std::isdigit(static_cast<unsigned char>(line.empty() ? 'x' : line[0]))) pending_.code = 0;
+    } else {
+        pending_.lines.push_back(line);
+        const std::string code = std::to_string(pending_.code);
+        bool closing = threeDigits() && line.compare(0, 3, code) == 0 && (line.size() == 3 || line[3] == ' ');
+        if (!closing) return false;
+    }
+    reply = std::move(pending_);
+    Clear();
+    return true;
 }
 
-std::string PassiveDataHost(const std::string& pasvHost, const std::string& controlPeer) {
-    if (!controlPeer.empty() && IsPrivateAddress(pasvHost) && !IsPrivateAddress(controlPeer)) return controlPeer;
-    return pasvHost;
+void TFtpReplyJoiner::Clear() {
+    pending_ = TFtpReply();
+    bytes_ = 0;
 }
 
 } // namespace vistrel

@@ -14,7 +14,9 @@ namespace vistrel {
 
 namespace {
 
-constexpr int kChunkSize = 1460;
+// One chunk in memory at a time; large enough that a big file is not held back by one event-loop
+// turn per segment.
+constexpr int kChunkSize = 64 * 1024;
 constexpr int kReceiveSize = 4096;
 // Results of transfers that ended on our side although the data connection closed cleanly; the
 // server may still confirm the truncated data with 226, which must not count as success.
@@ -85,11 +87,12 @@ void TCustomFtpClient::StartPort() {
 
 bool TCustomFtpClient::OpenPassiveDataConnection(bool upload, std::function<void()> connected) {
     TPasvAddress address = ParsePasvReply(pasvResponse_);
-    std::string peer;
+    // The data connection always goes to the server of the control connection: a server behind
+    // NAT names its inside address, and a hostile one could name a third host (FTP bounce).
+    std::string host;
     int peerPort = 0;
-    control_.GetPeerName(peer, peerPort);
-    std::string host = PassiveDataHost(address.host, peer);
-    if (host != address.host) Display("! PASV names the private address " + address.host + ", using " + host);
+    if (!control_.GetPeerName(host, peerPort)) host = control_.Addr();
+    if (host != address.host) Display("! PASV names " + address.host + ", connecting to " + host);
     data_.SetAddr(host);
     data_.SetPort(std::to_string(address.port));
     data_.SetLocalAddr(LocalAddr);
@@ -148,7 +151,28 @@ void TCustomFtpClient::StartLs() {
     next_ = &TCustomFtpClient::LsFirstReply;
     done_ = nullptr;
     SetState(ftpWaitingResponse);
-    SendCommand(HostFileName.empty() ? "NLST" : "NLST " + HostFileName);
+    StartListingClock();
+    SendCommand(HostFileName.empty() ? ListCommand : ListCommand + " " + HostFileName);
+}
+
+// A listing is bounded in size and in time: a server that drips bytes or never ends the listing
+// would otherwise hold the run, since every byte counts as progress.
+void TCustomFtpClient::StartListingClock() {
+    const uint64_t serial = transferSerial_;
+    if (ListingTimeLimitMs <= 0) return;
+    QTimer::singleShot(ListingTimeLimitMs, this, [this, serial] {
+        if (serial != transferSerial_ || requestDone_ || requestType_ != ftpLsAsync) return;
+        Display("! Listing not complete after " + std::to_string(ListingTimeLimitMs / 1000) + " seconds");
+        ListingRefused();
+    });
+}
+
+void TCustomFtpClient::ListingRefused() {
+    errorMessage_ = "426 Listing refused";
+    statusCode_ = 426;
+    CloseLocalFile();
+    CloseDataSocket();
+    TriggerRequestDone(426);
 }
 
 void TCustomFtpClient::LsFirstReply() {
@@ -183,7 +207,9 @@ void TCustomFtpClient::TransferFinalReply(std::initializer_list<int> success, co
     TriggerRequestDone(code);
 }
 
-void TCustomFtpClient::LsFinalReply() { TransferFinalReply({125, 226, 250}, "! RETR/LIST/NLST Failed"); }
+void TCustomFtpClient::LsFinalReply() {
+    TransferFinalReply({125, 226, 250}, "! RETR/LIST/NLST Failed");
+}
 
 // Replaces the listening socket by the connection the server opened to it; false when none came.
 bool TCustomFtpClient::AdoptAcceptedConnection() {
@@ -214,6 +240,10 @@ void TCustomFtpClient::ReceiveData() {
     int count = data_.Receive(buffer, sizeof buffer);
     if (count > 0) {
         byteCount_ += count;
+        if (byteCount_ > MaxListingBytes) {
+            Display("! Listing longer than " + std::to_string(MaxListingBytes) + " bytes");
+            return ListingRefused();
+        }
         if (DisplayFileFlag) {
             if (OnDisplayFile) OnDisplayFile(std::string(buffer, static_cast<size_t>(count)));
         } else if (!localFile_ || std::fwrite(buffer, 1, static_cast<size_t>(count), localFile_) !=
@@ -230,7 +260,8 @@ void TCustomFtpClient::ReceiveData() {
 }
 
 void TCustomFtpClient::ReceiveClosed(int error) {
-    if (localFile_ && std::fclose(localFile_) != 0 && transferError_ == 0) transferError_ = kLocalWriteFailure;
+    if (localFile_ && std::fclose(localFile_) != 0 && transferError_ == 0)
+        transferError_ = kLocalWriteFailure;
     localFile_ = nullptr;
     dataClosed_ = true;
     if (transferError_ == 0) transferError_ = error;
@@ -307,7 +338,9 @@ void TCustomFtpClient::PutFirstReply() {
     TriggerRequestDone(code);
 }
 
-void TCustomFtpClient::PutFinalReply() { TransferFinalReply({226, 250}, "! STOR Failed"); }
+void TCustomFtpClient::PutFinalReply() {
+    TransferFinalReply({226, 250}, "! STOR Failed");
+}
 
 // Active mode: the upload starts only when both the server's connection and its 125/150 reply
 // have arrived; whichever is second posts the start.
@@ -348,8 +381,8 @@ void TCustomFtpClient::ChunkSender(int error) {
         return;
     }
     if (endOfFile_ || !replyReceived_ || !connectionOpen_) return;
-    char buffer[kChunkSize];
-    size_t count = std::fread(buffer, 1, sizeof buffer, localFile_);
+    chunk_.resize(kChunkSize);
+    size_t count = std::fread(chunk_.data(), 1, chunk_.size(), localFile_);
     if (count == 0 && std::ferror(localFile_)) {
         Display("! Error reading file");
         if (transferError_ == 0) transferError_ = kLocalAbort;
@@ -358,11 +391,11 @@ void TCustomFtpClient::ChunkSender(int error) {
     }
     if (count == 0) return EndOfFile();
     byteCount_ += static_cast<int64_t>(count);
-    data_.Send(buffer, static_cast<int>(count));
+    data_.Send(chunk_.data(), static_cast<int>(count));
 }
 
-// The data connection closes a moment after the last byte. The design blocks the thread for those
-// 100 ms; a timer waits the same time while the event loop keeps running.
+// The data connection closes once the last byte has gone out (a delayed close waits for the send
+// queue). An optional pause before that runs on a timer, never blocking the event loop.
 void TCustomFtpClient::EndOfFile() {
     endOfFile_ = true;
     uint64_t serial = transferSerial_;
@@ -393,9 +426,10 @@ bool TCustomFtpClient::ProgressAborts() {
 
 void TCustomFtpClient::TransferEnded() {
     auto stop = std::chrono::steady_clock::now();
-    int64_t ms = startTaken_ ? std::chrono::duration_cast<std::chrono::milliseconds>(stop - startTime_).count() : 0;
-    std::string line = "! " + std::to_string(byteCount_) + " bytes received/sent in " + std::to_string(ms / 1000) +
-                       " seconds";
+    int64_t ms =
+        startTaken_ ? std::chrono::duration_cast<std::chrono::milliseconds>(stop - startTime_).count() : 0;
+    std::string line = "! " + std::to_string(byteCount_) + " bytes received/sent in " +
+                       std::to_string(ms / 1000) + " seconds";
     if (ms > 0) {
         int64_t rate = byteCount_ < 32768 ? byteCount_ * 1000 / ms : byteCount_ / ms * 1000;
         line += " (" + std::to_string(rate) + " Bytes/sec)";

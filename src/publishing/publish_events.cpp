@@ -51,7 +51,8 @@ void TPublishJob::FTPClientProgress(int64_t count) {
         view_.SetLabel(TPublishLabel::lbFileBytes, done + " KBytes");
     } else {
         view_.SetLabel(TPublishLabel::lbFileBytes,
-                       done + " KBytes von " + FixedText(static_cast<double>(FFileSize) / 1024.0, 1, decimalSeparator) +
+                       done + " KBytes von " +
+                           FixedText(static_cast<double>(FFileSize) / 1024.0, 1, decimalSeparator) +
                            " KBytes");
     }
 }
@@ -68,10 +69,12 @@ void TPublishJob::FTPClientSessionClosed() {
     Status(Text(kClosed));
 }
 
-void TPublishJob::FTPClientStateChange() { FConnected = client_.Connected(); }
+void TPublishJob::FTPClientStateChange() {
+    FConnected = client_.Connected();
+}
 
 void TPublishJob::FTPClientBackgroundException(bool& canClose) {
-    FStopped = true;
+    Stop(TPublishCode::ConnectionLost);
     FRequestDone = true;
     canClose = false;
 }
@@ -91,6 +94,7 @@ void TPublishJob::FTPClientRequestDone(TFtpRequest request, int error) {
         if (error == 530) {
             prompts_.ShowMessage(Text(kBadPassword), MessageKind::Error);
             Log("Bad password");
+            stopCode_ = TPublishCode::BadPassword;
         }
         Log(Text(kLoginFailed));
         // A connection that never came up has nobody to say goodbye to; QUIT would only wait for
@@ -104,11 +108,9 @@ void TPublishJob::FTPClientRequestDone(TFtpRequest request, int error) {
         if (error == 451 || error == 552) {
             Log(Text(kDiskFullLog));
             FDiskFull = true;
-            FStopped = true;
-            DropPending();
+            Stop(TPublishCode::DiskFull);
         } else if (error == 550 && client_.Passive()) {
-            FStopped = true;
-            DropPending();
+            Stop(TPublishCode::Refused);
             prompts_.ShowMessage(Text(kPassiveHint), MessageKind::Error);
         } else {
             UploadRefused();
@@ -122,27 +124,35 @@ void TPublishJob::FTPClientRequestDone(TFtpRequest request, int error) {
             WatchdogOn();
         } else {
             Log(errorLine);
-            FStopped = true;
+            Stop(TPublishCode::Refused);
         }
         break;
     case ftpDeleAsync:
-        if (error == 550) WatchdogOn();
-        else Log(errorLine);
+        if (error == 550)
+            WatchdogOn();
+        else
+            Log(errorLine);
+        break;
+    case ftpLsAsync:
+    case ftpQuoteAsync:
+        // A listing that fails makes the server check send the folder again and counts as an
+        // empty folder while deleting; a server without FEAT has no features. Neither ends the run.
+        Log(errorLine);
+        WatchdogOn();
         break;
     default:
         Log(errorLine);
-        FStopped = true;
+        Stop(TPublishCode::Refused);
         break;
     }
 }
 
 // The file goes to the end of the folder's queue, unless the server refused it too often.
 void TPublishJob::UploadRefused() {
-    DropPending();
     if (uploadName_.empty()) return;
     if (++refusals_[uploadName_] > kMaxRefusals) {
         Log(Text(kGivenUp) + uploadName_);
-        errorStop_ = true;
+        gaveUp_ = true;
         return;
     }
     FFiles.push_back(uploadName_);
@@ -154,7 +164,9 @@ void TPublishJob::WatchdogOn() {
     if (!watchdog_.isActive()) watchdog_.start();
 }
 
-void TPublishJob::WatchdogOff() { watchdog_.stop(); }
+void TPublishJob::WatchdogOff() {
+    watchdog_.stop();
+}
 
 void TPublishJob::WatchdogRestart() {
     watchdog_.stop();
@@ -167,18 +179,20 @@ void TPublishJob::Timer1Timer() {
     Log(Text(kLost));
     Status(Text(kLost));
     WatchdogOff();
-    if (FReconnects >= 10) {
+    if (FReconnects >= timings_.maxReconnects) {
         Log(Text(kTooManyErrors));
         // The design sends QUIT after this, on the session Abort has just closed: it sends nothing
-        // and only waits for the time-out, so it is left out.
+        // and only waits for the time-out, so it is left out. The run ends here.
         client_.Abort();
+        FConnected = false;
+        Stop(TPublishCode::ConnectionLost);
         return;
     }
     if (deleting_) {
         // After a reconnection the session stands in the login folder, not in the folder being
         // emptied; deleting on from there would delete the wrong files. The run ends instead.
         client_.Abort();
-        FStopped = true;
+        Stop(TPublishCode::ConnectionLost);
         return;
     }
     struct TReentry {

@@ -10,12 +10,14 @@
 #include "common/text_utils.h"
 #include "common/user_prompts.h"
 #include "publishing/publish_texts.h"
+#include "publishing/remote_listing.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cctype>
 #include <set>
 
 namespace vistrel {
@@ -23,7 +25,9 @@ namespace vistrel {
 using namespace publish_texts;
 
 namespace publish_texts {
-std::string Text(const char* utf8) { return Utf8ToAnsi(utf8); }
+std::string Text(const char* utf8) {
+    return Utf8ToAnsi(utf8);
+}
 } // namespace publish_texts
 
 namespace {
@@ -39,13 +43,17 @@ void PumpEvents(int maxWaitMs) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-std::string Mbytes(int64_t bytes, char separator) { return FixedText(static_cast<double>(bytes) / 1048576.0, 3, separator); }
-std::string Kbytes(int64_t bytes, char separator) { return FixedText(static_cast<double>(bytes) / 1024.0, 1, separator); }
+std::string Mbytes(int64_t bytes, char separator) {
+    return FixedText(static_cast<double>(bytes) / 1048576.0, 3, separator);
+}
+std::string Kbytes(int64_t bytes, char separator) {
+    return FixedText(static_cast<double>(bytes) / 1024.0, 1, separator);
+}
 
 } // namespace
 
-TPublishJob::TPublishJob(TFtpClient& client, TProgramSettings& settings, UserPrompts& prompts, PublishView& view,
-                         std::filesystem::path transferListFile, TPublishTimings timings)
+TPublishJob::TPublishJob(TFtpClient& client, TProgramSettings& settings, UserPrompts& prompts,
+                         PublishView& view, std::filesystem::path transferListFile, TPublishTimings timings)
     : client_(client), settings_(settings), prompts_(prompts), view_(view),
       transferListFile_(std::move(transferListFile)), timings_(timings) {
     // The design values of the dialog's client.
@@ -96,12 +104,15 @@ void TPublishJob::Log(const std::string& text) {
     view_.Log(line);
 }
 
-void TPublishJob::Status(const std::string& text) { view_.SetLabel(TPublishLabel::lbStatus, text); }
+void TPublishJob::Status(const std::string& text) {
+    view_.SetLabel(TPublishLabel::lbStatus, text);
+}
 
 void TPublishJob::CountFolder(const std::string& folder) {
     TFolderFiles files = ListPlanFolder(folder);
     FTotalFiles += static_cast<int>(files.names.size());
-    for (const std::string& name : files.names) FTotalBytes += std::max<int64_t>(LocalFileSize(folder + name), 0);
+    for (const std::string& name : files.names)
+        FTotalBytes += std::max<int64_t>(LocalFileSize(folder + name), 0);
 }
 
 void TPublishJob::Prepare() {
@@ -114,7 +125,8 @@ void TPublishJob::Prepare() {
     FBytesDone = 0;
     FTotalBytes = 0;
     FTotalFiles = 0;
-    for (const std::string& folder : FFolders) CountFolder(folder);
+    for (const std::string& folder : FFolders)
+        CountFolder(folder);
     Log("Anzahl der Verzeichnisse: " + std::to_string(FFolders.size()));
     Log("Anzahl der Dateien: " + std::to_string(FTotalFiles));
     Log("Insgesamt: " + std::to_string(FTotalBytes) + " Bytes");
@@ -124,8 +136,9 @@ void TPublishJob::Prepare() {
     Status(Text(kNotConnected));
     view_.SetLabel(TPublishLabel::lbTotalFiles, "0 von " + std::to_string(FTotalFiles));
     view_.SetLabel(TPublishLabel::lbTotalBytes, "0 von " + Mbytes(FTotalBytes, decimalSeparator) + " MBytes");
-    for (TPublishLabel label : {TPublishLabel::lbLocalDir, TPublishLabel::lbRemoteDir, TPublishLabel::lbDirFiles,
-                                TPublishLabel::lbDirKbytes, TPublishLabel::lbFilename, TPublishLabel::lbFileBytes})
+    for (TPublishLabel label :
+         {TPublishLabel::lbLocalDir, TPublishLabel::lbRemoteDir, TPublishLabel::lbDirFiles,
+          TPublishLabel::lbDirKbytes, TPublishLabel::lbFilename, TPublishLabel::lbFileBytes})
         view_.SetLabel(label, {});
     view_.SetTotalBar(0, FTotalFiles);
     view_.SetFileBar(0, 0);
@@ -156,10 +169,23 @@ bool TPublishJob::ConfirmDeletion() {
     return true;
 }
 
+// Waits in earnest only for the login (FRequestDone stays set afterwards), and that wait has the
+// client's time-out too: a server that accepts the connection and never greets ends the run.
 void TPublishJob::WaitForRequest() {
+    QElapsedTimer waited;
+    waited.start();
+    const int64_t limit = client_.TimeoutMs > 0 ? client_.TimeoutMs : int64_t{client_.Timeout} * 1000;
     for (;;) {
         QCoreApplication::processEvents();
         if (FRequestDone || FStopped) return;
+        if (limit > 0 && waited.elapsed() > limit) {
+            Log(Text(kNoAnswer));
+            client_.Abort();
+            FConnected = false;
+            FConnectFailed = true;
+            Stop(TPublishCode::LoginFailed);
+            return;
+        }
         PumpEvents(50);
     }
 }
@@ -167,25 +193,26 @@ void TPublishJob::WaitForRequest() {
 void TPublishJob::Delay(int milliseconds) {
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() <= milliseconds) PumpEvents(static_cast<int>(milliseconds - timer.elapsed()) + 1);
+    while (timer.elapsed() <= milliseconds)
+        PumpEvents(static_cast<int>(milliseconds - timer.elapsed()) + 1);
 }
 
-TPublishOutcome TPublishJob::Run() {
-    if (running_) return TPublishOutcome::NotStarted;
+TPublishResult TPublishJob::Run() {
+    if (running_) return {TPublishCode::NotStarted, "a run is going"};
     if (client_.HostName.empty()) {
         prompts_.ShowMessage(Text(kIncomplete), MessageKind::Information);
         EditSettings();
-        return TPublishOutcome::NotStarted;
+        return {TPublishCode::NotStarted, "no FTP host"};
     }
-    if (cbDeleteAll && !ConfirmDeletion()) return TPublishOutcome::NotStarted;
+    if (cbDeleteAll && !ConfirmDeletion()) return {TPublishCode::NotStarted, "deletion not confirmed"};
     if (client_.PassWord.empty()) {
         std::optional<std::string> password = view_.AskPassword();
-        if (!password) return TPublishOutcome::NotStarted;
+        if (!password) return {TPublishCode::NotStarted, "no password"};
         client_.PassWord = *password;
     }
     FRemoteRoot = WithTrailingSlash(FRemoteRoot);
-    list_.LoadOld(transferListFile_, client_.HostName, FRemoteRoot, cbTransferAll);
-    list_.StartNew(client_.HostName, FRemoteRoot);
+    // Sending everything and deleting everything both begin by forgetting what the server holds.
+    list_.Open(transferListFile_, client_.HostName, FRemoteRoot, cbTransferAll || cbDeleteAll);
 
     struct TRunGuard {
         TPublishJob& job;
@@ -197,63 +224,80 @@ TPublishOutcome TPublishJob::Run() {
         }
     } guard{*this};
     running_ = true;
-    errorStop_ = cancelled_ = false;
+    cancelled_ = gaveUp_ = hasMlsd_ = false;
+    stopCode_ = TPublishCode::Completed;
     uploadInProgress_ = false;
-    pendingLine_ = kNoLine;
 
     Delay(timings_.startDelayMs);
     view_.SetIdle(false);
     FFilesDone = 0;
     FReconnects = 0;
     Connect();
-    if (FConnectFailed) {
-        FinishRun();
-        return cancelled_ ? TPublishOutcome::Cancelled : TPublishOutcome::Failed;
+    if (FConnectFailed || !FConnected) {
+        if (cancelled_) return Ended(TPublishCode::Cancelled);
+        return Ended(stopCode_ == TPublishCode::BadPassword ? TPublishCode::BadPassword
+                                                            : TPublishCode::LoginFailed);
     }
+    AskFeatures();
     if (cbDeleteAll) {
         DeleteAll();
-        list_.ClearOld();
         if (FStopped) {
-            // The deletion was cut short: the old list stays, since nobody knows what is left.
             if (FConnected) client_.Quit();
-            return cancelled_ ? TPublishOutcome::Cancelled : TPublishOutcome::Failed;
+            return Ended(cancelled_ ? TPublishCode::Cancelled : TPublishCode::DeleteFailed);
         }
     }
     for (const std::string& folder : FFolders) {
         FLocalDir = folder;
         FRemoteDir = RemoteFolderFor(FLocalRoot, FRemoteRoot, folder);
         if (FConnected) UploadFolder();
-        if (FStopped) {
-            if (!cancelled_) errorStop_ = true;
-            break;
-        }
+        if (FStopped) break;
         if (client_.Connected()) WaitForRequest();
     }
-    bool completed = false;
     WatchdogOff();
     WaitForRequest();
+    TPublishCode code = TPublishCode::Completed;
+    if (cancelled_)
+        code = TPublishCode::Cancelled;
+    else if (FDiskFull)
+        code = TPublishCode::DiskFull;
+    else if (FStopped && stopCode_ != TPublishCode::Completed)
+        code = stopCode_;
+    else if (!FConnected)
+        code = TPublishCode::ConnectionLost;
+    else if (gaveUp_)
+        code = TPublishCode::Refused;
     if (FConnected) {
         Log(Text(kEnding));
         Status(Text(kEnding));
         client_.Quit();
         WatchdogOff();
-        if (FDiskFull) {
-            Status(Text(kDiskFullStatus));
-            prompts_.ShowMessage(Text(kDiskFullStatus), MessageKind::Error);
-        } else if (errorStop_) {
-            // A request that stopped the job is no success: the protocol shows which one.
-            Status(Text(kCancelled));
-        } else {
-            Status(Text(kSucceeded));
-            prompts_.ShowMessage(FormatMessage(Text(kFinished), {client_.HostName, FRemoteRoot}),
-                                 MessageKind::Information);
-            view_.CloseDialog();
-            completed = true;
-        }
     }
-    FinishRun();
-    if (completed) return TPublishOutcome::Completed;
-    return cancelled_ ? TPublishOutcome::Cancelled : TPublishOutcome::Failed;
+    if (code == TPublishCode::DiskFull) {
+        Status(Text(kDiskFullStatus));
+        prompts_.ShowMessage(Text(kDiskFullStatus), MessageKind::Error);
+    } else if (code == TPublishCode::Completed) {
+        Status(Text(kSucceeded));
+        prompts_.ShowMessage(FormatMessage(Text(kFinished), {client_.HostName, FRemoteRoot}),
+                             MessageKind::Information);
+        view_.CloseDialog();
+    }
+    return Ended(code);
+}
+
+// The end of every run that got as far as connecting: the transfer list's last write and, unless
+// it succeeded, the closing line that says what happened and what to do.
+TPublishResult TPublishJob::Ended(TPublishCode code, std::string detail) {
+    WatchdogOff();
+    list_.Finish(code == TPublishCode::Completed);
+    if (list_.WriteFailed()) Log(Text(kListNotWritten));
+    listingDir_.reset();
+    TPublishResult result{code, detail.empty() ? client_.ErrorMessage() : std::move(detail)};
+    if (code != TPublishCode::Completed) {
+        if (code != TPublishCode::DiskFull)
+            Status(Text(code == TPublishCode::Cancelled ? kCancelled : kNotCompleted));
+        Log(PublishMessage(result, client_.HostName, FRemoteRoot));
+    }
+    return result;
 }
 
 void TPublishJob::Connect() {
@@ -263,20 +307,25 @@ void TPublishJob::Connect() {
     client_.Timeout = timings_.transferTimeout;
     client_.ConnectAsync();
     WaitForRequest();
-    if (!FConnected) {
+    if (!FConnected || FConnectFailed) {
         Log(Text(kNoConnection));
         Status(Text(kNoConnection));
         Delay(timings_.connectFailedDelayMs);
     }
 }
 
-void TPublishJob::FinishRun() {
-    try {
-        list_.Write(transferListFile_);
-    } catch (const EFileWriteError&) {
-        // The design ignores it: the next run then sends more than needed, nothing is lost.
+// FEAT tells whether the server lists folders by MLSD (RFC 3659: MLST implies MLSD), which gives
+// exact names and types. A server without FEAT simply has none of the features.
+void TPublishJob::AskFeatures() {
+    WaitForRequest();
+    if (!client_.Feat()) return;
+    for (const std::string& line : client_.LastReply().lines) {
+        std::string feature = line;
+        feature.erase(0, feature.find_first_not_of(' '));
+        for (char& c : feature)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (feature.rfind("MLST", 0) == 0 || feature.rfind("MLSD", 0) == 0) hasMlsd_ = true;
     }
-    listingDir_.reset();
 }
 
 void TPublishJob::Cancel() {
@@ -285,7 +334,6 @@ void TPublishJob::Cancel() {
     Log(Text(kCancelled));
     client_.Abort();
     FConnected = false;
-    DropPending();
     view_.CloseDialog();
 }
 
@@ -295,15 +343,20 @@ void TPublishJob::Close() {
     if (client_.Connected() && !running_) client_.Quit();
 }
 
-void TPublishJob::DropPending() {
-    if (pendingLine_ != kNoLine) list_.Drop(pendingLine_);
-    pendingLine_ = kNoLine;
+void TPublishJob::Stop(TPublishCode why) {
+    FStopped = true;
+    stopCode_ = why;
+}
+
+void TPublishJob::ClearStop() {
+    FStopped = false;
+    stopCode_ = TPublishCode::Completed;
 }
 
 // ---- one folder ---------------------------------------------------------------------------------
 
 void TPublishJob::UploadFolder() {
-    FStopped = false;
+    ClearStop();
     client_.Timeout = timings_.transferTimeout;
     if (!FConnected) {
         Log(Text(kDisconnected));
@@ -319,18 +372,32 @@ void TPublishJob::UploadFolder() {
     view_.SetLabel(TPublishLabel::lbLocalDir, FLocalDir);
     TFolderFiles files = ListPlanFolder(FLocalDir);
     FFiles = files.names;
-    folderLines_.clear();
     refusals_.clear();
     view_.SetLabel(TPublishLabel::lbDirFiles, std::to_string(FFiles.size()));
     view_.SetLabel(TPublishLabel::lbDirKbytes, Kbytes(files.bytes, decimalSeparator) + " KBytes");
     Log(Text(kTransfer));
     FDiskFull = false;
+    if (!FStopped) CheckFolderFiles();
     SendFiles();
-    if (!FStopped && settings_.cbCheckServer) {
-        VerificationPass();
-        Log(Text(kCheckDone));
-    }
+    if (!FStopped && settings_.cbCheckServer) VerificationPass();
+    list_.Flush(true);
     if (!FStopped) ClimbBack();
+}
+
+// Decides for every file of the folder whether it is sent, and takes the lines of those that are
+// out of the stored transfer list in one write before the first of them goes out.
+void TPublishJob::CheckFolderFiles() {
+    folderFiles_.clear();
+    std::vector<std::string> changed;
+    for (const std::string& name : FFiles) {
+        const std::string path = FLocalDir + name;
+        TFileState state;
+        state.unchanged = list_.IsUnchanged(path, LocalFileSize(path), state.line);
+        if (!state.unchanged) changed.push_back(path);
+        folderFiles_[name] = state;
+        view_.ProcessEvents();
+    }
+    list_.Forget(changed);
 }
 
 void TPublishJob::ClimbBack() {
@@ -346,7 +413,7 @@ void TPublishJob::SendFiles() {
     for (size_t i = 0; i < FFiles.size(); ++i) {
         SendFile(i);
         ++FFilesDone;
-        FBytesDone += FFileSize;
+        FBytesDone += std::max<int64_t>(FFileSize, 0);
         ShowTotals();
         if (FStopped) break;
     }
@@ -360,32 +427,24 @@ void TPublishJob::SendFile(size_t index) {
     FFileSize = LocalFileSize(path);
     view_.SetFileBar(0, FFileSize);
     client_.HostFileName = name;
-    size_t line = kNoLine;
-    bool unchanged = list_.IsUnchanged(path, FFileSize, line);
-    folderLines_[name] = line;
-    if (unchanged) {
+    TFileState& state = folderFiles_[name];
+    if (state.unchanged) {
         Log(Text(kSkip) + path);
         return;
     }
-    if (FStopped) {
-        // Not sent, so not recorded: the next run must send it.
-        list_.Drop(line);
-        return;
-    }
-    PutWatched(name, line);
+    if (FStopped) return;
+    if (PutWatched(name)) list_.Confirm(state.line);
 }
 
-// One STOR under the watchdog. The file's transfer-list line stays only when the upload succeeded.
-void TPublishJob::PutWatched(const std::string& name, size_t line) {
+// One STOR under the watchdog; true when the server confirmed the file.
+bool TPublishJob::PutWatched(const std::string& name) {
     WaitForRequest();
     WatchdogOn();
-    pendingLine_ = line;
     uploadName_ = name;
     uploadInProgress_ = true;
     bool sent = client_.Put();
     uploadInProgress_ = false;
-    if (!sent) DropPending();
-    pendingLine_ = kNoLine;
+    return sent;
 }
 
 void TPublishJob::ShowTotals() {
@@ -396,30 +455,44 @@ void TPublishJob::ShowTotals() {
     view_.SetTotalBar(FFilesDone, FTotalFiles);
 }
 
+// The server check: the files of the folder that the server's listing lacks are sent again. A
+// listing that fails is no reason to end the run: then every file of the folder is sent again.
 void TPublishJob::VerificationPass() {
     Log(Text(kChecking));
     WaitForRequest();
     view_.SetLabel(TPublishLabel::lbFilename, Text(kFileList));
     FFileSize = -1;
     view_.SetFileBar(0, 16384);
-    std::vector<std::string> listing = ReceiveListing("*", true);
+    std::optional<std::vector<std::string>> listing = ListRemoteFolder("NLST");
     if (FStopped) return;
-    std::sort(listing.begin(), listing.end());
+    std::set<std::string> present;
+    if (listing) {
+        for (const std::string& line : *listing) {
+            if (!hasMlsd_) {
+                present.insert(NlstName(line));
+                continue;
+            }
+            TListingLine entry = ParseMlsdLine(line);
+            if (entry.kind == TListingEntry::File) present.insert(entry.name);
+        }
+    }
     std::set<std::string> checked;
     const size_t count = FFiles.size();
     for (size_t i = 0; i < count; ++i) {
         const std::string name = FFiles[i];
-        if (!checked.insert(name).second) continue;
-        if (std::binary_search(listing.begin(), listing.end(), name)) continue;
+        if (!checked.insert(name).second || present.count(name)) continue;
         Log(Text(kResend) + name);
-        view_.SetFileBar(0, LocalFileSize(FLocalDir + name));
+        const std::string path = FLocalDir + name;
+        view_.SetFileBar(0, LocalFileSize(path));
         client_.HostFileName = name;
-        client_.LocalFileName = FLocalDir + name;
+        client_.LocalFileName = path;
         view_.SetLabel(TPublishLabel::lbFilename, name);
-        auto line = folderLines_.find(name);
-        PutWatched(name, line == folderLines_.end() ? kNoLine : line->second);
+        TFileState& state = folderFiles_[name];
+        list_.Forget({path});
+        if (PutWatched(name)) list_.Confirm(state.line);
         if (FStopped) break;
     }
+    Log(Text(listing ? kCheckDone : kCheckImpossible));
 }
 
 std::filesystem::path TPublishJob::ListingFile() {
@@ -428,21 +501,30 @@ std::filesystem::path TPublishJob::ListingFile() {
     return std::filesystem::path(listingDir_->path().toStdString()) / "filelist.$$$";
 }
 
-// Server listings always go over an active (PORT) data connection, whatever the setting says.
-std::vector<std::string> TPublishJob::ReceiveListing(const std::string& argument, bool switchWatchdogOn) {
+std::optional<std::vector<std::string>> TPublishJob::ListRemoteFolder(const std::string& fallback) {
+    if (hasMlsd_) return ReceiveListing("MLSD", {}, !deleting_);
+    if (fallback == "LIST") return ReceiveListing("LIST", "-a", !deleting_);
+    return ReceiveListing(fallback, {}, !deleting_);
+}
+
+// Listings go over the data connection the settings choose, like every transfer: a PORT listing
+// fails behind NAT and most firewalls.
+std::optional<std::vector<std::string>>
+TPublishJob::ReceiveListing(const std::string& command, const std::string& argument, bool switchWatchdogOn) {
     std::filesystem::path file = ListingFile();
-    client_.SetPassive(false);
     client_.LocalFileName = file.string();
     client_.HostFileName = argument;
+    client_.ListCommand = command;
     if (switchWatchdogOn) WatchdogOn();
-    client_.Ls();
+    bool listed = client_.Ls();
     WaitForRequest();
-    client_.SetPassive(settings_.cbUsePassiveMode);
+    client_.ListCommand = "NLST";
     std::vector<std::string> lines;
     std::error_code ec;
     auto size = std::filesystem::file_size(file, ec);
-    if (!ec && size <= static_cast<uintmax_t>(kMaxListingBytes)) ReadLineFile(file, lines);
+    bool read = !ec && size <= static_cast<uintmax_t>(kMaxListingBytes) && ReadLineFile(file, lines);
     std::filesystem::remove(file, ec);
+    if (!listed || !read) return std::nullopt;
     return lines;
 }
 
@@ -453,20 +535,20 @@ void TPublishJob::ChangeRemoteDir(std::string path) {
     if (path.empty() || static_cast<unsigned char>(path[0]) < '!') return;
     std::replace(path.begin(), path.end(), '\\', '/');
     if (path.back() != '/') path += '/';
-    FStopped = false;
+    ClearStop();
     FDirDepth = 0;
     for (std::string part = NextPathPart(path); !part.empty(); part = NextPathPart(path)) {
         WaitForRequest();
-        FStopped = false;
+        ClearStop();
         client_.HostFileName = part;
         client_.Mkd();
         WaitForRequest();
-        FStopped = false;
+        ClearStop();
         client_.HostDirName = part;
         // A folder that cannot be entered stops here: going on would put the rest of the path, and
         // every file, in the wrong place, and the climb back would leave the login folder.
         if (!client_.Cwd()) {
-            FStopped = true;
+            Stop(TPublishCode::Refused);
             return;
         }
         ++FDirDepth;

@@ -6,6 +6,7 @@
 // climbs back. A watchdog reconnects after a stall. It is one sequential procedure on the event
 // loop's thread: the client's blocking operations and the job's own waits keep dispatching events,
 // so the client's events, the watchdog and the cancel button all run nested inside those waits.
+#include "common/job.h"
 #include "publishing/ftp_client.h"
 #include "publishing/publish_view.h"
 #include "publishing/transfer_list.h"
@@ -16,6 +17,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,19 +30,34 @@ class UserPrompts;
 
 // The job's waits; tests shorten them.
 struct TPublishTimings {
-    int watchdogMs = 60000;        // stall after which the watchdog reconnects
-    int startDelayMs = 100;        // before the login
+    int watchdogMs = 60000;          // stall after which the watchdog reconnects
+    int startDelayMs = 100;          // before the login
     int connectFailedDelayMs = 4000; // lets the user read "Verbindung konnte nicht hergestellt werden."
-    int transferTimeout = 120;     // client Timeout (seconds) while sending
-    int deleteTimeout = 30;        // client Timeout (seconds) while deleting everything
+    int transferTimeout = 120;       // client Timeout (seconds) while sending
+    int deleteTimeout = 30;          // client Timeout (seconds) while deleting everything
+    // Reconnections of the watchdog in one run. Each costs a whole watchdog interval, so a server
+    // that never confirms a file ends the run after (maxReconnects + 1) intervals: 4 minutes.
+    int maxReconnects = 3;
 };
 
-enum class TPublishOutcome {
-    NotStarted, // no host, a confirmation or the password prompt ended it before connecting
-    Completed,  // every folder sent, QUIT sent, the final message shown
-    Failed,     // login failed, the session was lost, the server is full, or a request stopped the job
-    Cancelled,  // "Abbrechen"
+// How a run ended. The first value is success; PublishMessage gives the German closing line.
+enum class TPublishCode {
+    Completed,      // every folder sent, QUIT sent, the final message shown
+    NotStarted,     // no host, a confirmation or the password prompt ended it before connecting
+    LoginFailed,    // the server could not be reached or did not greet
+    BadPassword,    // the server refused the login
+    ConnectionLost, // the session broke, stalled or timed out and could not be restored
+    DiskFull,       // the server has no room
+    Refused,        // the server refused a command the run needs (the protocol shows which)
+    DeleteFailed,   // the server folder could not be emptied; nothing was sent
+    Cancelled,      // "Abbrechen"
 };
+using TPublishResult = TJobResult<TPublishCode>;
+
+// The one German text for a run's end, for the dialog and vistrel-cli alike (Windows-1252). Empty
+// for NotStarted, whose reasons were shown as they happened.
+std::string PublishMessage(const TPublishResult& result, const std::string& host,
+                           const std::string& remoteRoot);
 
 class TPublishJob {
 public:
@@ -58,7 +75,7 @@ public:
     void Prepare();
     // btnTransmitClick. The client's refusal to start the login (busy or still connected)
     // propagates as FtpException after the dialog was made usable again.
-    TPublishOutcome Run();
+    TPublishResult Run();
     // btnCancelClick (and the deletion window's "Abbrechen").
     void Cancel();
     // btnSettingsClick.
@@ -77,6 +94,8 @@ public:
 
     // For tests and the CLI.
     const TTransferList& TransferList() const { return list_; }
+    bool ServerHasMlsd() const { return hasMlsd_; }
+    const std::string& HostName() const { return client_.HostName; }
     int Reconnects() const { return FReconnects; }
     bool DiskFull() const { return FDiskFull; }
     int TotalFiles() const { return FTotalFiles; }
@@ -91,22 +110,28 @@ public:
     void UploadFolder();
     void DeleteAll();
     void DeleteRemoteTree(const std::string& folder, int depth = 0);
+    // Lists the current remote folder (MLSD where offered, else `fallback`); nothing when the
+    // listing failed.
+    std::optional<std::vector<std::string>> ListRemoteFolder(const std::string& fallback);
 
 private:
     void WireClient();
     void CountFolder(const std::string& folder);
     bool ConfirmDeletion();
     void Connect();
-    void FinishRun();
     void SendFiles();
+    void CheckFolderFiles();
     void SendFile(size_t index);
-    void PutWatched(const std::string& name, size_t line);
+    bool PutWatched(const std::string& name);
     void VerificationPass();
     void ClimbBack();
-    std::vector<std::string> ReceiveListing(const std::string& argument, bool switchWatchdogOn);
+    std::optional<std::vector<std::string>>
+    ReceiveListing(const std::string& command, const std::string& argument, bool switchWatchdogOn);
+    void AskFeatures();
+    TPublishResult Ended(TPublishCode code, std::string detail = {});
     std::filesystem::path ListingFile();
     void Status(const std::string& text);
-    void DropPending();
+    void ClearStop();
     void ShowTotals();
 
     void WatchdogOn();
@@ -124,6 +149,7 @@ private:
     void FTPClientRequestDone(TFtpRequest request, int error);
     void FTPClientBackgroundException(bool& canClose);
     void UploadRefused();
+    void Stop(TPublishCode why);
 
     TFtpClient& client_;
     TProgramSettings& settings_;
@@ -151,28 +177,25 @@ private:
     int64_t FBytesDone = 0;
     int FReconnects = 0;
 
-    // Bookkeeping beyond the design, so that the transfer list never records a file that did not
-    // reach the server: the line of the file in transfer, the line of each name of the folder, and
-    // how often each name was refused.
-    static constexpr size_t kNoLine = static_cast<size_t>(-1);
-    size_t pendingLine_ = kNoLine;
-    std::map<std::string, size_t> folderLines_;
+    // Per name of the folder: its transfer-list line as it is now and whether the list of the last
+    // run holds it; and how often each name was refused.
+    struct TFileState {
+        std::string line;
+        bool unchanged = false;
+    };
+    std::map<std::string, TFileState> folderFiles_;
     std::map<std::string, int> refusals_;
-    std::string uploadName_;   // the name whose upload runs, queued again when it is refused
+    // Why the run stopped, when something other than the user stopped it.
+    TPublishCode stopCode_ = TPublishCode::Completed;
+    bool hasMlsd_ = false;
+    bool listingFailed_ = false;
+    std::string uploadName_; // the name whose upload runs, queued again when it is refused
     bool uploadInProgress_ = false;
-    bool errorStop_ = false;   // a request-done rule stopped the job (not the user)
+    bool gaveUp_ = false; // a file was refused so often that it is no longer sent
     bool deleting_ = false;
     bool cancelled_ = false;
     bool running_ = false;
     bool inWatchdog_ = false;
 };
-
-// The long listing of the deletion: one line classified.
-enum class TListingEntry { Ignored, Folder, File };
-struct TListingLine {
-    TListingEntry kind = TListingEntry::Ignored;
-    std::string name;
-};
-TListingLine ClassifyListingLine(const std::string& line);
 
 } // namespace vistrel

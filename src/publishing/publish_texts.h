@@ -49,5 +49,40 @@ inline constexpr const char* kNoAlbum =
 // folders deeper than any site has them.
 inline constexpr const char* kGivenUp = "Datei wird nicht mehr übertragen: ";
 inline constexpr const char* kTooDeep = "Zu viele Verzeichnisebenen auf dem Server. Löschen abgebrochen.";
+inline constexpr const char* kNoAnswer = "Der Server antwortet nicht.";
+inline constexpr const char* kCheckImpossible =
+    "Verzeichnisprüfung nicht möglich, die Dateien des Verzeichnisses wurden erneut übertragen";
+inline constexpr const char* kListNotWritten = "Die Übertragungsliste transfer.lst konnte nicht geschrieben "
+                                               "werden; beim nächsten Mal werden mehr Dateien "
+                                               "übertragen.";
+inline constexpr const char* kNotCompleted = "Veröffentlichung nicht abgeschlossen";
+
+// The closing lines of a run that did not complete: what happened and what to do.
+inline constexpr const char* kEndLoginFailed =
+    "Die Veröffentlichung wurde nicht abgeschlossen: Die Verbindung zum Server %s konnte nicht hergestellt "
+    "werden. Bitte prüfen Sie den Servernamen unter \"Einstellungen/Veröffentlichen\" und die "
+    "Internetverbindung und starten Sie die Veröffentlichung erneut.";
+inline constexpr const char* kEndBadPassword =
+    "Die Veröffentlichung wurde nicht abgeschlossen: Der Server %s hat die Anmeldung abgelehnt. Bitte prüfen "
+    "Sie Benutzername und Passwort unter \"Einstellungen/Veröffentlichen\".";
+inline constexpr const char* kEndConnectionLost =
+    "Die Veröffentlichung wurde nicht abgeschlossen: Der Server %s antwortet nicht oder nicht korrekt. Bitte "
+    "starten Sie die Veröffentlichung später erneut; es werden dann nur die fehlenden Dateien übertragen.";
+inline constexpr const char* kEndDiskFull =
+    "Die Veröffentlichung wurde nicht abgeschlossen: Nicht genügend freier Speicherplatz auf dem Server. "
+    "Bitte "
+    "schaffen Sie Platz auf dem Server und starten Sie die Veröffentlichung erneut.";
+inline constexpr const char* kEndRefused =
+    "Die Veröffentlichung wurde nicht abgeschlossen: Der Server %s hat einen Befehl abgelehnt (Einzelheiten "
+    "im "
+    "FTP Protokoll). Bitte starten Sie die Veröffentlichung erneut; es werden dann nur die fehlenden Dateien "
+    "übertragen.";
+inline constexpr const char* kEndDeleteFailed = "Die Veröffentlichung wurde nicht abgeschlossen: Das "
+                                                "Verzeichnis %s auf dem Server konnte nicht vollständig "
+                                                "gelöscht werden (Einzelheiten im FTP Protokoll). Es wurden "
+                                                "keine Dateien übertragen; beim nächsten Start "
+                                                "werden alle Dateien übertragen.";
+inline constexpr const char* kEndCancelled =
+    "Übertragung abgebrochen. Beim nächsten Start werden nur die fehlenden Dateien übertragen.";
 
 } // namespace vistrel::publish_texts

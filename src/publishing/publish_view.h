@@ -2,6 +2,8 @@
 // How the publish job reports to the person watching it. The publish dialog implements this with
 // its labels, bars, the protocol window and the deletion window; vistrel-cli prints the protocol
 // lines; tests record. Every text is Windows-1252 bytes. Only Log must be implemented.
+#include "common/job.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,15 +12,22 @@ namespace vistrel {
 
 // The dialog's value labels.
 enum class TPublishLabel {
-    lbHost, lbUser, lbDir, lbStatus,               // group "Server"
-    lbLocalDir, lbRemoteDir, lbDirFiles, lbDirKbytes, // group "Verzeichnis"
-    lbFilename, lbFileBytes,                       // group "Datei"
-    lbTotalFiles, lbTotalBytes,                    // group "Gesamt"
+    lbHost,
+    lbUser,
+    lbDir,
+    lbStatus, // group "Server"
+    lbLocalDir,
+    lbRemoteDir,
+    lbDirFiles,
+    lbDirKbytes, // group "Verzeichnis"
+    lbFilename,
+    lbFileBytes, // group "Datei"
+    lbTotalFiles,
+    lbTotalBytes, // group "Gesamt"
 };
 
-class PublishView {
+class PublishView : public JobControl {
 public:
-    virtual ~PublishView() = default;
 
     // A line of the FTP protocol (the password already cut off).
     virtual void Log(const std::string& line) = 0;

@@ -1,8 +1,11 @@
 // Emptying the remote root before a run ("&Verzeichnis auf dem Web Server vor der Übertragung
-// vollständig löschen"): a recursive walk over the server's long listings with DELE and RMD.
+// vollständig löschen"): a recursive walk over the server's listings with DELE and RMD. The listing
+// is MLSD where the server offers it (exact names and types), else LIST -a in the Unix long format;
+// both show hidden files such as .htaccess, which a folder must lose before RMD can remove it.
 #include "publishing/publish_job.h"
 
 #include "publishing/publish_texts.h"
+#include "publishing/remote_listing.h"
 
 #include <cctype>
 
@@ -16,39 +19,7 @@ namespace {
 // otherwise make the walk recurse without end.
 constexpr int kMaxDeleteDepth = 32;
 
-// A name that a DELE, CWD or RMD may carry: one plain component of the folder being emptied. A
-// listing that names "..", or a path, would lead the deletion out of the remote root.
-bool IsPlainRemoteName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
-           name.find('\\') == std::string::npos;
-}
-
 } // namespace
-
-TListingLine ClassifyListingLine(const std::string& line) {
-    TListingLine entry;
-    if (line.empty()) return entry;
-    size_t blank = line.rfind(' ');
-    char first = static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
-    if (first == 'd') {
-        if (blank == std::string::npos) {
-            // Counts as a folder line but names nothing; the caller skips the empty name.
-            entry.kind = TListingEntry::Folder;
-            return entry;
-        }
-        std::string name = line.substr(blank + 1);
-        if (name != "." && name != "..") {
-            entry.kind = TListingEntry::Folder;
-            entry.name = name;
-        }
-        return entry;
-    }
-    if (line[0] == '-' && blank != std::string::npos) {
-        entry.kind = TListingEntry::File;
-        entry.name = line.substr(blank + 1);
-    }
-    return entry;
-}
 
 void TPublishJob::DeleteAll() {
     view_.SetDialogEnabled(false);
@@ -83,7 +54,7 @@ void TPublishJob::DeleteRemoteTree(const std::string& folder, int depth) {
         client_.HostDirName = folder;
         // Not in the folder means not emptying it: the names of its listing would hit the parent.
         if (!client_.Cwd()) {
-            FStopped = true;
+            Stop(TPublishCode::DeleteFailed);
             return;
         }
     }
@@ -96,16 +67,18 @@ void TPublishJob::DeleteRemoteTree(const std::string& folder, int depth) {
     } climb{*this, !folder.empty()};
 
     client_.HostDirName.clear();
-    std::vector<std::string> lines = ReceiveListing("-l", false);
+    // A listing answered with an error code is taken as an empty folder: some servers answer so for
+    // a folder without entries. Should it hold entries after all, its RMD fails and stops the run.
+    std::vector<std::string> lines = ListRemoteFolder("LIST").value_or(std::vector<std::string>{});
     std::vector<std::string> folders;
     int position = 0;
     for (const std::string& line : lines) {
         position = position + 1 >= 100 ? 0 : position + 1;
         view_.SetDeleteProgress(position);
-        TListingLine entry = ClassifyListingLine(line);
+        TListingLine entry = hasMlsd_ ? ParseMlsdLine(line) : ParseUnixListLine(line);
         if (entry.kind == TListingEntry::Folder) {
             if (IsPlainRemoteName(entry.name)) folders.push_back(entry.name);
-        } else if (IsPlainRemoteName(entry.name)) {
+        } else if (entry.kind == TListingEntry::File && IsPlainRemoteName(entry.name)) {
             client_.HostFileName = entry.name;
             view_.SetDeleteFile(entry.name);
             client_.Dele();
@@ -117,7 +90,7 @@ void TPublishJob::DeleteRemoteTree(const std::string& folder, int depth) {
     for (const std::string& sub : folders) {
         if (depth + 1 > kMaxDeleteDepth) {
             Log(Text(kTooDeep));
-            FStopped = true;
+            Stop(TPublishCode::DeleteFailed);
             break;
         }
         DeleteRemoteTree(sub, depth + 1);

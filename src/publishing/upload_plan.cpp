@@ -36,8 +36,10 @@ TUploadPlan BuildUploadPlan(const TAlbumList& albums) {
     return plan;
 }
 
-std::string RemoteFolderFor(const std::string& localRoot, const std::string& remoteRoot, const std::string& folder) {
-    std::string relative = folder.size() > localRoot.size() ? folder.substr(localRoot.size(), 65000) : std::string();
+std::string RemoteFolderFor(const std::string& localRoot, const std::string& remoteRoot,
+                            const std::string& folder) {
+    std::string relative =
+        folder.size() > localRoot.size() ? folder.substr(localRoot.size(), 65000) : std::string();
     std::string remote = remoteRoot + relative;
     std::replace(remote.begin(), remote.end(), '\\', '/');
     return remote;

@@ -21,7 +21,8 @@ TUploadPlan BuildUploadPlan(const TAlbumList& albums);
 
 // The remote folder of a planned local folder: `remoteRoot` followed by the local path without
 // its first `localRoot.size()` characters (at most 65000 taken), every "\" made "/".
-std::string RemoteFolderFor(const std::string& localRoot, const std::string& remoteRoot, const std::string& folder);
+std::string RemoteFolderFor(const std::string& localRoot, const std::string& remoteRoot,
+                            const std::string& folder);
 
 // The remote root as the job uses it: ending in "/" (an empty root becomes "/").
 std::string WithTrailingSlash(std::string remoteRoot);

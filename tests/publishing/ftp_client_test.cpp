@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -32,9 +34,7 @@ protected:
         client.PassWord = "secret";
         client.TimeoutMs = 5000;
         client.EndOfFileDelayMs = 10;
-        client.OnRequestDone = [this](TFtpRequest request, int error) {
-            done.push_back({request, error});
-        };
+        client.OnRequestDone = [this](TFtpRequest request, int error) { done.push_back({request, error}); };
         client.OnSessionConnected = [this](int) { ++sessionsConnected; };
     }
 
@@ -47,7 +47,8 @@ protected:
 
     size_t CountDone(TFtpRequest request) {
         Drain();
-        return static_cast<size_t>(std::count_if(done.begin(), done.end(), [&](auto& d) { return d.first == request; }));
+        return static_cast<size_t>(
+            std::count_if(done.begin(), done.end(), [&](auto& d) { return d.first == request; }));
     }
 
     ScriptedFtpServer server;
@@ -59,14 +60,18 @@ protected:
 
 std::string Pattern(size_t size) {
     std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 29 + i / 1460);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>(i * 29 + i / 1460);
     return bytes;
 }
 
 } // namespace
 
 TEST_F(ScriptedFtp, MultiLineWelcomeCompletesTheOpenStepOnce) {
-    server.welcome = "220-Willkommen\r\n220-Zweite Zeile\r\n Text ohne Code\r\n220 Bereit\r\n";
+    // Inner lines may begin with the code, even with "220-", without ending the reply.
+    server.welcome =
+        "220-Willkommen\r\n220-Zweite Zeile\r\n Text ohne Code\r\n220Kein Ende\r\n331 auch nicht\r\n"
+        "220 Bereit\r\n";
     client.ConnectAsync();
     EXPECT_TRUE(done.empty()) << "OnRequestDone never fires inside the call";
     ASSERT_TRUE(RunUntil([&] { return !done.empty(); }));
@@ -129,7 +134,8 @@ TEST_F(ScriptedFtp, NegativeRepliesFailWithTheirCode) {
         int result;
     };
     const Row rows[] = {
-        {"CDUP", "200 Ok\r\n", &TFtpClient::CDup, ftpCDupAsync, 200}, // 200 is not in CDUP's list
+        {"CDUP", "200 Ok\r\n", &TFtpClient::CDup, ftpCDupAsync, 0}, // RFC 959 lists 200 for CDUP
+        {"CDUP", "550 No\r\n", &TFtpClient::CDup, ftpCDupAsync, 550},
         {"CDUP", "250 Ok\r\n", &TFtpClient::CDup, ftpCDupAsync, 0},
         {"MKD", "550 Exists\r\n", &TFtpClient::Mkd, ftpMkdAsync, 550},
         {"DELE", "250 Deleted\r\n", &TFtpClient::Dele, ftpDeleAsync, 0},
@@ -244,6 +250,43 @@ TEST_F(ScriptedFtp, PasvReplyWithoutNumbersFailsAndClosesTheSession) {
     EXPECT_FALSE(client.Connected());
     EXPECT_EQ(CountDone(ftpPutAsync), 1u);
     EXPECT_NE(done.back().second, 0);
+}
+
+// The numbers without parentheses are read; the named host (another one, as a server behind NAT
+// or a bouncing one would name) is only noted, the data goes to the control connection's server.
+TEST_F(ScriptedFtp, PasvNumbersAnywhereAndTheDataGoesToTheControlPeer) {
+    client.SetPassive(true);
+    server.pasvBare = true;
+    server.pasvHost = "10,9,8,7";
+    std::vector<std::string> notes;
+    client.OnDisplay = [&](const std::string& line) { notes.push_back(line); };
+    ASSERT_TRUE(client.Connect());
+    EXPECT_TRUE(Upload("abc"));
+    EXPECT_EQ(server.stored, "abc");
+    EXPECT_NE(std::find(notes.begin(), notes.end(), "! PASV names 10.9.8.7, connecting to 127.0.0.1"),
+              notes.end());
+}
+
+TEST_F(ScriptedFtp, EndlessWelcomeEndsAtTheReplyLimit) {
+    server.welcome = "220-Hallo\r\n";
+    server.endlessWelcomeMs = 5;
+    client.ReplyTimeLimitMs = 300;
+    client.TimeoutMs = 10000;
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(client.Connect());
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_FALSE(client.Connected());
+    EXPECT_NE(client.ErrorMessage().find("Reply not complete"), std::string::npos) << client.ErrorMessage();
+}
+
+TEST_F(ScriptedFtp, OverlongMultiLineReplyEndsTheSession) {
+    std::string welcome = "220-Hallo\r\n";
+    while (welcome.size() < 70000)
+        welcome += "220-" + std::string(1000, 'x') + "\r\n";
+    server.welcome = welcome + "220 Ende\r\n";
+    EXPECT_FALSE(client.Connect());
+    EXPECT_NE(client.ErrorMessage().find("Reply longer than"), std::string::npos) << client.ErrorMessage();
 }
 
 TEST_F(ScriptedFtp, ProgressMovesTheDeadline) {

@@ -14,7 +14,8 @@ std::vector<std::string> Lines(const std::string& input, bool acceptLF) {
     TFtpReplyReader reader(acceptLF);
     reader.Append(input.data(), static_cast<int>(input.size()));
     std::vector<std::string> lines;
-    for (std::string line; reader.NextLine(line);) lines.push_back(line);
+    for (std::string line; reader.NextLine(line);)
+        lines.push_back(line);
     return lines;
 }
 
@@ -37,7 +38,8 @@ TEST(FtpReplyReader, CutsLines) {
         {"trailing crs removed", "220 x\r\r\n", true, {"220 x"}},
         {"empty line", "\r\n", true, {""}},
     };
-    for (const auto& row : rows) EXPECT_EQ(Lines(row.input, row.acceptLF), row.lines) << row.name;
+    for (const auto& row : rows)
+        EXPECT_EQ(Lines(row.input, row.acceptLF), row.lines) << row.name;
 }
 
 TEST(FtpReplyReader, PartialLineCompletesLaterAndBufferIsBounded) {
@@ -90,36 +92,50 @@ TEST(PasvReply, Parses) {
     TPasvAddress spaced = ParsePasvReply("227 =( 10, 0, 0, 1, 0, 21 ).");
     EXPECT_EQ(spaced.host, "10.0.0.1");
     EXPECT_EQ(spaced.port, 21);
+    // RFC 1123 asks clients to find the numbers wherever they stand.
+    EXPECT_EQ(ParsePasvReply("227 Entering Passive Mode 192,168,1,20,195,80").port, 50000);
+    EXPECT_EQ(ParsePasvReply("227 (192,168,1,20,195,80").host, "192.168.1.20");
+    EXPECT_EQ(ParsePasvReply("227 Modus 3: 1,2,3,4,0,99 ok").host, "1.2.3.4");
 }
 
 TEST(PasvReply, WithoutUsableNumbersThrows) {
     const char* rows[] = {
-        "227 Entering Passive Mode",
-        "227 Entering Passive Mode (192,168,1,20,195)",
-        "227 (192,168,1,20,195,80",
-        "227 (192,168,1,256,195,80)",
-        "227 (a,b,c,d,e,f)",
+        "227 Entering Passive Mode",  "227 Entering Passive Mode (192,168,1,20,195)",
+        "227 (192,168,1,256,195,80)", "227 (a,b,c,d,e,f)",
         "227 (1,2,3,4,5,6,7)",
     };
-    for (const char* row : rows) EXPECT_THROW(ParsePasvReply(row), FtpException) << row;
+    for (const char* row : rows)
+        EXPECT_THROW(ParsePasvReply(row), FtpException) << row;
 }
 
-TEST(PasvReply, PrivateAddressBehindNatUsesTheControlAddress) {
-    struct Row {
-        const char* name;
-        const char* pasv;
-        const char* control;
-        const char* expected;
-    };
-    const Row rows[] = {
-        {"nat", "192.168.1.20", "203.0.113.7", "203.0.113.7"},
-        {"nat 10/8", "10.1.2.3", "198.51.100.1", "198.51.100.1"},
-        {"nat 172.16/12", "172.20.0.5", "198.51.100.1", "198.51.100.1"},
-        {"unspecified", "0.0.0.0", "198.51.100.1", "198.51.100.1"},
-        {"both private", "192.168.1.20", "192.168.1.1", "192.168.1.20"},
-        {"loopback server", "127.0.0.1", "127.0.0.1", "127.0.0.1"},
-        {"public pasv", "198.51.100.9", "203.0.113.7", "198.51.100.9"},
-        {"172.32 is public", "172.32.0.1", "203.0.113.7", "172.32.0.1"},
-    };
-    for (const auto& row : rows) EXPECT_EQ(PassiveDataHost(row.pasv, row.control), row.expected) << row.name;
+TEST(ReplyJoiner, JoinsMultiLineRepliesAsRfc959Says) {
+    TFtpReplyJoiner joiner;
+    TFtpReply reply;
+    const std::vector<std::string> lines = {"211-Features:",   " MLST type*;size*;", "211-still inside",
+                                            "211still inside", "230 other code",     "211 End"};
+    for (size_t i = 0; i + 1 < lines.size(); ++i)
+        EXPECT_FALSE(joiner.Add(lines[i], reply)) << lines[i];
+    ASSERT_TRUE(joiner.Add(lines.back(), reply));
+    EXPECT_EQ(reply.code, 211);
+    EXPECT_EQ(reply.lines, lines);
+    EXPECT_FALSE(joiner.Pending());
+
+    ASSERT_TRUE(joiner.Add("250 single", reply));
+    EXPECT_EQ(reply.lines, (std::vector<std::string>{"250 single"}));
+    ASSERT_TRUE(joiner.Add("226", reply)) << "a bare code is a complete reply";
+    ASSERT_FALSE(joiner.Add("220-a", reply));
+    ASSERT_TRUE(joiner.Add("220", reply)) << "and closes a multi-line one";
+    ASSERT_TRUE(joiner.Add("text without code", reply));
+    EXPECT_EQ(reply.code, 0);
+}
+
+TEST(ReplyJoiner, BoundsTheWholeReply) {
+    TFtpReplyJoiner joiner;
+    TFtpReply reply;
+    EXPECT_FALSE(joiner.Add("220-Welcome", reply));
+    const std::string line = "220-" + std::string(1000, 'x');
+    for (int i = 0; i < 100 && !joiner.Overflowed(); ++i)
+        EXPECT_FALSE(joiner.Add(line, reply));
+    EXPECT_TRUE(joiner.Overflowed());
+    EXPECT_FALSE(joiner.Add("220 End", reply)) << "nothing more is joined";
 }

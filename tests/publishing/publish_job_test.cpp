@@ -2,13 +2,16 @@
 // job's command sequences against the scripted server.
 #include "album_library/album_list.h"
 #include "settings/program_settings.h"
-#include "common/line_file.h"
 #include "common/cp1252.h"
+#include "common/line_file.h"
 #include "common/md5.h"
 #include "net/run_until.h"
 #include "publishing/publish_job.h"
+#include "publishing/remote_listing.h"
 #include "scripted_ftp_server.h"
 #include "support/test_support.h"
+
+#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
@@ -47,8 +50,13 @@ TEST_P(TransferListLoad, DecidesWhetherTheOldListCounts) {
     std::string line = "/p/galleries/a.jpg\t3\t" + Md5Hex("abc");
     if (!GetParam().stored.empty()) WriteBytes(dir / "transfer.lst", GetParam().stored + line + "\r\n");
     TTransferList list;
-    list.LoadOld(dir / "transfer.lst", "ftp.example.org", "/web/", GetParam().transferAll);
+    list.Open(dir / "transfer.lst", "ftp.example.org", "/web/", GetParam().transferAll);
     EXPECT_EQ(list.Old().size(), GetParam().matches ? 1u : 0u);
+    // What the old file says about another server, or what "send everything" discards, is gone
+    // from the stored file at once.
+    std::vector<std::string> stored;
+    ASSERT_TRUE(ReadLineFile(dir / "transfer.lst", stored));
+    EXPECT_EQ(stored.size(), GetParam().matches ? 3u : 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -71,36 +79,57 @@ TEST(TransferList, SkipsOnlyFilesWhosePathSizeAndDigestAllMatch) {
     TTransferList list;
     list.SetOld({TransferLine(a, 3, Md5Hex("abc")), TransferLine(b, 3, Md5Hex("xy!")),
                  TransferLine(dir.path().string() + "/C.jpg", 3, Md5Hex("new"))});
-    list.StartNew("host", "/");
-    size_t index = 0;
-    EXPECT_TRUE(list.IsUnchanged(a, 3, index)) << "same path, size and digest";
-    EXPECT_FALSE(list.IsUnchanged(b, 3, index)) << "same size, other contents";
-    EXPECT_FALSE(list.IsUnchanged(c, 3, index)) << "a name that differs in case is another file here";
-    EXPECT_FALSE(list.IsUnchanged(a, 4, index)) << "another size";
+    std::string line;
+    EXPECT_TRUE(list.IsUnchanged(a, 3, line)) << "same path, size and digest";
+    EXPECT_EQ(line, a + "\t3\t" + Md5Hex("abc"));
+    EXPECT_FALSE(list.IsUnchanged(b, 3, line)) << "same size, other contents";
+    EXPECT_FALSE(list.IsUnchanged(c, 3, line)) << "a name that differs in case is another file here";
+    EXPECT_FALSE(list.IsUnchanged(a, 4, line)) << "another size";
 }
 
-TEST(TransferList, WritesHeadersAndKeptLinesAndReadsThemBack) {
+// The stored file never claims a file that the server may not hold complete: a line leaves it
+// before its file is sent and comes back only with the server's confirmation.
+TEST(TransferList, StoredFileFollowsWhatTheServerHolds) {
     TempDir dir;
-    std::string a = (dir / "a.jpg").string(), gone = (dir / "gone.jpg").string();
+    const auto file = dir / "transfer.lst";
+    std::string a = (dir / "a.jpg").string(), b = (dir / "b.jpg").string(),
+                gone = (dir / "gone.jpg").string();
     WriteBytes(a, "abc");
+    WriteBytes(b, "new contents");
+    WriteBytes(file, "host\r\n/web/\r\n" + TransferLine(a, 3, Md5Hex("abc")) + "\r\n" +
+                         TransferLine(b, 3, Md5Hex("old")) + "\r\n" + TransferLine(gone, 1, Md5Hex("g")) +
+                         "\r\n");
+    auto stored = [&] {
+        std::vector<std::string> lines;
+        ReadLineFile(file, lines);
+        return lines;
+    };
     TTransferList list;
-    list.StartNew("host", "/web/");
-    size_t first = 0, second = 0, third = 0;
-    list.IsUnchanged(a, 3, first);
-    list.IsUnchanged(gone, -1, second);
-    list.IsUnchanged(a, 3, third);
-    list.Drop(third);
-    list.Drop(0); // headers cannot be dropped
-    list.Write(dir / "transfer.lst");
-    std::vector<std::string> lines;
-    ASSERT_TRUE(ReadLineFile(dir / "transfer.lst", lines));
-    EXPECT_EQ(lines, (std::vector<std::string>{"host", "/web/", a + "\t3\t" + Md5Hex("abc"), gone + "\t-1\t"}));
-    EXPECT_NE(vistrel::testing::ReadBytes(dir / "transfer.lst").find("\r\n"), std::string::npos);
+    list.Open(file, "host", "/web/", false);
+    std::string lineA, lineB;
+    EXPECT_TRUE(list.IsUnchanged(a, 3, lineA));
+    EXPECT_FALSE(list.IsUnchanged(b, 12, lineB));
+    list.Forget({b});
+    EXPECT_EQ(stored(), (std::vector<std::string>{"host", "/web/", TransferLine(a, 3, Md5Hex("abc")),
+                                                  TransferLine(gone, 1, Md5Hex("g"))}))
+        << "b's old line is gone before b is sent";
+
+    // A run that stops here keeps every line that is still true, the vanished file's too.
+    TTransferList stopped = list;
+    stopped.Finish(false);
+    EXPECT_EQ(stored().size(), 4u);
+
+    list.Confirm(lineB);
+    list.Finish(true);
+    EXPECT_EQ(stored(), (std::vector<std::string>{"host", "/web/", TransferLine(a, 3, Md5Hex("abc")), lineB}))
+        << "a completed run keeps the files it saw, the confirmed one included";
+    EXPECT_NE(vistrel::testing::ReadBytes(file).find("\r\n"), std::string::npos);
 
     TTransferList next;
-    next.LoadOld(dir / "transfer.lst", "host", "/web/", false);
-    next.StartNew("host", "/web/");
-    EXPECT_TRUE(next.IsUnchanged(a, 3, first));
+    next.Open(file, "host", "/web/", false);
+    EXPECT_TRUE(next.IsUnchanged(b, 12, lineB));
+    next.ForgetAll();
+    EXPECT_EQ(stored(), (std::vector<std::string>{"host", "/web/"})) << "before everything is deleted";
 }
 
 struct PathCase {
@@ -114,21 +143,22 @@ class NextPathPartTest : public ::testing::TestWithParam<PathCase> {};
 TEST_P(NextPathPartTest, SplitsIntoComponents) {
     std::string path = GetParam().path;
     std::vector<std::string> parts;
-    for (std::string part = NextPathPart(path); !part.empty(); part = NextPathPart(path)) parts.push_back(part);
+    for (std::string part = NextPathPart(path); !part.empty(); part = NextPathPart(path))
+        parts.push_back(part);
     EXPECT_EQ(parts, GetParam().parts);
     EXPECT_TRUE(path.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, NextPathPartTest,
-    ::testing::Values(PathCase{"Root", "/", {}}, PathCase{"Empty", "", {}},
-                      PathCase{"Relative", "web/site/", {"web", "site"}},
-                      PathCase{"Absolute", "/web/site/", {"web", "site"}},
-                      PathCase{"DoubledSlashes", "//web//site", {"web", "site"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, NextPathPartTest,
+                         ::testing::Values(PathCase{"Root", "/", {}}, PathCase{"Empty", "", {}},
+                                           PathCase{"Relative", "web/site/", {"web", "site"}},
+                                           PathCase{"Absolute", "/web/site/", {"web", "site"}},
+                                           PathCase{"DoubledSlashes", "//web//site", {"web", "site"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UploadPlan, RemoteFolderIsTheRootPlusTheLocalPathBelowTheGalleries) {
-    EXPECT_EQ(RemoteFolderFor("/p/galleries/", "/web/", "/p/galleries/Urlaub/images/"), "/web/Urlaub/images/");
+    EXPECT_EQ(RemoteFolderFor("/p/galleries/", "/web/", "/p/galleries/Urlaub/images/"),
+              "/web/Urlaub/images/");
     EXPECT_EQ(RemoteFolderFor("/p/galleries/", "/", "/p/galleries/"), "/");
     EXPECT_EQ(WithTrailingSlash(""), "/");
     EXPECT_EQ(WithTrailingSlash("web/site"), "web/site/");
@@ -147,8 +177,8 @@ TEST(UploadPlan, RootFirstThenEachPublishedAlbumWithImagesAndThumbs) {
     std::string root = (dir / "galleries").string() + "/";
     EXPECT_EQ(plan.localRoot, root);
     EXPECT_EQ(plan.folders, (std::vector<std::string>{root, root + "Urlaub/", root + "Urlaub/images/",
-                                                     root + "Urlaub/thumbs/", root + "Zoo/", root + "Zoo/images/",
-                                                     root + "Zoo/thumbs/"}));
+                                                      root + "Urlaub/thumbs/", root + "Zoo/",
+                                                      root + "Zoo/images/", root + "Zoo/thumbs/"}));
 }
 
 TEST(UploadPlan, SendsPlainVisibleFilesOnly) {
@@ -170,36 +200,73 @@ struct ListingCase {
     std::string entryName;
 };
 
-class ListingLineTest : public ::testing::TestWithParam<ListingCase> {};
+class UnixListingTest : public ::testing::TestWithParam<ListingCase> {};
 
-TEST_P(ListingLineTest, Classifies) {
-    TListingLine entry = ClassifyListingLine(GetParam().line);
+TEST_P(UnixListingTest, Classifies) {
+    TListingLine entry = ParseUnixListLine(GetParam().line);
     EXPECT_EQ(entry.kind, GetParam().kind);
     EXPECT_EQ(entry.name, GetParam().entryName);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, ListingLineTest,
+    Cases, UnixListingTest,
     ::testing::Values(
-        ListingCase{"Folder", "drwxr-xr-x 2 user group 512 Jan 1 12:00 bilder", TListingEntry::Folder, "bilder"},
-        ListingCase{"UpperCaseD", "Drwxr-xr-x 2 u g 512 Jan 1 12:00 x", TListingEntry::Folder, "x"},
+        ListingCase{"Folder", "drwxr-xr-x 2 user group 512 Jan 1 12:00 bilder", TListingEntry::Folder,
+                    "bilder"},
         ListingCase{"Parent", "drwxr-xr-x 2 user group 512 Jan 1 12:00 ..", TListingEntry::Ignored, ""},
-        ListingCase{"Self", "drwxr-xr-x 2 user group 512 Jan 1 12:00 .", TListingEntry::Ignored, ""},
-        ListingCase{"FileWithBlankInName", "-rw-r--r-- 1 user group 10 Jan 1 12:00 my file.txt", TListingEntry::File,
-                    "file.txt"},
+        ListingCase{"Self", "drwxr-xr-x 2 user group 512 Jan  1 12:00 .", TListingEntry::Ignored, ""},
+        ListingCase{"FileWithBlanksInName", "-rw-r--r-- 1 user group 10 Jan 1 12:00 my  file.txt",
+                    TListingEntry::File, "my  file.txt"},
+        ListingCase{"DotFile", "-rw-r--r-- 1 user group 10 Dec 31 2023 .htaccess", TListingEntry::File,
+                    ".htaccess"},
+        ListingCase{"NoGroupColumn", "-rw-r--r-- 1 owner 10 Mar 3 09:15 a b", TListingEntry::File, "a b"},
+        ListingCase{"NumericDate", "-rw-r--r-- 1 u g 2024 Jan 1 12:00 Jan 1 12:00 x", TListingEntry::File,
+                    "Jan 1 12:00 x"},
         ListingCase{"Link", "lrwxrwxrwx 1 user group 10 Jan 1 12:00 link -> x", TListingEntry::Ignored, ""},
         ListingCase{"Total", "total 12", TListingEntry::Ignored, ""},
-        ListingCase{"FolderWithoutBlank", "daten", TListingEntry::Folder, ""},
-        ListingCase{"FileWithoutBlank", "-rw", TListingEntry::Ignored, ""},
+        ListingCase{"FolderWithoutColumns", "daten", TListingEntry::Ignored, ""},
+        ListingCase{"FileWithoutName", "-rw-r--r-- 1 user group 10 Jan 1 12:00", TListingEntry::Ignored, ""},
         ListingCase{"Empty", "", TListingEntry::Ignored, ""}),
     [](const auto& info) { return std::string(info.param.name); });
+
+class MlsdListingTest : public ::testing::TestWithParam<ListingCase> {};
+
+TEST_P(MlsdListingTest, Classifies) {
+    TListingLine entry = ParseMlsdLine(GetParam().line);
+    EXPECT_EQ(entry.kind, GetParam().kind);
+    EXPECT_EQ(entry.name, GetParam().entryName);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MlsdListingTest,
+    ::testing::Values(ListingCase{"File", "type=file;size=10;modify=20240101120000; my file.txt",
+                                  TListingEntry::File, "my file.txt"},
+                      ListingCase{"FolderInUpperCase", "Type=Dir;Perm=el; bilder", TListingEntry::Folder,
+                                  "bilder"},
+                      ListingCase{"DotFile", "type=file;size=1; .htaccess", TListingEntry::File, ".htaccess"},
+                      ListingCase{"Current", "type=cdir; .", TListingEntry::Ignored, ""},
+                      ListingCase{"Parent", "type=pdir; ..", TListingEntry::Ignored, ""},
+                      ListingCase{"Link", "type=OS.unix=slink:/etc/passwd; leak", TListingEntry::Ignored, ""},
+                      ListingCase{"NoFacts", "name-only", TListingEntry::Ignored, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RemoteNames, OnlyPlainNamesAndBareNlstNames) {
+    EXPECT_TRUE(IsPlainRemoteName("my file.txt"));
+    EXPECT_TRUE(IsPlainRemoteName(".htaccess"));
+    for (const char* bad : {"", ".", "..", "a/b", "..\\x"})
+        EXPECT_FALSE(IsPlainRemoteName(bad)) << bad;
+    EXPECT_EQ(NlstName("./a.jpg"), "a.jpg");
+    EXPECT_EQ(NlstName("web/images/a b.jpg"), "a b.jpg");
+}
 
 // ---- the job against the scripted server --------------------------------------------------------
 
 class RecordingView : public PublishView {
 public:
     void Log(const std::string& line) override { lines.push_back(line); }
-    bool Logged(const std::string& line) const { return std::find(lines.begin(), lines.end(), line) != lines.end(); }
+    bool Logged(const std::string& line) const {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
     std::vector<std::string> lines;
 };
 
@@ -261,8 +328,8 @@ TEST_F(ScriptedJob, RootsWithAndWithoutSlashesGiveTheSameCommands) {
     job.ChangeRemoteDir("/web/site/");
     job.ChangeRemoteDir("/");
     job.ChangeRemoteDir(" web");
-    EXPECT_EQ(Commands("MKD CWD"), (std::vector<std::string>{"MKD web", "CWD web", "MKD site", "CWD site", "MKD web",
-                                                             "CWD web", "MKD site", "CWD site"}));
+    EXPECT_EQ(Commands("MKD CWD"), (std::vector<std::string>{"MKD web", "CWD web", "MKD site", "CWD site",
+                                                             "MKD web", "CWD web", "MKD site", "CWD site"}));
 }
 
 TEST_F(ScriptedJob, AFolderThatCannotBeEnteredStopsBeforeTheNextComponent) {
@@ -275,20 +342,29 @@ TEST_F(ScriptedJob, AFolderThatCannotBeEnteredStopsBeforeTheNextComponent) {
     EXPECT_TRUE(view.Logged("Fehler 550"));
 }
 
-TEST_F(ScriptedJob, DeletionIgnoresNamesThatLeaveTheFolder) {
+TEST_F(ScriptedJob, DeletionListsWithListDashAAndKeepsWholeNames) {
     server.replies["DELE"] = "250 deleted\r\n";
     server.replies["RMD"] = "250 removed\r\n";
     server.replies["CDUP"] = "250 ok\r\n";
     server.listing = "drwxr-xr-x 2 u g 512 Jan 1 12:00 ..\r\n"
                      "-rw-r--r-- 1 u g 10 Jan 1 12:00 ../../etc/passwd\r\n"
                      "-rw-r--r-- 1 u g 10 Jan 1 12:00 my file.txt\r\n"
+                     "-rw-r--r-- 1 u g 10 Jan 1 12:00 .htaccess\r\n"
                      "drwxr-xr-x 2 u g 512 Jan 1 12:00 a/b\r\n"
-                     "lrwxrwxrwx 1 u g 10 Jan 1 12:00 link\r\n"
+                     "lrwxrwxrwx 1 u g 10 Jan 1 12:00 link -> /\r\n"
                      "dnoblank\r\n";
     Login();
     job.DeleteRemoteTree({});
-    EXPECT_EQ(Commands("DELE RMD CWD"), (std::vector<std::string>{"DELE file.txt"}));
-    EXPECT_EQ(Commands("NLST"), (std::vector<std::string>{"NLST -l"}));
+    EXPECT_EQ(Commands("DELE RMD CWD"), (std::vector<std::string>{"DELE my file.txt", "DELE .htaccess"}));
+    EXPECT_EQ(Commands("NLST LIST MLSD"), (std::vector<std::string>{"LIST -a"}));
+}
+
+TEST_F(ScriptedJob, AFolderListedWithAnErrorCountsAsEmpty) {
+    server.replies["LIST"] = "550 No files found\r\n";
+    Login();
+    job.DeleteRemoteTree({});
+    EXPECT_TRUE(Commands("DELE RMD").empty());
+    EXPECT_TRUE(view.Logged("Fehler 550"));
 }
 
 TEST_F(ScriptedJob, DeletionOfEndlesslyNestedFoldersIsBounded) {
@@ -299,6 +375,71 @@ TEST_F(ScriptedJob, DeletionOfEndlesslyNestedFoldersIsBounded) {
     EXPECT_EQ(Commands("CWD").size(), 32u);
     EXPECT_TRUE(view.Logged(Utf8ToAnsi("Zu viele Verzeichnisebenen auf dem Server. Löschen abgebrochen.")));
     EXPECT_TRUE(Commands("RMD").empty()) << "nothing is removed after the walk was stopped";
+}
+
+} // namespace
+
+namespace {
+
+// A whole run of one folder against the scripted server.
+class ScriptedRun : public ScriptedJob {
+protected:
+    ScriptedRun() {
+        root = (temp / "galleries").string() + "/";
+        WriteBytes(root + "index.html", "<html>");
+        server.replies["MKD"] = "550 exists\r\n";
+        server.replies["CDUP"] = "250 ok\r\n";
+        job.SetPlan({root, {root}});
+        job.Prepare();
+    }
+    std::string root;
+};
+
+TEST_F(ScriptedRun, ServerThatNeverConfirmsEndsAfterTheBoundedReconnects) {
+    server.neverConfirm = true;
+    TPublishTimings timings = Timings();
+    timings.watchdogMs = 200;
+    timings.maxReconnects = 2;
+    TPublishJob run(client, settings, prompts, view, temp / "transfer.lst", timings);
+    run.TakeSettings();
+    run.SetPlan({root, {root}});
+    run.Prepare();
+    QElapsedTimer timer;
+    timer.start();
+    TPublishResult result = run.Run();
+    EXPECT_EQ(result.code, TPublishCode::ConnectionLost);
+    EXPECT_EQ(run.Reconnects(), 2);
+    EXPECT_LT(timer.elapsed(), 4000);
+    EXPECT_TRUE(view.Logged(Utf8ToAnsi("Zu viele Übertragungsfehler. Übertragung abgebrochen.")));
+    EXPECT_EQ(view.lines.back(), PublishMessage(result, "127.0.0.1", "/"))
+        << "the closing line says the publish did not complete";
+    EXPECT_NE(view.lines.back().find("nicht abgeschlossen"), std::string::npos);
+    std::vector<std::string> list;
+    ASSERT_TRUE(ReadLineFile(temp / "transfer.lst", list));
+    EXPECT_EQ(list, (std::vector<std::string>{"127.0.0.1", "/"})) << "an unconfirmed file is never recorded";
+}
+
+TEST_F(ScriptedRun, FailedServerCheckSendsTheFolderAgainAndGoesOn) {
+    settings.cbCheckServer = true;
+    server.replies["NLST"] = "550 No such file\r\n";
+    TPublishResult result = job.Run();
+    EXPECT_EQ(result.code, TPublishCode::Completed) << result.detail;
+    EXPECT_EQ(Commands("STOR"), (std::vector<std::string>{"STOR index.html", "STOR index.html"}));
+    EXPECT_TRUE(view.Logged(Utf8ToAnsi(
+        "Verzeichnisprüfung nicht möglich, die Dateien des Verzeichnisses wurden erneut übertragen")));
+    EXPECT_FALSE(view.Logged(Utf8ToAnsi("Verzeichnisprüfung abgeschlossen")));
+    EXPECT_EQ(Commands("NLST"), (std::vector<std::string>{"NLST"})) << "a plain NLST of the current folder";
+}
+
+TEST_F(ScriptedRun, ServerThatNeverGreetsEndsTheRunWithItsTimeOut) {
+    server.welcome = "";
+    client.TimeoutMs = 300;
+    QElapsedTimer timer;
+    timer.start();
+    TPublishResult result = job.Run();
+    EXPECT_EQ(result.code, TPublishCode::LoginFailed);
+    EXPECT_LT(timer.elapsed(), 4000);
+    EXPECT_EQ(view.lines.back(), PublishMessage(result, "127.0.0.1", "/"));
 }
 
 } // namespace

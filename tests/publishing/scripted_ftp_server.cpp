@@ -25,6 +25,13 @@ void ScriptedFtpServer::Accept() {
     if (handle < 0) return;
     control_.Dup(handle);
     Reply(welcome);
+    if (endlessWelcomeMs > 0) WelcomeForEver();
+}
+
+void ScriptedFtpServer::WelcomeForEver() {
+    if (control_.State() != wsConnected) return;
+    control_.SendStr("220-still welcoming you\r\n");
+    QTimer::singleShot(endlessWelcomeMs, &control_, [this] { WelcomeForEver(); });
 }
 
 void ScriptedFtpServer::Reply(const std::string& text) {
@@ -69,22 +76,28 @@ void ScriptedFtpServer::HandleCommand(const std::string& line) {
         };
         dataListener_.Listen();
         int port = std::stoi(dataListener_.LocalPort());
-        std::string reply = pasvReply.empty() ? "227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) +
-                                                    "," + std::to_string(port % 256) + ")\r\n"
-                                              : pasvReply;
+        std::string numbers = pasvHost + "," + std::to_string(port / 256) + "," + std::to_string(port % 256);
+        std::string reply = pasvBare ? "227 Entering Passive Mode " + numbers + "\r\n"
+                                     : "227 Entering Passive Mode (" + numbers + ")\r\n";
+        if (!pasvReply.empty()) reply = pasvReply;
         return Reply(reply);
     }
     if (verb == "PORT") {
         passive_ = false;
         int h1, h2, h3, h4, p1, p2;
         std::sscanf(line.c_str() + 5, "%d,%d,%d,%d,%d,%d", &h1, &h2, &h3, &h4, &p1, &p2);
-        portHost_ = std::to_string(h1) + "." + std::to_string(h2) + "." + std::to_string(h3) + "." + std::to_string(h4);
+        portHost_ = std::to_string(h1) + "." + std::to_string(h2) + "." + std::to_string(h3) + "." +
+                    std::to_string(h4);
         portNumber_ = p1 * 256 + p2;
         if (!connectAfterReply) StartDataConnection(nullptr);
         return Reply(replies["PORT"]);
     }
     if (verb == "STOR") return StartStor();
-    if (verb == "NLST") return StartNlst();
+    if (verb == "NLST" || verb == "LIST" || verb == "MLSD") {
+        // A scripted reply for a listing verb refuses the listing.
+        if (replies.count(verb)) return Reply(replies[verb]);
+        return StartNlst();
+    }
     auto reply = replies.find(verb);
     Reply(reply != replies.end() ? reply->second : "500 ?\r\n");
     if (verb == "QUIT") control_.CloseDelayed();
@@ -118,13 +131,15 @@ void ScriptedFtpServer::StartStor() {
         char chunk[8192];
         int count = data_.Receive(chunk, sizeof chunk);
         if (count > 0) stored.append(chunk, static_cast<size_t>(count));
-        if (confirmAfterBytes >= 0 && !confirmed_ && static_cast<long long>(stored.size()) >= confirmAfterBytes) {
+        if (confirmAfterBytes >= 0 && !confirmed_ &&
+            static_cast<long long>(stored.size()) >= confirmAfterBytes) {
             confirmed_ = true;
             Reply("226 Transfer complete\r\n");
         }
     };
     data_.OnSessionClosed = [this](int) {
         storedComplete = true;
+        if (neverConfirm) return;
         if (!confirmed_) Reply("226 Transfer complete\r\n");
         confirmed_ = true;
     };

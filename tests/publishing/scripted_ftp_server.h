@@ -23,7 +23,7 @@ public:
     // Raw replies by command verb ("USER", "PASS", "CWD", ...); a verb without one gets "500 ?".
     std::map<std::string, std::string> replies = {
         {"USER", "331 Password required\r\n"}, {"PASS", "230 Logged in\r\n"}, {"TYPE", "200 Type set\r\n"},
-        {"CWD", "250 \"/x\" is current\r\n"},   {"QUIT", "221 Bye\r\n"},      {"PORT", "200 PORT ok\r\n"},
+        {"CWD", "250 \"/x\" is current\r\n"},  {"QUIT", "221 Bye\r\n"},       {"PORT", "200 PORT ok\r\n"},
     };
     // Sends every byte of every reply in its own event-loop turn.
     bool oneBytePerWrite = false;
@@ -39,6 +39,13 @@ public:
     int dripMs = 0;
     // Replaces the 227 reply to PASV when not empty.
     std::string pasvReply;
+    // The host the 227 reply names, and whether its numbers stand without parentheses.
+    std::string pasvHost = "127,0,0,1";
+    bool pasvBare = false;
+    // Uploads: never confirm them (no 226, the data connection is left as it is).
+    bool neverConfirm = false;
+    // After the welcome: another "220-" line every this many milliseconds, without end (0: none).
+    int endlessWelcomeMs = 0;
 
     std::vector<std::string> transcript; // every command line received
     std::string stored;                  // the bytes of the last upload
@@ -56,6 +63,7 @@ private:
     void SendListing();
     void DripListing(std::shared_ptr<size_t> offset);
     void FinishData();
+    void WelcomeForEver();
 
     TAsyncSocket listener_;
     TAsyncSocket control_;

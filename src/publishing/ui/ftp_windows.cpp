@@ -43,11 +43,14 @@ void TftpProtoForm::AddLine(const std::string& line) {
     Memo->scrollToBottom();
 }
 
-void TftpProtoForm::Clear() { Memo->clear(); }
+void TftpProtoForm::Clear() {
+    Memo->clear();
+}
 
 bool TftpProtoForm::SaveTo(const QString& fileName) const {
     std::vector<std::string> lines;
-    for (int i = 0; i < Memo->count(); ++i) lines.push_back(QStringToAnsi(Memo->item(i)->text()));
+    for (int i = 0; i < Memo->count(); ++i)
+        lines.push_back(QStringToAnsi(Memo->item(i)->text()));
     try {
         WriteLineFile(fileName.toStdString(), lines);
         return true;
@@ -61,7 +64,8 @@ void TftpProtoForm::btnSaveClick() {
                                                 QStringLiteral("Textdateien (*.txt);;Alle Dateien (*.*)"));
     if (name.isEmpty()) return;
     if (!SaveTo(name))
-        QMessageBox::critical(this, windowTitle(), QStringLiteral("In %1 kann nicht geschrieben werden").arg(name));
+        QMessageBox::critical(this, windowTitle(),
+                              QStringLiteral("In %1 kann nicht geschrieben werden").arg(name));
 }
 
 TFTPDelStatus::TFTPDelStatus(QWidget* parent) : QDialog(parent) {
@@ -89,9 +93,15 @@ TFTPDelStatus::TFTPDelStatus(QWidget* parent) : QDialog(parent) {
     layout->addWidget(btnCancel, 0, Qt::AlignHCenter);
 }
 
-void TFTPDelStatus::SetFolder(const std::string& folder) { lbDir->setText(AnsiToDisplay(folder)); }
-void TFTPDelStatus::SetFile(const std::string& name) { lbFile->setText(AnsiToDisplay(name)); }
-void TFTPDelStatus::SetProgress(int position) { pb->setValue(position); }
+void TFTPDelStatus::SetFolder(const std::string& folder) {
+    lbDir->setText(AnsiToDisplay(folder));
+}
+void TFTPDelStatus::SetFile(const std::string& name) {
+    lbFile->setText(AnsiToDisplay(name));
+}
+void TFTPDelStatus::SetProgress(int position) {
+    pb->setValue(position);
+}
 
 // Escape and the cancel button both stop the deletion, and with it the run.
 void TFTPDelStatus::reject() {

@@ -67,8 +67,8 @@ TPublishForm::TPublishForm(TProgramContext& context, TFtpClient& client, TftpPro
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(BuildServerGroup());
     layout->addWidget(BuildProgressGroups());
-    cbDeleteAll = new QCheckBox(
-        QStringLiteral("&Verzeichnis auf dem Web Server vor der \u00dcbertragung vollst\u00e4ndig l\u00f6schen"));
+    cbDeleteAll = new QCheckBox(QStringLiteral(
+        "&Verzeichnis auf dem Web Server vor der \u00dcbertragung vollst\u00e4ndig l\u00f6schen"));
     cbTransferAll = new QCheckBox(QStringLiteral("&Alle Dateien \u00fcbertragen"));
     layout->addWidget(cbDeleteAll);
     layout->addWidget(cbTransferAll);
@@ -126,16 +126,17 @@ QWidget* TPublishForm::BuildProgressGroups() {
     auto* box = new QWidget;
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(Group(QStringLiteral("Verzeichnis"), {{QStringLiteral("Lokal:"), lbLocalDir},
-                                                           {QStringLiteral("Server:"), lbRemoteDir},
-                                                           {QStringLiteral("Dateien:"), lbDirFiles},
-                                                           {QStringLiteral("Gr\u00f6\u00dfe:"), lbDirKbytes}}));
+    layout->addWidget(
+        Group(QStringLiteral("Verzeichnis"), {{QStringLiteral("Lokal:"), lbLocalDir},
+                                              {QStringLiteral("Server:"), lbRemoteDir},
+                                              {QStringLiteral("Dateien:"), lbDirFiles},
+                                              {QStringLiteral("Gr\u00f6\u00dfe:"), lbDirKbytes}}));
     layout->addWidget(Group(QStringLiteral("Datei"), {{QStringLiteral("Name:"), lbFilename},
-                                                     {QStringLiteral("\u00dcbertragen:"), lbFileBytes},
-                                                     {QString(), pbFile}}));
+                                                      {QStringLiteral("\u00dcbertragen:"), lbFileBytes},
+                                                      {QString(), pbFile}}));
     layout->addWidget(Group(QStringLiteral("Gesamt"), {{QStringLiteral("Dateien:"), lbTotalFiles},
-                                                      {QStringLiteral("Bytes:"), lbTotalBytes},
-                                                      {QString(), pbTotal}}));
+                                                       {QStringLiteral("Bytes:"), lbTotalBytes},
+                                                       {QString(), pbTotal}}));
     return box;
 }
 
@@ -155,17 +156,27 @@ void TPublishForm::btnTransmitClick() {
     job_->cbDeleteAll = cbDeleteAll->isChecked();
     job_->cbTransferAll = cbTransferAll->isChecked();
     running_ = true;
+    TPublishResult result;
     try {
-        job_->Run();
+        result = job_->Run();
     } catch (const std::exception& error) {
-        // The client refused to start the login; the job has made the dialog usable again.
+        // The client refused to start the login (still busy); the job has made the dialog usable
+        // again. The English reason goes to the protocol.
         running_ = false;
+        Log(error.what());
         QMessageBox::critical(this, windowTitle(),
                               QStringLiteral("Die \u00dcbertragung konnte nicht beginnen, weil die vorige Verbindung "
                                              "noch besteht. Bitte versuchen Sie es gleich noch einmal.\n") +
                                   QString::fromStdString(AnsiToUtf8(error.what())));
+        result = {TPublishCode::NotStarted, error.what()};
     }
     running_ = false;
+    // Success and a full server have shown their messages already; a cancel needs none.
+    bool shown = result.Ok() || result.code == TPublishCode::NotStarted ||
+                 result.code == TPublishCode::DiskFull || result.code == TPublishCode::Cancelled;
+    if (!shown)
+        context_.prompts.ShowMessage(PublishMessage(result, job_->HostName(), job_->FRemoteRoot),
+                                     MessageKind::Error);
     FinishIfClosing();
 }
 
@@ -179,7 +190,9 @@ void TPublishForm::FinishIfClosing() {
 }
 
 // Escape works like "Abbrechen".
-void TPublishForm::reject() { btnCancelClick(); }
+void TPublishForm::reject() {
+    btnCancelClick();
+}
 
 // The window button does not stop a run; the dialog closes when the job has ended.
 void TPublishForm::closeEvent(QCloseEvent* event) {
@@ -202,23 +215,39 @@ void TPublishForm::done(int result) {
     QDialog::done(result);
 }
 
-void TPublishForm::Log(const std::string& line) { protocol_.AddLine(line); }
-void TPublishForm::ClearLog() { protocol_.Clear(); }
+void TPublishForm::Log(const std::string& line) {
+    protocol_.AddLine(line);
+}
+void TPublishForm::ClearLog() {
+    protocol_.Clear();
+}
 
 QLabel* TPublishForm::LabelFor(TPublishLabel label) const {
     switch (label) {
-    case TPublishLabel::lbHost: return lbHost;
-    case TPublishLabel::lbUser: return lbUser;
-    case TPublishLabel::lbDir: return lbDir;
-    case TPublishLabel::lbStatus: return lbStatus;
-    case TPublishLabel::lbLocalDir: return lbLocalDir;
-    case TPublishLabel::lbRemoteDir: return lbRemoteDir;
-    case TPublishLabel::lbDirFiles: return lbDirFiles;
-    case TPublishLabel::lbDirKbytes: return lbDirKbytes;
-    case TPublishLabel::lbFilename: return lbFilename;
-    case TPublishLabel::lbFileBytes: return lbFileBytes;
-    case TPublishLabel::lbTotalFiles: return lbTotalFiles;
-    case TPublishLabel::lbTotalBytes: return lbTotalBytes;
+    case TPublishLabel::lbHost:
+        return lbHost;
+    case TPublishLabel::lbUser:
+        return lbUser;
+    case TPublishLabel::lbDir:
+        return lbDir;
+    case TPublishLabel::lbStatus:
+        return lbStatus;
+    case TPublishLabel::lbLocalDir:
+        return lbLocalDir;
+    case TPublishLabel::lbRemoteDir:
+        return lbRemoteDir;
+    case TPublishLabel::lbDirFiles:
+        return lbDirFiles;
+    case TPublishLabel::lbDirKbytes:
+        return lbDirKbytes;
+    case TPublishLabel::lbFilename:
+        return lbFilename;
+    case TPublishLabel::lbFileBytes:
+        return lbFileBytes;
+    case TPublishLabel::lbTotalFiles:
+        return lbTotalFiles;
+    case TPublishLabel::lbTotalBytes:
+        return lbTotalBytes;
     }
     return lbStatus;
 }
@@ -229,7 +258,8 @@ void TPublishForm::SetLabel(TPublishLabel label, const std::string& text) {
 
 void TPublishForm::SetFileBar(int64_t position, int64_t maximum) {
     fileBarScale_ = 1;
-    while (maximum / fileBarScale_ > INT_MAX) fileBarScale_ *= 2;
+    while (maximum / fileBarScale_ > INT_MAX)
+        fileBarScale_ *= 2;
     pbFile->setRange(0, static_cast<int>(std::max<int64_t>(maximum, 0) / fileBarScale_));
     SetFileBarPosition(position);
 }
@@ -243,7 +273,9 @@ void TPublishForm::SetTotalBar(int position, int maximum) {
     pbTotal->setValue(std::min(position, maximum));
 }
 
-void TPublishForm::DeleteAllUnchecked() { cbDeleteAll->setChecked(false); }
+void TPublishForm::DeleteAllUnchecked() {
+    cbDeleteAll->setChecked(false);
+}
 
 void TPublishForm::SetIdle(bool idle) {
     btnTransmit->setEnabled(idle);
@@ -280,10 +312,18 @@ void TPublishForm::ShowDeleteStatus() {
     delStatus_->show();
     delStatus_->raise();
 }
-void TPublishForm::SetDeleteFolder(const std::string& folder) { delStatus_->SetFolder(folder); }
-void TPublishForm::SetDeleteFile(const std::string& name) { delStatus_->SetFile(name); }
-void TPublishForm::SetDeleteProgress(int position) { delStatus_->SetProgress(position); }
-void TPublishForm::CloseDeleteStatus() { delStatus_->hide(); }
+void TPublishForm::SetDeleteFolder(const std::string& folder) {
+    delStatus_->SetFolder(folder);
+}
+void TPublishForm::SetDeleteFile(const std::string& name) {
+    delStatus_->SetFile(name);
+}
+void TPublishForm::SetDeleteProgress(int position) {
+    delStatus_->SetProgress(position);
+}
+void TPublishForm::CloseDeleteStatus() {
+    delStatus_->hide();
+}
 
 void RunPublish(QWidget* parent, TProgramContext& context, TPublishSession session, TGenStat& progress,
                 const TSiteWindowHooks& hooks, std::function<void()> editSettings) {

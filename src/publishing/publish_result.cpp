@@ -1,0 +1,35 @@
+// The German closing line of a publish run, shared by the publish dialog and vistrel-cli.
+#include "common/text_utils.h"
+#include "publishing/publish_job.h"
+#include "publishing/publish_texts.h"
+
+namespace vistrel {
+
+using namespace publish_texts;
+
+std::string PublishMessage(const TPublishResult& result, const std::string& host,
+                           const std::string& remoteRoot) {
+    switch (result.code) {
+    case TPublishCode::Completed:
+        return FormatMessage(Text(kFinished), {host, remoteRoot});
+    case TPublishCode::NotStarted:
+        return {};
+    case TPublishCode::LoginFailed:
+        return FormatMessage(Text(kEndLoginFailed), {host});
+    case TPublishCode::BadPassword:
+        return FormatMessage(Text(kEndBadPassword), {host});
+    case TPublishCode::ConnectionLost:
+        return FormatMessage(Text(kEndConnectionLost), {host});
+    case TPublishCode::DiskFull:
+        return Text(kEndDiskFull);
+    case TPublishCode::Refused:
+        return FormatMessage(Text(kEndRefused), {host});
+    case TPublishCode::DeleteFailed:
+        return FormatMessage(Text(kEndDeleteFailed), {remoteRoot});
+    case TPublishCode::Cancelled:
+        return Text(kEndCancelled);
+    }
+    return {};
+}
+
+} // namespace vistrel
