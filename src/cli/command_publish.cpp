@@ -65,6 +65,8 @@ int RunPublish(TProgramContext& context, const TPublishArgs& args, TCommandIo io
     TTerminalPublishView view(io.out);
     TPublishJob job(client, context.settings, context.prompts, view, context.folders.TransferList());
     job.TakeSettings();
+    // The album list is part of the site: the server gets the one of this run, publish marks included.
+    context.albums.SaveAlbumList();
     job.SetPlan(BuildUploadPlan(context.albums));
     job.Prepare();
     job.cbTransferAll = args.transferAll;

@@ -18,6 +18,17 @@ std::string FolderText(const fs::path& folder) {
     return text;
 }
 
+// True when `child` is a real folder directly inside `parent`: a link to a folder elsewhere would
+// let outside files reach the server.
+bool ResolvesInside(const fs::path& parent, const fs::path& child) {
+    std::error_code ec;
+    if (fs::is_symlink(fs::symlink_status(child, ec))) return false;
+    fs::path realParent = fs::weakly_canonical(parent, ec);
+    if (ec) return false;
+    fs::path realChild = fs::weakly_canonical(child, ec);
+    return !ec && realChild.parent_path() == realParent;
+}
+
 } // namespace
 
 TUploadPlan BuildUploadPlan(const TAlbumList& albums) {
@@ -26,12 +37,14 @@ TUploadPlan BuildUploadPlan(const TAlbumList& albums) {
     plan.folders.push_back(plan.localRoot);
     for (const TAlbumEntry& album : albums.Albums()) {
         if (!album.Published || !IsPlainFolderName(album.FolderName)) continue;
+        const fs::path albumFolder = albums.AlbumFolder() / album.FolderName;
         std::string folder = plan.localRoot + album.FolderName + "/";
         // An album folder that is a link to a folder elsewhere is not part of the site.
         if (!IsAlbumFolderInside(folder, albums.AlbumFolder())) continue;
         plan.folders.push_back(folder);
-        plan.folders.push_back(folder + "images/");
-        plan.folders.push_back(folder + "thumbs/");
+        for (const char* sub : {"images", "thumbs"})
+            if (!fs::exists(albumFolder / sub) || ResolvesInside(albumFolder, albumFolder / sub))
+                plan.folders.push_back(folder + sub + "/");
     }
     return plan;
 }
@@ -74,11 +87,11 @@ TFolderFiles ListPlanFolder(const std::string& folder) {
     fs::directory_iterator it(folder, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
         std::string name = it->path().filename().string();
+        // Only regular files go: a link (to a file or a folder) may point anywhere outside.
         std::error_code typeError;
-        bool isFolder = it->is_directory(typeError);
-        if (isFolder) continue;
+        if (!it->is_regular_file(typeError) || it->is_symlink(typeError)) continue;
         std::error_code sizeError;
-        auto size = it->is_regular_file(typeError) ? it->file_size(sizeError) : 0;
+        auto size = it->file_size(sizeError);
         if (!sizeError) files.bytes += static_cast<int64_t>(size);
         if (name.empty() || name[0] == '.') continue; // hidden
         files.names.push_back(name);

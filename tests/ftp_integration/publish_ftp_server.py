@@ -1,6 +1,7 @@
-"""The pyftpdlib test server as a web host's FTP server answers the publish job: NLST "*" lists the
-current folder and NLST "-l" gives the long listing, as common servers do (pyftpdlib itself
-answers both with 550). Same user, password and start-up line as ftp_server.py."""
+"""The pyftpdlib test server for the publish job: serves ROOT to the user "alice" (password "secret")
+on 127.0.0.1 with a port chosen by the system and prints that port on the first line of stdout.
+With --no-mlsd it behaves like a server without MLSD (no MLST in FEAT, MLSD refused), so the job
+has to list folders with LIST."""
 import logging
 import os
 import sys
@@ -10,14 +11,8 @@ from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
 
-class WebHostHandler(FTPHandler):
-    def ftp_NLST(self, path):
-        folder, name = os.path.split(path)
-        if name == "-l":
-            return self.ftp_LIST(folder)
-        if name == "*":
-            return FTPHandler.ftp_NLST(self, folder)
-        return FTPHandler.ftp_NLST(self, path)
+class WithoutMlsd(FTPHandler):
+    proto_cmds = {verb: info for verb, info in FTPHandler.proto_cmds.items() if verb not in ("MLSD", "MLST")}
 
 
 def main():
@@ -25,7 +20,7 @@ def main():
     logging.basicConfig(level=logging.DEBUG if os.environ.get("VISTREL_FTP_DEBUG") else logging.CRITICAL)
     authorizer = DummyAuthorizer()
     authorizer.add_user("alice", "secret", root, perm="elradfmwMT")
-    handler = WebHostHandler
+    handler = WithoutMlsd if "--no-mlsd" in sys.argv[2:] else FTPHandler
     handler.authorizer = authorizer
     handler.banner = "Vistrel test server ready."
     handler.permit_privileged_ports = False

@@ -51,8 +51,11 @@ protected:
     void SetUp() override {
         fs::create_directories(serverRoot);
         server.setProgram("/usr/bin/python3");
-        server.setArguments({VISTREL_SOURCE_DIR "/tests/ftp_integration/publish_ftp_server.py",
-                             QString::fromStdString(serverRoot.string())});
+        QStringList arguments{
+            QStringLiteral(VISTREL_SOURCE_DIR "/tests/ftp_integration/publish_ftp_server.py"),
+            QString::fromStdString(serverRoot.string())};
+        if (!Mlsd()) arguments << QStringLiteral("--no-mlsd");
+        server.setArguments(arguments);
         server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         server.start();
         ASSERT_TRUE(server.waitForStarted(5000));
@@ -88,7 +91,32 @@ protected:
         }
     }
 
-    TPublishOutcome Publish(bool deleteAll = false, int watchdogMs = 60000) {
+    virtual bool Mlsd() const { return true; }
+
+    // Hidden files, names with blanks, links and nested folders all go; the file outside the
+    // root stays, and everything is sent again.
+    void ExpectEmptiedAndSent() {
+        ASSERT_EQ(Publish(), TPublishCode::Completed);
+        WriteBytes(web / "stale.html", "old");
+        WriteBytes(web / ".htaccess", "deny");
+        WriteBytes(web / "my old page.html", "old");
+        WriteBytes(web / "Alt" / "images" / "x.jpg", "old");
+        WriteBytes(web / "Alt" / "a folder" / ".hidden" / "deep.txt", "old");
+        WriteBytes(serverRoot / "outside.txt", "keep");
+        fs::create_symlink(serverRoot / "outside.txt", web / "link.txt");
+        ASSERT_EQ(Publish(true), TPublishCode::Completed);
+        EXPECT_EQ(job->ServerHasMlsd(), Mlsd());
+        EXPECT_EQ(prompts.questions.back(),
+                  Utf8ToAnsi("Wollen Sie wirklich alle Dateien auf dem Server löschen?"));
+        for (const char* gone : {"stale.html", ".htaccess", "my old page.html", "Alt"})
+            EXPECT_FALSE(fs::exists(web / gone)) << gone;
+        EXPECT_EQ(ReadBytes(serverRoot / "outside.txt"), "keep") << "a link is never followed";
+        EXPECT_EQ(view.Sent().size(), static_cast<size_t>(job->TotalFiles()))
+            << "the old list no longer counts";
+        EXPECT_EQ(ReadBytes(web / "Urlaub" / "images" / "p100.jpg"), "image0");
+    }
+
+    TPublishCode Publish(bool deleteAll = false, int watchdogMs = 60000, bool transferAll = false) {
         TPublishTimings timings;
         timings.startDelayMs = 0;
         timings.connectFailedDelayMs = 0;
@@ -100,8 +128,9 @@ protected:
         job->SetPlan(BuildUploadPlan(context->albums));
         job->Prepare();
         job->cbDeleteAll = deleteAll;
+        job->cbTransferAll = transferAll;
         client.TimeoutMs = 5000; // the job sets Timeout in seconds; tests keep their own limit
-        return job->Run();
+        return job->Run().code;
     }
 
     fs::path serverRoot = dir / "server";
@@ -115,13 +144,14 @@ protected:
 };
 
 TEST_F(PublishToPyFtpdlib, SendsTheSiteThenOnlyWhatChanged) {
-    ASSERT_EQ(Publish(), TPublishOutcome::Completed);
+    ASSERT_EQ(Publish(), TPublishCode::Completed);
     EXPECT_EQ(ReadBytes(web / "Urlaub" / "images" / "p100.jpg"), "image0");
     EXPECT_EQ(ReadBytes(web / "Zoo" / "thumbs" / "p100.jpg"), "thumb0");
     EXPECT_EQ(ReadBytes(web / "index.html"), ReadBytes(galleries / "index.html"));
     EXPECT_EQ(ReadBytes(web / "Urlaub" / "info.txt"), ReadBytes(galleries / "Urlaub" / "info.txt"));
     EXPECT_EQ(view.Sent().size(), static_cast<size_t>(job->TotalFiles()));
-    EXPECT_EQ(prompts.messages.back(), Utf8ToAnsi("Übertragung zu 127.0.0.1 in das Verzeichnis web/ beendet."));
+    EXPECT_EQ(prompts.messages.back(),
+              Utf8ToAnsi("Übertragung zu 127.0.0.1 in das Verzeichnis web/ beendet."));
     EXPECT_EQ(view.closes, 1);
     EXPECT_TRUE(view.Logged("PASS"));
     std::vector<std::string> list;
@@ -129,37 +159,80 @@ TEST_F(PublishToPyFtpdlib, SendsTheSiteThenOnlyWhatChanged) {
     EXPECT_EQ(list.size(), static_cast<size_t>(job->TotalFiles()) + 2);
 
     WriteBytes(galleries / "Urlaub" / "images" / "p101.jpg", "image1 retouched");
-    ASSERT_EQ(Publish(), TPublishOutcome::Completed);
+    ASSERT_EQ(Publish(), TPublishCode::Completed);
     EXPECT_EQ(view.Sent(), (std::vector<std::string>{"p101.jpg"}));
     EXPECT_EQ(ReadBytes(web / "Urlaub" / "images" / "p101.jpg"), "image1 retouched");
 }
 
 TEST_F(PublishToPyFtpdlib, ServerCheckSendsAFileDeletedOnTheServer) {
-    ASSERT_EQ(Publish(), TPublishOutcome::Completed);
+    ASSERT_EQ(Publish(), TPublishCode::Completed);
     fs::remove(web / "Zoo" / "images" / "p100.jpg");
-    ASSERT_EQ(Publish(), TPublishOutcome::Completed);
+    ASSERT_EQ(Publish(), TPublishCode::Completed);
     EXPECT_TRUE(view.Logged("Erneute Übertragung: p100.jpg"));
     EXPECT_EQ(view.Sent(), (std::vector<std::string>{"p100.jpg"}));
     EXPECT_EQ(ReadBytes(web / "Zoo" / "images" / "p100.jpg"), "image0");
 }
 
-TEST_F(PublishToPyFtpdlib, EmptiesTheServerFolderFirstAndSendsEverything) {
-    ASSERT_EQ(Publish(), TPublishOutcome::Completed);
-    WriteBytes(web / "stale.html", "old");
-    WriteBytes(web / "Alt" / "images" / "x.jpg", "old");
-    WriteBytes(serverRoot / "outside.txt", "keep");
-    ASSERT_EQ(Publish(true), TPublishOutcome::Completed);
-    EXPECT_EQ(prompts.questions.back(), Utf8ToAnsi("Wollen Sie wirklich alle Dateien auf dem Server löschen?"));
-    EXPECT_FALSE(fs::exists(web / "stale.html"));
-    EXPECT_FALSE(fs::exists(web / "Alt"));
-    EXPECT_TRUE(fs::exists(serverRoot / "outside.txt"));
-    EXPECT_EQ(view.Sent().size(), static_cast<size_t>(job->TotalFiles())) << "the old list no longer counts";
-    EXPECT_EQ(ReadBytes(web / "Urlaub" / "images" / "p100.jpg"), "image0");
+class PublishWithoutMlsd : public PublishToPyFtpdlib {
+protected:
+    bool Mlsd() const override { return false; }
+};
+
+TEST_F(PublishToPyFtpdlib, EmptiesTheServerFolderWithMlsd) {
+    ExpectEmptiedAndSent();
+}
+TEST_F(PublishWithoutMlsd, EmptiesTheServerFolderWithList) {
+    ExpectEmptiedAndSent();
+}
+
+TEST_F(PublishWithoutMlsd, ServerCheckListsWithPlainNlst) {
+    ASSERT_EQ(Publish(), TPublishCode::Completed);
+    fs::remove(web / "Zoo" / "images" / "p100.jpg");
+    ASSERT_EQ(Publish(), TPublishCode::Completed);
+    EXPECT_TRUE(view.Logged("Erneute Übertragung: p100.jpg"));
+    EXPECT_TRUE(view.Logged("Verzeichnisprüfung abgeschlossen"));
+    EXPECT_EQ(view.Sent(), (std::vector<std::string>{"p100.jpg"}));
+}
+
+// A kill while a file is on its way: the list stored at that moment, put back after the run as if
+// the process had died there, must make the next run send the file again.
+TEST_F(PublishToPyFtpdlib, AKillDuringAnUploadLeavesAListThatResendsTheFile) {
+    ASSERT_EQ(Publish(), TPublishCode::Completed);
+    WriteBytes(galleries / "Urlaub" / "images" / "p101.jpg", std::string(300000, 'n'));
+    const fs::path list = context->folders.TransferList();
+    std::string atKill;
+    view.onLog = [&](const std::string& line) {
+        if (line == Utf8ToAnsi("Übertrage  p101.jpg")) atKill = ReadBytes(list);
+    };
+    ASSERT_EQ(Publish(), TPublishCode::Completed);
+    ASSERT_FALSE(atKill.empty());
+    EXPECT_EQ(atKill.find("images/p101.jpg\t"), std::string::npos) << "the changed file's old line left first";
+    EXPECT_NE(atKill.find("images/p100.jpg\t"), std::string::npos) << "the other files stay recorded";
+
+    view.onLog = nullptr;
+    WriteBytes(list, atKill);
+    WriteBytes(web / "Urlaub" / "images" / "p101.jpg", std::string(1000, 'n')); // torn on the server
+    ASSERT_EQ(Publish(), TPublishCode::Completed);
+    EXPECT_EQ(view.Sent(), (std::vector<std::string>{"p101.jpg"}));
+    EXPECT_EQ(ReadBytes(web / "Urlaub" / "images" / "p101.jpg"), std::string(300000, 'n'));
+}
+
+TEST_F(PublishToPyFtpdlib, TransferAllStartsByStoringAnEmptyList) {
+    ASSERT_EQ(Publish(), TPublishCode::Completed);
+    const fs::path list = context->folders.TransferList();
+    std::string atFirstSend;
+    view.onLog = [&](const std::string& line) {
+        if (atFirstSend.empty() && line.rfind(Utf8ToAnsi("Übertrage  "), 0) == 0)
+            atFirstSend = ReadBytes(list);
+    };
+    ASSERT_EQ(Publish(false, 60000, true), TPublishCode::Completed);
+    EXPECT_EQ(atFirstSend, "127.0.0.1\r\nweb/\r\n");
+    EXPECT_EQ(view.Sent().size(), static_cast<size_t>(job->TotalFiles()));
 }
 
 TEST_F(PublishToPyFtpdlib, WrongPasswordLeavesOnlyTheHeaderInTheTransferList) {
     context->settings.edFTPPassword = "wrong";
-    EXPECT_EQ(Publish(), TPublishOutcome::Failed);
+    EXPECT_EQ(Publish(), TPublishCode::BadPassword);
     EXPECT_EQ(prompts.messages.back(), "Fehlerhaftes Passwort");
     EXPECT_TRUE(view.Logged("Verbindung fehlgeschlagen"));
     std::vector<std::string> list;
@@ -178,14 +251,15 @@ TEST_F(PublishToPyFtpdlib, WatchdogReconnectsAfterAStallAndSendsTheFileAgain) {
             ::kill(pid, SIGCONT);
         }
     };
-    ASSERT_EQ(Publish(false, 1000), TPublishOutcome::Completed);
+    ASSERT_EQ(Publish(false, 1000), TPublishCode::Completed);
     EXPECT_EQ(job->Reconnects(), 1);
     EXPECT_EQ(ReadBytes(web / "Urlaub" / "images" / "p101.jpg"), "image1");
     std::vector<std::string> list;
     ASSERT_TRUE(ReadLineFile(context->folders.TransferList(), list));
-    EXPECT_EQ(std::count_if(list.begin(), list.end(),
-                            [](const std::string& l) { return l.find("images/p101.jpg\t") != std::string::npos; }),
-              1)
+    EXPECT_EQ(
+        std::count_if(list.begin(), list.end(),
+                      [](const std::string& l) { return l.find("images/p101.jpg\t") != std::string::npos; }),
+        1)
         << "the interrupted attempt leaves no line of its own";
 }
 

@@ -193,6 +193,36 @@ TEST(UploadPlan, SendsPlainVisibleFilesOnly) {
     EXPECT_TRUE(ListPlanFolder((dir / "missing/").string()).names.empty());
 }
 
+// Links could carry outside files onto the server: only regular files inside a real album folder go.
+TEST(UploadPlan, LeavesOutLinksToFilesAndFolders) {
+    TempDir dir;
+    const auto galleries = dir / "galleries";
+    WriteBytes(dir / "outside" / "secret.txt", "secret");
+    WriteBytes(galleries / "Urlaub" / "images" / "a.jpg", "a");
+    WriteBytes(galleries / "Urlaub" / "thumbs" / "a.jpg", "a");
+    std::filesystem::create_symlink(dir / "outside" / "secret.txt",
+                                    galleries / "Urlaub" / "images" / "leak.jpg");
+    std::filesystem::create_symlink(dir / "outside" / "secret.txt", galleries / "style.css");
+    std::filesystem::create_symlink(dir / "outside", galleries / "Fremd");
+    std::filesystem::create_directories(galleries / "Zoo");
+    std::filesystem::create_symlink(dir / "outside", galleries / "Zoo" / "images");
+
+    EXPECT_EQ(ListPlanFolder((galleries / "Urlaub" / "images").string() + "/").names,
+              (std::vector<std::string>{"a.jpg"}));
+    EXPECT_TRUE(ListPlanFolder(galleries.string() + "/").names.empty());
+
+    ScriptedPrompts prompts;
+    TAlbumList albums(galleries, prompts);
+    albums.Albums() = {{"Urlaub", "", "", "", "Urlaub", true},
+                       {"Fremd", "", "", "", "Fremd", true},
+                       {"Zoo", "", "", "", "Zoo", true}};
+    TUploadPlan plan = BuildUploadPlan(albums);
+    std::string root = galleries.string() + "/";
+    EXPECT_EQ(plan.folders,
+              (std::vector<std::string>{root, root + "Urlaub/", root + "Urlaub/images/",
+                                        root + "Urlaub/thumbs/", root + "Zoo/", root + "Zoo/thumbs/"}));
+}
+
 struct ListingCase {
     const char* name;
     std::string line;

@@ -336,6 +336,8 @@ void RunPublish(QWidget* parent, TProgramContext& context, TPublishSession sessi
     }
     if (site.cancelled) return;
     TPublishForm form(context, client, protocol, std::move(editSettings), parent);
+    // The album list is part of the site: the server gets the one of this run, publish marks included.
+    context.albums.SaveAlbumList();
     form.Prepare(BuildUploadPlan(context.albums));
     form.exec();
 }
