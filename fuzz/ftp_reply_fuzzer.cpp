@@ -1,6 +1,6 @@
 // fuzz-libs: vistrel_publishing
 // Feeds arbitrary bytes to the control-connection reply reader in pieces, as a hostile server
-// could send them, and parses every line the way the client does.
+// could send them, joins the lines into replies and parses every line the way the client does.
 #include "publishing/ftp_reply_reader.h"
 #include "publishing/ftp_types.h"
 
@@ -14,6 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The first byte chooses the line-end rule and the size of the pieces.
     vistrel::TFtpReplyReader reader((data[0] & 1) != 0);
     size_t piece = 1 + (data[0] >> 1);
+    vistrel::TFtpReplyJoiner joiner;
+    vistrel::TFtpReply reply;
     std::string line;
     for (size_t pos = 1; pos < size; pos += piece) {
         size_t length = std::min(piece, size - pos);
@@ -22,9 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         while (reader.NextLine(line)) {
             vistrel::ParseReplyCode(line);
             vistrel::QuotedFolderName(line);
+            if (joiner.Add(line, reply) && reply.lines.empty()) __builtin_trap();
+            if (joiner.Overflowed()) joiner = vistrel::TFtpReplyJoiner(); // the client closes here
             try {
-                auto address = vistrel::ParsePasvReply(line);
-                vistrel::PassiveDataHost(address.host, "203.0.113.7");
+                vistrel::ParsePasvReply(line);
             } catch (const vistrel::FtpException&) {
             }
         }

@@ -63,16 +63,18 @@ int RunPublish(TProgramContext& context, const TPublishArgs& args, TCommandIo io
 
     TFtpClient client;
     TTerminalPublishView view(io.out);
-    TPublishJob job(client, context.settings, context.prompts, view, context.folders.TransferList());
-    job.TakeSettings();
+    TPublishJob job(client, context.prompts, view);
+    TPublishParams params;
+    TakeSettings(params, context.settings);
     // The album list is part of the site: the server gets the one of this run, publish marks included.
     context.albums.SaveAlbumList();
-    job.SetPlan(BuildUploadPlan(context.albums));
-    job.Prepare();
-    job.cbTransferAll = args.transferAll;
-    job.cbDeleteAll = args.deleteAll;
+    params.plan = BuildUploadPlan(context.albums);
+    params.transferListFile = context.folders.TransferList();
+    job.Prepare(params);
+    params.transferAll = args.transferAll;
+    params.deleteAll = args.deleteAll;
     try {
-        TPublishResult result = job.Run();
+        TPublishResult result = job.Run(params);
         // The closing line comes last, after the whole protocol.
         std::string closing = PublishMessage(result, client.HostName, job.FRemoteRoot);
         if (!result.Ok() && !closing.empty()) io.err << AnsiToUtf8(closing) << '\n';

@@ -46,15 +46,7 @@ void TPublishJob::FTPClientCommand(std::string& command) {
 void TPublishJob::FTPClientProgress(int64_t count) {
     WatchdogRestart();
     view_.SetFileBarPosition(count);
-    std::string done = FixedText(static_cast<double>(count) / 1024.0, 1, decimalSeparator);
-    if (FFileSize < 0) {
-        view_.SetLabel(TPublishLabel::lbFileBytes, done + " KBytes");
-    } else {
-        view_.SetLabel(TPublishLabel::lbFileBytes,
-                       done + " KBytes von " +
-                           FixedText(static_cast<double>(FFileSize) / 1024.0, 1, decimalSeparator) +
-                           " KBytes");
-    }
+    view_.ShowFileBytes(count, FFileSize);
 }
 
 void TPublishJob::FTPClientSessionConnected() {

@@ -43,19 +43,10 @@ void PumpEvents(int maxWaitMs) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-std::string Mbytes(int64_t bytes, char separator) {
-    return FixedText(static_cast<double>(bytes) / 1048576.0, 3, separator);
-}
-std::string Kbytes(int64_t bytes, char separator) {
-    return FixedText(static_cast<double>(bytes) / 1024.0, 1, separator);
-}
-
 } // namespace
 
-TPublishJob::TPublishJob(TFtpClient& client, TProgramSettings& settings, UserPrompts& prompts,
-                         PublishView& view, std::filesystem::path transferListFile, TPublishTimings timings)
-    : client_(client), settings_(settings), prompts_(prompts), view_(view),
-      transferListFile_(std::move(transferListFile)), timings_(timings) {
+TPublishJob::TPublishJob(TFtpClient& client, UserPrompts& prompts, PublishView& view)
+    : client_(client), prompts_(prompts), view_(view) {
     // The design values of the dialog's client.
     client_.Timeout = timings_.transferTimeout;
     client_.MultiThreaded = true;
@@ -82,19 +73,32 @@ TPublishJob::~TPublishJob() {
     client_.OnBackgroundException = nullptr;
 }
 
-void TPublishJob::TakeSettings() {
-    client_.Port = settings_.edFTPPort;
-    client_.SetPassive(settings_.cbUsePassiveMode);
-    client_.HostName = settings_.edFTPServer;
-    client_.UserName = settings_.edFTPUser;
-    // A password typed into the prompt stays for the rest of the program run when none is stored.
-    if (!settings_.edFTPPassword.empty()) client_.PassWord = settings_.edFTPPassword;
-    FRemoteRoot = settings_.edFTPDirectory;
+void TakeSettings(TPublishParams& params, const TProgramSettings& settings) {
+    params.host = settings.edFTPServer;
+    params.port = settings.edFTPPort;
+    params.user = settings.edFTPUser;
+    params.password = settings.edFTPPassword;
+    params.remoteRoot = settings.edFTPDirectory;
+    params.passive = settings.cbUsePassiveMode;
+    params.checkServer = settings.cbCheckServer;
 }
 
-void TPublishJob::SetPlan(const TUploadPlan& plan) {
-    FLocalRoot = plan.localRoot;
-    FFolders = plan.folders;
+// Copies the parameters into the client and the job's fields.
+void TPublishJob::TakeParams(const TPublishParams& params) {
+    params_ = params;
+    timings_ = params.timings;
+    watchdog_.setInterval(timings_.watchdogMs);
+    client_.Port = params.port;
+    client_.SetPassive(params.passive);
+    client_.HostName = params.host;
+    client_.UserName = params.user;
+    // A password typed into the prompt stays for the rest of the program run when none is stored.
+    if (!params.password.empty()) client_.PassWord = params.password;
+    FRemoteRoot = params.remoteRoot;
+    FLocalRoot = params.plan.localRoot;
+    FFolders = params.plan.folders;
+    cbDeleteAll = params.deleteAll;
+    cbTransferAll = params.transferAll;
 }
 
 void TPublishJob::Log(const std::string& text) {
@@ -115,7 +119,8 @@ void TPublishJob::CountFolder(const std::string& folder) {
         FTotalBytes += std::max<int64_t>(LocalFileSize(folder + name), 0);
 }
 
-void TPublishJob::Prepare() {
+void TPublishJob::Prepare(const TPublishParams& params) {
+    TakeParams(params);
     cbDeleteAll = false;
     cbTransferAll = false;
     FFiles.clear();
@@ -134,8 +139,7 @@ void TPublishJob::Prepare() {
     view_.SetLabel(TPublishLabel::lbUser, client_.UserName);
     view_.SetLabel(TPublishLabel::lbDir, FRemoteRoot);
     Status(Text(kNotConnected));
-    view_.SetLabel(TPublishLabel::lbTotalFiles, "0 von " + std::to_string(FTotalFiles));
-    view_.SetLabel(TPublishLabel::lbTotalBytes, "0 von " + Mbytes(FTotalBytes, decimalSeparator) + " MBytes");
+    view_.ShowTotals(0, FTotalFiles, 0, FTotalBytes, false);
     for (TPublishLabel label :
          {TPublishLabel::lbLocalDir, TPublishLabel::lbRemoteDir, TPublishLabel::lbDirFiles,
           TPublishLabel::lbDirKbytes, TPublishLabel::lbFilename, TPublishLabel::lbFileBytes})
@@ -144,9 +148,8 @@ void TPublishJob::Prepare() {
     view_.SetFileBar(0, 0);
 }
 
-void TPublishJob::EditSettings() {
-    view_.EditPublishSettings();
-    TakeSettings();
+void TPublishJob::ShowSettings(const TPublishParams& params) {
+    TakeParams(params);
     view_.SetLabel(TPublishLabel::lbHost, client_.HostName);
     view_.SetLabel(TPublishLabel::lbUser, client_.UserName);
     view_.SetLabel(TPublishLabel::lbDir, FRemoteRoot);
@@ -164,7 +167,7 @@ bool TPublishJob::ConfirmDeletion() {
         return answer != Answer::Cancel;
     };
     if (!ask(kAskDeleteAll)) return false;
-    std::string root = settings_.edFTPDirectory;
+    std::string root = params_.remoteRoot;
     if (cbDeleteAll && (root.empty() || root == "/") && !ask(kAskDeleteRoot)) return false;
     return true;
 }
@@ -197,12 +200,13 @@ void TPublishJob::Delay(int milliseconds) {
         PumpEvents(static_cast<int>(milliseconds - timer.elapsed()) + 1);
 }
 
-TPublishResult TPublishJob::Run() {
+TPublishResult TPublishJob::Run(const TPublishParams& params) {
     if (running_) return {TPublishCode::NotStarted, "a run is going"};
+    TakeParams(params);
     if (client_.HostName.empty()) {
+        // The caller opens the settings, as "&Einstellungen..." does.
         prompts_.ShowMessage(Text(kIncomplete), MessageKind::Information);
-        EditSettings();
-        return {TPublishCode::NotStarted, "no FTP host"};
+        return {TPublishCode::NoHost, "no FTP host"};
     }
     if (cbDeleteAll && !ConfirmDeletion()) return {TPublishCode::NotStarted, "deletion not confirmed"};
     if (client_.PassWord.empty()) {
@@ -212,7 +216,7 @@ TPublishResult TPublishJob::Run() {
     }
     FRemoteRoot = WithTrailingSlash(FRemoteRoot);
     // Sending everything and deleting everything both begin by forgetting what the server holds.
-    list_.Open(transferListFile_, client_.HostName, FRemoteRoot, cbTransferAll || cbDeleteAll);
+    list_.Open(params_.transferListFile, client_.HostName, FRemoteRoot, cbTransferAll || cbDeleteAll);
 
     struct TRunGuard {
         TPublishJob& job;
@@ -373,13 +377,12 @@ void TPublishJob::UploadFolder() {
     TFolderFiles files = ListPlanFolder(FLocalDir);
     FFiles = files.names;
     refusals_.clear();
-    view_.SetLabel(TPublishLabel::lbDirFiles, std::to_string(FFiles.size()));
-    view_.SetLabel(TPublishLabel::lbDirKbytes, Kbytes(files.bytes, decimalSeparator) + " KBytes");
+    view_.ShowFolderSize(static_cast<int>(FFiles.size()), files.bytes);
     Log(Text(kTransfer));
     FDiskFull = false;
     if (!FStopped) CheckFolderFiles();
     SendFiles();
-    if (!FStopped && settings_.cbCheckServer) VerificationPass();
+    if (!FStopped && params_.checkServer) VerificationPass();
     list_.Flush(true);
     if (!FStopped) ClimbBack();
 }
@@ -448,10 +451,7 @@ bool TPublishJob::PutWatched(const std::string& name) {
 }
 
 void TPublishJob::ShowTotals() {
-    view_.SetLabel(TPublishLabel::lbTotalFiles,
-                   std::to_string(FFilesDone) + " von " + std::to_string(FTotalFiles) + " Dateien");
-    view_.SetLabel(TPublishLabel::lbTotalBytes, Mbytes(FBytesDone, decimalSeparator) + " von " +
-                                                    Mbytes(FTotalBytes, decimalSeparator) + " MBytes");
+    view_.ShowTotals(FFilesDone, FTotalFiles, FBytesDone, FTotalBytes, true);
     view_.SetTotalBar(FFilesDone, FTotalFiles);
 }
 

@@ -40,10 +40,31 @@ struct TPublishTimings {
     int maxReconnects = 3;
 };
 
+// What a run needs: the settings of "Einstellungen/Veröffentlichen", the upload plan, the two
+// check boxes of the dialog and the waits.
+struct TPublishParams {
+    std::string host;         // edFTPServer
+    std::string port = "ftp"; // edFTPPort
+    std::string user;         // edFTPUser
+    std::string password;     // edFTPPassword; empty: asked for when the run starts
+    std::string remoteRoot;   // edFTPDirectory
+    bool passive = false;     // cbUsePassiveMode
+    bool checkServer = false; // cbCheckServer
+    TUploadPlan plan;
+    bool deleteAll = false;   // cbDeleteAll
+    bool transferAll = false; // cbTransferAll
+    std::filesystem::path transferListFile;
+    TPublishTimings timings;
+};
+
+// The settings' part of the parameters, as the main window and the settings button take them.
+void TakeSettings(TPublishParams& params, const TProgramSettings& settings);
+
 // How a run ended. The first value is success; PublishMessage gives the German closing line.
 enum class TPublishCode {
     Completed,      // every folder sent, QUIT sent, the final message shown
-    NotStarted,     // no host, a confirmation or the password prompt ended it before connecting
+    NotStarted,     // a confirmation or the password prompt ended it before connecting
+    NoHost,         // no FTP host set: the settings must be completed first
     LoginFailed,    // the server could not be reached or did not greet
     BadPassword,    // the server refused the login
     ConnectionLost, // the session broke, stalled or timed out and could not be restored
@@ -61,32 +82,22 @@ std::string PublishMessage(const TPublishResult& result, const std::string& host
 
 class TPublishJob {
 public:
-    TPublishJob(TFtpClient& client, TProgramSettings& settings, UserPrompts& prompts, PublishView& view,
-                std::filesystem::path transferListFile, TPublishTimings timings = {});
+    TPublishJob(TFtpClient& client, UserPrompts& prompts, PublishView& view);
     ~TPublishJob();
     TPublishJob(const TPublishJob&) = delete;
     TPublishJob& operator=(const TPublishJob&) = delete;
 
-    // Copies the FTP settings into the client and FRemoteRoot (main window, and after the
-    // settings dialog).
-    void TakeSettings();
-    void SetPlan(const TUploadPlan& plan);
-    // FormShow: counts the plan, fills the labels, empties the protocol.
-    void Prepare();
+    // FormShow: takes the parameters, counts the plan, fills the labels, empties the protocol.
+    void Prepare(const TPublishParams& params);
+    // After the settings dialog: takes its values and shows them.
+    void ShowSettings(const TPublishParams& params);
     // btnTransmitClick. The client's refusal to start the login (busy or still connected)
     // propagates as FtpException after the dialog was made usable again.
-    TPublishResult Run();
+    TPublishResult Run(const TPublishParams& params);
     // btnCancelClick (and the deletion window's "Abbrechen").
     void Cancel();
-    // btnSettingsClick.
-    void EditSettings();
     // FormClose: ends the session.
     void Close();
-
-    bool cbDeleteAll = false;
-    bool cbTransferAll = false;
-    // The decimal separator of "%0.1F" and "%0.3f" in the labels.
-    char decimalSeparator = ',';
 
     std::vector<std::string> FFolders;
     std::string FLocalRoot;
@@ -151,11 +162,12 @@ private:
     void UploadRefused();
     void Stop(TPublishCode why);
 
+    void TakeParams(const TPublishParams& params);
+
     TFtpClient& client_;
-    TProgramSettings& settings_;
     UserPrompts& prompts_;
     PublishView& view_;
-    std::filesystem::path transferListFile_;
+    TPublishParams params_;
     TPublishTimings timings_;
     QTimer watchdog_;
     std::unique_ptr<QTemporaryDir> listingDir_;
@@ -191,7 +203,9 @@ private:
     bool listingFailed_ = false;
     std::string uploadName_; // the name whose upload runs, queued again when it is refused
     bool uploadInProgress_ = false;
-    bool gaveUp_ = false; // a file was refused so often that it is no longer sent
+    bool gaveUp_ = false;
+    bool cbDeleteAll = false;
+    bool cbTransferAll = false; // a file was refused so often that it is no longer sent
     bool deleting_ = false;
     bool cancelled_ = false;
     bool running_ = false;

@@ -13,6 +13,7 @@ std::string PublishMessage(const TPublishResult& result, const std::string& host
     case TPublishCode::Completed:
         return FormatMessage(Text(kFinished), {host, remoteRoot});
     case TPublishCode::NotStarted:
+    case TPublishCode::NoHost:
         return {};
     case TPublishCode::LoginFailed:
         return FormatMessage(Text(kEndLoginFailed), {host});

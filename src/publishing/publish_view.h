@@ -28,11 +28,17 @@ enum class TPublishLabel {
 
 class PublishView : public JobControl {
 public:
-
     // A line of the FTP protocol (the password already cut off).
     virtual void Log(const std::string& line) = 0;
     virtual void ClearLog() {}
     virtual void SetLabel(TPublishLabel /*label*/, const std::string& /*text*/) {}
+    // lbDirFiles and lbDirKbytes: the files of the folder being sent and their size.
+    virtual void ShowFolderSize(int /*files*/, int64_t /*bytes*/) {}
+    // lbFileBytes: bytes of the file sent so far; `size` is negative while a listing comes in.
+    virtual void ShowFileBytes(int64_t /*count*/, int64_t /*size*/) {}
+    // lbTotalFiles and lbTotalBytes; `started` is false for the counts shown before the run.
+    virtual void ShowTotals(int /*filesDone*/, int /*totalFiles*/, int64_t /*bytesDone*/,
+                            int64_t /*totalBytes*/, bool /*started*/) {}
     virtual void SetFileBar(int64_t /*position*/, int64_t /*maximum*/) {}
     virtual void SetFileBarPosition(int64_t /*position*/) {}
     virtual void SetTotalBar(int /*position*/, int /*maximum*/) {}
@@ -44,8 +50,6 @@ public:
     virtual void SetDialogEnabled(bool /*enabled*/) {}
     // `TPasswdDialog`: the entered password, or nothing when it did not end with "Ok".
     virtual std::optional<std::string> AskPassword() { return std::nullopt; }
-    // The settings dialog on its page "Veröffentlichen"; the job then takes the settings again.
-    virtual void EditPublishSettings() {}
     // A successful run closes the dialog.
     virtual void CloseDialog() {}
 

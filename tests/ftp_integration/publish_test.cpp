@@ -117,20 +117,20 @@ protected:
     }
 
     TPublishCode Publish(bool deleteAll = false, int watchdogMs = 60000, bool transferAll = false) {
-        TPublishTimings timings;
-        timings.startDelayMs = 0;
-        timings.connectFailedDelayMs = 0;
-        timings.watchdogMs = watchdogMs;
+        TPublishParams params;
+        TakeSettings(params, context->settings);
+        params.plan = BuildUploadPlan(context->albums);
+        params.transferListFile = context->folders.TransferList();
+        params.timings.startDelayMs = 0;
+        params.timings.connectFailedDelayMs = 0;
+        params.timings.watchdogMs = watchdogMs;
         job.reset(); // its destructor unwires the client, so it goes before the next one wires it
-        job = std::make_unique<TPublishJob>(client, context->settings, prompts, view,
-                                            context->folders.TransferList(), timings);
-        job->TakeSettings();
-        job->SetPlan(BuildUploadPlan(context->albums));
-        job->Prepare();
-        job->cbDeleteAll = deleteAll;
-        job->cbTransferAll = transferAll;
+        job = std::make_unique<TPublishJob>(client, prompts, view);
+        job->Prepare(params);
+        params.deleteAll = deleteAll;
+        params.transferAll = transferAll;
         client.TimeoutMs = 5000; // the job sets Timeout in seconds; tests keep their own limit
-        return job->Run().code;
+        return job->Run(params).code;
     }
 
     fs::path serverRoot = dir / "server";
@@ -206,7 +206,8 @@ TEST_F(PublishToPyFtpdlib, AKillDuringAnUploadLeavesAListThatResendsTheFile) {
     };
     ASSERT_EQ(Publish(), TPublishCode::Completed);
     ASSERT_FALSE(atKill.empty());
-    EXPECT_EQ(atKill.find("images/p101.jpg\t"), std::string::npos) << "the changed file's old line left first";
+    EXPECT_EQ(atKill.find("images/p101.jpg\t"), std::string::npos)
+        << "the changed file's old line left first";
     EXPECT_NE(atKill.find("images/p100.jpg\t"), std::string::npos) << "the other files stay recorded";
 
     view.onLog = nullptr;

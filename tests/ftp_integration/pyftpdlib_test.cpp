@@ -76,7 +76,8 @@ protected:
 
 std::string Pattern(size_t size) {
     std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131) ^ (i >> 11));
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 131) ^ (i >> 11));
     return bytes;
 }
 
@@ -99,7 +100,8 @@ TEST_P(PyFtpdlib, WholeSession) {
     const std::string big = Pattern(20 * 1024 * 1024);
     ASSERT_TRUE(PutFile("leer.jpg", ""));
     ASSERT_TRUE(PutFile("klein.html", "<html>Hallo</html>\r\n"));
-    ASSERT_TRUE(PutFile("gross.jpg", big)) << client_.ErrorMessage() << " " << client_.ByteCount() << "\n" << protocol_;
+    ASSERT_TRUE(PutFile("gross.jpg", big)) << client_.ErrorMessage() << " " << client_.ByteCount() << "\n"
+                                           << protocol_;
     EXPECT_EQ(done_.back(), (Done{ftpPutAsync, 0}));
     EXPECT_EQ(ReadBytes(root_ / "album" / "leer.jpg"), "");
     EXPECT_EQ(ReadBytes(root_ / "album" / "klein.html"), "<html>Hallo</html>\r\n");

@@ -303,8 +303,7 @@ public:
 class ScriptedJob : public ::testing::Test {
 protected:
     ScriptedJob()
-        : folders(TProgramFolders::For(temp.path())), settings(folders, prompts),
-          job(client, settings, prompts, view, temp / "transfer.lst", Timings()) {
+        : folders(TProgramFolders::For(temp.path())), settings(folders, prompts), job(client, prompts, view) {
         settings.edFTPServer = "127.0.0.1";
         settings.edFTPPort = server.Port();
         settings.edFTPUser = "alice";
@@ -312,7 +311,10 @@ protected:
         settings.cbUsePassiveMode = false;
         client.TimeoutMs = 5000;
         client.EndOfFileDelayMs = 10;
-        job.TakeSettings();
+        TakeSettings(params, settings);
+        params.transferListFile = temp / "transfer.lst";
+        params.timings = Timings();
+        job.Prepare(params);
     }
 
     static TPublishTimings Timings() {
@@ -341,10 +343,12 @@ protected:
     RecordingView view;
     TProgramFolders folders;
     TProgramSettings settings;
+    TPublishParams params;
     TPublishJob job;
 };
 
 TEST_F(ScriptedJob, LogHidesThePassword) {
+    view.lines.clear();
     job.Log("PASS secret");
     job.Log("xPASSword and more");
     EXPECT_EQ(view.lines, (std::vector<std::string>{"PASS", "xPASS"}));
@@ -419,24 +423,21 @@ protected:
         WriteBytes(root + "index.html", "<html>");
         server.replies["MKD"] = "550 exists\r\n";
         server.replies["CDUP"] = "250 ok\r\n";
-        job.SetPlan({root, {root}});
-        job.Prepare();
+        params.plan = {root, {root}};
+        job.Prepare(params);
     }
     std::string root;
 };
 
 TEST_F(ScriptedRun, ServerThatNeverConfirmsEndsAfterTheBoundedReconnects) {
     server.neverConfirm = true;
-    TPublishTimings timings = Timings();
-    timings.watchdogMs = 200;
-    timings.maxReconnects = 2;
-    TPublishJob run(client, settings, prompts, view, temp / "transfer.lst", timings);
-    run.TakeSettings();
-    run.SetPlan({root, {root}});
-    run.Prepare();
+    params.timings.watchdogMs = 200;
+    params.timings.maxReconnects = 2;
+    TPublishJob run(client, prompts, view);
+    run.Prepare(params);
     QElapsedTimer timer;
     timer.start();
-    TPublishResult result = run.Run();
+    TPublishResult result = run.Run(params);
     EXPECT_EQ(result.code, TPublishCode::ConnectionLost);
     EXPECT_EQ(run.Reconnects(), 2);
     EXPECT_LT(timer.elapsed(), 4000);
@@ -450,9 +451,9 @@ TEST_F(ScriptedRun, ServerThatNeverConfirmsEndsAfterTheBoundedReconnects) {
 }
 
 TEST_F(ScriptedRun, FailedServerCheckSendsTheFolderAgainAndGoesOn) {
-    settings.cbCheckServer = true;
+    params.checkServer = true;
     server.replies["NLST"] = "550 No such file\r\n";
-    TPublishResult result = job.Run();
+    TPublishResult result = job.Run(params);
     EXPECT_EQ(result.code, TPublishCode::Completed) << result.detail;
     EXPECT_EQ(Commands("STOR"), (std::vector<std::string>{"STOR index.html", "STOR index.html"}));
     EXPECT_TRUE(view.Logged(Utf8ToAnsi(
@@ -466,7 +467,7 @@ TEST_F(ScriptedRun, ServerThatNeverGreetsEndsTheRunWithItsTimeOut) {
     client.TimeoutMs = 300;
     QElapsedTimer timer;
     timer.start();
-    TPublishResult result = job.Run();
+    TPublishResult result = job.Run(params);
     EXPECT_EQ(result.code, TPublishCode::LoginFailed);
     EXPECT_LT(timer.elapsed(), 4000);
     EXPECT_EQ(view.lines.back(), PublishMessage(result, "127.0.0.1", "/"));

@@ -88,13 +88,12 @@ TPublishForm::TPublishForm(TProgramContext& context, TFtpClient& client, TftpPro
     });
     connect(btnTransmit, &QPushButton::clicked, this, [this] { btnTransmitClick(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
-    connect(btnSettings, &QPushButton::clicked, this, [this] { job_->EditSettings(); });
+    connect(btnSettings, &QPushButton::clicked, this, [this] { btnSettingsClick(); });
 
     delStatus_ = new TFTPDelStatus(this);
     delStatus_->OnCancel = [this] { btnCancelClick(); };
-    job_ = std::make_unique<TPublishJob>(client, context.settings, context.prompts, *this,
-                                         context.folders.TransferList());
-    job_->decimalSeparator = DecimalSeparator();
+    job_ = std::make_unique<TPublishJob>(client, context.prompts, *this);
+    decimalSeparator_ = DecimalSeparator();
 }
 
 TPublishForm::~TPublishForm() = default;
@@ -141,9 +140,11 @@ QWidget* TPublishForm::BuildProgressGroups() {
 }
 
 void TPublishForm::Prepare(const TUploadPlan& plan) {
-    job_->TakeSettings();
-    job_->SetPlan(plan);
-    job_->Prepare();
+    params_ = TPublishParams();
+    TakeSettings(params_, context_.settings);
+    params_.plan = plan;
+    params_.transferListFile = context_.folders.TransferList();
+    job_->Prepare(params_);
     cbDeleteAll->setChecked(false);
     cbTransferAll->setChecked(false);
     btnTransmit->setEnabled(true);
@@ -153,12 +154,12 @@ void TPublishForm::Prepare(const TUploadPlan& plan) {
 
 void TPublishForm::btnTransmitClick() {
     if (running_) return;
-    job_->cbDeleteAll = cbDeleteAll->isChecked();
-    job_->cbTransferAll = cbTransferAll->isChecked();
+    params_.deleteAll = cbDeleteAll->isChecked();
+    params_.transferAll = cbTransferAll->isChecked();
     running_ = true;
     TPublishResult result;
     try {
-        result = job_->Run();
+        result = job_->Run(params_);
     } catch (const std::exception& error) {
         // The client refused to start the login (still busy); the job has made the dialog usable
         // again. The English reason goes to the protocol.
@@ -171,9 +172,12 @@ void TPublishForm::btnTransmitClick() {
         result = {TPublishCode::NotStarted, error.what()};
     }
     running_ = false;
-    // Success and a full server have shown their messages already; a cancel needs none.
+    if (result.code == TPublishCode::NoHost) btnSettingsClick();
+    // Success, a missing host and a full server have shown their messages already; a cancel or a
+    // run that never started needs none.
     bool shown = result.Ok() || result.code == TPublishCode::NotStarted ||
-                 result.code == TPublishCode::DiskFull || result.code == TPublishCode::Cancelled;
+                 result.code == TPublishCode::NoHost || result.code == TPublishCode::DiskFull ||
+                 result.code == TPublishCode::Cancelled;
     if (!shown)
         context_.prompts.ShowMessage(PublishMessage(result, job_->HostName(), job_->FRemoteRoot),
                                      MessageKind::Error);
@@ -299,8 +303,41 @@ std::optional<std::string> TPublishForm::AskPassword() {
     return QStringToAnsi(dialog.edPassword->text());
 }
 
-void TPublishForm::EditPublishSettings() {
+// The settings dialog on its page "Veröffentlichen"; the job then takes the settings again.
+void TPublishForm::btnSettingsClick() {
     if (editSettings_) editSettings_();
+    TakeSettings(params_, context_.settings);
+    job_->ShowSettings(params_);
+}
+
+void TPublishForm::ShowFolderSize(int files, int64_t bytes) {
+    lbDirFiles->setText(QString::number(files));
+    lbDirKbytes->setText(
+        QString::fromLatin1(FixedText(static_cast<double>(bytes) / 1024.0, 1, decimalSeparator_)) +
+        QStringLiteral(" KBytes"));
+}
+
+void TPublishForm::ShowFileBytes(int64_t count, int64_t size) {
+    QString text = QString::fromLatin1(FixedText(static_cast<double>(count) / 1024.0, 1, decimalSeparator_)) +
+                   QStringLiteral(" KBytes");
+    if (size >= 0)
+        text += QStringLiteral(" von ") +
+                QString::fromLatin1(FixedText(static_cast<double>(size) / 1024.0, 1, decimalSeparator_)) +
+                QStringLiteral(" KBytes");
+    lbFileBytes->setText(text);
+}
+
+// "%d von %d Dateien" and "%0.3f von %0.3f MBytes"; before the run "%d von %d" and
+// "%d von %0.3f MBytes".
+void TPublishForm::ShowTotals(int filesDone, int totalFiles, int64_t bytesDone, int64_t totalBytes,
+                              bool started) {
+    auto mbytes = [this](int64_t bytes) {
+        return QString::fromLatin1(FixedText(static_cast<double>(bytes) / 1048576.0, 3, decimalSeparator_));
+    };
+    lbTotalFiles->setText(QStringLiteral("%1 von %2").arg(filesDone).arg(totalFiles) +
+                          (started ? QStringLiteral(" Dateien") : QString()));
+    lbTotalBytes->setText((started ? mbytes(bytesDone) : QString::number(bytesDone)) +
+                          QStringLiteral(" von ") + mbytes(totalBytes) + QStringLiteral(" MBytes"));
 }
 
 void TPublishForm::CloseDialog() {

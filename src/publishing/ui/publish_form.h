@@ -36,6 +36,10 @@ public:
     void Log(const std::string& line) override;
     void ClearLog() override;
     void SetLabel(TPublishLabel label, const std::string& text) override;
+    void ShowFolderSize(int files, int64_t bytes) override;
+    void ShowFileBytes(int64_t count, int64_t size) override;
+    void ShowTotals(int filesDone, int totalFiles, int64_t bytesDone, int64_t totalBytes,
+                    bool started) override;
     void SetFileBar(int64_t position, int64_t maximum) override;
     void SetFileBarPosition(int64_t position) override;
     void SetTotalBar(int position, int maximum) override;
@@ -43,7 +47,6 @@ public:
     void SetIdle(bool idle) override;
     void SetDialogEnabled(bool enabled) override;
     std::optional<std::string> AskPassword() override;
-    void EditPublishSettings() override;
     void CloseDialog() override;
     void ShowDeleteStatus() override;
     void SetDeleteFolder(const std::string& folder) override;
@@ -74,6 +77,7 @@ public:
 
     void btnTransmitClick();
     void btnCancelClick();
+    void btnSettingsClick();
 
 protected:
     void reject() override;
@@ -90,6 +94,8 @@ private:
     TftpProtoForm& protocol_;
     std::function<void()> editSettings_;
     std::unique_ptr<TPublishJob> job_;
+    TPublishParams params_;
+    char decimalSeparator_ = ','; // of "%0.1F" and "%0.3f" in the labels
     TFTPDelStatus* delStatus_ = nullptr;
     int fileBarScale_ = 1; // pbFile counts in units of this many bytes so that big files fit an int
     bool running_ = false;
