@@ -1,11 +1,13 @@
 #include "net/async_socket.h"
 
+#include "common/text_utils.h"
 #include "net/socket_errors.h"
 #include "net/socket_resolve.h"
-#include "common/text_utils.h"
+#include "net/tls_layer.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QTimer>
 
 #include <arpa/inet.h>
 #include <cctype>
@@ -22,6 +24,10 @@
 
 namespace vistrel {
 
+namespace {
+// How long a closing TLS connection waits for the peer's own close.
+constexpr int kPeerCloseWaitMs = 5000;
+} // namespace
 
 struct DnsLookupShared;
 std::shared_ptr<DnsLookupShared> MakeDnsLookupShared(TAsyncSocket* owner);
@@ -53,7 +59,8 @@ bool ParseDottedAddress(const std::string& text, std::string& normalized) {
 }
 
 TAsyncSocket::TAsyncSocket(QObject* parent) : QObject(parent), lookup_(MakeDnsLookupShared(this)) {
-    connect(&readNotifier_, &QSocketNotifier::activated, this, [this] { Guarded([this] { HandleReadReady(); }); });
+    connect(&readNotifier_, &QSocketNotifier::activated, this,
+            [this] { Guarded([this] { HandleReadReady(); }); });
     connect(&writeNotifier_, &QSocketNotifier::activated, this,
             [this] { Guarded([this] { HandleWriteReady(); }); });
 }
@@ -100,6 +107,8 @@ void TAsyncSocket::RestoreDefaults() {
 }
 
 void TAsyncSocket::AttachHandle(int fd) {
+    tls_.reset();
+    tlsHandshaking_ = rawEof_ = inputHeld_ = closeWhenSent_ = lingerForPeer_ = awaitingPeerClose_ = false;
     fd_ = fd;
     ++connection_;
     writeEventPosted_ = false;
@@ -108,6 +117,8 @@ void TAsyncSocket::AttachHandle(int fd) {
 }
 
 void TAsyncSocket::CloseHandle() {
+    tls_.reset();
+    tlsHandshaking_ = rawEof_ = inputHeld_ = closeWhenSent_ = lingerForPeer_ = awaitingPeerClose_ = false;
     readNotifier_.setEnabled(false);
     writeNotifier_.setEnabled(false);
     ::close(fd_);
@@ -136,12 +147,38 @@ void TAsyncSocket::CloseInternal(bool gracefully) {
     if (!raised && !destroying_ && OnSessionClosed) OnSessionClosed(0);
 }
 
-void TAsyncSocket::Close() { CloseInternal(true); }
+void TAsyncSocket::Close() {
+    CloseInternal(true);
+}
 
+// Closes once everything queued has gone out. A TLS connection sends its close alert first and
+// then waits for the peer to close too: closing with unread bytes (a TLS peer may send session
+// tickets at any time) would reset the connection and lose the tail of what was sent.
 void TAsyncSocket::CloseDelayed() {
+    if (tls_ && tls_->Established() && state_ == wsConnected) {
+        tls_->Shutdown();
+        FlushTls();
+        lingerForPeer_ = true;
+    }
     uint64_t connection = connection_;
     PostEvent([this, connection] {
-        if (connection_ == connection) Close();
+        if (connection_ != connection) return;
+        if (!sendBuffer_.empty() && state_ == wsConnected) {
+            closeWhenSent_ = true;
+            return;
+        }
+        FinishDelayedClose();
+    });
+}
+
+void TAsyncSocket::FinishDelayedClose() {
+    if (!lingerForPeer_ || fd_ < 0 || state_ != wsConnected) return Close();
+    ::shutdown(fd_, SHUT_WR);
+    awaitingPeerClose_ = true;
+    readNotifier_.setEnabled(true);
+    uint64_t connection = connection_;
+    QTimer::singleShot(kPeerCloseWaitMs, this, [this, connection] {
+        if (connection_ == connection && awaitingPeerClose_) Close();
     });
 }
 
@@ -180,8 +217,8 @@ void TAsyncSocket::ReportError(int error, const char* function) {
         ChangeState(wsClosed);
     }
     lastError_ = error;
-    std::string text = "Error " + std::to_string(error) + " in function " + function + "\r\n" +
-                       SocketErrorDesc(error);
+    std::string text =
+        "Error " + std::to_string(error) + " in function " + function + "\r\n" + SocketErrorDesc(error);
     if (OnError) {
         OnError(text);
         return;

@@ -37,6 +37,7 @@ enum TSocketOption : unsigned {
 using TSocketOptions = unsigned;
 
 struct DnsLookupShared;
+class TTlsLayer;
 
 // An asynchronous TCP socket on the Qt event loop. Nothing blocks on the network: calls start an
 // operation and events report its outcome. Every event is delivered from the event loop, never
@@ -114,6 +115,15 @@ public:
     // Runs the pending events of the thread once (the pump used by blocking waits).
     void ProcessMessages();
 
+    // TLS on the open connection: from StartTls on, everything sent is encrypted and Receive gives
+    // decrypted bytes. OnTlsDone reports the end of the handshake (0, or an error number; the
+    // reason is in Tls()->Error()). `reuse` offers that socket's TLS session again.
+    void StartTls(const std::string& host, const TAsyncSocket* reuse = nullptr);
+    // Leaves received bytes where they are until StartTls: they belong to the handshake.
+    void HoldInput();
+    const TTlsLayer* Tls() const { return tls_.get(); }
+    std::function<void(int error)> OnTlsDone;
+
 private:
     friend struct DnsLookupShared;
 
@@ -136,6 +146,13 @@ private:
     void HandleWriteEvent();
     void ReceiveLoop(bool limitToOneRound);
     void TryToSend();
+    void QueueRaw(const char* data, int length);
+    void PullRaw();
+    void FlushTls();
+    void DriveHandshake();
+    void HandleTlsReadReady();
+    void FinishDelayedClose();
+    bool HasPendingInput() const;
     void CreateSocket(TSocketState first);
     bool BindTo(const std::string& address, const std::string& port, const char* prefix);
     void DeliverDnsResult(uint64_t lookupId, int error, std::vector<std::string> addresses);
@@ -159,6 +176,13 @@ private:
     bool lookupPending_ = false;
     bool receiveFailed_ = false;
     std::deque<std::string> sendBuffer_;
+    bool closeWhenSent_ = false; // a delayed close waits for the queue to empty
+    bool lingerForPeer_ = false; // ... and then, for TLS, for the peer's close
+    bool awaitingPeerClose_ = false;
+    std::unique_ptr<TTlsLayer> tls_;
+    bool tlsHandshaking_ = false;
+    bool rawEof_ = false; // the peer closed its side; the TLS layer may still hold data
+    bool inputHeld_ = false;
     QSocketNotifier readNotifier_{QSocketNotifier::Read};
     QSocketNotifier writeNotifier_{QSocketNotifier::Write};
     std::shared_ptr<DnsLookupShared> lookup_;

@@ -5,6 +5,7 @@
 #include "common/text_utils.h"
 #include "net/socket_errors.h"
 #include "net/socket_resolve.h"
+#include "net/tls_layer.h"
 
 #include <QMetaObject>
 
@@ -315,11 +316,25 @@ bool TAsyncSocket::GetPeerName(std::string& address, int& port) const {
 // ---- data ---------------------------------------------------------------------------------------
 
 int TAsyncSocket::Send(const void* data, int length) {
-    if (state_ != wsConnected || fd_ < 0) {
+    if (state_ != wsConnected || fd_ < 0 || (tls_ && !tls_->Established())) {
         ReportError(wsa::NotConnected, "Send");
         return -1;
     }
-    const char* bytes = static_cast<const char*>(data);
+    if (!tls_) {
+        QueueRaw(static_cast<const char*>(data), length);
+        return length;
+    }
+    if (!tls_->Write(static_cast<const char*>(data), std::max(length, 0))) {
+        ReportError(wsa::ConnAborted, "Send");
+        return -1;
+    }
+    FlushTls();
+    return length;
+}
+
+// Queues bytes for the network as they are and sends what the socket takes now.
+void TAsyncSocket::QueueRaw(const char* data, int length) {
+    const char* bytes = data;
     int rest = std::max(length, 0);
     while (rest > 0) {
         if (sendBuffer_.empty() || sendBuffer_.back().size() >= kBlockSize) sendBuffer_.emplace_back();
@@ -330,7 +345,7 @@ int TAsyncSocket::Send(const void* data, int length) {
         rest -= static_cast<int>(take);
     }
     TryToSend();
-    if (state_ != wsConnected) return length;
+    if (state_ != wsConnected) return;
     if (!sendBuffer_.empty()) {
         writeNotifier_.setEnabled(true);
     } else if (!writeEventPosted_) {
@@ -343,7 +358,6 @@ int TAsyncSocket::Send(const void* data, int length) {
             if (state_ == wsConnected) HandleWriteEvent();
         });
     }
-    return length;
 }
 
 int TAsyncSocket::SendStr(const std::string& text) {
@@ -354,6 +368,23 @@ int TAsyncSocket::SendStr(const std::string& text) {
 int TAsyncSocket::Receive(void* buffer, int length) {
     if (fd_ < 0) {
         lastError_ = wsa::NotConnected;
+        return -1;
+    }
+    if (tls_ || inputHeld_) {
+        if (length <= 0) return 0; // as recv does: the caller's full buffer ends the connection
+        if (!tls_ || !tls_->Established()) {
+            lastError_ = wsa::WouldBlock;
+            return -1;
+        }
+        PullRaw();
+        int count = tls_->Read(static_cast<char*>(buffer), std::max(length, 0));
+        if (count > 0) {
+            readCount_ += count;
+            return count;
+        }
+        // The close alert, a broken record or the end of the stream end the connection.
+        if (count < 0 || rawEof_) return 0;
+        lastError_ = wsa::WouldBlock;
         return -1;
     }
     ssize_t count = ::recv(fd_, buffer, static_cast<size_t>(std::max(length, 0)), 0);
@@ -400,6 +431,7 @@ void TAsyncSocket::TryToSend() {
 
 void TAsyncSocket::HandleReadReady() {
     if (fd_ < 0 || !IsReady(fd_, POLLIN)) return;
+    if ((tls_ || inputHeld_) && state_ == wsConnected) return HandleTlsReadReady();
     if (state_ == wsListening) {
         readNotifier_.setEnabled(false);
         if (OnSessionAvailable) {
@@ -453,6 +485,7 @@ void TAsyncSocket::HandleWriteEvent() {
         return;
     }
     writeNotifier_.setEnabled(false);
+    if (closeWhenSent_) return FinishDelayedClose();
     if (OnDataSent) OnDataSent(0);
 }
 
@@ -460,7 +493,7 @@ void TAsyncSocket::HandleWriteEvent() {
 void TAsyncSocket::HandleCloseEvent(int error) {
     if (state_ == wsConnecting) return;
     uint64_t connection = connection_;
-    if (fd_ >= 0 && BytesWaiting(fd_) > 0) ReceiveLoop(false);
+    if (fd_ >= 0 && HasPendingInput()) ReceiveLoop(false);
     if (connection_ != connection) return;
     RaiseSessionClosed(error);
     if (connection_ == connection) Close();
@@ -480,8 +513,103 @@ void TAsyncSocket::ReceiveLoop(bool limitToOneRound) {
         if (connection_ != connection || fd_ < 0) return;
         if (limitToOneRound || receiveFailed_) return;
         // A handler that read nothing would spin here; the next notification tries again instead.
-        if (readCount_ == before || BytesWaiting(fd_) <= 0) return;
+        if (readCount_ == before || !HasPendingInput()) return;
     }
+}
+
+bool TAsyncSocket::HasPendingInput() const {
+    if (tls_) return tls_->HasPlaintext();
+    return BytesWaiting(fd_) > 0;
+}
+
+// ---- TLS ----------------------------------------------------------------------------------------
+
+void TAsyncSocket::HoldInput() {
+    inputHeld_ = true;
+}
+
+void TAsyncSocket::StartTls(const std::string& host, const TAsyncSocket* reuse) {
+    if (state_ != wsConnected || fd_ < 0) return ReportError(wsa::NotConnected, "StartTls");
+    inputHeld_ = false;
+    tls_ = std::make_unique<TTlsLayer>(host, reuse ? reuse->tls_.get() : nullptr);
+    tlsHandshaking_ = true;
+    DriveHandshake();
+    readNotifier_.setEnabled(true);
+}
+
+// Everything the peer has sent so far goes into the TLS layer (bounded per call, so one busy
+// connection cannot hold the event loop).
+void TAsyncSocket::PullRaw() {
+    if (!tls_ || fd_ < 0 || rawEof_) return;
+    char chunk[65536];
+    for (int round = 0; round < 16; ++round) {
+        ssize_t count = ::recv(fd_, chunk, sizeof chunk, 0);
+        if (count > 0) {
+            tls_->Feed(chunk, static_cast<size_t>(count));
+            if (static_cast<size_t>(count) < sizeof chunk) return;
+            continue;
+        }
+        if (count == 0)
+            rawEof_ = true;
+        else if (SocketErrorFromErrno(errno) != wsa::WouldBlock)
+            rawEof_ = true;
+        return;
+    }
+}
+
+void TAsyncSocket::FlushTls() {
+    if (!tls_) return;
+    std::string bytes = tls_->TakeOutgoing();
+    if (!bytes.empty() && state_ == wsConnected) QueueRaw(bytes.data(), static_cast<int>(bytes.size()));
+}
+
+void TAsyncSocket::DriveHandshake() {
+    TTlsLayer::Progress progress = tls_->Handshake();
+    FlushTls();
+    if (progress == TTlsLayer::Progress::Pending && !rawEof_) return;
+    tlsHandshaking_ = false;
+    int error = progress == TTlsLayer::Progress::Done ? 0 : wsa::ConnAborted;
+    uint64_t connection = connection_;
+    PostEvent([this, connection, error] {
+        if (connection_ == connection && OnTlsDone) OnTlsDone(error);
+    });
+}
+
+void TAsyncSocket::HandleTlsReadReady() {
+    if (inputHeld_) {
+        readNotifier_.setEnabled(false);
+        return;
+    }
+    uint64_t connection = connection_;
+    PullRaw();
+    if (awaitingPeerClose_) {
+        // Our side is closed: what still comes is read and dropped until the peer closes.
+        char discard[4096];
+        while (tls_->Read(discard, sizeof discard) > 0) {
+        }
+        if (rawEof_) Close();
+        return;
+    }
+    if (tlsHandshaking_) {
+        DriveHandshake();
+        if (tlsHandshaking_ || !tls_->Established()) {
+            // Waiting for more of the handshake, or it failed: OnTlsDone tells, the close follows.
+            if (rawEof_) readNotifier_.setEnabled(false);
+            return;
+        }
+    }
+    if (tls_->HasPlaintext()) {
+        ReceiveLoop(ComponentOptions & wsoNoReceiveLoop);
+        if (connection_ != connection || !tls_) return;
+        // Decrypted bytes left behind raise no notification of their own.
+        if (tls_->HasPlaintext()) {
+            PostEvent([this, connection] {
+                if (connection_ == connection && state_ == wsConnected && tls_) HandleTlsReadReady();
+            });
+            return;
+        }
+    }
+    if (rawEof_) HandleCloseEvent(0);
 }
 
 } // namespace vistrel

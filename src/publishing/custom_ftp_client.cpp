@@ -3,6 +3,7 @@
 #include "publishing/custom_ftp_client.h"
 
 #include "net/socket_errors.h"
+#include "net/tls_layer.h"
 
 #include <QMetaObject>
 
@@ -144,6 +145,8 @@ void TCustomFtpClient::RunNextStep(int stepResult) {
         steps_.reset(step);
         if (step == stPass && lastStep_ == stUser && statusCode_ != 331) continue;
         if (step == stCwd && HostDirName.empty()) continue;
+        if (step == stAuth && !UseTls) continue;
+        if ((step == stPbsz || step == stProt) && !tlsControl_) continue;
         if (step == stQuit) {
             savedLine_ = lastResponse_;
             savedCode_ = statusCode_;
@@ -166,10 +169,16 @@ void TCustomFtpClient::StartStep(Step step) {
     switch (step) {
     case stOpen:
         return StartOpen();
+    case stAuth:
+        return ExecAsync(ftpQuoteAsync, "AUTH TLS", {234}, &TCustomFtpClient::AuthDone);
     case stUser:
         return StartUser();
     case stPass:
         return StartPass();
+    case stPbsz:
+        return ExecAsync(ftpQuoteAsync, "PBSZ 0", {200});
+    case stProt:
+        return ExecAsync(ftpQuoteAsync, "PROT P", {200}, &TCustomFtpClient::ProtDone);
     case stCwd:
         return ExecAsync(ftpCwdAsync, "CWD " + HostDirName, {200, 250, 257});
     case stCDup:
@@ -238,7 +247,7 @@ void TCustomFtpClient::OpenAsync() {
 }
 
 void TCustomFtpClient::ConnectAsync() {
-    StartSequence(ftpConnectAsync, {stOpen, stUser, stPass}, true);
+    StartSequence(ftpConnectAsync, {stOpen, stAuth, stUser, stPass, stPbsz, stProt}, true);
 }
 
 void TCustomFtpClient::TypeSetAsync() {
@@ -312,6 +321,7 @@ void TCustomFtpClient::Abort() {
     CloseDataSocket();
     if (control_.State() != wsClosed) control_.Close();
     sessionConnected_ = false;
+    tlsControl_ = protP_ = false;
     reader_.Clear();
     joiner_.Clear();
     replyClock_.stop();
@@ -330,6 +340,8 @@ void TCustomFtpClient::StartOpen() {
     requestDone_ = false;
     reader_.Clear();
     joiner_.Clear();
+    tlsControl_ = protP_ = tlsRefused_ = false;
+    untrustedFingerprint_.clear();
     reader_.SetAcceptLF(Options & ftpAcceptLF);
     SetState(ftpDnsLookup);
     control_.DnsLookup(HostName);
@@ -486,6 +498,76 @@ void TCustomFtpClient::StandardJudge() {
     if (result == 0 && (code == 250 || code == 257)) dirResult_ = QuotedFolderName(lastResponse_);
     if (done_) return (this->*done_)();
     TriggerRequestDone(result);
+}
+
+// ---- FTPS (RFC 4217) -----------------------------------------------------------------------------
+
+// 234 to AUTH TLS: the handshake follows on the control connection and the step ends with it. A
+// refusal leaves the session unencrypted, unless encryption is required.
+void TCustomFtpClient::AuthDone() {
+    if (requestResult_ != 0) {
+        if (RequireTls) {
+            tlsRefused_ = true;
+            Display("! The server offers no TLS; nothing is sent unencrypted");
+            TriggerRequestDone(requestResult_);
+            control_.Close();
+            return;
+        }
+        Display("! The server offers no TLS; the session stays unencrypted");
+        requestResult_ = 0;
+        return TriggerRequestDone(0);
+    }
+    control_.OnTlsDone = [this](int error) { ControlTlsDone(error); };
+    control_.StartTls(HostName);
+}
+
+void TCustomFtpClient::ControlTlsDone(int error) {
+    const TTlsLayer* tls = control_.Tls();
+    if (error != 0 || !tls) {
+        errorMessage_ = "534 TLS handshake failed: " + (tls ? tls->Error() : std::string("no connection"));
+        Display("! " + errorMessage_);
+        statusCode_ = 534;
+        TriggerRequestDone(534);
+        control_.Close();
+        return;
+    }
+    if (tls->Verified() || (!TrustedFingerprint.empty() && tls->Fingerprint() == TrustedFingerprint))
+        return CertificateAnswered(true);
+    // The question may open a window; it runs from the event loop, not inside the socket's handler.
+    const std::string fingerprint = tls->Fingerprint();
+    const std::string reason = tls->VerifyError();
+    const uint64_t serial = requestSerial_;
+    Display("! Certificate not verified (" + reason + "), SHA-256 " + fingerprint);
+    Post([this, fingerprint, reason, serial] {
+        if (serial != requestSerial_ || requestDone_) return;
+        bool trusted = OnUntrustedCertificate && OnUntrustedCertificate(fingerprint, reason);
+        if (!trusted) untrustedFingerprint_ = fingerprint;
+        CertificateAnswered(trusted);
+    });
+}
+
+void TCustomFtpClient::CertificateAnswered(bool trusted) {
+    if (!trusted) {
+        tlsRefused_ = true;
+        errorMessage_ = "534 Certificate not trusted";
+        statusCode_ = 534;
+        TriggerRequestDone(534);
+        control_.Close();
+        return;
+    }
+    tlsControl_ = true;
+    Display("! " + TlsVersion() + " on the control connection");
+    TriggerRequestDone(0);
+}
+
+void TCustomFtpClient::ProtDone() {
+    if (requestResult_ == 0) protP_ = true;
+    TriggerRequestDone(requestResult_);
+}
+
+std::string TCustomFtpClient::TlsVersion() const {
+    const TTlsLayer* tls = control_.Tls();
+    return tls && tls->Established() ? tls->Version() : std::string();
 }
 
 void TCustomFtpClient::QuitDone() {

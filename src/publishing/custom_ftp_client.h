@@ -46,6 +46,16 @@ public:
     int EndOfFileDelayMs = 0;
     // The longest a reply may take from its first byte to its last line; 0 waits without limit.
     int ReplyTimeLimitMs = 60000;
+    // Explicit FTPS (AUTH TLS, PBSZ 0, PROT P): the control connection and every data connection
+    // encrypted. Without RequireTls a server that refuses AUTH TLS is used without encryption.
+    bool UseTls = false;
+    bool RequireTls = false;
+    // A certificate the system does not vouch for is accepted when its SHA-256 fingerprint (64
+    // upper-case hex digits) is this one, or when OnUntrustedCertificate answers true.
+    std::string TrustedFingerprint;
+    // Start a data connection's handshake as soon as the connection stands (uploads in passive
+    // mode; STOR goes out at once) instead of after the 150 reply.
+    bool DataTlsFirst = false;
     // The listing command of Ls: "NLST", "MLSD" or "LIST -a"; HostFileName follows when not empty.
     std::string ListCommand = "NLST";
     // Bounds of one listing: its size and its whole duration (0: no time limit).
@@ -62,6 +72,14 @@ public:
     const std::string& LastResponse() const { return lastResponse_; }
     const std::string& ErrorMessage() const { return errorMessage_; }
     const std::string& DirResult() const { return dirResult_; }
+    // The control connection is encrypted; the data connections are too (PROT P accepted).
+    bool Encrypted() const { return tlsControl_; }
+    bool DataEncrypted() const { return protP_; }
+    // The last login failed because the server offers no TLS while RequireTls is set, or because
+    // its certificate was not trusted (its fingerprint then in UntrustedFingerprint()).
+    bool TlsRefused() const { return tlsRefused_; }
+    const std::string& UntrustedFingerprint() const { return untrustedFingerprint_; }
+    std::string TlsVersion() const;
     // Every line of the last complete reply (FEAT lists its features this way).
     const TFtpReply& LastReply() const { return lastReply_; }
     int64_t ByteCount() const { return byteCount_; }
@@ -78,6 +96,9 @@ public:
     std::function<void()> OnStateChange;
     std::function<void(bool& cancel)> OnReadyToTransmit;
     std::function<void(const std::exception& error, bool& canClose)> OnBackgroundException;
+    // The server's certificate is not vouched for by the system's CA store (or names another
+    // host): true trusts it for this session. `reason` is OpenSSL's English text.
+    std::function<bool(const std::string& fingerprint, const std::string& reason)> OnUntrustedCertificate;
 
     // Non-blocking operations: they start a request and return; OnRequestDone tells the outcome.
     void OpenAsync();
@@ -109,8 +130,11 @@ private:
     // Steps of a sequence in their fixed order (the subset of the design's list the program uses).
     enum Step {
         stOpen,
+        stAuth,
         stUser,
         stPass,
+        stPbsz,
+        stProt,
         stCwd,
         stCDup,
         stType,
@@ -152,6 +176,11 @@ private:
     void ReplyRefused(const std::string& why);
     void StandardJudge();
     void QuitDone();
+    void AuthDone();
+    void ControlTlsDone(int error);
+    void CertificateAnswered(bool trusted);
+    void ProtDone();
+    void StartDataTls(std::function<void()> ready);
     std::string SocketErrorText(int error) const;
 
     // Data transfers.
@@ -189,6 +218,10 @@ private:
     TFtpReply lastReply_;
     QTimer replyClock_;
     uint64_t controlSerial_ = 0; // counts closings of the control connection
+    bool tlsControl_ = false;
+    bool protP_ = false;
+    bool tlsRefused_ = false;
+    std::string untrustedFingerprint_;
     bool passive_ = false;
     TFtpConnectionType connectionType_ = ftpDirect;
     TFtpState state_ = ftpReady;
@@ -216,7 +249,8 @@ private:
 
     // Transfer.
     std::FILE* localFile_ = nullptr;
-    std::vector<char> chunk_; // the one chunk of an upload in memory
+    std::vector<char> chunk_;            // the one chunk of an upload in memory
+    std::function<void()> dataTlsReady_; // runs when the data connection's handshake is done
     int64_t byteCount_ = 0;
     std::chrono::steady_clock::time_point startTime_;
     bool startTaken_ = false;

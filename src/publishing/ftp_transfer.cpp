@@ -4,11 +4,13 @@
 #include "publishing/custom_ftp_client.h"
 
 #include "net/socket_errors.h"
+#include "net/tls_layer.h"
 
 #include <QMetaObject>
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace vistrel {
 
@@ -100,7 +102,11 @@ bool TCustomFtpClient::OpenPassiveDataConnection(bool upload, std::function<void
     data_.LingerTimeout = 0;
     data_.ComponentOptions = wsoNoReceiveLoop;
     data_.OnSessionConnected = [this, connected = std::move(connected)](int error) {
-        if (error == 0) return connected();
+        if (error == 0) {
+            // With PROT P the first bytes belong to the TLS handshake.
+            if (protP_) data_.HoldInput();
+            return connected();
+        }
         lastResponse_ = "Unable to establish data connection, error #" + std::to_string(error);
         errorMessage_ = lastResponse_;
         statusCode_ = 550;
@@ -181,6 +187,8 @@ void TCustomFtpClient::LsFirstReply() {
     statusCode_ = code;
     if (code == 125 || (code >= 150 && code <= 159)) {
         next_ = &TCustomFtpClient::LsFinalReply;
+        replyReceived_ = true;
+        if (protP_ && connectionOpen_) StartDataTls([] {});
         return;
     }
     errorMessage_ = lastResponse_;
@@ -232,6 +240,35 @@ void TCustomFtpClient::ReceiveConnected() {
     data_.ComponentOptions = wsoNoReceiveLoop;
     startTime_ = std::chrono::steady_clock::now();
     startTaken_ = true;
+    connectionOpen_ = true;
+    if (protP_) {
+        data_.HoldInput();
+        if (replyReceived_) StartDataTls([] {});
+    }
+}
+
+// Encrypts the data connection (PROT P), offering the control connection's session again, and
+// runs `ready` when the handshake is done. The handshake starts after the 150 reply: the server
+// has then taken the command and expects it (some servers drop a handshake that comes earlier).
+void TCustomFtpClient::StartDataTls(std::function<void()> ready) {
+    if (!protP_ || (data_.Tls() && data_.Tls()->Established())) return ready();
+    dataTlsReady_ = std::move(ready);
+    if (data_.Tls()) return; // under way: `ready` runs when it ends
+    const uint64_t serial = transferSerial_;
+    data_.OnTlsDone = [this, serial](int error) {
+        if (serial != transferSerial_) return;
+        auto ready = std::exchange(dataTlsReady_, nullptr);
+        if (error == 0) {
+            if (!data_.Tls()->SessionReused()) Display("! TLS session of the data connection not resumed");
+            if (ready) ready();
+            return;
+        }
+        Display("! TLS on the data connection failed: " + data_.Tls()->Error());
+        if (transferError_ == 0) transferError_ = kLocalAbort;
+        CloseLocalFile();
+        CloseDataSocket();
+    };
+    data_.StartTls(HostName, &control_);
 }
 
 void TCustomFtpClient::ReceiveData() {
@@ -305,11 +342,15 @@ void TCustomFtpClient::StartPut() {
         // In passive mode STOR goes out only once the data connection stands.
         OpenPassiveDataConnection(true, [this] {
             data_.OnSessionClosed = [this](int error) { UploadClosed(error); };
-            connectionOpen_ = true;
-            startTime_ = std::chrono::steady_clock::now();
-            startTaken_ = true;
-            SetState(ftpWaitingResponse);
-            SendCommand("STOR " + HostFileName);
+            auto store = [this] {
+                connectionOpen_ = true;
+                startTime_ = std::chrono::steady_clock::now();
+                startTaken_ = true;
+                SetState(ftpWaitingResponse);
+                SendCommand("STOR " + HostFileName);
+            };
+            store();
+            if (protP_ && DataTlsFirst) StartDataTls([] {});
         });
         return;
     }
@@ -325,8 +366,10 @@ void TCustomFtpClient::PutFirstReply() {
         replyReceived_ = true;
         next_ = &TCustomFtpClient::PutFinalReply;
         if (passive_) {
-            data_.OnDataSent = [this](int error) { ChunkSender(error); };
-            ChunkSender(0);
+            StartDataTls([this] {
+                data_.OnDataSent = [this](int error) { ChunkSender(error); };
+                ChunkSender(0);
+            });
         } else if (connectionOpen_ && !startTaken_) {
             PostSendData();
         }
@@ -351,8 +394,8 @@ void TCustomFtpClient::UploadAcceptor() {
         char discard[2048];
         data_.Receive(discard, sizeof discard);
     };
-    data_.OnDataSent = [this](int error) { ChunkSender(error); };
     data_.ComponentOptions = wsoNoReceiveLoop;
+    if (protP_) data_.HoldInput();
     if (data_.SendBufferSize() < 0) throw FtpException("winsock.getsockopt(SO_SNDBUF) failed");
     data_.LingerOnOff = wsLingerOff;
     data_.LingerTimeout = 10;
@@ -367,7 +410,10 @@ void TCustomFtpClient::PostSendData() {
         if (serial != transferSerial_ || startTaken_) return;
         startTime_ = std::chrono::steady_clock::now();
         startTaken_ = true;
-        ChunkSender(0);
+        StartDataTls([this] {
+            data_.OnDataSent = [this](int error) { ChunkSender(error); };
+            ChunkSender(0);
+        });
     });
 }
 

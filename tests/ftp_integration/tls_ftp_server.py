@@ -1,0 +1,52 @@
+"""A pyftpdlib FTPS server (explicit TLS) for the integration tests: serves ROOT to "alice"
+(password "secret") on 127.0.0.1, with a self-signed certificate made here for 127.0.0.1 and
+written to CERTFILE. Prints the port on the first line of stdout.
+Usage: tls_ftp_server.py ROOT CERTFILE [--require-tls]"""
+import logging
+import os
+import sys
+
+from OpenSSL import crypto
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import TLS_FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def make_certificate(path):
+    key = crypto.PKey()
+    key.generate_key(crypto.TYPE_RSA, 2048)
+    cert = crypto.X509()
+    cert.get_subject().CN = "127.0.0.1"
+    cert.set_serial_number(1)
+    cert.gmtime_adj_notBefore(-60)
+    cert.gmtime_adj_notAfter(24 * 3600)
+    cert.set_issuer(cert.get_subject())
+    cert.set_pubkey(key)
+    cert.add_extensions([crypto.X509Extension(b"subjectAltName", False, b"IP:127.0.0.1")])
+    cert.sign(key, "sha256")
+    with open(path, "wb") as out:
+        out.write(crypto.dump_certificate(crypto.FILETYPE_PEM, cert))
+        out.write(crypto.dump_privatekey(crypto.FILETYPE_PEM, key))
+
+
+def main():
+    root, certfile = sys.argv[1], sys.argv[2]
+    logging.basicConfig(level=logging.DEBUG if os.environ.get("VISTREL_FTP_DEBUG") else logging.CRITICAL)
+    make_certificate(certfile)
+    authorizer = DummyAuthorizer()
+    authorizer.add_user("alice", "secret", root, perm="elradfmwMT")
+    handler = TLS_FTPHandler
+    handler.certfile = certfile
+    handler.authorizer = authorizer
+    handler.banner = "Vistrel TLS test server ready."
+    handler.permit_privileged_ports = False
+    handler.auth_failed_timeout = 0.1
+    handler.tls_control_required = "--require-tls" in sys.argv[3:]
+    handler.tls_data_required = handler.tls_control_required
+    server = FTPServer(("127.0.0.1", 0), handler)
+    print(server.address[1], flush=True)
+    server.serve_forever(handle_exit=True)
+
+
+if __name__ == "__main__":
+    main()
