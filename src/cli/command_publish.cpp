@@ -5,6 +5,7 @@
 #include "publishing/publish_job.h"
 #include "publishing/publish_texts.h"
 
+#include <cctype>
 #include <iostream>
 #include <ostream>
 #include <termios.h>
@@ -16,7 +17,17 @@ namespace {
 // The protocol window on stdout; the password prompt on the terminal, without echo.
 class TTerminalPublishView : public PublishView {
 public:
-    explicit TTerminalPublishView(std::ostream& out) : out_(out) {}
+    TTerminalPublishView(std::ostream& out, TProgramSettings& settings, std::string trusted)
+        : out_(out), settings_(settings), trusted_(std::move(trusted)) {}
+
+    // Never trusts an unknown certificate by itself: only the one --trust-certificate names, which
+    // is then stored like the dialog's "Ja".
+    bool TrustCertificate(const std::string& hostPort, const std::string& fingerprint,
+                          const std::string&) override {
+        if (trusted_.empty() || fingerprint != trusted_) return false;
+        settings_.StoreTrustedCertificate(hostPort, fingerprint);
+        return true;
+    }
     void Log(const std::string& line) override { out_ << AnsiToUtf8(line) << '\n' << std::flush; }
 
     std::optional<std::string> AskPassword() override {
@@ -39,17 +50,36 @@ public:
 
 private:
     std::ostream& out_;
+    TProgramSettings& settings_;
+    std::string trusted_;
 };
+
+// 64 hex digits, given in either case; kept in upper case.
+bool ParseFingerprint(std::string text, std::string& fingerprint) {
+    if (text.size() != 64) return false;
+    for (char& c : text) {
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    fingerprint = text;
+    return true;
+}
 
 } // namespace
 
+// Arguments: --transfer-all, --delete-all, --trust-certificate HEX (trust the server certificate
+// with this SHA-256 fingerprint; it is then stored).
 std::optional<TPublishArgs> ParsePublishArgs(const TCommandArgs& args) {
     TPublishArgs parsed;
-    for (const std::string& arg : args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (arg == "--transfer-all")
             parsed.transferAll = true;
         else if (arg == "--delete-all")
             parsed.deleteAll = true;
+        else if (arg == "--trust-certificate" && i + 1 < args.size() &&
+                 ParseFingerprint(args[i + 1], parsed.trustCertificate))
+            ++i;
         else
             return std::nullopt;
     }
@@ -62,7 +92,7 @@ int RunPublish(TProgramContext& context, const TPublishArgs& args, TCommandIo io
         return 1;
 
     TFtpClient client;
-    TTerminalPublishView view(io.out);
+    TTerminalPublishView view(io.out, context.settings, args.trustCertificate);
     TPublishJob job(client, context.prompts, view);
     TPublishParams params;
     TakeSettings(params, context.settings);
@@ -77,6 +107,8 @@ int RunPublish(TProgramContext& context, const TPublishArgs& args, TCommandIo io
         TPublishResult result = job.Run(params);
         // The closing line comes last, after the whole protocol.
         std::string closing = PublishMessage(result, client.HostName, job.FRemoteRoot);
+        if (result.code == TPublishCode::CertificateRejected)
+            io.err << "vistrel-cli publish --trust-certificate " << result.detail << '\n';
         if (!result.Ok() && !closing.empty()) io.err << AnsiToUtf8(closing) << '\n';
         return result.Ok() ? 0 : 1;
     } catch (const std::exception& error) {

@@ -23,6 +23,13 @@ void TPublishJob::WireClient() {
     client_.OnSessionClosed = [this](int) { FTPClientSessionClosed(); };
     client_.OnStateChange = [this] { FTPClientStateChange(); };
     client_.OnRequestDone = [this](TFtpRequest request, int error) { FTPClientRequestDone(request, error); };
+    // A certificate the system does not vouch for: the user decides; once trusted, a reconnection
+    // of the same run does not ask again.
+    client_.OnUntrustedCertificate = [this](const std::string& fingerprint, const std::string& reason) {
+        bool trusted = view_.TrustCertificate(HostPort(params_), fingerprint, reason);
+        if (trusted) client_.TrustedFingerprint = fingerprint;
+        return trusted;
+    };
     client_.OnBackgroundException = [this](const std::exception&, bool& canClose) {
         FTPClientBackgroundException(canClose);
     };

@@ -81,6 +81,14 @@ void TakeSettings(TPublishParams& params, const TProgramSettings& settings) {
     params.remoteRoot = settings.edFTPDirectory;
     params.passive = settings.cbUsePassiveMode;
     params.checkServer = settings.cbCheckServer;
+    params.useTls = settings.cbUseTLS;
+    params.requireTls = settings.cbUseTLS && settings.cbRequireTLS;
+    params.trustedFingerprint = settings.TrustedCertificate(HostPort(params));
+}
+
+std::string HostPort(const TPublishParams& params) {
+    std::string port = params.port.empty() || params.port == "ftp" ? "21" : params.port;
+    return params.host + ":" + port;
 }
 
 // Copies the parameters into the client and the job's fields.
@@ -95,6 +103,9 @@ void TPublishJob::TakeParams(const TPublishParams& params) {
     // A password typed into the prompt stays for the rest of the program run when none is stored.
     if (!params.password.empty()) client_.PassWord = params.password;
     FRemoteRoot = params.remoteRoot;
+    client_.UseTls = params.useTls;
+    client_.RequireTls = params.requireTls;
+    client_.TrustedFingerprint = params.trustedFingerprint;
     FLocalRoot = params.plan.localRoot;
     FFolders = params.plan.folders;
     cbDeleteAll = params.deleteAll;
@@ -239,6 +250,9 @@ TPublishResult TPublishJob::Run(const TPublishParams& params) {
     Connect();
     if (FConnectFailed || !FConnected) {
         if (cancelled_) return Ended(TPublishCode::Cancelled);
+        if (!client_.UntrustedFingerprint().empty())
+            return Ended(TPublishCode::CertificateRejected, client_.UntrustedFingerprint());
+        if (client_.TlsRefused()) return Ended(TPublishCode::TlsRefused);
         return Ended(stopCode_ == TPublishCode::BadPassword ? TPublishCode::BadPassword
                                                             : TPublishCode::LoginFailed);
     }
@@ -315,7 +329,13 @@ void TPublishJob::Connect() {
         Log(Text(kNoConnection));
         Status(Text(kNoConnection));
         Delay(timings_.connectFailedDelayMs);
+        return;
     }
+    // The protocol window says whether anything goes in clear text.
+    std::string secured =
+        client_.Encrypted() ? FormatMessage(Text(kEncrypted), {client_.TlsVersion()}) : Text(kNotEncrypted);
+    Log(secured);
+    Status(Text(client_.Encrypted() ? kConnectedEncrypted : kConnectedPlain));
 }
 
 // FEAT tells whether the server lists folders by MLSD (RFC 3659: MLST implies MLSD), which gives

@@ -50,6 +50,10 @@ struct TPublishParams {
     std::string remoteRoot;   // edFTPDirectory
     bool passive = false;     // cbUsePassiveMode
     bool checkServer = false; // cbCheckServer
+    bool useTls = false;      // cbUseTLS: explicit FTPS
+    bool requireTls = false;  // cbRequireTLS: no fallback to plain FTP
+    // The fingerprint trusted for this "host:port" (section TrustedCertificates), or empty.
+    std::string trustedFingerprint;
     TUploadPlan plan;
     bool deleteAll = false;   // cbDeleteAll
     bool transferAll = false; // cbTransferAll
@@ -59,19 +63,23 @@ struct TPublishParams {
 
 // The settings' part of the parameters, as the main window and the settings button take them.
 void TakeSettings(TPublishParams& params, const TProgramSettings& settings);
+// "host:port" of the parameters' server, the key of its trusted certificate.
+std::string HostPort(const TPublishParams& params);
 
 // How a run ended. The first value is success; PublishMessage gives the German closing line.
 enum class TPublishCode {
-    Completed,      // every folder sent, QUIT sent, the final message shown
-    NotStarted,     // a confirmation or the password prompt ended it before connecting
-    NoHost,         // no FTP host set: the settings must be completed first
-    LoginFailed,    // the server could not be reached or did not greet
-    BadPassword,    // the server refused the login
-    ConnectionLost, // the session broke, stalled or timed out and could not be restored
-    DiskFull,       // the server has no room
-    Refused,        // the server refused a command the run needs (the protocol shows which)
-    DeleteFailed,   // the server folder could not be emptied; nothing was sent
-    Cancelled,      // "Abbrechen"
+    Completed,           // every folder sent, QUIT sent, the final message shown
+    NotStarted,          // a confirmation or the password prompt ended it before connecting
+    NoHost,              // no FTP host set: the settings must be completed first
+    LoginFailed,         // the server could not be reached or did not greet
+    BadPassword,         // the server refused the login
+    ConnectionLost,      // the session broke, stalled or timed out and could not be restored
+    DiskFull,            // the server has no room
+    Refused,             // the server refused a command the run needs (the protocol shows which)
+    DeleteFailed,        // the server folder could not be emptied; nothing was sent
+    TlsRefused,          // encryption required, but the server offers none
+    CertificateRejected, // the server's certificate was not trusted; detail: its fingerprint
+    Cancelled,           // "Abbrechen"
 };
 using TPublishResult = TJobResult<TPublishCode>;
 

@@ -27,6 +27,10 @@ std::string PublishMessage(const TPublishResult& result, const std::string& host
         return FormatMessage(Text(kEndRefused), {host});
     case TPublishCode::DeleteFailed:
         return FormatMessage(Text(kEndDeleteFailed), {remoteRoot});
+    case TPublishCode::TlsRefused:
+        return FormatMessage(Text(kEndTlsRefused), {host});
+    case TPublishCode::CertificateRejected:
+        return FormatMessage(Text(kEndCertificate), {host, result.detail});
     case TPublishCode::Cancelled:
         return Text(kEndCancelled);
     }

@@ -56,6 +56,22 @@ inline constexpr const char* kListNotWritten = "Die Übertragungsliste transfer.
                                                "werden; beim nächsten Mal werden mehr Dateien "
                                                "übertragen.";
 inline constexpr const char* kNotCompleted = "Veröffentlichung nicht abgeschlossen";
+inline constexpr const char* kEncrypted = "Verbindung verschlüsselt (%s)";
+inline constexpr const char* kNotEncrypted = "Verbindung nicht verschlüsselt";
+inline constexpr const char* kConnectedEncrypted = "Verbindung hergestellt, verschlüsselt";
+inline constexpr const char* kConnectedPlain = "Verbindung hergestellt, nicht verschlüsselt";
+inline constexpr const char* kAskTrust =
+    "Das Zertifikat des Servers %s ist nicht von einer bekannten Stelle bestätigt (%s).\n\n"
+    "SHA-256-Fingerabdruck:\n%s\n\nVertrauen Sie diesem Zertifikat nur, wenn Ihr Anbieter Ihnen diesen "
+    "Fingerabdruck genannt hat. Wollen Sie diesem Zertifikat vertrauen? Es wird dann für diesen Server "
+    "gespeichert.";
+inline constexpr const char* kEndTlsRefused =
+    "Die Veröffentlichung wurde nicht abgeschlossen: Der Server %s bietet keine verschlüsselte Verbindung "
+    "(FTPS) an, und unter \"Einstellungen/Veröffentlichen\" ist \"Nur verschlüsselt übertragen\" gewählt. "
+    "Es wurde nichts übertragen.";
+inline constexpr const char* kEndCertificate =
+    "Die Veröffentlichung wurde nicht abgeschlossen: Dem Zertifikat des Servers %s wurde nicht vertraut "
+    "(SHA-256-Fingerabdruck %s). Es wurde nichts übertragen.";
 
 // The closing lines of a run that did not complete: what happened and what to do.
 inline constexpr const char* kEndLoginFailed =

@@ -50,6 +50,12 @@ public:
     virtual void SetDialogEnabled(bool /*enabled*/) {}
     // `TPasswdDialog`: the entered password, or nothing when it did not end with "Ok".
     virtual std::optional<std::string> AskPassword() { return std::nullopt; }
+    // The server's certificate is not vouched for by the system: true trusts it (and stores its
+    // fingerprint for `hostPort`). `reason` is OpenSSL's English text.
+    virtual bool TrustCertificate(const std::string& /*hostPort*/, const std::string& /*fingerprint*/,
+                                  const std::string& /*reason*/) {
+        return false;
+    }
     // A successful run closes the dialog.
     virtual void CloseDialog() {}
 

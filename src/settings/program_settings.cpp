@@ -190,6 +190,8 @@ const TSettingKey kSettingKeys[] = {
     {"rgOverwriteFiles_ItemIndex", &TProgramSettings::rgOverwriteFiles},
     {"cbCheckServer_Checked", &TProgramSettings::cbCheckServer},
     {"cbAllowInvitations_Checked", &TProgramSettings::cbAllowInvitations},
+    {"cbUseTLS_Checked", &TProgramSettings::cbUseTLS},
+    {"cbRequireTLS_Checked", &TProgramSettings::cbRequireTLS},
 };
 
 struct TSettingReader {
@@ -225,6 +227,9 @@ void TProgramSettings::Load() {
     settingsFormPlacement = loadedSettingsFormPlacement.placement;
     for (const TSettingKey& setting : kSettingKeys) std::visit(TSettingReader{ini, *this, setting.key}, setting.member);
     if (auto stored = ini.Read(kSettingsSection, "FTPPassword")) edFTPPassword = UnscramblePassword(*stored);
+    // A server that worked in plain FTP before encryption existed keeps working the same way.
+    if (!ini.Read(kSettingsSection, "cbUseTLS_Checked") && ini.Read(kSettingsSection, "edFTPServer_Text"))
+        cbUseTLS = false;
 }
 
 bool TProgramSettings::Save() {
@@ -316,6 +321,18 @@ bool TProgramSettings::SaveInviteFields(const TInviteFormFields& fields) {
     WriteText(ini, kInviteSection, "edUrl_Text", fields.edUrl);
     WriteLines(ini, std::string(kInviteSection) + ".lbAddresses_Items", fields.lbAddresses);
     WriteText(ini, kInviteSection, "ServiceHost_Text", fields.ServiceHost);
+    return SaveFile(ini);
+}
+
+std::string TProgramSettings::TrustedCertificate(const std::string& hostPort) const {
+    std::string fingerprint;
+    ReadText(LoadFile(), kTrustedCertificatesSection, hostPort, fingerprint);
+    return fingerprint;
+}
+
+bool TProgramSettings::StoreTrustedCertificate(const std::string& hostPort, const std::string& fingerprint) {
+    TIniFile ini = LoadFile();
+    WriteText(ini, kTrustedCertificatesSection, hostPort, fingerprint);
     return SaveFile(ini);
 }
 

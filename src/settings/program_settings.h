@@ -57,6 +57,9 @@ public:
     std::string edFTPPort = "21";
     bool cbUsePassiveMode = true;
     bool cbCheckServer = true;
+    // FTPS: on for a new installation; a settings file written before it existed keeps plain FTP.
+    bool cbUseTLS = true;
+    bool cbRequireTLS = false;
     // Sonstiges
     std::string edNoOfThumbs = "12";
     int rgOverwriteFiles = 1;
@@ -104,6 +107,11 @@ public:
     TInviteFormFields LoadInviteFields() const;
     bool SaveInviteFields(const TInviteFormFields& fields);
 
+    // Section "TrustedCertificates": the SHA-256 fingerprint (64 upper-case hex digits) the user
+    // trusted for a server, one key per "host:port". Read and written on their own.
+    std::string TrustedCertificate(const std::string& hostPort) const;
+    bool StoreTrustedCertificate(const std::string& hostPort, const std::string& fingerprint);
+
     // Reads and writes a value of any other section by the same rules (the invitation dialog's fields).
     TIniFile LoadFile() const;
     bool SaveFile(const TIniFile& ini);
@@ -138,6 +146,7 @@ void ReadLines(const TIniFile& ini, const std::string& section, std::vector<std:
 } // namespace settings_codec
 
 inline constexpr const char* kSettingsSection = "TSettingsForm";
+inline constexpr const char* kTrustedCertificatesSection = "TrustedCertificates";
 inline constexpr const char* kMainWindowSection = "VEzarIzaraRuzaZeza";
 inline constexpr const char* kInviteSection = "TInviteForm";
 

@@ -1,8 +1,10 @@
 // The FTP client with explicit TLS against pyftpdlib's TLS handler and a certificate made by the
 // test server: login, uploads and listings encrypted in both modes, refused and accepted
 // certificates, and "encrypted only" against a server without TLS.
+#include "common/cp1252.h"
 #include "net/run_until.h"
 #include "publishing/ftp_client.h"
+#include "publishing/publish_job.h"
 #include "support/test_support.h"
 
 #include <QProcess>
@@ -158,6 +160,69 @@ TEST_F(FtpsServer, EncryptedOnlyRefusesAServerWithoutTls) {
     ASSERT_TRUE(client_.Connect()) << "without the requirement the session goes on unencrypted";
     EXPECT_FALSE(client_.Encrypted());
     EXPECT_TRUE(Logged("offers no TLS"));
+}
+
+// The publish job over FTPS: the question is asked once with the fingerprint, the protocol says
+// that the connection is encrypted, and a refused certificate ends with its German closing line.
+class RecordingView : public PublishView {
+public:
+    void Log(const std::string& line) override { lines.push_back(AnsiToUtf8(line)); }
+    bool TrustCertificate(const std::string& hostPort, const std::string& fingerprint,
+                          const std::string&) override {
+        asked.push_back(hostPort + " " + fingerprint);
+        return trust;
+    }
+    std::vector<std::string> lines;
+    std::vector<std::string> asked;
+    bool trust = true;
+};
+
+class NoPrompts : public UserPrompts {
+public:
+    void ShowMessage(const std::string&, MessageKind) override {}
+    bool AskYesNo(const std::string&) override { return true; }
+    Answer AskYesNoCancel(const std::string&) override { return Answer::Yes; }
+};
+
+TEST_F(FtpsServer, PublishJobSendsEncryptedAndNamesTheRefusedCertificate) {
+    StartTls(true);
+    const std::string local = (temp_ / "site").string() + "/";
+    WriteBytes(local + "index.html", "<html>");
+    TPublishParams params;
+    params.host = "127.0.0.1";
+    params.port = client_.Port;
+    params.user = "alice";
+    params.password = "secret";
+    params.remoteRoot = "web";
+    params.passive = true;
+    params.useTls = true;
+    params.plan = {local, {local}};
+    params.transferListFile = temp_ / "transfer.lst";
+    params.timings.startDelayMs = 0;
+    params.timings.connectFailedDelayMs = 0;
+    NoPrompts prompts;
+    RecordingView view;
+    {
+        TPublishJob job(client_, prompts, view);
+        job.Prepare(params);
+        EXPECT_EQ(job.Run(params).code, TPublishCode::Completed);
+    }
+    ASSERT_EQ(view.asked.size(), 1u);
+    EXPECT_EQ(view.asked[0].rfind("127.0.0.1:" + client_.Port + " ", 0), 0u);
+    EXPECT_EQ(ReadBytes(root_ / "web" / "index.html"), "<html>");
+    EXPECT_NE(
+        std::find_if(view.lines.begin(), view.lines.end(),
+                     [](const std::string& l) { return l.rfind("Verbindung verschlüsselt (TLS", 0) == 0; }),
+        view.lines.end());
+
+    view.trust = false;
+    client_.TrustedFingerprint.clear();
+    TPublishJob job(client_, prompts, view);
+    job.Prepare(params);
+    TPublishResult result = job.Run(params);
+    EXPECT_EQ(result.code, TPublishCode::CertificateRejected);
+    EXPECT_EQ(result.detail.size(), 64u);
+    EXPECT_NE(AnsiToUtf8(PublishMessage(result, "127.0.0.1", "web/")).find(result.detail), std::string::npos);
 }
 
 } // namespace

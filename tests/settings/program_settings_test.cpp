@@ -182,3 +182,30 @@ TEST(PasswordScrambling, KeyPositionsAndBadInput) {
     EXPECT_EQ(UnscramblePassword("00zz"), std::string("E") + "K");
     EXPECT_EQ(UnscramblePassword("0a"), UnscramblePassword("0A"));
 }
+
+// FTPS is on for a new installation; one that already published in plain FTP keeps doing so until
+// the user switches it on. Trusted fingerprints go to their own section, one key per host:port.
+TEST_F(SettingsFixture, EncryptionDefaultsAndTrustedCertificates) {
+    settings.Load();
+    EXPECT_TRUE(settings.cbUseTLS);
+    EXPECT_FALSE(settings.cbRequireTLS);
+
+    WriteIni("[TSettingsForm]\r\nedFTPServer_Text=ftp.example.org\r\n");
+    TProgramSettings older{folders, prompts};
+    older.Load();
+    EXPECT_FALSE(older.cbUseTLS);
+    older.cbUseTLS = true;
+    older.cbRequireTLS = true;
+    ASSERT_TRUE(older.Save());
+    const std::string fingerprint(64, 'A');
+    ASSERT_TRUE(older.StoreTrustedCertificate("ftp.example.org:21", fingerprint));
+
+    TProgramSettings again{folders, prompts};
+    again.Load();
+    EXPECT_TRUE(again.cbUseTLS);
+    EXPECT_TRUE(again.cbRequireTLS);
+    EXPECT_EQ(again.TrustedCertificate("ftp.example.org:21"), fingerprint);
+    EXPECT_EQ(again.TrustedCertificate("ftp.example.org:2121"), "");
+    EXPECT_NE(ReadBytes(folders.SettingsFile()).find("[TrustedCertificates]\r\nftp.example.org:21=" + fingerprint),
+              std::string::npos);
+}

@@ -4,6 +4,7 @@
 #include "program/program_context.h"
 #include "common/cp1252.h"
 #include "common/numbers.h"
+#include "common/text_utils.h"
 #include "common/user_prompts.h"
 #include "publishing/publish_texts.h"
 #include "publishing/ui/ftp_windows.h"
@@ -301,6 +302,17 @@ std::optional<std::string> TPublishForm::AskPassword() {
     TPasswdDialog dialog(this);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return QStringToAnsi(dialog.edPassword->text());
+}
+
+// The German question with the fingerprint; "Ja" stores it for the server in the settings.
+bool TPublishForm::TrustCertificate(const std::string& hostPort, const std::string& fingerprint,
+                                    const std::string& reason) {
+    const std::string question =
+        FormatMessage(publish_texts::Text(publish_texts::kAskTrust), {hostPort, reason, fingerprint});
+    if (!context_.prompts.AskYesNo(question)) return false;
+    context_.settings.StoreTrustedCertificate(hostPort, fingerprint);
+    params_.trustedFingerprint = fingerprint;
+    return true;
 }
 
 // The settings dialog on its page "Veröffentlichen"; the job then takes the settings again.

@@ -47,6 +47,8 @@ public:
     void SetIdle(bool idle) override;
     void SetDialogEnabled(bool enabled) override;
     std::optional<std::string> AskPassword() override;
+    bool TrustCertificate(const std::string& hostPort, const std::string& fingerprint,
+                          const std::string& reason) override;
     void CloseDialog() override;
     void ShowDeleteStatus() override;
     void SetDeleteFolder(const std::string& folder) override;

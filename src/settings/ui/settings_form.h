@@ -91,6 +91,8 @@ public:
     QLineEdit* edFTPPort = nullptr;
     QCheckBox* cbUsePassiveMode = nullptr;
     QCheckBox* cbCheckServer = nullptr;
+    QCheckBox* cbUseTLS = nullptr;
+    QCheckBox* cbRequireTLS = nullptr;
     // Sonstiges
     QLineEdit* edNoOfThumbs = nullptr;
     TRadioGroup* rgOverwriteFiles = nullptr;

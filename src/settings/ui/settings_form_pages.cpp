@@ -186,6 +186,8 @@ QWidget* TSettingsForm::BuildPublishPage() {
     cbCheckServer = Named(
         new QCheckBox(QStringLiteral("Server Verzeichnis nach dem Upload automatisch \u00fcberpr\u00fcfen")),
         "cbCheckServer");
+    cbUseTLS = Named(new QCheckBox(QStringLiteral("Verbindung verschl\u00fcsseln (FTPS)")), "cbUseTLS");
+    cbRequireTLS = Named(new QCheckBox(QStringLiteral("Nur verschl\u00fcsselt \u00fcbertragen")), "cbRequireTLS");
     BindFlag(cpUseFTP, settings_.cpUseFTP, TChange::EnablesApply);
     BindText(edFTPServer, settings_.edFTPServer, TChange::EnablesApply);
     BindText(edFTPUser, settings_.edFTPUser, TChange::EnablesApply);
@@ -194,6 +196,10 @@ QWidget* TSettingsForm::BuildPublishPage() {
     BindText(edFTPPort, settings_.edFTPPort, TChange::EnablesApply);
     BindFlag(cbUsePassiveMode, settings_.cbUsePassiveMode, TChange::EnablesApply);
     BindFlag(cbCheckServer, settings_.cbCheckServer, TChange::Silent);
+    BindFlag(cbUseTLS, settings_.cbUseTLS, TChange::EnablesApply);
+    BindFlag(cbRequireTLS, settings_.cbRequireTLS, TChange::EnablesApply);
+    // "Nur verschlüsselt" means something only while encryption is on.
+    connect(cbUseTLS, &QCheckBox::toggled, cbRequireTLS, &QWidget::setEnabled);
 
     auto* server = new QGroupBox(QStringLiteral("FTP-Server"));
     auto* serverLayout = new QFormLayout(server);
@@ -213,6 +219,8 @@ QWidget* TSettingsForm::BuildPublishPage() {
     optionsLayout->addLayout(portRow);
     optionsLayout->addWidget(cbUsePassiveMode);
     optionsLayout->addWidget(cbCheckServer);
+    optionsLayout->addWidget(cbUseTLS);
+    optionsLayout->addWidget(cbRequireTLS);
 
     auto* page = Named(new QWidget, "tsPublish");
     auto* layout = new QVBoxLayout(page);
