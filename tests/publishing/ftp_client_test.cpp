@@ -305,6 +305,22 @@ TEST_F(ScriptedFtp, ProgressMovesTheDeadline) {
     EXPECT_GE(reports, 10);
 }
 
+// Progress keeps a transfer alive, but a listing that drips without end is cut at its own limit.
+TEST_F(ScriptedFtp, DrippingListingEndsAtItsTimeLimit) {
+    ASSERT_TRUE(client.Connect());
+    client.TimeoutMs = 250;
+    client.ListingTimeLimitMs = 400;
+    server.listing = std::string(1000, 'n');
+    server.dripBytes = 1;
+    server.dripMs = 20; // 20 s in all
+    client.LocalFileName = (temp / "filelist.$$$").string();
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(client.Ls());
+    EXPECT_LT(timer.elapsed(), 3000);
+    EXPECT_EQ(client.StatusCode(), 426);
+}
+
 TEST_F(ScriptedFtp, ProgressAbortFailsTheUpload) {
     ASSERT_TRUE(client.Connect());
     std::vector<std::string> notes;

@@ -166,7 +166,7 @@ void ScriptedFtpServer::DripListing(std::shared_ptr<size_t> offset) {
     if (*offset >= listing.size()) return FinishData();
     data_.SendStr(listing.substr(*offset, static_cast<size_t>(dripBytes)));
     *offset += static_cast<size_t>(dripBytes);
-    QTimer::singleShot(dripMs, [this, offset] { DripListing(offset); });
+    QTimer::singleShot(dripMs, &control_, [this, offset] { DripListing(offset); });
 }
 
 // The data goes out before the close (the socket sends its buffer first); the 226 is sent just
