@@ -58,7 +58,9 @@ TTlsLayer::TTlsLayer(const std::string& host, const TTlsLayer* reuse) : impl_(st
     if (IsDottedAddress(host)) {
         X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(impl_->ssl), host.c_str());
     } else {
-        SSL_set_tlsext_host_name(impl_->ssl, host.c_str());
+        // SSL_set_tlsext_host_name without the macro's C cast.
+        SSL_ctrl(impl_->ssl, SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name,
+                 const_cast<char*>(host.c_str()));
         SSL_set1_host(impl_->ssl, host.c_str());
     }
     if (reuse && reuse->impl_->ssl) {

@@ -3,7 +3,6 @@
 // remote_delete.cpp.
 #include "publishing/publish_job.h"
 
-#include "settings/program_settings.h"
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "common/line_file.h"
@@ -11,6 +10,7 @@
 #include "common/user_prompts.h"
 #include "publishing/publish_texts.h"
 #include "publishing/remote_listing.h"
+#include "settings/program_settings.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 // The publish job against a real server: pyftpdlib on 127.0.0.1 serving a generated site.
-#include "program/site_run.h"
 #include "common/cp1252.h"
 #include "common/line_file.h"
 #include "net/run_until.h"
+#include "program/site_run.h"
 #include "publishing/publish_job.h"
 #include "site_generator/site_fixture.h"
 

@@ -1,7 +1,6 @@
 // The publish job's pieces: digests, the transfer list, the upload plan, listing lines, and the
 // job's command sequences against the scripted server.
 #include "album_library/album_list.h"
-#include "settings/program_settings.h"
 #include "common/cp1252.h"
 #include "common/line_file.h"
 #include "common/md5.h"
@@ -9,6 +8,7 @@
 #include "publishing/publish_job.h"
 #include "publishing/remote_listing.h"
 #include "scripted_ftp_server.h"
+#include "settings/program_settings.h"
 #include "support/test_support.h"
 
 #include <QElapsedTimer>

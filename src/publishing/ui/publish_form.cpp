@@ -1,11 +1,11 @@
 #include "publishing/ui/publish_form.h"
 
-#include "program/help_pages.h"
-#include "program/program_context.h"
 #include "common/cp1252.h"
 #include "common/numbers.h"
 #include "common/text_utils.h"
 #include "common/user_prompts.h"
+#include "program/help_pages.h"
+#include "program/program_context.h"
 #include "publishing/publish_texts.h"
 #include "publishing/ui/ftp_windows.h"
 #include "site_generator/ui/gen_stat.h"
@@ -166,10 +166,11 @@ void TPublishForm::btnTransmitClick() {
         // again. The English reason goes to the protocol.
         running_ = false;
         Log(error.what());
-        QMessageBox::critical(this, windowTitle(),
-                              QStringLiteral("Die \u00dcbertragung konnte nicht beginnen, weil die vorige Verbindung "
-                                             "noch besteht. Bitte versuchen Sie es gleich noch einmal.\n") +
-                                  QString::fromStdString(AnsiToUtf8(error.what())));
+        QMessageBox::critical(
+            this, windowTitle(),
+            QStringLiteral("Die \u00dcbertragung konnte nicht beginnen, weil die vorige Verbindung "
+                           "noch besteht. Bitte versuchen Sie es gleich noch einmal.\n") +
+                QString::fromStdString(AnsiToUtf8(error.what())));
         result = {TPublishCode::NotStarted, error.what()};
     }
     running_ = false;
