@@ -9,9 +9,10 @@ namespace vistrel {
 namespace {
 
 constexpr Qt::WindowFlags kBoxFlags = Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
-// A splash window the window manager neither activates nor gives the focus.
+// The splash is a window of the tool tip kind: no window manager or platform activates one or gives it
+// the keyboard (X11 does not even manage it), so keys typed at start-up stay with the main window.
 constexpr Qt::WindowFlags kSplashFlags =
-    Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus;
+    Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus;
 
 } // namespace
 
