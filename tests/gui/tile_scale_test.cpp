@@ -115,7 +115,7 @@ TEST(TileScale, LargerTilesReadTheThumbnailFromThePicture) {
                   {{QStringLiteral("p.jpg"), kCaption, QString()}});
     ASSERT_TRUE(grid.waitForThumbnails(10000));
     int box = grid.tile(0)->geometry().picture.width();
-    ASSERT_GT(box, 120);
+    ASSERT_GT(box, 180);
     EXPECT_EQ(grid.tile(0)->thumbnail().deviceIndependentSize().width(), box);
 }
 

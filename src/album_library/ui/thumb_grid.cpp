@@ -67,11 +67,13 @@ std::optional<TGridKey> GridKeyFor(int key) {
 }
 
 // Reads one thumbnail for a picture box of `box` logical pixels on a screen of pixel density `ratio`.
-// When the box needs more pixels than the stored 120-pixel thumbnail has (a high-density screen, a
-// large font), the picture itself is read, scaled down while decoding, so the tile stays sharp.
+// When the box needs far more pixels than the stored 120-pixel thumbnail has (a high-density screen,
+// a large font), the picture itself is read, scaled down while decoding, so the tile stays sharp. A
+// box only a little larger shows the stored thumbnail at its own size: reading every picture would
+// cost far more than the few pixels are worth.
 QImage ReadThumbnail(const QString& thumbPath, int box, qreal ratio) {
     int pixels = static_cast<int>(box * ratio);
-    if (pixels > 120) {
+    if (pixels > 180) {
         QString picture = QFileInfo(thumbPath).dir().filePath(QStringLiteral("../images/") +
                                                               QFileInfo(thumbPath).fileName());
         QImageReader reader(picture);
