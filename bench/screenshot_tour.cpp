@@ -1,11 +1,12 @@
 // Builds a demonstration program folder (three albums, one of 30 pictures), opens the main window and
 // saves screenshots of it, of each menu and of each dialog into the folder given on the command line.
 //   screenshot_tour OUTPUT_FOLDER        (run under Xvfb or with QT_QPA_PLATFORM=offscreen)
+//   screenshot_tour OUTPUT_FOLDER 2x     only the main window, light and dark, at twice the scale
+#include "album_library/ui/album_tree.h"
 #include "album_library/ui/info_dialogs.h"
 #include "album_library/ui/status_form.h"
 #include "album_library/ui/thumb_grid.h"
 #include "app/about_box.h"
-#include "album_library/ui/album_tree.h"
 #include "app/application.h"
 #include "app/main_window.h"
 #include "common/line_file.h"
@@ -16,12 +17,13 @@
 #include "site_generator/ui/select_style_form.h"
 
 #include <QApplication>
-#include <QTabWidget>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QStyle>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <filesystem>
@@ -66,6 +68,25 @@ void MakeAlbum(const fs::path& root, const std::string& folder, int pictures, in
     vistrel::WriteLineFile(root / folder / "info.txt", lines);
 }
 
+// A dark palette for the Fusion style, as a dark desktop theme would give.
+QPalette DarkPalette() {
+    QPalette p;
+    p.setColor(QPalette::Window, QColor(45, 45, 48));
+    p.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    p.setColor(QPalette::Base, QColor(30, 30, 32));
+    p.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
+    p.setColor(QPalette::Text, QColor(230, 230, 230));
+    p.setColor(QPalette::Button, QColor(55, 55, 58));
+    p.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    p.setColor(QPalette::Mid, QColor(90, 90, 95));
+    p.setColor(QPalette::Highlight, QColor(61, 130, 214));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::PlaceholderText, QColor(160, 160, 165));
+    p.setColor(QPalette::ToolTipBase, QColor(55, 55, 58));
+    p.setColor(QPalette::ToolTipText, QColor(230, 230, 230));
+    return p;
+}
+
 void Save(QWidget* widget, const QString& folder, const QString& name) {
     QApplication::processEvents();
     widget->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
@@ -74,6 +95,8 @@ void Save(QWidget* widget, const QString& folder, const QString& name) {
 } // namespace
 
 int main(int argc, char** argv) {
+    bool twice = argc > 2 && std::string(argv[2]) == "2x";
+    if (twice) qputenv("QT_SCALE_FACTOR", "2");
     QApplication app(argc, argv);
     vistrel::InstallGermanTranslations();
     QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
@@ -83,10 +106,12 @@ int main(int argc, char** argv) {
     MakeAlbum(galleries, "Sommer_am_Meer", 30, 190);
     MakeAlbum(galleries, "Bergtour_2026", 8, 20);
     MakeAlbum(galleries, "Familienfest", 5, 300);
-    vistrel::WriteLineFile(galleries / "info.txt",
-                           {"Sommer_am_Meer\tZwei Wochen Nordsee\tSonne, Wind und Wellen\t\tSommer am Meer\ttrue",
-                            "Bergtour_2026\tAlpen\tVon H\xFCtte zu H\xFCtte\t\tBergtour 2026\ttrue",
-                            "Familienfest\t\t\t\tFamilienfest\tfalse"});
+    MakeAlbum(galleries, "Neues_Album", 0, 0);
+    vistrel::WriteLineFile(
+        galleries / "info.txt",
+        {"Sommer_am_Meer\tZwei Wochen Nordsee\tSonne, Wind und Wellen\t\tSommer am Meer\ttrue",
+         "Bergtour_2026\tAlpen\tVon H\xFCtte zu H\xFCtte\t\tBergtour 2026\ttrue",
+         "Familienfest\t\t\t\tFamilienfest\tfalse", "Neues_Album\t\t\t\tNeues_Album\tfalse"});
     // The shipped styles, so the style dialog shows real previews.
     fs::copy(fs::path(VISTREL_SOURCE_DIR) / "data" / "styles", root / "styles", fs::copy_options::recursive);
 
@@ -97,7 +122,20 @@ int main(int argc, char** argv) {
     window.Grid()->waitForThumbnails(20000);
     window.Grid()->applySelectionAt(4, {});
     window.Grid()->applySelectionAt(6, Qt::ControlModifier);
-    Save(&window, out, QStringLiteral("main_window"));
+    QString scale = twice ? QStringLiteral("2x") : QStringLiteral("1x");
+    if (!twice) Save(&window, out, QStringLiteral("main_window"));
+    // The first start's size on a screen of 1366 x 768 logical pixels, in the light and in a dark theme.
+    window.resize(window.FirstSize(QRect(0, 0, 1366, 736)));
+    Save(&window, out, QStringLiteral("main_window_") + scale + QStringLiteral("_light"));
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setPalette(DarkPalette());
+    Save(&window, out, QStringLiteral("main_window_") + scale + QStringLiteral("_dark"));
+    window.SelectAlbumRow(3);
+    Save(&window, out, QStringLiteral("main_window_") + scale + QStringLiteral("_dark_empty"));
+    if (twice) return 0;
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setPalette(QApplication::style()->standardPalette());
+    window.SelectAlbumRow(0);
 
     for (QAction* menuAction : window.menuBar()->actions()) {
         QMenu* menu = menuAction->menu();

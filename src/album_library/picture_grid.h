@@ -6,20 +6,28 @@
 
 namespace vistrel {
 
+// The grid's measures for a caption line of 13 pixels. With another font they grow by the ratio of its
+// line height to 13 (never shrink), so every caption keeps its whole line; the rules stay the same.
 constexpr int kTileWidth = 128;
 constexpr int kTileHeight = 166;
 constexpr int kTilePitchX = 136;
 constexpr int kTilePitchY = 174;
+constexpr int kBaseLineHeight = 13;
+
+// The factor for a font whose line is `lineHeight` pixels high: lineHeight / 13, at least 1.
+double GridScale(int lineHeight);
+// A measure of the 13-pixel layout at `scale`, rounded to whole pixels.
+int ScaledPixels(int pixels, double scale);
 
 struct TTilePosition {
     int left = 0;
     int top = 0;
 };
 
-// (width - 24) / 136, at least 1.
-int GridColumns(int gridWidth);
+// (width - 24) / 136, at least 1; every measure taken at `scale`.
+int GridColumns(int gridWidth, double scale = 1.0);
 // Where tile `index` goes, before subtracting the grid's vertical scroll position.
-TTilePosition TilePosition(int index, int columns);
+TTilePosition TilePosition(int index, int columns, double scale = 1.0);
 
 enum class TGridKey { Left, Right, Up, Down, Home, End, PageUp, PageDown };
 
@@ -52,8 +60,7 @@ int MoveKeyboardPosition(std::optional<int> position, TGridKey key, int count, i
 // Moves element `from` to index `to`, shifting the ones between. A dragged item dropped on item
 // `target` lands after it when it came from before it and before it otherwise: in both cases its new
 // index is `target`.
-template <typename T>
-void MoveItem(std::vector<T>& items, int from, int to) {
+template <typename T> void MoveItem(std::vector<T>& items, int from, int to) {
     if (from == to) return;
     T item = std::move(items[static_cast<size_t>(from)]);
     items.erase(items.begin() + from);

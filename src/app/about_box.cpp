@@ -6,12 +6,23 @@
 #include <QVBoxLayout>
 
 namespace vistrel {
+namespace {
 
-QString VersionText() { return QStringLiteral("Version ") + QStringLiteral(VISTREL_VERSION) + QLatin1Char(' '); }
+constexpr Qt::WindowFlags kBoxFlags = Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+// The splash is a window of the tool tip kind: no window manager or platform activates one or gives it
+// the keyboard (X11 does not even manage it), so keys typed at start-up stay with the main window.
+constexpr Qt::WindowFlags kSplashFlags =
+    Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus;
+
+} // namespace
+
+QString VersionText() {
+    return QStringLiteral("Version ") + QStringLiteral(VISTREL_VERSION) + QLatin1Char(' ');
+}
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), lbVersion(new QLabel(VersionText())) {
     setObjectName(QStringLiteral("TAboutBox"));
-    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setWindowFlags(kBoxFlags);
     setFixedSize(420, 260);
     auto* layout = new QVBoxLayout(this);
     layout->addStretch();
@@ -47,6 +58,24 @@ void TAboutBox::paintEvent(QPaintEvent*) {
                      QStringLiteral("Fotoalben f\u00fcr das Web"));
 }
 
-void TAboutBox::mousePressEvent(QMouseEvent*) { close(); }
+void TAboutBox::ShowAsSplash() {
+    if (isVisible()) return;
+    setWindowFlags(kSplashFlags);
+    setAttribute(Qt::WA_ShowWithoutActivating, true);
+    setFocusPolicy(Qt::NoFocus);
+    show();
+}
+
+int TAboutBox::ShowModal() {
+    // The flags can only change while the window is hidden; a splash still showing is closed first.
+    if (isVisible()) close();
+    setWindowFlags(kBoxFlags);
+    setAttribute(Qt::WA_ShowWithoutActivating, false);
+    return exec();
+}
+
+void TAboutBox::mousePressEvent(QMouseEvent*) {
+    close();
+}
 
 } // namespace vistrel

@@ -13,6 +13,12 @@ public:
     explicit TAboutBox(QWidget* parent);
     QLabel* lbVersion;
 
+    // The splash screen at start-up: shown without waiting and without taking the keyboard, so keys
+    // typed meanwhile reach the main window.
+    void ShowAsSplash();
+    // "Über...": modal, with the keyboard (Esc closes it).
+    int ShowModal();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

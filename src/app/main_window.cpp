@@ -1,14 +1,16 @@
 #include "app/main_window.h"
 
+#include "album_library/ui/album_tree.h"
 #include "album_library/ui/import_actions.h"
 #include "album_library/ui/info_dialogs.h"
+#include "album_library/ui/thumb_frame.h"
 #include "album_library/ui/thumb_grid.h"
 #include "app/about_box.h"
-#include "publishing/ftp_client.h"
-#include "publishing/ui/ftp_windows.h"
-#include "album_library/ui/album_tree.h"
+#include "app/main_window_status.h"
 #include "common/cp1252.h"
 #include "program/help_pages.h"
+#include "publishing/ftp_client.h"
+#include "publishing/ui/ftp_windows.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -18,45 +20,43 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
+#include <QToolBar>
 #include <QUrl>
 
 namespace vistrel {
 namespace {
 
-QString ToQPath(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
+QString ToQPath(const std::filesystem::path& path) {
+    return QString::fromStdString(path.string());
+}
+
+// Room a desktop's window frame and title bar take from the screen's free area.
+const QSize kFrameAllowance(16, 48);
 
 } // namespace
 
 TMainWindow::TMainWindow(const std::filesystem::path& programFolder, UserPrompts* prompts)
-    : prompts_(this),
-      context_(programFolder, prompts ? *prompts : prompts_),
-      tree_(new TAlbumTree(this)),
-      grid_(new TThumbGrid(this)),
-      splitter_(new QSplitter(this)),
-      statusAlbum_(new QLabel),
-      statusStyle_(new QLabel),
-      editInfoForm_(new TEditInfoForm(this)),
-      editAlbumInfoForm_(new TEditAlbumInfoForm(this)),
-      aboutBox_(new TAboutBox(this)),
-      ftpClient_(new TFtpClient(this)),
-      ftpProtocol_(new TftpProtoForm(this)),
-      testPrompts_(prompts) {
+    : prompts_(this), context_(programFolder, prompts ? *prompts : prompts_), tree_(new TAlbumTree(this)),
+      grid_(new TThumbGrid(this)), splitter_(new QSplitter(this)), statusAlbum_(new TStatusPanel),
+      statusStyle_(new TStatusPanel), editInfoForm_(new TEditInfoForm(this)),
+      editAlbumInfoForm_(new TEditAlbumInfoForm(this)), aboutBox_(new TAboutBox(this)),
+      ftpClient_(new TFtpClient(this)), ftpProtocol_(new TftpProtoForm(this)), testPrompts_(prompts) {
     setObjectName(QStringLiteral("VEzarIzaraRuzaZeza"));
     setWindowTitle(QStringLiteral("Vantro Vistrel"));
-    resize(785, 567);
+    // 785 x 567 with a tree of 225 for a 13-pixel line; a larger font makes all of it larger.
+    resize(ScaledPixels(785, Scale()), ScaledPixels(567, Scale()));
     splitter_->addWidget(tree_);
     splitter_->addWidget(grid_);
     splitter_->setHandleWidth(4);
     splitter_->setStretchFactor(1, 1);
-    splitter_->setSizes({225, 560});
+    splitter_->setSizes({ScaledPixels(225, Scale()), ScaledPixels(560, Scale())});
     setCentralWidget(splitter_);
-    // The two panels share the bar (450 : 500) and never paint over each other; long paths are cut
-    // and shown whole as tool tips.
-    for (QLabel* panel : {statusAlbum_, statusStyle_}) {
-        panel->setMinimumWidth(80);
-        panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    }
+    grid_->setEmptyHint(QStringLiteral("Ziehen Sie Bilder oder Ordner hierher oder w\u00e4hlen Sie "
+                                       "\u201eBild importieren...\u201c (Strg+I)."));
+    // The two panels share the bar (450 : 500) and never paint over each other; long paths are
+    // shortened in the middle and shown whole as tool tips.
     statusBar()->addWidget(statusAlbum_, 450);
     statusBar()->addWidget(statusStyle_, 500);
     CreateActions();
@@ -88,7 +88,7 @@ void TMainWindow::StartUp(bool showSplash) {
     context_.Start();
     if (showSplash) {
         aboutBox_->lbVersion->setText(VersionText());
-        aboutBox_->show();
+        aboutBox_->ShowAsSplash();
         QTimer::singleShot(3000, aboutBox_, [this] {
             if (aboutBox_->isVisible() && !aboutBox_->isModal()) aboutBox_->close();
         });
@@ -103,25 +103,41 @@ void TMainWindow::RestorePlacement() {
         context_.settings.screen = {screen->size().width(), screen->size().height(),
                                     static_cast<int>(screen->logicalDotsPerInch())};
     }
-    int treeWidth = 225;
+    int treeWidth = ScaledPixels(225, Scale());
     TLoadedPlacement loaded = context_.settings.LoadMainPlacement(treeWidth);
     if (loaded.hasRect) {
         const TWindowRect& r = loaded.placement.normal;
         setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
     } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(0, 0), size());
+        QRect frame(QPoint(0, 0), FirstSize(screen->availableGeometry()));
         frame.moveCenter(screen->availableGeometry().center());
+        resize(frame.size());
         move(frame.topLeft());
     }
     if (loaded.show == TShowState::Maximized) setWindowState(Qt::WindowMaximized);
     splitter_->setSizes({std::max(50, treeWidth), std::max(200, width() - treeWidth)});
 }
 
+double TMainWindow::Scale() const {
+    return TileScale(font());
+}
+
+QSize TMainWindow::FirstSize(const QRect& available) const {
+    QSize wanted(ScaledPixels(785, Scale()), ScaledPixels(567, Scale()));
+    // With the desktop's font the tool bar may want more than the scaled width; below its width the
+    // last buttons would hide behind the overflow arrow.
+    if (auto* bar = findChild<QToolBar*>(QStringLiteral("ToolBar")))
+        wanted.setWidth(
+            std::max(wanted.width(),
+                     bar->sizeHint().width() + 2 * bar->style()->pixelMetric(QStyle::PM_ToolBarFrameWidth)));
+    return wanted.boundedTo(available.size() - kFrameAllowance).expandedTo(QSize(400, 300));
+}
+
 void TMainWindow::SavePlacement() {
     TWindowPlacement placement;
     QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
     placement.normal = {normal.left(), normal.top(), normal.right() + 1, normal.bottom() + 1};
-    placement.show = isMinimized() ? TShowState::Minimized
+    placement.show = isMinimized()   ? TShowState::Minimized
                      : isMaximized() ? TShowState::Maximized
                                      : TShowState::Normal;
     context_.settings.SaveMainPlacement(placement, splitter_->sizes().value(0, 225));
@@ -152,7 +168,8 @@ void TMainWindow::LockMainWindow() {
 }
 
 void TMainWindow::UnlockMainWindow() {
-    for (auto& [action, enabled] : lockedActions_) action->setEnabled(enabled);
+    for (auto& [action, enabled] : lockedActions_)
+        action->setEnabled(enabled);
     lockedActions_.clear();
     tree_->setEnabled(true);
     grid_->setEnabled(true);
@@ -175,7 +192,8 @@ void TMainWindow::OpenAlbum() {
     pictures_ = context_.albums.OpenPictureList(openAlbum_);
     std::vector<TTileData> tiles;
     tiles.reserve(pictures_.size());
-    for (const auto& picture : pictures_) tiles.push_back(TileFor(picture));
+    for (const auto& picture : pictures_)
+        tiles.push_back(TileFor(picture));
     grid_->setTiles(ToQPath(openThumbs_), tiles);
     QApplication::restoreOverrideCursor();
     tree_->setEnabled(ready_);
@@ -184,7 +202,8 @@ void TMainWindow::OpenAlbum() {
 }
 
 void TMainWindow::CloseAlbum(bool save) {
-    if (save && context_.albums.IsValidIndex(openAlbum_)) context_.albums.SavePictureList(openAlbum_, pictures_);
+    if (save && context_.albums.IsValidIndex(openAlbum_))
+        context_.albums.SavePictureList(openAlbum_, pictures_);
     grid_->clearTiles();
     pictures_.clear();
     UpdateActions();
@@ -205,20 +224,22 @@ void TMainWindow::SelectAlbumRow(int index) {
 }
 
 void TMainWindow::ShowStatusText(const QString& text) {
-    statusAlbum_->setText(text);
+    statusAlbum_->setParts(text, QString(), QString());
 }
 
 void TMainWindow::ShowStatus() {
     QString folder = context_.albums.IsValidIndex(openAlbum_)
                          ? ToQPath(context_.albums.AlbumFolder() / context_.albums[openAlbum_].FolderName)
                          : QString();
-    statusAlbum_->setText(QStringLiteral("\"%1\" enth\u00e4lt %2 Bilder").arg(folder).arg(pictures_.size()));
-    statusStyle_->setText(QStringLiteral("Style: ") + ToQPath(context_.settings.CurrentStyleFolder()));
-    statusAlbum_->setToolTip(statusAlbum_->text());
-    statusStyle_->setToolTip(statusStyle_->text());
+    statusAlbum_->setPathParts(QStringLiteral("\""), folder,
+                               QStringLiteral("\" enth\u00e4lt %1 Bilder").arg(pictures_.size()));
+    statusStyle_->setPathParts(QStringLiteral("Style: "), ToQPath(context_.settings.CurrentStyleFolder()),
+                               QString());
 }
 
-void TMainWindow::ScrollIntoView(int index) { grid_->scrollIntoView(index); }
+void TMainWindow::ScrollIntoView(int index) {
+    grid_->scrollIntoView(index);
+}
 
 void TMainWindow::LayoutTiles(int first, int last) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -227,12 +248,16 @@ void TMainWindow::LayoutTiles(int first, int last) {
     ShowStatus();
 }
 
-std::optional<int> TMainWindow::FirstSelectedPicture() const { return grid_->selection().FirstSelected(); }
+std::optional<int> TMainWindow::FirstSelectedPicture() const {
+    return grid_->selection().FirstSelected();
+}
 
 void TMainWindow::ShowHelp(int context) {
     OpenUrl(QUrl::fromLocalFile(ToQPath(HelpPagePath(context_.folders, context))).toString());
 }
 
-void TMainWindow::OpenUrl(const QString& url) { QDesktopServices::openUrl(QUrl(url)); }
+void TMainWindow::OpenUrl(const QString& url) {
+    QDesktopServices::openUrl(QUrl(url));
+}
 
 } // namespace vistrel

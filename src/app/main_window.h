@@ -3,9 +3,9 @@
 // menus, the tool bar and the status bar. It holds the program context for the whole run; every
 // operation itself lives in the logic layer and the window only redraws after it.
 #include "album_library/album_operations.h"
-#include "program/program_context.h"
 #include "album_library/ui/import_host.h"
 #include "app/qt_prompts.h"
+#include "program/program_context.h"
 
 #include <QMainWindow>
 #include <map>
@@ -30,6 +30,7 @@ class TImageEditor;
 class TInviteForm;
 struct TSiteWindowHooks;
 class TSettingsForm;
+class TStatusPanel;
 class TThumbGrid;
 struct TTileData;
 
@@ -42,6 +43,11 @@ public:
 
     // The stored placement and tree width, applied before the window is first shown.
     void RestorePlacement();
+    // The size of the first start (no stored placement) on a screen whose free area is `available`:
+    // the window's measures grown with the font, wide enough for the whole tool bar, within the screen.
+    QSize FirstSize(const QRect& available) const;
+    // The factor of the window's measures, from the line height of its font (at least 1).
+    double Scale() const;
     // Start-up once the window is shown: settings, splash, album list, first album.
     void StartUp(bool showSplash);
 
@@ -67,6 +73,9 @@ public:
     TScanActions* ScanActions() const { return scanActions_; }
     TThumbGrid* Grid() const { return grid_; }
     TAlbumTree* Tree() const { return tree_; }
+    TStatusPanel* AlbumStatus() const { return statusAlbum_; }
+    TStatusPanel* StyleStatus() const { return statusStyle_; }
+    TAboutBox* AboutBox() const { return aboutBox_; }
     QAction* Action(const QString& name) const { return actions_.at(name); }
     TEditInfoForm* EditInfoForm() const { return editInfoForm_; }
     TEditAlbumInfoForm* EditAlbumInfoForm() const { return editAlbumInfoForm_; }
@@ -133,8 +142,8 @@ private:
     TAlbumTree* tree_;
     TThumbGrid* grid_;
     QSplitter* splitter_;
-    QLabel* statusAlbum_;
-    QLabel* statusStyle_;
+    TStatusPanel* statusAlbum_;
+    TStatusPanel* statusStyle_;
     QMenu* gridMenu_ = nullptr;
     QMenu* treeMenu_ = nullptr;
     std::map<QString, QAction*> actions_;

@@ -113,7 +113,7 @@ void TMainWindow::CreateActions() {
     connect(actions_[QStringLiteral("Action3")], &QAction::triggered, this, [this] { ShowHelp(100); });
     MakeAction(QStringLiteral("actAbout"), QStringLiteral("\u00dcber..."), {}, -1, nullptr);
     connect(actions_[QStringLiteral("actAbout")], &QAction::triggered, this, [this] {
-        if (!aboutBox_->isVisible()) aboutBox_->exec();
+        if (!aboutBox_->isVisible()) aboutBox_->ShowModal();
     });
     for (auto& [name, action] : actions_) addAction(action);
 }

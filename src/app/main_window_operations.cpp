@@ -271,7 +271,7 @@ TImageEditor* TMainWindow::ImageEditor() {
     if (!imageEditor_) {
         imageEditor_ = new TImageEditor(this, EditorPlacementFile(), testPrompts_);
         imageEditor_->OnHelp = [this](int context) { ShowHelp(context); };
-        imageEditor_->OnAbout = [this] { aboutBox_->exec(); };
+        imageEditor_->OnAbout = [this] { aboutBox_->ShowModal(); };
     }
     return imageEditor_;
 }

@@ -1,7 +1,8 @@
+#include "album_library/ui/album_tree.h"
 #include "album_library/ui/thumb_frame.h"
 #include "album_library/ui/thumb_grid.h"
-#include "album_library/ui/album_tree.h"
 #include "app/main_window.h"
+#include "gui/app_font.h"
 #include "support/test_support.h"
 
 #include <QAction>
@@ -50,7 +51,8 @@ struct MainWindowTest : ::testing::Test {
 
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
-        for (const auto& p : window->Pictures()) names.push_back(p.FileName());
+        for (const auto& p : window->Pictures())
+            names.push_back(p.FileName());
         return names;
     }
 
@@ -62,9 +64,11 @@ struct MainWindowTest : ::testing::Test {
 } // namespace
 
 TEST_F(MainWindowTest, GridLayoutFollowsTheWidth) {
+    vistrel::testing::TAppFont font(vistrel::testing::TAppFont::Unscaled());
     MakeAlbum("A", 8);
     Start();
     TThumbGrid* grid = window->Grid();
+    ASSERT_EQ(grid->scale(), 1.0);
     grid->resize(700 + (grid->width() - grid->viewport()->width()), 400);
     QApplication::processEvents();
     ASSERT_EQ(grid->viewport()->width(), 700);
@@ -108,12 +112,14 @@ TEST_F(MainWindowTest, DraggingPicturesReorders) {
     MakeAlbum("A", 7);
     Start();
     window->MovePicture(2, 5);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"p0.jpg", "p1.jpg", "p3.jpg", "p4.jpg", "p5.jpg", "p2.jpg", "p6.jpg"}));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"p0.jpg", "p1.jpg", "p3.jpg", "p4.jpg", "p5.jpg", "p2.jpg",
+                                                 "p6.jpg"}));
     EXPECT_EQ(window->Grid()->tile(5)->topCaption(), QStringLiteral("p2.jpg"));
     EXPECT_EQ(window->Grid()->tile(5)->objectName(), QStringLiteral("Thumb5"));
     window->MovePicture(5, 2);
     window->MovePicture(5, 2);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"p0.jpg", "p1.jpg", "p5.jpg", "p2.jpg", "p3.jpg", "p4.jpg", "p6.jpg"}));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"p0.jpg", "p1.jpg", "p5.jpg", "p2.jpg", "p3.jpg", "p4.jpg",
+                                                 "p6.jpg"}));
 }
 
 TEST_F(MainWindowTest, ReselectingTheOpenAlbumDoesNotReload) {
@@ -131,7 +137,8 @@ TEST_F(MainWindowTest, ReselectingTheOpenAlbumDoesNotReload) {
 TEST_F(MainWindowTest, PictureActionsNeedASelection) {
     MakeAlbum("A", 3);
     Start();
-    for (const char* name : {"actDeleteImage", "actEditInfo", "actCopy", "actCut", "actRotateLeft", "actInvite"})
+    for (const char* name :
+         {"actDeleteImage", "actEditInfo", "actCopy", "actCut", "actRotateLeft", "actInvite"})
         EXPECT_FALSE(window->Action(name)->isEnabled()) << name;
     EXPECT_FALSE(window->Action("actPaste")->isEnabled());
     ClickTile(0);
@@ -139,7 +146,8 @@ TEST_F(MainWindowTest, PictureActionsNeedASelection) {
     window->Action("actCopy")->trigger();
     QTest::mouseClick(window->Grid()->viewport(), Qt::LeftButton, {}, QPoint(690, 590));
     EXPECT_FALSE(window->Action("actDeleteImage")->isEnabled());
-    EXPECT_TRUE(window->Action("actPaste")->isEnabled()) << "Einfügen follows the clipboard, not the selection";
+    EXPECT_TRUE(window->Action("actPaste")->isEnabled())
+        << "Einfügen follows the clipboard, not the selection";
 }
 
 TEST_F(MainWindowTest, DeleteAsksForNPicturesAndNoKeepsEverything) {

@@ -1,25 +1,31 @@
 #include "album_library/ui/album_tree.h"
 
 #include "album_library/album_list.h"
+#include "album_library/picture_grid.h"
+#include "album_library/ui/thumb_frame.h"
 #include "common/cp1252.h"
 
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <algorithm>
 
 namespace vistrel {
 
 TAlbumTree::TAlbumTree(QWidget* parent) : QTreeWidget(parent) {
     setObjectName(QStringLiteral("XPTree"));
     setColumnCount(3);
-    setHeaderLabels({QStringLiteral("Fotoalbum"), QStringLiteral("Album Info"), QStringLiteral("Album Text")});
-    header()->setMinimumSectionSize(50);
+    setHeaderLabels(
+        {QStringLiteral("Fotoalbum"), QStringLiteral("Album Info"), QStringLiteral("Album Text")});
+    // The measures are those of a 13-pixel line, grown with the font like the grid's.
+    double scale = TileScale(font());
+    header()->setMinimumSectionSize(ScaledPixels(50, scale));
     header()->setSectionsMovable(true);
-    header()->setFixedHeight(24);
+    header()->setFixedHeight(ScaledPixels(24, scale));
     header()->setStretchLastSection(false);
-    setColumnWidth(0, 120);
-    setColumnWidth(1, 100);
-    setColumnWidth(2, 300);
+    setColumnWidth(0, ScaledPixels(120, scale));
+    setColumnWidth(1, ScaledPixels(100, scale));
+    setColumnWidth(2, ScaledPixels(300, scale));
     setRootIsDecorated(false);
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -45,11 +51,19 @@ void TAlbumTree::fill(const TAlbumList& albums) {
     clear();
     for (int i = 0; i < albums.Count(); ++i) {
         auto* item = new QTreeWidgetItem(this);
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemIsDragEnabled |
-                       Qt::ItemIsDropEnabled);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable |
+                       Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled);
         updateRow(i, albums);
     }
     filling_ = false;
+    fitTitleColumn();
+}
+
+void TAlbumTree::fitTitleColumn() {
+    // Titles show whole as far as the tree is wide; the other columns follow to the right of them.
+    int minimum = ScaledPixels(120, TileScale(font()));
+    int room = std::max(minimum, viewport()->width());
+    setColumnWidth(0, std::clamp(sizeHintForColumn(0), minimum, room));
 }
 
 void TAlbumTree::updateRow(int index, const TAlbumList& albums) {
@@ -67,7 +81,9 @@ void TAlbumTree::updateRow(int index, const TAlbumList& albums) {
     filling_ = wasFilling;
 }
 
-int TAlbumTree::selectedRow() const { return currentItem() ? indexOfTopLevelItem(currentItem()) : -1; }
+int TAlbumTree::selectedRow() const {
+    return currentItem() ? indexOfTopLevelItem(currentItem()) : -1;
+}
 
 void TAlbumTree::selectRow(int index) {
     QTreeWidgetItem* item = topLevelItem(index);
@@ -89,13 +105,17 @@ void TAlbumTree::mousePressEvent(QMouseEvent* event) {
 }
 
 void TAlbumTree::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->source() == this) QTreeWidget::dragEnterEvent(event);
-    else event->ignore();
+    if (event->source() == this)
+        QTreeWidget::dragEnterEvent(event);
+    else
+        event->ignore();
 }
 
 void TAlbumTree::dragMoveEvent(QDragMoveEvent* event) {
-    if (event->source() == this) QTreeWidget::dragMoveEvent(event);
-    else event->ignore();
+    if (event->source() == this)
+        QTreeWidget::dragMoveEvent(event);
+    else
+        event->ignore();
 }
 
 void TAlbumTree::dropEvent(QDropEvent* event) {

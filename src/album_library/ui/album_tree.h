@@ -16,6 +16,8 @@ public:
     void updateRow(int index, const TAlbumList& albums);
     int selectedRow() const;
     void selectRow(int index);
+    // Widens "Fotoalbum" to its longest title, up to the tree's width and never below its first width.
+    void fitTitleColumn();
 
 Q_SIGNALS:
     void rowSelected(int index);

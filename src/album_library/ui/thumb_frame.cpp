@@ -4,21 +4,40 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <cmath>
 
 namespace vistrel {
 namespace {
 
-const QRect kTopCaption(0, 0, kTileWidth, 13);
-const QRect kFrame(3, 16, 122, 122);
-const QRect kPicture(4, 17, 120, 120);
-const QRect kBottomCaption(0, 140, kTileWidth, 26);
 constexpr int kDragDistance = 10;
 
 } // namespace
 
-TthumbFrame::TthumbFrame(QWidget* parent) : QWidget(parent) {
-    setFixedSize(kTileWidth, kTileHeight);
+double TileScale(const QFont& font) {
+    QFontMetricsF metrics(font);
+    return GridScale(static_cast<int>(std::ceil(metrics.ascent()) + std::ceil(metrics.descent())));
+}
+
+TTileGeometry::TTileGeometry(double scale) {
+    auto px = [scale](int pixels) { return ScaledPixels(pixels, scale); };
+    size = QSize(px(kTileWidth), px(kTileHeight));
+    topCaption = QRect(0, 0, size.width(), px(13));
+    frame = QRect(px(3), px(16), px(122), px(122));
+    picture = frame.adjusted(1, 1, -1, -1);
+    // The text below takes the rest of the tile, so rounding never cuts its second line.
+    bottomCaption = QRect(0, px(140), size.width(), size.height() - px(140));
+    barWidth = px(3);
+}
+
+TthumbFrame::TthumbFrame(QWidget* parent, double scale) : QWidget(parent), geometry_(scale) {
+    setFixedSize(geometry_.size);
     setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TthumbFrame::setScale(double scale) {
+    geometry_ = TTileGeometry(scale);
+    setFixedSize(geometry_.size);
+    update();
 }
 
 void TthumbFrame::setIndex(int index) {
@@ -44,36 +63,41 @@ void TthumbFrame::setSelected(bool selected) {
     update();
 }
 
-TthumbFrame::Part TthumbFrame::PartAt(const QPoint& point) {
-    return (kTopCaption.contains(point) || kBottomCaption.contains(point)) ? Part::Caption : Part::Picture;
+TthumbFrame::Part TthumbFrame::PartAt(const QPoint& point) const {
+    return (geometry_.topCaption.contains(point) || geometry_.bottomCaption.contains(point)) ? Part::Caption
+                                                                                             : Part::Picture;
 }
 
 void TthumbFrame::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Base));
     painter.setPen(palette().color(QPalette::Text));
+    const TTileGeometry& g = geometry_;
     QFontMetrics metrics(font());
-    painter.drawText(kTopCaption, Qt::AlignCenter, metrics.elidedText(top_, Qt::ElideRight, kTileWidth - 2));
-    painter.drawText(kBottomCaption, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, bottom_);
+    painter.drawText(g.topCaption, Qt::AlignCenter,
+                     metrics.elidedText(top_, Qt::ElideRight, g.size.width() - 2));
+    painter.drawText(g.bottomCaption, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, bottom_);
     painter.setPen(palette().color(QPalette::Mid));
-    painter.drawRect(kFrame.adjusted(0, 0, -1, -1));
+    painter.drawRect(g.frame.adjusted(0, 0, -1, -1));
     if (!thumbnail_.isNull()) {
-        // The image may carry more pixels than 120x120 on a high-density screen; it is drawn into the
-        // logical box, centred, so it stays crisp.
+        // The image may carry more pixels than its box on a high-density screen; it is drawn into the
+        // logical box, centred, so it stays crisp. A smaller image is never blown up.
         QSizeF logical = thumbnail_.deviceIndependentSize();
-        QSizeF fitted = logical.scaled(kPicture.size(), Qt::KeepAspectRatio);
-        if (logical.width() <= kPicture.width() && logical.height() <= kPicture.height()) fitted = logical;
+        QSizeF fitted = logical.scaled(g.picture.size(), Qt::KeepAspectRatio);
+        if (logical.width() <= g.picture.width() && logical.height() <= g.picture.height()) fitted = logical;
         QRectF target(QPointF(0, 0), fitted);
-        target.moveCenter(QRectF(kPicture).center());
+        target.moveCenter(QRectF(g.picture).center());
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(target, thumbnail_);
     }
     if (selected_) {
         QColor bar = palette().color(QPalette::Highlight);
-        painter.fillRect(QRect(kFrame.left() - 2, kFrame.top(), 3, kFrame.height()), bar);
-        painter.fillRect(QRect(kFrame.right(), kFrame.top(), 3, kFrame.height()), bar);
-        painter.fillRect(QRect(kFrame.left() - 2, kFrame.top() - 2, kFrame.width() + 4, 3), bar);
-        painter.fillRect(QRect(kFrame.left() - 2, kFrame.bottom(), kFrame.width() + 4, 3), bar);
+        const QRect& f = g.frame;
+        int b = g.barWidth;
+        painter.fillRect(QRect(f.left() - b + 1, f.top(), b, f.height()), bar);
+        painter.fillRect(QRect(f.right(), f.top(), b, f.height()), bar);
+        painter.fillRect(QRect(f.left() - b + 1, f.top() - b + 1, f.width() + 2 * b - 2, b), bar);
+        painter.fillRect(QRect(f.left() - b + 1, f.bottom(), f.width() + 2 * b - 2, b), bar);
     }
 }
 

@@ -11,6 +11,7 @@
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPainter>
 #include <QScrollBar>
 #include <QUrl>
 #include <algorithm>
@@ -18,31 +19,68 @@
 namespace vistrel {
 namespace {
 
-QString TileMime() { return QStringLiteral("application/x-vistrel-tile"); }
+QString TileMime() {
+    return QStringLiteral("application/x-vistrel-tile");
+}
+
+} // namespace
+
+// The surface the tiles sit on. While the album is empty it shows the grid's hint in its middle; the
+// hint is painted, not a widget, so it never takes a place in the layout of the tiles.
+class TGridCanvas : public QWidget {
+public:
+    explicit TGridCanvas(const TThumbGrid& grid) : grid_(grid) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        grid_.paintEmptyHint(painter);
+    }
+
+private:
+    const TThumbGrid& grid_;
+};
+
+namespace {
 
 std::optional<TGridKey> GridKeyFor(int key) {
     switch (key) {
-    case Qt::Key_Left: return TGridKey::Left;
-    case Qt::Key_Right: return TGridKey::Right;
-    case Qt::Key_Up: return TGridKey::Up;
-    case Qt::Key_Down: return TGridKey::Down;
-    case Qt::Key_Home: return TGridKey::Home;
-    case Qt::Key_End: return TGridKey::End;
-    case Qt::Key_PageUp: return TGridKey::PageUp;
-    case Qt::Key_PageDown: return TGridKey::PageDown;
-    default: return std::nullopt;
+    case Qt::Key_Left:
+        return TGridKey::Left;
+    case Qt::Key_Right:
+        return TGridKey::Right;
+    case Qt::Key_Up:
+        return TGridKey::Up;
+    case Qt::Key_Down:
+        return TGridKey::Down;
+    case Qt::Key_Home:
+        return TGridKey::Home;
+    case Qt::Key_End:
+        return TGridKey::End;
+    case Qt::Key_PageUp:
+        return TGridKey::PageUp;
+    case Qt::Key_PageDown:
+        return TGridKey::PageDown;
+    default:
+        return std::nullopt;
     }
 }
 
-// Reads one thumbnail for the screen's pixel density. On a high-density screen the stored 120-pixel
-// thumbnail would be blurred, so the picture itself is read, scaled down while decoding.
-QImage ReadThumbnail(const QString& thumbPath, qreal ratio) {
-    if (ratio > 1.0) {
-        QString picture = QFileInfo(thumbPath).dir().filePath(QStringLiteral("../images/") + QFileInfo(thumbPath).fileName());
+// Reads one thumbnail for a picture box of `box` logical pixels on a screen of pixel density `ratio`.
+// When the box needs far more pixels than the stored 120-pixel thumbnail has (a high-density screen,
+// a large font), the picture itself is read, scaled down while decoding, so the tile stays sharp. A
+// box only a little larger shows the stored thumbnail at its own size: reading every picture would
+// cost far more than the few pixels are worth.
+QImage ReadThumbnail(const QString& thumbPath, int box, qreal ratio) {
+    int pixels = static_cast<int>(box * ratio);
+    if (pixels > 180) {
+        QString picture = QFileInfo(thumbPath).dir().filePath(QStringLiteral("../images/") +
+                                                              QFileInfo(thumbPath).fileName());
         QImageReader reader(picture);
         QSize size = reader.size();
         if (size.isValid()) {
-            reader.setScaledSize(size.scaled(QSize(120, 120) * ratio, Qt::KeepAspectRatio));
+            QSize target = size.scaled(QSize(pixels, pixels), Qt::KeepAspectRatio);
+            if (target.width() < size.width()) reader.setScaledSize(target);
             QImage image = reader.read();
             if (!image.isNull()) {
                 image.setDevicePixelRatio(ratio);
@@ -60,7 +98,7 @@ QImage ReadThumbnail(const QString& thumbPath, qreal ratio) {
 
 } // namespace
 
-TThumbGrid::TThumbGrid(QWidget* parent) : QScrollArea(parent), container_(new QWidget) {
+TThumbGrid::TThumbGrid(QWidget* parent) : QScrollArea(parent), container_(new TGridCanvas(*this)) {
     container_->setAutoFillBackground(true);
     container_->setBackgroundRole(QPalette::Base);
     setBackgroundRole(QPalette::Base);
@@ -69,6 +107,7 @@ TThumbGrid::TThumbGrid(QWidget* parent) : QScrollArea(parent), container_(new QW
     setAcceptDrops(true);
     setFocusPolicy(Qt::StrongFocus);
     pool_.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+    scale_ = TileScale(font());
 }
 
 TThumbGrid::~TThumbGrid() {
@@ -77,7 +116,7 @@ TThumbGrid::~TThumbGrid() {
 }
 
 TthumbFrame* TThumbGrid::createTile(int index, const TTileData& data) {
-    auto* tile = new TthumbFrame(container_);
+    auto* tile = new TthumbFrame(container_, scale_);
     tile->setIndex(index);
     tile->setCaptions(data.top, data.bottom);
     connect(tile, &TthumbFrame::pressed, this,
@@ -99,7 +138,8 @@ void TThumbGrid::clearTiles() {
     ++generation_;
     pool_.clear();
     pending_ = 0;
-    for (auto* tile : tiles_) delete tile;
+    for (auto* tile : tiles_)
+        delete tile;
     tiles_.clear();
     data_.clear();
     selection_.Reset(0);
@@ -110,7 +150,7 @@ void TThumbGrid::setTiles(const QString& thumbsFolder, const std::vector<TTileDa
     clearTiles();
     thumbsFolder_ = thumbsFolder;
     data_ = tiles;
-    columns_ = GridColumns(viewport()->width());
+    columns_ = GridColumns(viewport()->width(), scale_);
     selection_.Reset(static_cast<int>(tiles.size()));
     tiles_.reserve(tiles.size());
     for (size_t i = 0; i < tiles.size(); ++i) {
@@ -143,7 +183,7 @@ void TThumbGrid::updateTile(int index, const TTileData& data) {
 void TThumbGrid::reloadThumbnail(int index) {
     if (index < 0 || index >= count()) return;
     QString path = thumbsFolder_ + QLatin1Char('/') + data_[static_cast<size_t>(index)].fileName;
-    tile(index)->setThumbnail(ReadThumbnail(path, devicePixelRatioF()));
+    tile(index)->setThumbnail(ReadThumbnail(path, PictureBox(), devicePixelRatioF()));
 }
 
 void TThumbGrid::requestThumbnails() {
@@ -151,23 +191,29 @@ void TThumbGrid::requestThumbnails() {
     pool_.clear();
     // Visible tiles first, then the rest in order.
     int top = verticalScrollBar()->value();
-    int firstRow = top / kTilePitchY;
-    int lastRow = (top + viewport()->height()) / kTilePitchY;
+    int pitchY = ScaledPixels(kTilePitchY, scale_);
+    int firstRow = top / pitchY;
+    int lastRow = (top + viewport()->height()) / pitchY;
     std::vector<int> order;
-    for (int i = firstRow * columns_; i < std::min(count(), (lastRow + 1) * columns_); ++i) order.push_back(i);
+    for (int i = firstRow * columns_; i < std::min(count(), (lastRow + 1) * columns_); ++i)
+        order.push_back(i);
     for (int i = 0; i < count(); ++i)
         if (i < firstRow * columns_ || i >= (lastRow + 1) * columns_) order.push_back(i);
     pending_ = static_cast<int>(order.size());
     qreal ratio = devicePixelRatioF();
+    int box = PictureBox();
     for (int index : order) {
         QString path = thumbsFolder_ + QLatin1Char('/') + data_[static_cast<size_t>(index)].fileName;
-        pool_.start([this, generation, index, path, ratio] {
-            QImage image = ReadThumbnail(path, ratio);
-            QMetaObject::invokeMethod(this, [this, generation, index, image] {
-                if (generation != generation_) return;
-                --pending_;
-                if (index < count()) tile(index)->setThumbnail(image);
-            }, Qt::QueuedConnection);
+        pool_.start([this, generation, index, path, box, ratio] {
+            QImage image = ReadThumbnail(path, box, ratio);
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation, index, image] {
+                    if (generation != generation_) return;
+                    --pending_;
+                    if (index < count()) tile(index)->setThumbnail(image);
+                },
+                Qt::QueuedConnection);
         });
     }
 }
@@ -175,30 +221,75 @@ void TThumbGrid::requestThumbnails() {
 bool TThumbGrid::waitForThumbnails(int timeoutMs) {
     QElapsedTimer timer;
     timer.start();
-    while (pending_ > 0 && timer.elapsed() < timeoutMs) QApplication::processEvents(QEventLoop::AllEvents, 10);
+    while (pending_ > 0 && timer.elapsed() < timeoutMs)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
     return pending_ == 0;
 }
 
 void TThumbGrid::placeTile(TthumbFrame* tile) {
-    TTilePosition position = TilePosition(tile->index(), columns_);
+    TTilePosition position = TilePosition(tile->index(), columns_, scale_);
     tile->move(position.left, position.top);
 }
 
 void TThumbGrid::layoutTiles(int first, int last) {
-    for (int i = std::max(0, first); i <= std::min(last, count() - 1); ++i) placeTile(tile(i));
+    for (int i = std::max(0, first); i <= std::min(last, count() - 1); ++i)
+        placeTile(tile(i));
     selection_.anchor.reset();
     updateContainerSize();
 }
 
 void TThumbGrid::updateContainerSize() {
     int rows = (count() + columns_ - 1) / columns_;
-    container_->resize(std::max(viewport()->width(), columns_ * kTilePitchX + 8),
-                       std::max(viewport()->height(), rows * kTilePitchY + 10));
+    container_->resize(
+        std::max(viewport()->width(), columns_ * ScaledPixels(kTilePitchX, scale_) + ScaledPixels(8, scale_)),
+        std::max(viewport()->height(), rows * ScaledPixels(kTilePitchY, scale_) + ScaledPixels(10, scale_)));
+    container_->update();
+}
+
+int TThumbGrid::PictureBox() const {
+    return TTileGeometry(scale_).picture.width();
+}
+
+void TThumbGrid::changeEvent(QEvent* event) {
+    QScrollArea::changeEvent(event);
+    if (event->type() != QEvent::FontChange) return;
+    double scale = TileScale(font());
+    if (scale == scale_) return;
+    // A new font size gives the tiles new measures and, with them, a new column count and sharper
+    // (or smaller) thumbnails.
+    scale_ = scale;
+    for (auto* frame : tiles_)
+        frame->setScale(scale_);
+    columns_ = GridColumns(viewport()->width(), scale_);
+    layoutTiles(0, count() - 1);
+    if (count() > 0) requestThumbnails();
+}
+
+void TThumbGrid::setEmptyHint(const QString& hint) {
+    emptyHint_ = hint;
+    container_->update();
+}
+
+bool TThumbGrid::isEmptyHintShown() const {
+    return count() == 0 && !emptyHint_.isEmpty();
+}
+
+QRect TThumbGrid::emptyHintRect() const {
+    // Centred in the visible part of the grid, with room on either side to wrap into lines.
+    QRect visible(container_->mapFrom(viewport(), QPoint(0, 0)), viewport()->size());
+    int margin = ScaledPixels(24, scale_);
+    return visible.adjusted(margin, margin, -margin, -margin);
+}
+
+void TThumbGrid::paintEmptyHint(QPainter& painter) const {
+    if (!isEmptyHintShown()) return;
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    painter.drawText(emptyHintRect(), Qt::AlignCenter | Qt::TextWordWrap, emptyHint_);
 }
 
 void TThumbGrid::resizeEvent(QResizeEvent* event) {
     QScrollArea::resizeEvent(event);
-    int columns = GridColumns(viewport()->width());
+    int columns = GridColumns(viewport()->width(), scale_);
     if (columns != columns_) {
         columns_ = columns;
         layoutTiles(0, count() - 1);
@@ -207,11 +298,13 @@ void TThumbGrid::resizeEvent(QResizeEvent* event) {
 }
 
 void TThumbGrid::renumber(int first) {
-    for (int i = std::max(0, first); i < count(); ++i) tile(i)->setIndex(i);
+    for (int i = std::max(0, first); i < count(); ++i)
+        tile(i)->setIndex(i);
 }
 
 void TThumbGrid::syncSelection() {
-    for (int i = 0; i < count(); ++i) tile(i)->setSelected(selection_.IsSelected(i));
+    for (int i = 0; i < count(); ++i)
+        tile(i)->setSelected(selection_.IsSelected(i));
     Q_EMIT selectionChanged();
 }
 
@@ -252,10 +345,12 @@ void TThumbGrid::moveTile(int from, int to) {
     MoveItem(tiles_, from, to);
     MoveItem(data_, from, to);
     std::vector<bool> flags;
-    for (int i = 0; i < count(); ++i) flags.push_back(selection_.IsSelected(i));
+    for (int i = 0; i < count(); ++i)
+        flags.push_back(selection_.IsSelected(i));
     MoveItem(flags, from, to);
     flags[static_cast<size_t>(to)] = wasSelected;
-    for (int i = 0; i < count(); ++i) selection_.SetSelected(i, flags[static_cast<size_t>(i)]);
+    for (int i = 0; i < count(); ++i)
+        selection_.SetSelected(i, flags[static_cast<size_t>(i)]);
     renumber(0);
     layoutTiles(std::min(from, to), std::max(from, to));
     syncSelection();
@@ -324,7 +419,8 @@ void TThumbGrid::keyReleaseEvent(QKeyEvent* event) {
 
 void TThumbGrid::focusInEvent(QFocusEvent* event) {
     QScrollArea::focusInEvent(event);
-    if (count() > 0 && !selection_.FirstSelected() && event->reason() != Qt::MouseFocusReason) applySelectionAt(0, {});
+    if (count() > 0 && !selection_.FirstSelected() && event->reason() != Qt::MouseFocusReason)
+        applySelectionAt(0, {});
 }
 
 void TThumbGrid::dragEnterEvent(QDragEnterEvent* event) {
@@ -332,7 +428,9 @@ void TThumbGrid::dragEnterEvent(QDragEnterEvent* event) {
         event->acceptProposedAction();
 }
 
-void TThumbGrid::dragMoveEvent(QDragMoveEvent* event) { event->acceptProposedAction(); }
+void TThumbGrid::dragMoveEvent(QDragMoveEvent* event) {
+    event->acceptProposedAction();
+}
 
 void TThumbGrid::dropEvent(QDropEvent* event) {
     const QMimeData* mime = event->mimeData();

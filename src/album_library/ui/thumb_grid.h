@@ -1,15 +1,19 @@
 #pragma once
 // The thumbnail grid: a white scroll area with one tile per picture of the open album, laid out in
-// columns of 136 x 174 pixels. Thumbnails are read on worker threads, the visible ones first, so a
-// large album shows its first screen at once and fills the rest while the user can already scroll.
+// columns of 136 x 174 pixels, grown with the font (see picture_grid.h). Thumbnails are read on worker
+// threads, the visible ones first, so a large album shows its first screen at once and fills the rest while
+// the user can already scroll.
 #include "album_library/picture_grid.h"
 
 #include <QScrollArea>
 #include <QThreadPool>
 #include <vector>
 
+class QPainter;
+
 namespace vistrel {
 
+class TGridCanvas;
 class TthumbFrame;
 
 struct TTileData {
@@ -35,6 +39,8 @@ public:
 
     int count() const { return static_cast<int>(tiles_.size()); }
     int columns() const { return columns_; }
+    // The factor of the grid's measures, from the line height of its font.
+    double scale() const { return scale_; }
     TPictureSelection& selection() { return selection_; }
     void syncSelection();
     void selectAllTiles();
@@ -49,6 +55,13 @@ public:
     bool waitForThumbnails(int timeoutMs);
     int pendingThumbnails() const { return pending_; }
 
+    // A text shown in the middle of the grid while it holds no tile.
+    void setEmptyHint(const QString& hint);
+    QString emptyHint() const { return emptyHint_; }
+    bool isEmptyHintShown() const;
+    QRect emptyHintRect() const; // in the coordinates of widget()
+    void paintEmptyHint(QPainter& painter) const;
+
     TthumbFrame* tile(int index) const { return tiles_.at(static_cast<size_t>(index)); }
     void applySelectionAt(int index, Qt::KeyboardModifiers modifiers);
 
@@ -62,6 +75,7 @@ Q_SIGNALS:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
@@ -79,13 +93,16 @@ private:
     void startDrag(int index);
     int tileIndexAt(const QPoint& viewportPos) const;
     void updateContainerSize();
+    int PictureBox() const;
 
-    QWidget* container_;
+    TGridCanvas* container_;
     std::vector<TthumbFrame*> tiles_;
     std::vector<TTileData> data_;
     TPictureSelection selection_;
     QString thumbsFolder_;
     int columns_ = 1;
+    double scale_ = 1.0;
+    QString emptyHint_;
     bool ready_ = true;
     int generation_ = 0;
     int pending_ = 0;
