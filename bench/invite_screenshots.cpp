@@ -1,10 +1,10 @@
 // Saves screenshots of the invitation dialog's two tabs and of its status window into the folder
 // given on the command line, for the documentation.
 //   invite_screenshots OUTPUT_FOLDER        (run with QT_QPA_PLATFORM=offscreen)
-#include "program/program_context.h"
 #include "common/user_prompts.h"
 #include "invitations/ui/invite_form.h"
 #include "invitations/ui/invite_status_form.h"
+#include "program/program_context.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -2,9 +2,9 @@
 // shipped style "Atelier". "GenerateSite" is the whole run as Publish starts it; "ExpandOnly" expands
 // the same pages into memory without writing, so the difference is the file work (writing pages,
 // cleaning folders, listing styles and reading picture lists).
-#include "program/site_run.h"
-#include "program/program_context.h"
 #include "common/user_prompts.h"
+#include "program/program_context.h"
+#include "program/site_run.h"
 #include "site_generator/site_builder.h"
 #include "site_generator/style_files.h"
 #include "site_generator/template_engine.h"
@@ -46,11 +46,13 @@ struct TRemoveAtExit {
 // A program folder with the shipped style and scripts and the albums, made once per process.
 const fs::path& ProgramFolder() {
     static const TRemoveAtExit holder{[] {
-        fs::path root = fs::temp_directory_path() / ("vistrel-site-bench-" + std::to_string(std::random_device()()));
+        fs::path root =
+            fs::temp_directory_path() / ("vistrel-site-bench-" + std::to_string(std::random_device()()));
         fs::create_directories(root / "styles" / "Atelier");
         fs::copy(fs::path(VISTREL_SOURCE_DIR) / "data" / "styles" / "Atelier", root / "styles" / "Atelier",
                  fs::copy_options::recursive);
-        fs::copy(fs::path(VISTREL_SOURCE_DIR) / "data" / "scripts", root / "scripts", fs::copy_options::recursive);
+        fs::copy(fs::path(VISTREL_SOURCE_DIR) / "data" / "scripts", root / "scripts",
+                 fs::copy_options::recursive);
         Write(root / "vistrel.ini", "[TSettingsForm]\r\nedSiteTitle_Text=Benchmark\r\nActStyle=Atelier\r\n");
         std::string albums;
         for (int a = 0; a < kAlbums; ++a) {
@@ -100,7 +102,8 @@ void BM_ExpandOnly(benchmark::State& state) {
     const fs::path thumbs = site.StyleDir / "thumbs.html";
     const fs::path images = site.StyleDir / "images.html";
     std::vector<TPictureList> lists;
-    for (int a = 0; a < kAlbums; ++a) lists.push_back(context.albums.LoadPictureList(a));
+    for (int a = 0; a < kAlbums; ++a)
+        lists.push_back(context.albums.LoadPictureList(a));
     int64_t pages = 0;
     size_t bytes = 0;
     for (auto _ : state) {

@@ -1,8 +1,8 @@
 // Speed of the template engine in output bytes per second: an overview page with ALLTHUMBS over
 // 10,000 pictures, and a page whose lines hold 1,000 tags each. The engine should never be the slow
 // part of generating a site.
-#include "settings/program_settings.h"
 #include "common/user_prompts.h"
+#include "settings/program_settings.h"
 #include "site_generator/template_engine.h"
 
 #include <benchmark/benchmark.h>
@@ -50,7 +50,8 @@ struct BenchSite {
         state.Settings = &settings;
         for (int i = 0; i < pictures; ++i) {
             const std::string n = std::to_string(i);
-            state.Pictures.push_back(TPictureEntry({"bild_" + n + ".jpg", "Bild Nummer " + n, "Zeile 1\r\nZeile 2"}));
+            state.Pictures.push_back(
+                TPictureEntry({"bild_" + n + ".jpg", "Bild Nummer " + n, "Zeile 1\r\nZeile 2"}));
         }
         state.PictureCount = state.ImageScopeCount = state.ImagesPerPage = pictures;
         state.ThumbsPerPage = pictures;
@@ -62,7 +63,8 @@ struct BenchSite {
 
 size_t OutputBytes(const std::vector<std::string>& lines) {
     size_t bytes = 0;
-    for (const auto& line : lines) bytes += line.size() + 2; // written with CR LF
+    for (const auto& line : lines)
+        bytes += line.size() + 2; // written with CR LF
     return bytes;
 }
 
@@ -98,8 +100,10 @@ const char* const kOverviewTemplate =
     "  <td><a href=\"<!--/#IMAGEPAGEURL#/-->\"><img src=\"<!--/#THUMBURL#/-->\" loading=\"lazy\" "
     "alt=\"<!--/#THUMBTITLE#/-->\"></a><br><!--/#THUMBTEXT#/--></td>\r\n"
     "</tr>\r\n<!--/#ENDALLTHUMBS#/-->\r\n</table>\r\n"
-    "<!--/#IFFIRSTTHUMBPAGE#/-->Erste Seite<!--/#ELSEIFFIRSTTHUMBPAGE#/--><a href=\"<!--/#PREVTHUMBURL#/-->\">"
-    "zur\xFC" "ck</a><!--/#ENDIFFIRSTTHUMBPAGE#/-->\r\n</body></html>\r\n";
+    "<!--/#IFFIRSTTHUMBPAGE#/-->Erste Seite<!--/#ELSEIFFIRSTTHUMBPAGE#/--><a "
+    "href=\"<!--/#PREVTHUMBURL#/-->\">"
+    "zur\xFC"
+    "ck</a><!--/#ENDIFFIRSTTHUMBPAGE#/-->\r\n</body></html>\r\n";
 
 void BM_OverviewWith10000Thumbnails(benchmark::State& bench) {
     BenchSite site;
@@ -117,12 +121,15 @@ BENCHMARK(BM_OverviewWith10000ThumbnailsReusedList)->Unit(benchmark::kMillisecon
 
 // 200 lines of 1,000 tags: value tags in comment wrappers, bare tags and unknown tags that vanish.
 std::string DenseTemplate() {
-    const char* const tags[] = {"<td><!--/#SITETITLE#/--></td>", "/#galleryTitle#/ ", "<a href=\"/#THUMBURL#/\">",
-                                "<!--/#NOTAKEYWORD#/-->", "[/#IMAGEPAGENUMBER#/]"};
+    const char* const tags[] = {"<td><!--/#SITETITLE#/--></td>", "/#galleryTitle#/ ",
+                                "<a href=\"/#THUMBURL#/\">", "<!--/#NOTAKEYWORD#/-->",
+                                "[/#IMAGEPAGENUMBER#/]"};
     std::string line;
-    for (int i = 0; i < 1000; ++i) line += tags[i % 5];
+    for (int i = 0; i < 1000; ++i)
+        line += tags[i % 5];
     std::string text;
-    for (int i = 0; i < 200; ++i) text += line + "\r\n";
+    for (int i = 0; i < 200; ++i)
+        text += line + "\r\n";
     return text;
 }
 

@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
     QImage thumb(120, 90, QImage::Format_RGB32);
     for (int i = 0; i < count; ++i) {
         thumb.fill(QColor::fromHsv(i % 360, 160, 220));
-        thumb.save(QString::fromStdString((album / "thumbs" / ("p" + std::to_string(i) + ".jpg")).string()), "JPG", 80);
+        thumb.save(QString::fromStdString((album / "thumbs" / ("p" + std::to_string(i) + ".jpg")).string()),
+                   "JPG", 80);
     }
     QElapsedTimer timer;
     timer.start();

@@ -2,8 +2,8 @@
 // Expands arbitrary bytes as a template file of a style, with a fixed run state: three albums (one
 // not published), five pictures and a style that holds a few files to include. The input itself is
 // the style's "page.html", so it can include itself and meet the include depth limit.
-#include "settings/program_settings.h"
 #include "common/user_prompts.h"
+#include "settings/program_settings.h"
 #include "site_generator/template_engine.h"
 
 #include <cstdint>
@@ -40,14 +40,14 @@ struct Fixture {
         {"Chiemgau", "x\r\ny", "", "c.jpg", "Dorf", true},
     };
 
-    explicit Fixture(const fs::path& folder)
-        : root(folder), settings(TProgramFolders::For(folder), prompts) {
+    explicit Fixture(const fs::path& folder) : root(folder), settings(TProgramFolders::For(folder), prompts) {
         settings.edSiteTitle = "Site\r\nTitel";
         settings.edImpressum = {"Name", "Strasse"};
         settings.edIndexText1 = {"eins", "zwei"};
         fs::create_directories(root / "style" / "parts");
         fs::create_directories(root / "scripts");
-        WriteFile(root / "style" / "part.html", "<p>/#GALLERYTITLE#/</p>\r\n/#ALLTHUMBS#/x/#ENDALLTHUMBS#/\r\n");
+        WriteFile(root / "style" / "part.html",
+                  "<p>/#GALLERYTITLE#/</p>\r\n/#ALLTHUMBS#/x/#ENDALLTHUMBS#/\r\n");
         WriteFile(root / "style" / "parts" / "Loop.html", "/#INCLUDE=page.html#/\r\n/#ENDALLTHUMBS#/");
         WriteFile(root / "scripts" / "nav.js", "var n = '/#IMAGEURL#/';\r\n");
     }
@@ -102,7 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ExpandTemplate(state, page, output);
     // The work limit must bound the output, whatever the template does.
     size_t bytes = 0;
-    for (const auto& line : output) bytes += line.size();
+    for (const auto& line : output)
+        bytes += line.size();
     if (bytes > static_cast<size_t>(state.WorkLimit) + 4096) std::abort();
     return 0;
 }

@@ -23,10 +23,13 @@ namespace {
 constexpr int kAlbumFields = 6;
 constexpr const char* kListFile = "info.txt";
 
-std::string Numbered(const std::string& name, int n) { return name + "(" + std::to_string(n) + ")"; }
+std::string Numbered(const std::string& name, int n) {
+    return name + "(" + std::to_string(n) + ")";
+}
 
 bool ContainsNoCase(const std::vector<std::string>& names, const std::string& name) {
-    return std::any_of(names.begin(), names.end(), [&](const std::string& n) { return AnsiSameText(n, name); });
+    return std::any_of(names.begin(), names.end(),
+                       [&](const std::string& n) { return AnsiSameText(n, name); });
 }
 
 TAlbumEntry AlbumFromRecord(std::vector<std::string> fields) {
@@ -42,12 +45,15 @@ TAlbumEntry AlbumFromRecord(std::vector<std::string> fields) {
 }
 
 std::string RecordFromAlbum(const TAlbumEntry& a) {
-    return JoinRecord({a.FolderName, a.Info, a.Text, a.PreviewPicture, a.Title, a.Published ? "true" : "false"});
+    return JoinRecord(
+        {a.FolderName, a.Info, a.Text, a.PreviewPicture, a.Title, a.Published ? "true" : "false"});
 }
 
 } // namespace
 
-bool TPictureEntry::HasTitle() const { return Title() > std::string("!"); }
+bool TPictureEntry::HasTitle() const {
+    return Title() > std::string("!");
+}
 
 const std::string& TPictureEntry::Field(size_t index) const {
     static const std::string empty;
@@ -64,14 +70,29 @@ std::string WebSafeName(const std::string& text) {
     out.reserve(text.size());
     for (char c : text) {
         switch (static_cast<unsigned char>(c)) {
-        case 0xE4: out += "ae"; continue;
-        case 0xF6: out += "oe"; continue;
-        case 0xFC: out += "ue"; continue;
-        case 0xC4: out += "Ae"; continue;
-        case 0xD6: out += "Oe"; continue;
-        case 0xDC: out += "Ue"; continue;
-        case 0xDF: out += "ss"; continue;
-        default: break;
+        case 0xE4:
+            out += "ae";
+            continue;
+        case 0xF6:
+            out += "oe";
+            continue;
+        case 0xFC:
+            out += "ue";
+            continue;
+        case 0xC4:
+            out += "Ae";
+            continue;
+        case 0xD6:
+            out += "Oe";
+            continue;
+        case 0xDC:
+            out += "Ue";
+            continue;
+        case 0xDF:
+            out += "ss";
+            continue;
+        default:
+            break;
         }
         bool safe = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
                     std::strchr("()-._", c) != nullptr;
@@ -105,12 +126,14 @@ void TAlbumList::LoadAlbumList() {
     albums_.clear();
     std::vector<std::string> lines;
     ReadListFile(albumFolder_ / kListFile, lines);
-    for (const auto& line : lines) albums_.push_back(AlbumFromRecord(SplitRecord(line)));
+    for (const auto& line : lines)
+        albums_.push_back(AlbumFromRecord(SplitRecord(line)));
 
     auto folders = ListFolder(albumFolder_, EntryKind::Folders);
     AdoptFolderSpelling(folders);
     std::vector<std::string> known;
-    for (const auto& album : albums_) known.push_back(album.FolderName);
+    for (const auto& album : albums_)
+        known.push_back(album.FolderName);
     for (const auto& folder : folders) {
         if (ContainsNoCase(known, folder)) continue;
         TAlbumEntry album;
@@ -121,7 +144,9 @@ void TAlbumList::LoadAlbumList() {
     }
     // An entry must name a subfolder: an empty or path-like name would make the album folder itself
     // (or a folder outside it) an album, and deleting that album would delete far more than it.
-    std::erase_if(albums_, [&](const TAlbumEntry& a) { return !IsPlainFolderName(a.FolderName) || !FolderExists(a.FolderName); });
+    std::erase_if(albums_, [&](const TAlbumEntry& a) {
+        return !IsPlainFolderName(a.FolderName) || !FolderExists(a.FolderName);
+    });
     current_ = albums_.empty() ? kNone : 0;
 }
 
@@ -139,13 +164,15 @@ void TAlbumList::AdoptFolderSpelling(const std::vector<std::string>& folders) {
 bool TAlbumList::SaveAlbumList() {
     std::vector<std::string> lines;
     lines.reserve(albums_.size());
-    for (const auto& album : albums_) lines.push_back(RecordFromAlbum(album));
+    for (const auto& album : albums_)
+        lines.push_back(RecordFromAlbum(album));
     fs::path file = albumFolder_ / kListFile;
     try {
         WriteLineFile(file, lines);
         return true;
     } catch (const EFileWriteError&) {
-        prompts_.ShowMessage("Fehler beim Schreiben der Albenliste " + file.string() + "!", MessageKind::Error);
+        prompts_.ShowMessage("Fehler beim Schreiben der Albenliste " + file.string() + "!",
+                             MessageKind::Error);
         return false;
     }
 }
@@ -203,7 +230,8 @@ bool TAlbumList::SavePictureList(int index, const TPictureList& pictures) {
         WriteLineFile(file, lines);
         return true;
     } catch (const EFileWriteError&) {
-        prompts_.ShowMessage("Fehler beim Schreiben der Info-Datei " + file.string() + "!", MessageKind::Error);
+        prompts_.ShowMessage("Fehler beim Schreiben der Info-Datei " + file.string() + "!",
+                             MessageKind::Error);
         return false;
     }
 }
@@ -211,7 +239,8 @@ bool TAlbumList::SavePictureList(int index, const TPictureList& pictures) {
 int TAlbumList::CreateAlbumFolder(const std::string& title) {
     std::string base = WebSafeName(title);
     std::string name = base;
-    for (int n = 1; NameTaken(name) && n <= 9999; ++n) name = Numbered(base, n);
+    for (int n = 1; NameTaken(name) && n <= 9999; ++n)
+        name = Numbered(base, n);
     std::error_code ec;
     fs::path folder = albumFolder_ / name;
     fs::create_directories(folder / "thumbs", ec);

@@ -141,7 +141,8 @@ void CopyToClipboard(TPictureClipboard& clipboard, const TAlbumList& albums, con
     clipboard.sourceIndex = current;
     clipboard.entries.clear();
     for (int index : selected)
-        if (index >= 0 && index < static_cast<int>(pictures.size())) clipboard.entries.push_back(pictures[index]);
+        if (index >= 0 && index < static_cast<int>(pictures.size()))
+            clipboard.entries.push_back(pictures[index]);
 }
 
 std::string FreeFileName(const fs::path& folder, const std::string& fileName) {
@@ -177,7 +178,8 @@ TPasteResult PastePictures(TAlbumList& albums, int openIndex, TPictureList& pict
         TPictureEntry copy = entry;
         copy.SetFileName(name);
         if (position) {
-            pictures.insert(pictures.begin() + std::min<int>(*position, static_cast<int>(pictures.size())), copy);
+            pictures.insert(pictures.begin() + std::min<int>(*position, static_cast<int>(pictures.size())),
+                            copy);
             ++*position;
         } else {
             pictures.push_back(copy);

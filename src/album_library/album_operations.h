@@ -54,10 +54,10 @@ void CopyToClipboard(TPictureClipboard& clipboard, const TAlbumList& albums, con
 std::string FreeFileName(const std::filesystem::path& folder, const std::string& fileName);
 
 struct TPasteResult {
-    bool changed = false;         // the picture list changed
-    bool reopen = false;          // the album was saved and must be opened anew
-    std::optional<int> scrollTo;  // grid index to bring into view after reopening
-    std::vector<int> appended;    // indices of entries appended at the end (no target position)
+    bool changed = false;        // the picture list changed
+    bool reopen = false;         // the album was saved and must be opened anew
+    std::optional<int> scrollTo; // grid index to bring into view after reopening
+    std::vector<int> appended;   // indices of entries appended at the end (no target position)
 };
 
 // Pastes into the open album (`openIndex`, `pictures`) at the target position (the first selected

@@ -94,7 +94,8 @@ std::string ImportFailureMessage(const TImportOutcome& outcome) {
         return {};
     case TImportError::Unreadable:
         text = "Die Datei \"" + file +
-               "\" ist kein lesbares Bild (besch\xE4" "digt oder kein unterst\xFCtztes Format).";
+               "\" ist kein lesbares Bild (besch\xE4"
+               "digt oder kein unterst\xFCtztes Format).";
         break;
     case TImportError::WriteFailed:
         text = "Das Bild \"" + file +

@@ -57,7 +57,7 @@ struct TImportOutcome {
     bool noPictures = false;                   // the folder held nothing that passes the extension test
     std::string error;                         // the failure that ended a file-dialog import (English)
     TImportError failure = TImportError::None;
-    std::filesystem::path failedFile;          // the file whose import failed
+    std::filesystem::path failedFile; // the file whose import failed
 };
 
 // The German message for a failed import (Windows-1252): what is wrong, in words a photographer

@@ -103,7 +103,9 @@ void RotatePictureFile(const std::filesystem::path& imagesFolder, const std::fil
 }
 
 std::string RotateFailureMessage(const std::string& fileName, const std::string& detail) {
-    return "Das Bild \"" + fileName + "\" konnte nicht gedreht werden (besch\xE4" "digt oder schreibgesch\xFCtzt).\r\n" +
+    return "Das Bild \"" + fileName +
+           "\" konnte nicht gedreht werden (besch\xE4"
+           "digt oder schreibgesch\xFCtzt).\r\n" +
            Utf8ToAnsi(detail);
 }
 

@@ -3,8 +3,8 @@
 // gamma, store as JPEG in the album's "images" folder and write its thumbnail into "thumbs".
 // Progress and the stop flag travel through ImportProgress, so the window, the terminal and the
 // tests each show them their own way.
-#include "settings/program_settings.h"
 #include "image_processing/dib_graphic.h"
+#include "settings/program_settings.h"
 
 #include <atomic>
 #include <filesystem>

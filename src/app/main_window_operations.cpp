@@ -75,8 +75,10 @@ void TMainWindow::MoveAlbumTo(int from, int to) {
     if (openAlbum_ == from) {
         openAlbum_ = to;
     } else {
-        if (from < openAlbum_ && to >= openAlbum_) --openAlbum_;
-        else if (from > openAlbum_ && to <= openAlbum_) ++openAlbum_;
+        if (from < openAlbum_ && to >= openAlbum_)
+            --openAlbum_;
+        else if (from > openAlbum_ && to <= openAlbum_)
+            ++openAlbum_;
     }
     tree_->fill(context_.albums);
     tree_->selectRow(to);
@@ -97,13 +99,17 @@ void TMainWindow::actDeleteImageExecute() {
     std::vector<int> selected = grid_->selection().Selected();
     if (selected.empty()) return;
     if (!context_.prompts.AskYesNo(DeletePicturesQuestion(static_cast<int>(selected.size())))) return;
-    for (int index : selected) context_.albums.DeletePictureFiles(pictures_[static_cast<size_t>(index)].FileName());
-    for (auto it = selected.rbegin(); it != selected.rend(); ++it) pictures_.erase(pictures_.begin() + *it);
+    for (int index : selected)
+        context_.albums.DeletePictureFiles(pictures_[static_cast<size_t>(index)].FileName());
+    for (auto it = selected.rbegin(); it != selected.rend(); ++it)
+        pictures_.erase(pictures_.begin() + *it);
     grid_->removeTiles(selected);
     ShowStatus();
 }
 
-void TMainWindow::actMarkAllExecute() { grid_->selectAllTiles(); }
+void TMainWindow::actMarkAllExecute() {
+    grid_->selectAllTiles();
+}
 
 void TMainWindow::actEditInfoExecute() {
     if (auto first = FirstSelectedPicture()) EditPictureInfo(*first);
@@ -152,13 +158,15 @@ void TMainWindow::actPasteExecute() {
     if (!clipboard_.CanPaste()) return;
     LockMainWindow();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    TPasteResult result = PastePictures(context_.albums, openAlbum_, pictures_, clipboard_, FirstSelectedPicture());
+    TPasteResult result =
+        PastePictures(context_.albums, openAlbum_, pictures_, clipboard_, FirstSelectedPicture());
     if (result.reopen) {
         grid_->clearTiles();
         OpenAlbum();
         if (result.scrollTo) ScrollIntoView(*result.scrollTo);
     } else {
-        for (int index : result.appended) grid_->appendTile(TileFor(pictures_[static_cast<size_t>(index)]));
+        for (int index : result.appended)
+            grid_->appendTile(TileFor(pictures_[static_cast<size_t>(index)]));
         if (!result.appended.empty()) ScrollIntoView(result.appended.back());
     }
     ShowStatus();
@@ -226,7 +234,9 @@ TSettingsForm* TMainWindow::SettingsForm() {
     return settingsForm_;
 }
 
-void TMainWindow::actSettingsExecute() { SettingsForm()->exec(); }
+void TMainWindow::actSettingsExecute() {
+    SettingsForm()->exec();
+}
 
 // "Alben im Web veröffentlichen..." (F10): generate the site, then the publish dialog. The dialog's
 // "&Einstellungen..." opens the program's settings dialog on its page "Veröffentlichen".

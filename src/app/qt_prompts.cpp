@@ -10,7 +10,9 @@ namespace {
 
 // The application title. It is not set as Qt's display name, which the platform would append to
 // every window caption.
-QString Title() { return QStringLiteral("Vantro\u00ae Vistrel"); }
+QString Title() {
+    return QStringLiteral("Vantro\u00ae Vistrel");
+}
 
 } // namespace
 
@@ -18,9 +20,15 @@ void TQtPrompts::ShowMessage(const std::string& text, MessageKind kind) {
     QString title = Title();
     QString message = AnsiToDisplay(text);
     switch (kind) {
-    case MessageKind::Error: QMessageBox::critical(parent_, title, message); break;
-    case MessageKind::Warning: QMessageBox::warning(parent_, title, message); break;
-    default: QMessageBox::information(parent_, title, message); break;
+    case MessageKind::Error:
+        QMessageBox::critical(parent_, title, message);
+        break;
+    case MessageKind::Warning:
+        QMessageBox::warning(parent_, title, message);
+        break;
+    default:
+        QMessageBox::information(parent_, title, message);
+        break;
     }
 }
 

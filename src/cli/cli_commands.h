@@ -46,8 +46,8 @@ std::optional<TCdromArgs> ParseCdromArgs(const TCommandArgs& args);
 int RunCdrom(TProgramContext& context, const TCdromArgs& args, TCommandIo io);
 
 struct TPublishArgs {
-    bool transferAll = false; // ignore the transfer list
-    bool deleteAll = false;   // empty the server folder first
+    bool transferAll = false;     // ignore the transfer list
+    bool deleteAll = false;       // empty the server folder first
     std::string trustCertificate; // --trust-certificate: the SHA-256 fingerprint to trust
 };
 std::optional<TPublishArgs> ParsePublishArgs(const TCommandArgs& args);

@@ -10,7 +10,9 @@
 namespace vistrel {
 namespace {
 
-std::string SystemError(const std::string& what, int error) { return what + ": " + std::strerror(error); }
+std::string SystemError(const std::string& what, int error) {
+    return what + ": " + std::strerror(error);
+}
 
 // Writes all bytes, continuing after short writes and interrupted calls.
 bool WriteAll(int fd, std::string_view bytes) {

@@ -37,7 +37,8 @@ void AppendReference(std::string& out, uint c) {
 QString AnsiToQString(std::string_view ansi) {
     QString result;
     result.reserve(static_cast<qsizetype>(ansi.size()));
-    for (unsigned char b : ansi) result.append(QChar(ByteToChar(b)));
+    for (unsigned char b : ansi)
+        result.append(QChar(ByteToChar(b)));
     return result;
 }
 
@@ -76,7 +77,9 @@ QString AnsiToDisplay(std::string_view ansi) {
     return result;
 }
 
-std::string AnsiToUtf8(std::string_view ansi) { return AnsiToDisplay(ansi).toStdString(); }
+std::string AnsiToUtf8(std::string_view ansi) {
+    return AnsiToDisplay(ansi).toStdString();
+}
 
 std::string Utf8ToAnsi(std::string_view utf8) {
     return QStringToAnsi(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
@@ -87,11 +90,16 @@ char AnsiUpperChar(char c) {
     if (b >= 'a' && b <= 'z') return static_cast<char>(b - 32);
     if (b >= 0xE0 && b <= 0xFE && b != 0xF7) return static_cast<char>(b - 32);
     switch (b) {
-    case 0x9A: return static_cast<char>(0x8A); // š
-    case 0x9C: return static_cast<char>(0x8C); // œ
-    case 0x9E: return static_cast<char>(0x8E); // ž
-    case 0xFF: return static_cast<char>(0x9F); // ÿ
-    default: return c;
+    case 0x9A:
+        return static_cast<char>(0x8A); // š
+    case 0x9C:
+        return static_cast<char>(0x8C); // œ
+    case 0x9E:
+        return static_cast<char>(0x8E); // ž
+    case 0xFF:
+        return static_cast<char>(0x9F); // ÿ
+    default:
+        return c;
     }
 }
 
@@ -100,23 +108,30 @@ char AnsiLowerChar(char c) {
     if (b >= 'A' && b <= 'Z') return static_cast<char>(b + 32);
     if (b >= 0xC0 && b <= 0xDE && b != 0xD7) return static_cast<char>(b + 32);
     switch (b) {
-    case 0x8A: return static_cast<char>(0x9A);
-    case 0x8C: return static_cast<char>(0x9C);
-    case 0x8E: return static_cast<char>(0x9E);
-    case 0x9F: return static_cast<char>(0xFF);
-    default: return c;
+    case 0x8A:
+        return static_cast<char>(0x9A);
+    case 0x8C:
+        return static_cast<char>(0x9C);
+    case 0x8E:
+        return static_cast<char>(0x9E);
+    case 0x9F:
+        return static_cast<char>(0xFF);
+    default:
+        return c;
     }
 }
 
 std::string AnsiUpperCase(std::string_view text) {
     std::string out(text);
-    for (char& c : out) c = AnsiUpperChar(c);
+    for (char& c : out)
+        c = AnsiUpperChar(c);
     return out;
 }
 
 std::string AnsiLowerCase(std::string_view text) {
     std::string out(text);
-    for (char& c : out) c = AnsiLowerChar(c);
+    for (char& c : out)
+        c = AnsiLowerChar(c);
     return out;
 }
 

@@ -21,8 +21,7 @@ public:
 // A job's outcome. `Code` is the job's own enum class whose first enumerator (value 0) means
 // success; `detail` is the English text of the failure (a library message, a server reply) for the
 // protocol or a second message line, never shown to the user on its own.
-template <typename Code>
-struct TJobResult {
+template <typename Code> struct TJobResult {
     Code code{};
     std::string detail;
 

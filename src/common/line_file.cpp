@@ -26,7 +26,8 @@ std::vector<std::string> SplitLines(std::string_view bytes) {
 
 std::string JoinLines(const std::vector<std::string>& lines) {
     size_t total = 0;
-    for (const auto& line : lines) total += line.size() + 2;
+    for (const auto& line : lines)
+        total += line.size() + 2;
     std::string out;
     out.reserve(total);
     for (const auto& line : lines) {

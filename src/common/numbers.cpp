@@ -14,11 +14,14 @@ int64_t Round(double value) {
     return static_cast<int64_t>(std::nearbyint(value));
 }
 
-int64_t Trunc(double value) { return static_cast<int64_t>(std::trunc(value)); }
+int64_t Trunc(double value) {
+    return static_cast<int64_t>(std::trunc(value));
+}
 
 bool ParseInt(std::string_view text, int& value) {
     size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     if (i >= text.size()) return false;

@@ -47,10 +47,12 @@ DibHeader ReadHeader(TByteReader& r) {
     h.colorsUsed = r.U32();
     r.U32();
     if (h.size >= 52)
-        for (int k = 0; k < (h.size >= 56 ? 4 : 3); ++k) h.masks[k] = r.U32();
+        for (int k = 0; k < (h.size >= 56 ? 4 : 3); ++k)
+            h.masks[k] = r.U32();
     r.Seek(start + h.size);
     if (h.compression == biBitfields && h.size < 52)
-        for (int k = 0; k < 3; ++k) h.masks[k] = r.U32();
+        for (int k = 0; k < 3; ++k)
+            h.masks[k] = r.U32();
     if (h.height < 0) {
         if (h.height == INT32_MIN) r.Fail();
         h.height = -h.height;
@@ -108,7 +110,8 @@ void DecodeRle(TByteReader& r, const DibHeader& h, TDibGraphic& g) {
     while (y < h.height && r.Remaining() >= 2) {
         uint8_t count = r.U8(), value = r.U8();
         if (count > 0) {
-            for (int k = 0; k < count; ++k) put(four ? ((k & 1) ? value & 0x0F : value >> 4) : value);
+            for (int k = 0; k < count; ++k)
+                put(four ? ((k & 1) ? value & 0x0F : value >> 4) : value);
         } else if (value == 0) {
             x = 0, ++y;
         } else if (value == 1) {
@@ -118,14 +121,16 @@ void DecodeRle(TByteReader& r, const DibHeader& h, TDibGraphic& g) {
             y += r.U8();
         } else {
             ByteView literal = r.Bytes(four ? ((value + 3) / 4) * 2 : (value + 1) / 2 * 2);
-            for (int k = 0; k < value; ++k) put(four ? ((k & 1) ? literal[k / 2] & 0x0F : literal[k / 2] >> 4) : literal[k]);
+            for (int k = 0; k < value; ++k)
+                put(four ? ((k & 1) ? literal[k / 2] & 0x0F : literal[k / 2] >> 4) : literal[k]);
         }
     }
 }
 
 } // namespace
 
-void ReadDib(TByteReader& r, size_t pixelOffset, TDibGraphic& g, bool halveHeight, std::vector<uint8_t>* alpha) {
+void ReadDib(TByteReader& r, size_t pixelOffset, TDibGraphic& g, bool halveHeight,
+             std::vector<uint8_t>* alpha) {
     DibHeader h = ReadHeader(r);
     if (halveHeight) h.height /= 2;
     if (h.width < 1 || h.height < 1) r.Fail();
@@ -133,11 +138,22 @@ void ReadDib(TByteReader& r, size_t pixelOffset, TDibGraphic& g, bool halveHeigh
     if (pixelOffset != 0) r.Seek(pixelOffset);
     TImageFormat format;
     switch (h.bitCount) {
-    case 1: format = ifBlackWhite; break;
-    case 4: format = ifColor16; break;
-    case 8: format = ifColor256; break;
-    case 16: case 24: case 32: format = ifRgb24; break;
-    default: throw EImageError("Unsupported bit count");
+    case 1:
+        format = ifBlackWhite;
+        break;
+    case 4:
+        format = ifColor16;
+        break;
+    case 8:
+        format = ifColor256;
+        break;
+    case 16:
+    case 24:
+    case 32:
+        format = ifRgb24;
+        break;
+    default:
+        throw EImageError("Unsupported bit count");
     }
     bool rle = (h.compression == biRle8 && h.bitCount == 8) || (h.compression == biRle4 && h.bitCount == 4);
     bool fields = h.compression == biBitfields && (h.bitCount == 16 || h.bitCount == 32);
@@ -153,7 +169,8 @@ void ReadDib(TByteReader& r, size_t pixelOffset, TDibGraphic& g, bool halveHeigh
         if (h.bitCount <= 8 || h.bitCount == 24)
             std::memcpy(g.ScanLine(y), in, std::min<size_t>(stride, g.BytesPerRow()));
         else
-            DecodeDeepRow(in, h, g.ScanLine(y), alpha && !alpha->empty() ? alpha->data() + size_t(y) * h.width : nullptr);
+            DecodeDeepRow(in, h, g.ScanLine(y),
+                          alpha && !alpha->empty() ? alpha->data() + size_t(y) * h.width : nullptr);
     }
 }
 
@@ -186,7 +203,9 @@ void TBitmapGraphic::WriteToStream(ByteBuffer& out) {
     out.clear();
     out.reserve(offset + imageSize);
     auto u16 = [&](uint32_t v) { out.insert(out.end(), {uint8_t(v), uint8_t(v >> 8)}); };
-    auto u32 = [&](uint32_t v) { out.insert(out.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}); };
+    auto u32 = [&](uint32_t v) {
+        out.insert(out.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
+    };
     out.push_back('B');
     out.push_back('M');
     u32(offset + imageSize);
@@ -203,7 +222,8 @@ void TBitmapGraphic::WriteToStream(ByteBuffer& out) {
     u32(uint32_t(YPelsPerMeter()));
     u32(entries);
     u32(0);
-    for (uint32_t i = 0; i < entries; ++i) u32(Palette()[i] & 0xFFFFFF);
+    for (uint32_t i = 0; i < entries; ++i)
+        u32(Palette()[i] & 0xFFFFFF);
     out.insert(out.end(), Pixels(), Pixels() + imageSize);
     Progress(100);
 }

@@ -15,7 +15,8 @@ THsl RgbToHsl(TColor color) {
     if (max == min) return hsl;
     float M = float(max) / 255.0f, m = float(min) / 255.0f, d = M - m;
     hsl.s = hsl.l <= 0.5f ? d / (M + m) : d / (2.0f - M - m);
-    float rr = (M - float(r) / 255.0f) / d, gg = (M - float(g) / 255.0f) / d, bb = (M - float(b) / 255.0f) / d;
+    float rr = (M - float(r) / 255.0f) / d, gg = (M - float(g) / 255.0f) / d,
+          bb = (M - float(b) / 255.0f) / d;
     float h6;
     if (r == max)
         h6 = g == min ? 5.0f + bb : 1.0f - gg;
@@ -37,12 +38,24 @@ TColor HslToRgb(float h, float s, float l) {
     float up = m + (v - m) * f, down = v - (v - m) * f;
     float r, g, b;
     switch (sector) {
-    case 1: r = down, g = v, b = m; break;
-    case 2: r = m, g = v, b = up; break;
-    case 3: r = m, g = down, b = v; break;
-    case 4: r = up, g = m, b = v; break;
-    case 5: r = v, g = m, b = down; break;
-    default: r = v, g = up, b = m; break;
+    case 1:
+        r = down, g = v, b = m;
+        break;
+    case 2:
+        r = m, g = v, b = up;
+        break;
+    case 3:
+        r = m, g = down, b = v;
+        break;
+    case 4:
+        r = up, g = m, b = v;
+        break;
+    case 5:
+        r = v, g = m, b = down;
+        break;
+    default:
+        r = v, g = up, b = m;
+        break;
     }
     auto toByte = [](float value) { return TColor(std::clamp<int64_t>(Round(value * 255.0f), 0, 255)); };
     return toByte(r) << 16 | toByte(g) << 8 | toByte(b);
@@ -68,9 +81,13 @@ void THslTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& destinat
     Apply(destination);
 }
 
-void TBrightnessTransform::SetAmount(double percent) { amount_ = std::clamp(percent, -100.0, 100.0); }
+void TBrightnessTransform::SetAmount(double percent) {
+    amount_ = std::clamp(percent, -100.0, 100.0);
+}
 
-float TBrightnessTransform::NewLightness(float l) const { return l + float(amount_ / 100.0); }
+float TBrightnessTransform::NewLightness(float l) const {
+    return l + float(amount_ / 100.0);
+}
 
 // More contrast moves lightness halfway towards an S-curve through 0, 0.5 and 1; less moves it away.
 float TContrastTransform::NewLightness(float l) const {
@@ -79,24 +96,29 @@ float TContrastTransform::NewLightness(float l) const {
     return l + (target - l) * direction * 0.5f;
 }
 
-void TGammaTransform::SetGammaValue(double gamma) { gamma_ = std::clamp(gamma, 0.1, 7.0); }
+void TGammaTransform::SetGammaValue(double gamma) {
+    gamma_ = std::clamp(gamma, 0.1, 7.0);
+}
 
 void TGammaTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& destination) {
     StartProgress();
     ReportProgress(0, 0, 100);
     uint8_t table[256] = {0};
-    for (int i = 1; i < 256; ++i) table[i] = uint8_t(Round(255.0 * std::pow(i / 255.0, 1.0 / gamma_)));
+    for (int i = 1; i < 256; ++i)
+        table[i] = uint8_t(Round(255.0 * std::pow(i / 255.0, 1.0 / gamma_)));
     int w = source.Width(), h = source.Height();
     destination.NewImage(w, h, ifRgb24, nullptr, source.XDotsPerInch(), source.YDotsPerInch());
     for (int y = 0; y < h; ++y) {
         uint8_t* out = destination.ScanLine(y);
         if (source.ImageFormat() == ifRgb24) {
             const uint8_t* in = source.ScanLine(y);
-            for (int k = 0; k < 3 * w; ++k) out[k] = table[in[k]];
+            for (int k = 0; k < 3 * w; ++k)
+                out[k] = table[in[k]];
         } else {
             for (int x = 0; x < w; ++x) {
                 TColor c = source.ReadPixel(x, y);
-                for (int k = 0; k < 3; ++k) out[3 * x + k] = table[(c >> (8 * k)) & 0xFF];
+                for (int k = 0; k < 3; ++k)
+                    out[3 * x + k] = table[(c >> (8 * k)) & 0xFF];
             }
         }
         ReportProgress(y, 0, h - 1);
@@ -127,7 +149,8 @@ void TNegativeTransform::Apply(TDibGraphic& graphic) {
     TImageFormat format = graphic.ImageFormat();
     if (format == ifColor16 || format == ifColor256) {
         TPalette inverted = graphic.Palette();
-        for (TColor& c : inverted) c ^= 0x00FFFFFFu;
+        for (TColor& c : inverted)
+            c ^= 0x00FFFFFFu;
         TDibGraphic copy;
         copy.NewImage(graphic.Width(), graphic.Height(), format, &inverted, graphic.XDotsPerInch(),
                       graphic.YDotsPerInch());
@@ -139,7 +162,8 @@ void TNegativeTransform::Apply(TDibGraphic& graphic) {
     int rowBytes = (graphic.Width() * BitsPerPixel(format) + 7) / 8;
     for (int y = 0; y < graphic.Height(); ++y) {
         uint8_t* row = graphic.ScanLine(y);
-        for (int k = 0; k < rowBytes; ++k) row[k] = uint8_t(~row[k]);
+        for (int k = 0; k < rowBytes; ++k)
+            row[k] = uint8_t(~row[k]);
     }
 }
 

@@ -30,7 +30,8 @@ void TConvolutionTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& 
     std::vector<TColor> rows[3];
     auto loadRow = [&](std::vector<TColor>& row, int y) {
         row.resize(sw);
-        for (int x = 0; x < sw; ++x) row[x] = source.ReadPixel(x, y);
+        for (int x = 0; x < sw; ++x)
+            row[x] = source.ReadPixel(x, y);
     };
     loadRow(rows[0], 0);
     loadRow(rows[1], 1);
@@ -41,7 +42,8 @@ void TConvolutionTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& 
             for (int shift = 0; shift < 24; shift += 8) {
                 int sum = 0;
                 for (int r = 0; r < 3; ++r)
-                    for (int c = 0; c < 3; ++c) sum += Kernel[r][c] * int((rows[r][x - 1 + c] >> shift) & 0xFF);
+                    for (int c = 0; c < 3; ++c)
+                        sum += Kernel[r][c] * int((rows[r][x - 1 + c] >> shift) & 0xFF);
                 int value = sum < 0 ? 0 : std::min(sum / divisor, 255);
                 result |= TColor(std::max(value, 0)) << shift;
             }
@@ -101,7 +103,8 @@ void TCropTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& destina
 void TAntiAliasTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& destination) {
     StartProgress();
     ReportProgress(0, 0, 100);
-    if (source.ImageFormat() != ifBlackWhite) throw EImageError("Anti-aliasing needs a black and white image");
+    if (source.ImageFormat() != ifBlackWhite)
+        throw EImageError("Anti-aliasing needs a black and white image");
     int sw = source.Width(), sh = source.Height();
     int dw = std::clamp(TargetWidth, 1, sw), dh = std::clamp(TargetHeight, 1, sh);
     destination.NewImage(dw, dh, ifGray256, nullptr, source.XDotsPerInch(), source.YDotsPerInch());
@@ -111,7 +114,8 @@ void TAntiAliasTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& de
             int x0 = int(int64_t(x) * sw / dw), x1 = int(int64_t(x + 1) * sw / dw);
             int64_t black = 0;
             for (int sy = y0; sy < y1; ++sy)
-                for (int sx = x0; sx < x1; ++sx) black += source.ReadPixel(sx, sy) == 0 ? 1 : 0;
+                for (int sx = x0; sx < x1; ++sx)
+                    black += source.ReadPixel(sx, sy) == 0 ? 1 : 0;
             int64_t total = int64_t(y1 - y0) * (x1 - x0);
             destination.ScanLine(y)[x] = uint8_t(255 - black * 255 / total);
         }

@@ -20,7 +20,8 @@ uint64_t pixelStoreLimit = uint64_t(1) << 30;
 TPalette GrayPalette(int entries) {
     TPalette palette(entries);
     int step = 255 / (entries - 1);
-    for (int i = 0; i < entries; ++i) palette[i] = TColor(i * step) * 0x010101u;
+    for (int i = 0; i < entries; ++i)
+        palette[i] = TColor(i * step) * 0x010101u;
     return palette;
 }
 
@@ -36,19 +37,26 @@ TColor FromSixBit(int r, int g, int b) {
 // and three saturations each, and 8 unused black entries at the end.
 TPalette VgaPalette256() {
     TPalette palette = vgaColors16;
-    for (int v : {0, 5, 8, 11, 14, 17, 20, 24, 28, 32, 36, 40, 45, 50, 56, 63}) palette.push_back(FromSixBit(v, v, v));
+    for (int v : {0, 5, 8, 11, 14, 17, 20, 24, 28, 32, 36, 40, 45, 50, 56, 63})
+        palette.push_back(FromSixBit(v, v, v));
     const int levels[3][3][5] = {{{0, 16, 31, 47, 63}, {31, 39, 47, 55, 63}, {45, 49, 54, 58, 63}},
                                  {{0, 7, 14, 21, 28}, {14, 17, 21, 24, 28}, {20, 22, 24, 26, 28}},
                                  {{0, 4, 8, 12, 16}, {8, 10, 12, 14, 16}, {11, 12, 13, 15, 16}}};
     for (const auto& intensity : levels) {
         for (const auto& v : intensity) {
             // Blue to magenta to red to yellow to green to cyan and back towards blue, four steps each.
-            for (int k = 0; k < 4; ++k) palette.push_back(FromSixBit(v[k], v[0], v[4]));
-            for (int k = 4; k > 0; --k) palette.push_back(FromSixBit(v[4], v[0], v[k]));
-            for (int k = 0; k < 4; ++k) palette.push_back(FromSixBit(v[4], v[k], v[0]));
-            for (int k = 4; k > 0; --k) palette.push_back(FromSixBit(v[k], v[4], v[0]));
-            for (int k = 0; k < 4; ++k) palette.push_back(FromSixBit(v[0], v[4], v[k]));
-            for (int k = 4; k > 0; --k) palette.push_back(FromSixBit(v[0], v[k], v[4]));
+            for (int k = 0; k < 4; ++k)
+                palette.push_back(FromSixBit(v[k], v[0], v[4]));
+            for (int k = 4; k > 0; --k)
+                palette.push_back(FromSixBit(v[4], v[0], v[k]));
+            for (int k = 0; k < 4; ++k)
+                palette.push_back(FromSixBit(v[4], v[k], v[0]));
+            for (int k = 4; k > 0; --k)
+                palette.push_back(FromSixBit(v[k], v[4], v[0]));
+            for (int k = 0; k < 4; ++k)
+                palette.push_back(FromSixBit(v[0], v[4], v[k]));
+            for (int k = 4; k > 0; --k)
+                palette.push_back(FromSixBit(v[0], v[k], v[4]));
         }
     }
     palette.resize(256, 0);
@@ -63,14 +71,18 @@ int BitsPerPixel(TImageFormat format) {
 }
 
 std::string FormatDisplayText(TImageFormat format) {
-    static const std::array<const char*, 6> texts = {"Black and white", "16 shades of gray", "256 shades of gray",
-                                                     "16 color", "256 color", "True color"};
+    static const std::array<const char*, 6> texts = {
+        "Black and white", "16 shades of gray", "256 shades of gray", "16 color", "256 color", "True color"};
     return texts[CheckedImageFormat(format)];
 }
 
 const TPalette& DefaultPalette(TImageFormat format) {
-    static const std::array<TPalette, 6> palettes = {
-        TPalette{0x000000, 0xFFFFFF}, GrayPalette(16), GrayPalette(256), vgaColors16, VgaPalette256(), TPalette{}};
+    static const std::array<TPalette, 6> palettes = {TPalette{0x000000, 0xFFFFFF},
+                                                     GrayPalette(16),
+                                                     GrayPalette(256),
+                                                     vgaColors16,
+                                                     VgaPalette256(),
+                                                     TPalette{}};
     return palettes[CheckedImageFormat(format)];
 }
 
@@ -79,10 +91,15 @@ TImageFormat CheckedImageFormat(int value) {
     return TImageFormat(value);
 }
 
-uint64_t PixelStoreLimit() { return pixelStoreLimit; }
-void SetPixelStoreLimit(uint64_t bytes) { pixelStoreLimit = bytes; }
+uint64_t PixelStoreLimit() {
+    return pixelStoreLimit;
+}
+void SetPixelStoreLimit(uint64_t bytes) {
+    pixelStoreLimit = bytes;
+}
 
-TRgbToPaletteConverter::TRgbToPaletteConverter(const TPalette& palette) : palette_(palette), cache_(CacheSlots) {}
+TRgbToPaletteConverter::TRgbToPaletteConverter(const TPalette& palette)
+    : palette_(palette), cache_(CacheSlots) {}
 
 int TRgbToPaletteConverter::NearestIndex(TColor color) {
     Slot& slot = cache_[color % CacheSlots];
@@ -109,7 +126,9 @@ int TRgbToPaletteConverter::NearestIndex(TColor color) {
     return best;
 }
 
-void TDibGraphic::FreeDeleter::operator()(uint8_t* p) const { std::free(p); }
+void TDibGraphic::FreeDeleter::operator()(uint8_t* p) const {
+    std::free(p);
+}
 
 namespace {
 
@@ -133,8 +152,12 @@ uint8_t* AllocateZeroedPixels(uint64_t size) {
 TDibGraphic::TDibGraphic() = default;
 TDibGraphic::~TDibGraphic() = default;
 
-bool TDibGraphic::IsValidStream(ByteView) const { return false; }
-int TDibGraphic::ImageCount(ByteView) const { return 1; }
+bool TDibGraphic::IsValidStream(ByteView) const {
+    return false;
+}
+int TDibGraphic::ImageCount(ByteView) const {
+    return 1;
+}
 void TDibGraphic::ReadImage(ByteView, int) {}
 
 void TDibGraphic::WriteToStream(ByteBuffer&) {
@@ -147,7 +170,8 @@ void TDibGraphic::WriteAllImagesToStream(ByteBuffer&) {
 
 uint64_t CheckPixelStoreSize(int width, int height, TImageFormat format) {
     if (width < 1 || height < 1)
-        throw EImageError("Invalid image dimensions " + std::to_string(width) + " x " + std::to_string(height));
+        throw EImageError("Invalid image dimensions " + std::to_string(width) + " x " +
+                          std::to_string(height));
     uint64_t stride = (uint64_t(width) * BitsPerPixel(format) + 31) / 32 * 4;
     uint64_t size = stride * uint64_t(height);
     if (size > pixelStoreLimit)
@@ -189,13 +213,25 @@ void TDibGraphic::FreeImage() {
     writer_ = nullptr;
 }
 
-void TDibGraphic::SetWidth(int) { throw EImageError("Dimensions must be change with the NewImage method"); }
-void TDibGraphic::SetHeight(int) { throw EImageError("Dimensions must be change with the NewImage method"); }
+void TDibGraphic::SetWidth(int) {
+    throw EImageError("Dimensions must be change with the NewImage method");
+}
+void TDibGraphic::SetHeight(int) {
+    throw EImageError("Dimensions must be change with the NewImage method");
+}
 
-int TDibGraphic::XDotsPerInch() const { return int(Round(xPelsPerMeter_ / InchesPerMetre)); }
-int TDibGraphic::YDotsPerInch() const { return int(Round(yPelsPerMeter_ / InchesPerMetre)); }
-void TDibGraphic::SetXDotsPerInch(int dpi) { xPelsPerMeter_ = int32_t(Round(dpi * InchesPerMetre)); }
-void TDibGraphic::SetYDotsPerInch(int dpi) { yPelsPerMeter_ = int32_t(Round(dpi * InchesPerMetre)); }
+int TDibGraphic::XDotsPerInch() const {
+    return int(Round(xPelsPerMeter_ / InchesPerMetre));
+}
+int TDibGraphic::YDotsPerInch() const {
+    return int(Round(yPelsPerMeter_ / InchesPerMetre));
+}
+void TDibGraphic::SetXDotsPerInch(int dpi) {
+    xPelsPerMeter_ = int32_t(Round(dpi * InchesPerMetre));
+}
+void TDibGraphic::SetYDotsPerInch(int dpi) {
+    yPelsPerMeter_ = int32_t(Round(dpi * InchesPerMetre));
+}
 
 // The reader and writer are picked here once, so per-pixel access never asks for the format.
 void TDibGraphic::ChoosePixelAccess() {
@@ -204,7 +240,9 @@ void TDibGraphic::ChoosePixelAccess() {
         reader_ = [](const TDibGraphic& g, int x, int y) {
             return g.palette_[(g.ScanLine(y)[x >> 3] >> (7 - (x & 7))) & 1];
         };
-        writer_ = [](TDibGraphic& g, int x, int y, TColor c) { g.WritePixelIndex(x, y, g.mapper_->NearestIndex(c)); };
+        writer_ = [](TDibGraphic& g, int x, int y, TColor c) {
+            g.WritePixelIndex(x, y, g.mapper_->NearestIndex(c));
+        };
         break;
     case ifGray16:
     case ifColor16:
@@ -212,7 +250,9 @@ void TDibGraphic::ChoosePixelAccess() {
             uint8_t byte = g.ScanLine(y)[x >> 1];
             return g.palette_[(x & 1) ? (byte & 0x0F) : (byte >> 4)];
         };
-        writer_ = [](TDibGraphic& g, int x, int y, TColor c) { g.WritePixelIndex(x, y, g.mapper_->NearestIndex(c)); };
+        writer_ = [](TDibGraphic& g, int x, int y, TColor c) {
+            g.WritePixelIndex(x, y, g.mapper_->NearestIndex(c));
+        };
         break;
     case ifGray256:
     case ifColor256:
@@ -264,7 +304,8 @@ void TDibGraphic::WritePixelIndex(int x, int y, int index) {
     case ifGray16:
     case ifColor16: {
         uint8_t& byte = row[x >> 1];
-        byte = (x & 1) ? uint8_t((byte & 0xF0) | (index & 0x0F)) : uint8_t((byte & 0x0F) | (index & 0x0F) << 4);
+        byte =
+            (x & 1) ? uint8_t((byte & 0xF0) | (index & 0x0F)) : uint8_t((byte & 0x0F) | (index & 0x0F) << 4);
         return;
     }
     case ifGray256:
@@ -310,7 +351,9 @@ void TDibGraphic::TakeImageFrom(TDibGraphic& source) {
     if (pixels_) ChoosePixelAccess();
 }
 
-void TDibGraphic::ReadFromStream(ByteView data) { ReadImage(data, ImageIndexToRead); }
+void TDibGraphic::ReadFromStream(ByteView data) {
+    ReadImage(data, ImageIndexToRead);
+}
 
 // Mapped rather than read, so that memory follows the picture and not the length of the file.
 void TDibGraphic::ReadFromFile(const std::filesystem::path& name) {

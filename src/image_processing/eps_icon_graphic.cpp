@@ -33,7 +33,8 @@ void TEPSGraphic::ReadImage(ByteView data, int) {
 }
 
 bool TIconGraphic::IsValidStream(ByteView data) const {
-    return data.size() >= 6 && data[0] == 0 && data[1] == 0 && data[2] == 1 && data[3] == 0 && (data[4] | data[5]) != 0;
+    return data.size() >= 6 && data[0] == 0 && data[1] == 0 && data[2] == 1 && data[3] == 0 &&
+           (data[4] | data[5]) != 0;
 }
 
 namespace {
@@ -73,7 +74,8 @@ void ApplyMask(TByteReader& r, TDibGraphic& image, const std::vector<uint8_t>& a
             bool transparent = mask && ((mask[x >> 3] >> (7 - (x & 7))) & 1);
             unsigned a = alpha.empty() ? 255 : alpha[size_t(y) * w + x];
             if (transparent && alpha.empty()) a = 0;
-            for (int c = 0; c < 3; ++c) out[3 * x + c] = uint8_t((out[3 * x + c] * a + 127) / 255);
+            for (int c = 0; c < 3; ++c)
+                out[3 * x + c] = uint8_t((out[3 * x + c] * a + 127) / 255);
         }
     }
 }
@@ -102,7 +104,8 @@ void TIconGraphic::ReadImage(ByteView data, int) {
     ReadDib(dib, 0, decoded, true, &alpha);
     NewImage(decoded.Width(), decoded.Height(), ifRgb24);
     for (int y = 0; y < decoded.Height(); ++y)
-        for (int x = 0; x < decoded.Width(); ++x) WritePixel(x, y, decoded.ReadPixel(x, y));
+        for (int x = 0; x < decoded.Width(); ++x)
+            WritePixel(x, y, decoded.ReadPixel(x, y));
     ApplyMask(dib, *this, alpha);
     Progress(100);
 }

@@ -50,14 +50,16 @@ void ReadFrameRows(GifFileType* gif, std::vector<uint8_t>& indices, int width, i
             for (int y = start[pass]; y < height; y += step[pass])
                 Check(DGifGetLine(gif, indices.data() + size_t(y) * width, width), gif);
     } else {
-        for (int y = 0; y < height; ++y) Check(DGifGetLine(gif, indices.data() + size_t(y) * width, width), gif);
+        for (int y = 0; y < height; ++y)
+            Check(DGifGetLine(gif, indices.data() + size_t(y) * width, width), gif);
     }
 }
 
 } // namespace
 
 bool TGifGraphic::IsValidStream(ByteView data) const {
-    return data.size() >= 6 && (std::memcmp(data.data(), "GIF87a", 6) == 0 || std::memcmp(data.data(), "GIF89a", 6) == 0);
+    return data.size() >= 6 &&
+           (std::memcmp(data.data(), "GIF87a", 6) == 0 || std::memcmp(data.data(), "GIF89a", 6) == 0);
 }
 
 void TGifGraphic::ReadImage(ByteView data, int) {
@@ -79,7 +81,8 @@ void TGifGraphic::ReadImage(ByteView data, int) {
             GifByteType* extension = nullptr;
             Check(DGifGetExtension(gif, &code, &extension), gif);
             if (code == GRAPHICS_EXT_FUNC_CODE) transparent = TransparentIndex(extension);
-            while (extension) Check(DGifGetExtensionNext(gif, &extension), gif);
+            while (extension)
+                Check(DGifGetExtensionNext(gif, &extension), gif);
             continue;
         }
         if (record != IMAGE_DESC_RECORD_TYPE) continue;
@@ -88,7 +91,8 @@ void TGifGraphic::ReadImage(ByteView data, int) {
         int width = gif->SWidth > 0 ? gif->SWidth : frame.Width;
         int height = gif->SHeight > 0 ? gif->SHeight : frame.Height;
         const ColorMapObject* map = frame.ColorMap ? frame.ColorMap : gif->SColorMap;
-        if (frame.Width < 1 || frame.Height < 1 || !map) throw EImageError("GIF file is not valid or corrupted");
+        if (frame.Width < 1 || frame.Height < 1 || !map)
+            throw EImageError("GIF file is not valid or corrupted");
         NewImage(width, height, ifRgb24);
         // The frame's own pixel buffer is the size its header claims; check it like the picture.
         if (uint64_t(frame.Width) * uint64_t(frame.Height) > PixelStoreLimit())

@@ -13,7 +13,9 @@ namespace {
 std::atomic<int> maxWorkerThreads{8};
 }
 
-void SetMaxWorkerThreads(int threads) { maxWorkerThreads = std::max(1, threads); }
+void SetMaxWorkerThreads(int threads) {
+    maxWorkerThreads = std::max(1, threads);
+}
 
 int WorkerCount(int items, long long bytesPerItem) {
     constexpr long long minimumBytesPerThread = 1 << 20;
@@ -46,7 +48,8 @@ void ParallelFor(int count, int threads, const std::function<void(int)>& body,
     {
         // Declared after everything the workers use, so their join runs before any of it goes away.
         std::vector<std::jthread> workers;
-        for (int t = 1; t < threads; ++t) workers.emplace_back(work);
+        for (int t = 1; t < threads; ++t)
+            workers.emplace_back(work);
         try {
             while (!stop) {
                 int k = next++;

@@ -51,11 +51,16 @@ void ReadPcx(ByteView data, TDibGraphic& g) {
     if (width < 1 || height < 1 || bytesPerLine < lineBytes || bytesPerLine > lineBytes + 8)
         throw EImageError("Not a valid PCX file");
     TImageFormat format;
-    if (bits == 1 && planes == 1) format = ifBlackWhite;
-    else if (bits == 1 && planes == 4) format = ifColor16;
-    else if (bits == 8 && planes == 1) format = ifColor256;
-    else if (bits == 8 && planes == 3) format = ifRgb24;
-    else throw EImageError("Unsupported PCX format");
+    if (bits == 1 && planes == 1)
+        format = ifBlackWhite;
+    else if (bits == 1 && planes == 4)
+        format = ifColor16;
+    else if (bits == 8 && planes == 1)
+        format = ifColor256;
+    else if (bits == 8 && planes == 3)
+        format = ifRgb24;
+    else
+        throw EImageError("Unsupported PCX format");
     TPalette palette = format == ifColor16 ? HeaderPalette(header) : TPalette{};
     if (format == ifBlackWhite) palette = {0x000000, 0xFFFFFF};
     g.NewImage(width, height, format, &palette, xDpi, yDpi);
@@ -76,16 +81,22 @@ void ReadPcx(ByteView data, TDibGraphic& g) {
         uint8_t* out = g.ScanLine(y);
         for (int x = 0; x < width; ++x) {
             switch (format) {
-            case ifBlackWhite: out[x >> 3] = in[x >> 3]; break;
+            case ifBlackWhite:
+                out[x >> 3] = in[x >> 3];
+                break;
             case ifColor16: {
                 int index = 0;
-                for (int p = 0; p < 4; ++p) index |= ((in[p * bytesPerLine + (x >> 3)] >> (7 - (x & 7))) & 1) << p;
+                for (int p = 0; p < 4; ++p)
+                    index |= ((in[p * bytesPerLine + (x >> 3)] >> (7 - (x & 7))) & 1) << p;
                 g.WritePixelIndex(x, y, index);
                 break;
             }
-            case ifColor256: out[x] = in[x]; break;
+            case ifColor256:
+                out[x] = in[x];
+                break;
             default:
-                for (int c = 0; c < 3; ++c) out[3 * x + 2 - c] = in[c * bytesPerLine + x];
+                for (int c = 0; c < 3; ++c)
+                    out[3 * x + 2 - c] = in[c * bytesPerLine + x];
             }
         }
     }
@@ -93,7 +104,9 @@ void ReadPcx(ByteView data, TDibGraphic& g) {
 
 } // namespace
 
-bool TPcxGraphic::IsValidStream(ByteView data) const { return data.size() >= 128 && data[0] == 10; }
+bool TPcxGraphic::IsValidStream(ByteView data) const {
+    return data.size() >= 128 && data[0] == 10;
+}
 
 void TPcxGraphic::ReadImage(ByteView data, int) {
     Progress(0);
@@ -111,7 +124,8 @@ int TDcxGraphic::ImageCount(ByteView data) const {
     if (!IsValidStream(data)) return 0;
     r.Skip(4);
     int count = 0;
-    while (count < 1023 && r.Remaining() >= 4 && r.U32() != 0) ++count;
+    while (count < 1023 && r.Remaining() >= 4 && r.U32() != 0)
+        ++count;
     return count;
 }
 
@@ -119,7 +133,8 @@ void TDcxGraphic::ReadImage(ByteView data, int index) {
     Progress(0);
     FreeImage();
     if (!IsValidStream(data)) throw EImageError("Not a valid DCX file");
-    if (index < 1 || index > ImageCount(data)) throw EImageError("DCX page " + std::to_string(index) + " does not exist");
+    if (index < 1 || index > ImageCount(data))
+        throw EImageError("DCX page " + std::to_string(index) + " does not exist");
     TByteReader r(data, "DCX");
     r.Seek(size_t(index) * 4);
     uint32_t offset = r.U32();

@@ -121,7 +121,8 @@ void TPngGraphic::ReadImage(ByteView data, int) {
              DotsPerInch(guard.png, guard.info, false));
     if (png_get_rowbytes(guard.png, guard.info) > BytesPerRow()) png_error(guard.png, "Invalid bit depth");
     rows.resize(size_t(height));
-    for (int y = 0; y < height; ++y) rows[size_t(y)] = ScanLine(y);
+    for (int y = 0; y < height; ++y)
+        rows[size_t(y)] = ScanLine(y);
     png_read_image(guard.png, rows.data());
     png_read_end(guard.png, nullptr);
     Progress(100);
@@ -134,8 +135,10 @@ void TPngGraphic::WriteToStream(ByteBuffer& out) {
     PngErrorState errors{};
     std::vector<png_color> palette;
     std::vector<png_bytep> rows{size_t(Height()), nullptr};
-    for (int y = 0; y < Height(); ++y) rows[size_t(y)] = ScanLine(y);
-    for (TColor c : Palette()) palette.push_back({png_byte(c >> 16), png_byte(c >> 8), png_byte(c)});
+    for (int y = 0; y < Height(); ++y)
+        rows[size_t(y)] = ScanLine(y);
+    for (TColor c : Palette())
+        palette.push_back({png_byte(c >> 16), png_byte(c >> 8), png_byte(c)});
     WriteGuard guard;
     guard.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors, OnPngError, OnPngWarning);
     if (!guard.png) throw EImageError("Out of resources");

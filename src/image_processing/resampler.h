@@ -14,8 +14,8 @@ float FilterSupport(TResampleFilter filter);
 // For each destination position, the source positions it draws on and their weights. Built once per
 // axis; the passes only walk these tables. Weights are deliberately not normalised.
 struct TContributorTable {
-    std::vector<uint32_t> start;   // start[i] .. start[i + 1] index the entries of destination position i
-    std::vector<int32_t> index;    // source position, mirrored at the edges
+    std::vector<uint32_t> start; // start[i] .. start[i + 1] index the entries of destination position i
+    std::vector<int32_t> index;  // source position, mirrored at the edges
     std::vector<float> weight;
 
     size_t Count(size_t i) const { return start[i + 1] - start[i]; }
@@ -23,7 +23,8 @@ struct TContributorTable {
 
 // `scale` is destination over source in single precision, as the passes use it.
 float ResampleScale(int destinationLength, int sourceLength);
-TContributorTable BuildContributors(int destinationLength, int sourceLength, float scale, TResampleFilter filter);
+TContributorTable BuildContributors(int destinationLength, int sourceLength, float scale,
+                                    TResampleFilter filter);
 
 // (current, minimum, maximum) for TImageTransform::ReportProgress.
 using TProgressReport = std::function<void(int64_t, int64_t, int64_t)>;

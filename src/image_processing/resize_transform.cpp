@@ -32,11 +32,13 @@ void StretchAveraging(const TDibGraphic& source, TDibGraphic& destination) {
             for (int sy = y0; sy < y1; ++sy) {
                 const uint8_t* p = source.ScanLine(sy) + 3 * x0;
                 for (int sx = x0; sx < x1; ++sx, p += 3)
-                    for (int c = 0; c < 3; ++c) sum[c] += p[c];
+                    for (int c = 0; c < 3; ++c)
+                        sum[c] += p[c];
             }
             uint64_t count = uint64_t(y1 - y0) * uint64_t(x1 - x0);
             TColor color = 0;
-            for (int c = 0; c < 3; ++c) color |= TColor((sum[c] + count / 2) / count) << (8 * c);
+            for (int c = 0; c < 3; ++c)
+                color |= TColor((sum[c] + count / 2) / count) << (8 * c);
             destination.WritePixel(x, y, color);
         }
     }
@@ -64,7 +66,8 @@ void TResizeTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& desti
     }
     TImageFormat format = ForceFormat ? ForcedFormat : source.ImageFormat();
     const TPalette* palette = format == source.ImageFormat() ? &source.Palette() : nullptr;
-    destination.NewImage(TargetWidth, TargetHeight, format, palette, source.XDotsPerInch(), source.YDotsPerInch());
+    destination.NewImage(TargetWidth, TargetHeight, format, palette, source.XDotsPerInch(),
+                         source.YDotsPerInch());
     if (!Resample) {
         ReportProgress(50, 0, 100);
         StretchImage(source, destination);

@@ -30,7 +30,8 @@ int WholeRotationAngle(double degrees) {
     double rounded = Round(degrees * 1000.0) / 1000.0;
     if (std::fabs(rounded - double(Round(degrees))) >= 0.005) return -1;
     int64_t angle = (Round(degrees) + 360) % 360;
-    while (angle < 0) angle = (angle + 360) % 360;
+    while (angle < 0)
+        angle = (angle + 360) % 360;
     return int(angle);
 }
 
@@ -108,7 +109,8 @@ void TFlipHorizontalTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphi
     } else {
         NewLike(source, destination, sw, sh);
         for (int y = 0; y < sh; ++y) {
-            for (int x = 0; x < sw; ++x) CopyPixel(source, x, y, destination, sw - 1 - x, y);
+            for (int x = 0; x < sw; ++x)
+                CopyPixel(source, x, y, destination, sw - 1 - x, y);
             ReportProgress(y, 0, sh - 1);
         }
     }

@@ -32,7 +32,8 @@ std::vector<uint8_t> ReadPixelBytes(TByteReader& r, size_t count, int bytesPerPi
         if (packet & 0x80) {
             if (r.Remaining() < size_t(bytesPerPixel)) break;
             ByteView value = r.Bytes(bytesPerPixel);
-            for (size_t k = 0; k < n; ++k) out.insert(out.end(), value.begin(), value.end());
+            for (size_t k = 0; k < n; ++k)
+                out.insert(out.end(), value.begin(), value.end());
         } else {
             if (r.Remaining() < n * bytesPerPixel) break;
             ByteView values = r.Bytes(n * bytesPerPixel);
@@ -60,7 +61,8 @@ void TTgaGraphic::ReadImage(ByteView data, int) {
     r.Skip(idLength);
     TPalette palette;
     if (mapType == 1) {
-        if (mapBits != 15 && mapBits != 16 && mapBits != 24 && mapBits != 32) throw EImageError("Not a valid Targa file");
+        if (mapBits != 15 && mapBits != 16 && mapBits != 24 && mapBits != 32)
+            throw EImageError("Not a valid Targa file");
         palette.assign(256, 0);
         for (int i = 0; i < mapLength; ++i) {
             ByteView e = r.Bytes((mapBits + 7) / 8);
@@ -107,9 +109,11 @@ void TTgaGraphic::WriteToStream(ByteBuffer& out) {
     out[16] = format == ifRgb24 ? 24 : 8;
     if (Width() > 65535 || Height() > 65535) throw EImageError("Image too large for a Targa file");
     if (mapped)
-        for (TColor c : Palette()) out.insert(out.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
+        for (TColor c : Palette())
+            out.insert(out.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
     size_t rowBytes = size_t(Width()) * (format == ifRgb24 ? 3 : 1);
-    for (int y = Height() - 1; y >= 0; --y) out.insert(out.end(), ScanLine(y), ScanLine(y) + rowBytes);
+    for (int y = Height() - 1; y >= 0; --y)
+        out.insert(out.end(), ScanLine(y), ScanLine(y) + rowBytes);
     Progress(100);
 }
 

@@ -48,9 +48,15 @@ toff_t SeekProc(thandle_t h, toff_t offset, int whence) {
     return target;
 }
 
-int CloseProc(thandle_t) { return 0; }
-toff_t SizeProc(thandle_t h) { return static_cast<MemoryFile*>(h)->Size(); }
-int MapProc(thandle_t, void**, toff_t*) { return 0; }
+int CloseProc(thandle_t) {
+    return 0;
+}
+toff_t SizeProc(thandle_t h) {
+    return static_cast<MemoryFile*>(h)->Size();
+}
+int MapProc(thandle_t, void**, toff_t*) {
+    return 0;
+}
 void UnmapProc(thandle_t, void*, toff_t) {}
 
 // The one place libtiff's messages arrive: errors are kept for the exception, warnings dropped.
@@ -64,7 +70,9 @@ int OnTiffError(TIFF*, void* user, const char* module, const char* format, va_li
     return 1;
 }
 
-int OnTiffWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+int OnTiffWarning(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
 
 struct TiffCloser {
     void operator()(TIFF* tif) const { TIFFClose(tif); }
@@ -98,8 +106,9 @@ int Resolution(TIFF* tif, ttag_t tag) {
 } // namespace
 
 bool TTiffGraphic::IsValidStream(ByteView data) const {
-    return data.size() >= 4 && ((data[0] == 'I' && data[1] == 'I' && (data[2] == 42 || data[2] == 43) && data[3] == 0) ||
-                                (data[0] == 'M' && data[1] == 'M' && data[2] == 0 && (data[3] == 42 || data[3] == 43)));
+    return data.size() >= 4 &&
+           ((data[0] == 'I' && data[1] == 'I' && (data[2] == 42 || data[2] == 43) && data[3] == 0) ||
+            (data[0] == 'M' && data[1] == 'M' && data[2] == 0 && (data[3] == 42 || data[3] == 43)));
 }
 
 int TTiffGraphic::ImageCount(ByteView data) const {
@@ -122,12 +131,14 @@ void TTiffGraphic::ReadImage(ByteView data, int index) {
     TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height);
     TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
     TIFFGetFieldDefaulted(tif.get(), TIFFTAG_PHOTOMETRIC, &photometric);
-    if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX) Fail(file, "TIFF file is not valid or corrupted");
+    if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX)
+        Fail(file, "TIFF file is not valid or corrupted");
     // libtiff's RGBA raster needs 4 bytes a pixel beside our store: both are checked against the limit.
     if (uint64_t(width) * height * 4 > PixelStoreLimit()) throw EImageError("TIFF image is too large");
-    bool gray = samples == 1 && (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE);
-    NewImage(int(width), int(height), gray ? ifGray256 : ifRgb24, nullptr, Resolution(tif.get(), TIFFTAG_XRESOLUTION),
-             Resolution(tif.get(), TIFFTAG_YRESOLUTION));
+    bool gray =
+        samples == 1 && (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE);
+    NewImage(int(width), int(height), gray ? ifGray256 : ifRgb24, nullptr,
+             Resolution(tif.get(), TIFFTAG_XRESOLUTION), Resolution(tif.get(), TIFFTAG_YRESOLUTION));
     std::vector<uint32_t> raster(size_t(width) * height);
     if (!TIFFReadRGBAImageOriented(tif.get(), width, height, raster.data(), ORIENTATION_TOPLEFT, 0)) {
         FreeImage();
@@ -164,7 +175,10 @@ void TTiffGraphic::WriteToStream(ByteBuffer& out) {
     TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(Height()));
     TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, uint16_t(rgb ? 3 : 1));
     TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, uint16_t(rgb ? 8 : BitsPerPixel(format)));
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, rgb ? PHOTOMETRIC_RGB : gray ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_PALETTE);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC,
+                 rgb    ? PHOTOMETRIC_RGB
+                 : gray ? PHOTOMETRIC_MINISBLACK
+                        : PHOTOMETRIC_PALETTE);
     TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
     TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, uint32_t(std::max(1, 65536 / int(BytesPerRow()))));
@@ -186,7 +200,8 @@ void TTiffGraphic::WriteToStream(ByteBuffer& out) {
     for (int y = 0; y < Height(); ++y) {
         std::memcpy(row.data(), ScanLine(y), row.size());
         if (rgb)
-            for (int x = 0; x < Width(); ++x) std::swap(row[3 * x], row[3 * x + 2]);
+            for (int x = 0; x < Width(); ++x)
+                std::swap(row[3 * x], row[3 * x + 2]);
         if (TIFFWriteScanline(t, row.data(), uint32_t(y), 0) < 0) Fail(file, "Cannot write TIFF file");
     }
     tif.reset();

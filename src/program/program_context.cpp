@@ -3,9 +3,7 @@
 namespace vistrel {
 
 TProgramContext::TProgramContext(const std::filesystem::path& programFolder, UserPrompts& userPrompts)
-    : folders(TProgramFolders::For(programFolder)),
-      prompts(userPrompts),
-      settings(folders, userPrompts),
+    : folders(TProgramFolders::For(programFolder)), prompts(userPrompts), settings(folders, userPrompts),
       albums(folders.albums, userPrompts) {}
 
 bool TProgramContext::Start() {

@@ -29,9 +29,11 @@ std::string SiteRunMessage(const TJobResult<TSiteRunError>& result) {
     case TSiteRunError::Cancelled:
         return {};
     case TSiteRunError::NoStartPage:
-        return "Es wurde keine Seite erstellt: kein ver\xF6" "ffentlichtes Album enth\xE4lt Bilder.";
+        return "Es wurde keine Seite erstellt: kein ver\xF6"
+               "ffentlichtes Album enth\xE4lt Bilder.";
     case TSiteRunError::WriteFailed:
-        return "Die Seiten konnten nicht geschrieben werden (Schreibschutz oder kein Speicherplatz mehr?).\r\n" +
+        return "Die Seiten konnten nicht geschrieben werden (Schreibschutz oder kein Speicherplatz "
+               "mehr?).\r\n" +
                result.detail;
     }
     return {};
@@ -40,7 +42,8 @@ std::string SiteRunMessage(const TJobResult<TSiteRunError>& result) {
 std::string SiteWarningsMessage(const TSiteResult& site) {
     constexpr size_t kShown = 5;
     std::string text;
-    for (size_t i = 0; i < site.warnings.size() && i < kShown; ++i) text += (i ? "\r\n" : "") + site.warnings[i];
+    for (size_t i = 0; i < site.warnings.size() && i < kShown; ++i)
+        text += (i ? "\r\n" : "") + site.warnings[i];
     if (site.warnings.size() > kShown)
         text += "\r\n... und " + std::to_string(site.warnings.size() - kShown) + " weitere Seiten.";
     return text;

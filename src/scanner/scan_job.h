@@ -2,9 +2,9 @@
 // One scan from the current (or a named) device: the remembered options are applied, the source's
 // window runs, the last page comes out as the picture and the chosen values are remembered for the
 // next scan in the settings file's section "TScanner".
-#include "settings/program_settings.h"
 #include "common/job.h"
 #include "scanner/scanner.h"
+#include "settings/program_settings.h"
 
 #include <string>
 #include <vector>

@@ -33,7 +33,8 @@ std::string UnquoteProfileValue(std::string_view raw) {
     std::string value = Trim(raw);
     if (value.size() >= 2) {
         char first = value.front();
-        if ((first == '"' || first == '\'') && value.back() == first) value = value.substr(1, value.size() - 2);
+        if ((first == '"' || first == '\'') && value.back() == first)
+            value = value.substr(1, value.size() - 2);
     }
     if (value.size() > TIniFile::kMaxValueLength) value.resize(TIniFile::kMaxValueLength);
     return value;
@@ -45,7 +46,9 @@ TIniFile TIniFile::Load(const std::filesystem::path& path) {
     return ini;
 }
 
-void TIniFile::Save(const std::filesystem::path& path) const { WriteLineFile(path, lines_); }
+void TIniFile::Save(const std::filesystem::path& path) const {
+    WriteLineFile(path, lines_);
+}
 
 size_t TIniFile::FindSection(std::string_view section) const {
     for (size_t i = 0; i < lines_.size(); ++i) {
@@ -57,7 +60,8 @@ size_t TIniFile::FindSection(std::string_view section) const {
 
 size_t TIniFile::SectionEnd(size_t header) const {
     size_t i = header + 1;
-    while (i < lines_.size() && !HeaderName(lines_[i])) ++i;
+    while (i < lines_.size() && !HeaderName(lines_[i]))
+        ++i;
     return i;
 }
 
@@ -88,7 +92,9 @@ std::string TIniFile::ReadString(std::string_view section, std::string_view key,
     return value ? *value : std::string(fallback);
 }
 
-bool TIniFile::SectionExists(std::string_view section) const { return FindSection(section) != npos; }
+bool TIniFile::SectionExists(std::string_view section) const {
+    return FindSection(section) != npos;
+}
 
 void TIniFile::Write(std::string_view section, std::string_view key, std::string_view value) {
     std::string line = std::string(key) + "=" + std::string(value);
@@ -106,7 +112,8 @@ void TIniFile::Write(std::string_view section, std::string_view key, std::string
     }
     // After the section's last non-blank line, so the blank line before the next section stays.
     size_t insert = SectionEnd(header);
-    while (insert > header + 1 && Trim(lines_[insert - 1]).empty()) --insert;
+    while (insert > header + 1 && Trim(lines_[insert - 1]).empty())
+        --insert;
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insert), std::move(line));
 }
 

@@ -40,7 +40,8 @@ std::string LastFolderName(std::string path) {
 // A style is a real folder directly inside "styles": ".." or a link to a folder elsewhere would make
 // the program folder, or any other folder, the style whose files are copied into the site.
 bool IsStyleFolderName(const std::filesystem::path& styles, const std::string& name) {
-    if (name.empty() || name == "." || name == ".." || name.find_first_of("\\/") != std::string::npos) return false;
+    if (name.empty() || name == "." || name == ".." || name.find_first_of("\\/") != std::string::npos)
+        return false;
     std::error_code ec;
     const std::filesystem::path folder = styles / name;
     return std::filesystem::is_directory(folder, ec) && LiesInside(folder, styles) &&
@@ -94,7 +95,8 @@ void WriteLines(TIniFile& ini, const std::string& section, const std::vector<std
     ini.EraseSection(section);
     if (lines.empty()) return;
     WriteNumber(ini, section, "Count", static_cast<int>(lines.size()));
-    for (size_t i = 0; i < lines.size(); ++i) WriteText(ini, section, "Item" + std::to_string(i), lines[i]);
+    for (size_t i = 0; i < lines.size(); ++i)
+        WriteText(ini, section, "Item" + std::to_string(i), lines[i]);
 }
 
 void ReadLines(const TIniFile& ini, const std::string& section, std::vector<std::string>& lines) {
@@ -104,7 +106,8 @@ void ReadLines(const TIniFile& ini, const std::string& section, std::vector<std:
     std::vector<std::string> result;
     // A hostile Count must not make us allocate for billions of lines that are not there.
     result.reserve(static_cast<size_t>(std::min(count, 4096)));
-    for (int i = 0; i < count; ++i) result.push_back(ini.ReadString(section, "Item" + std::to_string(i), ""));
+    for (int i = 0; i < count; ++i)
+        result.push_back(ini.ReadString(section, "Item" + std::to_string(i), ""));
     lines = std::move(result);
 }
 
@@ -141,7 +144,9 @@ std::string UnscramblePassword(const std::string& scrambled) {
 TProgramSettings::TProgramSettings(const TProgramFolders& folders, UserPrompts& prompts)
     : folders_(folders), prompts_(prompts) {}
 
-TIniFile TProgramSettings::LoadFile() const { return TIniFile::Load(folders_.SettingsFile()); }
+TIniFile TProgramSettings::LoadFile() const {
+    return TIniFile::Load(folders_.SettingsFile());
+}
 
 bool TProgramSettings::SaveFile(const TIniFile& ini) {
     try {
@@ -199,7 +204,9 @@ struct TSettingReader {
     TProgramSettings& settings;
     const char* key;
     void operator()(bool TProgramSettings::*m) const { ReadFlag(ini, kSettingsSection, key, settings.*m); }
-    void operator()(std::string TProgramSettings::*m) const { ReadText(ini, kSettingsSection, key, settings.*m); }
+    void operator()(std::string TProgramSettings::*m) const {
+        ReadText(ini, kSettingsSection, key, settings.*m);
+    }
     void operator()(int TProgramSettings::*m) const { ReadNumber(ini, kSettingsSection, key, settings.*m); }
     void operator()(std::vector<std::string> TProgramSettings::*m) const {
         ReadLines(ini, LinesSection(key), settings.*m);
@@ -211,7 +218,9 @@ struct TSettingWriter {
     const TProgramSettings& settings;
     const char* key;
     void operator()(bool TProgramSettings::*m) const { WriteFlag(ini, kSettingsSection, key, settings.*m); }
-    void operator()(std::string TProgramSettings::*m) const { WriteText(ini, kSettingsSection, key, settings.*m); }
+    void operator()(std::string TProgramSettings::*m) const {
+        WriteText(ini, kSettingsSection, key, settings.*m);
+    }
     void operator()(int TProgramSettings::*m) const { WriteNumber(ini, kSettingsSection, key, settings.*m); }
     void operator()(std::vector<std::string> TProgramSettings::*m) const {
         WriteLines(ini, LinesSection(key), settings.*m);
@@ -225,7 +234,8 @@ void TProgramSettings::Load() {
     if (!SectionLoadAllowed(ini, kSettingsSection)) return;
     loadedSettingsFormPlacement = ReadPlacement(ini, kSettingsSection, screen);
     settingsFormPlacement = loadedSettingsFormPlacement.placement;
-    for (const TSettingKey& setting : kSettingKeys) std::visit(TSettingReader{ini, *this, setting.key}, setting.member);
+    for (const TSettingKey& setting : kSettingKeys)
+        std::visit(TSettingReader{ini, *this, setting.key}, setting.member);
     if (auto stored = ini.Read(kSettingsSection, "FTPPassword")) edFTPPassword = UnscramblePassword(*stored);
     // A server that worked in plain FTP before encryption existed keeps working the same way.
     if (!ini.Read(kSettingsSection, "cbUseTLS_Checked") && ini.Read(kSettingsSection, "edFTPServer_Text"))
@@ -235,7 +245,8 @@ void TProgramSettings::Load() {
 bool TProgramSettings::Save() {
     TIniFile ini = LoadFile();
     WritePlacement(ini, kSettingsSection, settingsFormPlacement, screen);
-    for (const TSettingKey& setting : kSettingKeys) std::visit(TSettingWriter{ini, *this, setting.key}, setting.member);
+    for (const TSettingKey& setting : kSettingKeys)
+        std::visit(TSettingWriter{ini, *this, setting.key}, setting.member);
     WriteText(ini, kSettingsSection, "FTPPassword", ScramblePassword(edFTPPassword));
     return SaveFile(ini);
 }

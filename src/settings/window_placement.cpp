@@ -19,8 +19,8 @@ std::string ScreenSuffix(const TScreenInfo& screen) {
 }
 
 // The key with the current screen size first, then the plain key.
-std::optional<std::string> ReadScreenKey(const TIniFile& ini, std::string_view section, const std::string& key,
-                                         const TScreenInfo& screen) {
+std::optional<std::string> ReadScreenKey(const TIniFile& ini, std::string_view section,
+                                         const std::string& key, const TScreenInfo& screen) {
     if (auto value = ini.Read(section, key + ScreenSuffix(screen))) return value;
     return ini.Read(section, key);
 }
@@ -37,17 +37,25 @@ std::string FormatFour(int a, int b, int c, int d) {
 
 TShowState ShowStateFromCmd(int cmd) {
     switch (cmd) {
-    case 2: case 6: case 7: return TShowState::Minimized;
-    case 3: return TShowState::Maximized;
-    default: return TShowState::Normal;
+    case 2:
+    case 6:
+    case 7:
+        return TShowState::Minimized;
+    case 3:
+        return TShowState::Maximized;
+    default:
+        return TShowState::Normal;
     }
 }
 
 int ShowCmdFromState(TShowState state) {
     switch (state) {
-    case TShowState::Minimized: return 2;
-    case TShowState::Maximized: return 3;
-    default: return 1;
+    case TShowState::Minimized:
+        return 2;
+    case TShowState::Maximized:
+        return 3;
+    default:
+        return 1;
     }
 }
 

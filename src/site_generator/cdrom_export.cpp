@@ -1,10 +1,10 @@
 #include "site_generator/cdrom_export.h"
 
-#include "settings/program_settings.h"
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "common/folder_listing.h"
 #include "common/text_utils.h"
+#include "settings/program_settings.h"
 
 #include <cstdio>
 
@@ -22,12 +22,13 @@ constexpr const char* kCopiedMessage =
 constexpr const char* kNoSpaceMessage =
     "Beim Kopieren der Dateien ist ein Fehler aufgetreten. Bitte stellen Sie sicher, dass gen\xFCgend "
     "Speicherplatz vorhanden ist.";
-constexpr const char* kFailedMessage =
-    "Beim Kopieren der Dateien ist ein Fehler aufgetreten. Bitte pr\xFC" "fen Sie, ob im Verzeichnis %s "
-    "Ordner und Dateien angelegt werden k\xF6nnen.";
+constexpr const char* kFailedMessage = "Beim Kopieren der Dateien ist ein Fehler aufgetreten. Bitte pr\xFC"
+                                       "fen Sie, ob im Verzeichnis %s "
+                                       "Ordner und Dateien angelegt werden k\xF6nnen.";
 constexpr const char* kNotAllowedMessage =
     "Das Ausgabeverzeichnis %s liegt im Programmverzeichnis oder enth\xE4lt es. Bitte w\xE4hlen Sie ein "
-    "anderes Verzeichnis, damit die Alben und Einstellungen nicht \xFC" "berschrieben werden.";
+    "anderes Verzeichnis, damit die Alben und Einstellungen nicht \xFC"
+    "berschrieben werden.";
 
 // The outcome of a copy step that failed: full disks get their own message.
 TCdromOutcome FailureOf(const std::error_code& ec) {
@@ -46,7 +47,9 @@ bool IsSameOrBelow(const fs::path& inner, const fs::path& outer) {
 }
 constexpr const char* kAutorun = "[autorun]\r\nOPEN=explorer.exe index.html\r\n";
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+bool IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
 
 // The part of `folder` below the album folder ("" for the root, "Urlaub/images/" for an album's
 // pictures); both paths end in a separator.
@@ -108,7 +111,8 @@ fs::path CdromContainingFolder(const fs::path& folder, const fs::path& galleries
 }
 
 std::vector<std::string> CdromFilesOf(const fs::path& folder, const fs::path& within) {
-    std::vector<std::string> files = ListFolderWithin(folder, EntryKind::Files, within.empty() ? folder : within);
+    std::vector<std::string> files =
+        ListFolderWithin(folder, EntryKind::Files, within.empty() ? folder : within);
     std::erase_if(files, [](const std::string& name) { return StartsWith(name, "."); });
     return files;
 }
@@ -133,12 +137,14 @@ std::string CdromSummaryText(const TCdromSummary& summary, char decimalSeparator
     std::string number = megabytes;
     for (char& c : number)
         if (c == '.') c = decimalSeparator;
-    return FormatMessage(kSummaryFormat, {std::to_string(summary.folders), std::to_string(summary.files), number});
+    return FormatMessage(kSummaryFormat,
+                         {std::to_string(summary.folders), std::to_string(summary.files), number});
 }
 
 fs::path CdromTargetFolder(const std::string& targetText) {
     std::string text = targetText;
-    while (text.size() > 1 && IsSeparator(text.back())) text.pop_back();
+    while (text.size() > 1 && IsSeparator(text.back()))
+        text.pop_back();
     return fs::path(AnsiToUtf8(text)) / "";
 }
 
@@ -150,8 +156,8 @@ TCdromOutcome CopyCdromFiles(const TCdromFolderList& list, const std::string& ta
     int done = 0;
     for (const fs::path& folder : list.folders) {
         fs::path within = CdromContainingFolder(folder, list.galleries);
-        std::error_code failure =
-            CopyFolder(folder, within, target / BelowGalleries(folder, list.galleries), done, total, progress);
+        std::error_code failure = CopyFolder(folder, within, target / BelowGalleries(folder, list.galleries),
+                                             done, total, progress);
         if (failure) return FailureOf(failure);
         if (progress.Cancelled()) return TCdromOutcome::Cancelled;
     }
@@ -166,12 +172,18 @@ TCdromOutcome CopyCdromFiles(const TCdromFolderList& list, const std::string& ta
 
 std::string CdromOutcomeMessage(TCdromOutcome outcome, const std::string& targetText) {
     switch (outcome) {
-    case TCdromOutcome::Copied: return FormatMessage(kCopiedMessage, {targetText});
-    case TCdromOutcome::NoTarget: return kNoTargetMessage;
-    case TCdromOutcome::CopyFailed: return FormatMessage(kFailedMessage, {targetText});
-    case TCdromOutcome::NoSpace: return kNoSpaceMessage;
-    case TCdromOutcome::TargetNotAllowed: return FormatMessage(kNotAllowedMessage, {targetText});
-    case TCdromOutcome::Cancelled: break;
+    case TCdromOutcome::Copied:
+        return FormatMessage(kCopiedMessage, {targetText});
+    case TCdromOutcome::NoTarget:
+        return kNoTargetMessage;
+    case TCdromOutcome::CopyFailed:
+        return FormatMessage(kFailedMessage, {targetText});
+    case TCdromOutcome::NoSpace:
+        return kNoSpaceMessage;
+    case TCdromOutcome::TargetNotAllowed:
+        return FormatMessage(kNotAllowedMessage, {targetText});
+    case TCdromOutcome::Cancelled:
+        break;
     }
     return {};
 }

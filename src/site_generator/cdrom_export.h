@@ -26,7 +26,8 @@ TCdromFolderList BuildCdromFolderList(const TAlbumList& albums);
 // cannot be read has none.
 // Links count only when they resolve inside `within` (the album's folder, or the album folder for the
 // site root; the folder itself when empty).
-std::vector<std::string> CdromFilesOf(const std::filesystem::path& folder, const std::filesystem::path& within = {});
+std::vector<std::string> CdromFilesOf(const std::filesystem::path& folder,
+                                      const std::filesystem::path& within = {});
 
 // True when the copy may go to `target`: it is neither inside the program folder or the album
 // folder nor holds either of them, so the copy can never overwrite the program's own files.

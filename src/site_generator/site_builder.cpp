@@ -20,12 +20,14 @@ namespace fs = std::filesystem;
 
 constexpr const char* kNoAlbumMessage = "Es ist kein Album ausgew\xE4hlt.";
 constexpr const char* kStyleStep = "Verarbeite Dateien der Stilvorlage";
-constexpr const char* kOverviewStep = "Erzeuge \xDC" "bersichtsseiten";
+constexpr const char* kOverviewStep = "Erzeuge \xDC"
+                                      "bersichtsseiten";
 constexpr const char* kPictureStep = "Erzeuge Bildseiten";
 constexpr int kDefaultThumbsPerPage = 12;
 
 bool AnyPublished(const TAlbumList& albums) {
-    return std::any_of(albums.Albums().begin(), albums.Albums().end(), [](const TAlbumEntry& a) { return a.Published; });
+    return std::any_of(albums.Albums().begin(), albums.Albums().end(),
+                       [](const TAlbumEntry& a) { return a.Published; });
 }
 
 // A stored preview name that is empty, starts with a blank or a control character, or names no picture
@@ -33,15 +35,18 @@ bool AnyPublished(const TAlbumList& albums) {
 void RepairPreviewPicture(TAlbumEntry& album, const TPictureList& pictures) {
     const std::string& name = album.PreviewPicture;
     bool usable = !name.empty() && static_cast<unsigned char>(name[0]) >= '!' &&
-                  std::any_of(pictures.begin(), pictures.end(), [&](const TPictureEntry& p) { return p.FileName() == name; });
+                  std::any_of(pictures.begin(), pictures.end(),
+                              [&](const TPictureEntry& p) { return p.FileName() == name; });
     if (!usable) album.PreviewPicture = pictures.front().FileName();
 }
 
 // Deletes the plain files directly in `folder` except "info.txt": files of a style used earlier must
 // not linger in the site. Files that cannot be deleted stay.
 constexpr const char* kOutsideAlbumMessage =
-    "Der Ordner des Albums \x84%s\x93 ist ein Verweis auf einen Ort au\xDF" "erhalb des Albenverzeichnisses. "
-    "Das Album wird nicht ver\xF6" "ffentlicht und nicht auf CD-ROM kopiert.";
+    "Der Ordner des Albums \x84%s\x93 ist ein Verweis auf einen Ort au\xDF"
+    "erhalb des Albenverzeichnisses. "
+    "Das Album wird nicht ver\xF6"
+    "ffentlicht und nicht auf CD-ROM kopiert.";
 
 constexpr const char* kPageCutMessage =
     "Die Seite %s des Styles \x84%s\x93 ist unvollst\xE4ndig: die Vorlage erzeugt zu viel Text (zu tief "
@@ -108,7 +113,9 @@ private:
     std::vector<std::string> warnings_;
 };
 
-void WritePage(const fs::path& file, const std::vector<std::string>& lines) { WritePageFile(file, lines); }
+void WritePage(const fs::path& file, const std::vector<std::string>& lines) {
+    WritePageFile(file, lines);
+}
 
 // Steps 4 and 5 of a run: the state that holds for the whole run, preview pictures repaired, and the
 // maximum of the files bar.
@@ -265,7 +272,9 @@ const std::vector<std::string>& TSiteBuilder::ExpandPage(const fs::path& templat
     return page_;
 }
 
-void TSiteBuilder::FileDone(TStepAdvance advance) { progress_.FileDone(++filesDone_, advance); }
+void TSiteBuilder::FileDone(TStepAdvance advance) {
+    progress_.FileDone(++filesDone_, advance);
+}
 
 } // namespace
 
@@ -279,8 +288,12 @@ int ThumbsPerPageSetting(const std::string& text) {
     return value;
 }
 
-std::string ThumbPageName(int index) { return "thumbpage" + std::to_string(index) + ".html"; }
-std::string ImagePageName(int index) { return "imagepage" + std::to_string(index) + ".html"; }
+std::string ThumbPageName(int index) {
+    return "thumbpage" + std::to_string(index) + ".html";
+}
+std::string ImagePageName(int index) {
+    return "imagepage" + std::to_string(index) + ".html";
+}
 
 TSiteResult GenerateSite(const TSiteParams& params, SiteProgress& progress, SiteHost& host) {
     TSiteResult result;
@@ -316,7 +329,8 @@ TSiteResult GenerateSite(const TSiteParams& params, SiteProgress& progress, Site
     result.warnings = builder.Warnings();
     result.startPageExists = !result.startPage.empty();
     result.cancelled = progress.Cancelled();
-    if (!result.cancelled && mode == TSiteMode::Preview && result.startPageExists) host.OpenDocument(result.startPage);
+    if (!result.cancelled && mode == TSiteMode::Preview && result.startPageExists)
+        host.OpenDocument(result.startPage);
     guard.Finish();
     return result;
 }

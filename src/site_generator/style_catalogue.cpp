@@ -9,7 +9,8 @@ namespace fs = std::filesystem;
 
 std::string StyleNameOf(const fs::path& stylePath) {
     std::string text = stylePath.string();
-    while (!text.empty() && (text.back() == '/' || text.back() == '\\')) text.pop_back();
+    while (!text.empty() && (text.back() == '/' || text.back() == '\\'))
+        text.pop_back();
     size_t cut = text.find_last_of("/\\");
     return cut == std::string::npos ? text : text.substr(cut + 1);
 }

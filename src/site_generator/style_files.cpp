@@ -41,20 +41,28 @@ TStyleFiles::TStyleFiles(const std::filesystem::path& styleFolder)
     : folder_(styleFolder), names_(ListFolderWithin(styleFolder, EntryKind::Files, styleFolder)) {}
 
 std::string TStyleFiles::Find(std::string_view name) const {
-    auto it = std::find_if(names_.begin(), names_.end(), [&](const std::string& n) { return AnsiSameText(n, name); });
+    auto it = std::find_if(names_.begin(), names_.end(),
+                           [&](const std::string& n) { return AnsiSameText(n, name); });
     return it == names_.end() ? std::string() : *it;
 }
 
-bool TStyleFiles::IsOverviewTemplate(std::string_view name) { return AnsiSameText(name, "thumbs.html"); }
-bool TStyleFiles::IsPictureTemplate(std::string_view name) { return AnsiSameText(name, "images.html"); }
-bool TStyleFiles::IsPreviewPicture(std::string_view name) { return AnsiSameText(name, "style.jpg"); }
+bool TStyleFiles::IsOverviewTemplate(std::string_view name) {
+    return AnsiSameText(name, "thumbs.html");
+}
+bool TStyleFiles::IsPictureTemplate(std::string_view name) {
+    return AnsiSameText(name, "images.html");
+}
+bool TStyleFiles::IsPreviewPicture(std::string_view name) {
+    return AnsiSameText(name, "style.jpg");
+}
 
 const THeadLines& ProgramHeadLines() {
     static const THeadLines lines = {
         std::string("<meta NAME=\"Copyright\" CONTENT=\"Erstellt mit ") + kApplicationTitle + " Version " +
             kVersionText + "- Bilder und Texte: Copyright beim Autor dieser Website\">",
         std::string("<meta NAME=\"Author\" CONTENT=\"") + kApplicationTitle + "\">",
-        "<meta NAME=\"Legal\" CONTENT=\"Alle Bilder und Texte dieser Seiten sind urheberrechtlich gesch\xFCtzt.\">",
+        "<meta NAME=\"Legal\" CONTENT=\"Alle Bilder und Texte dieser Seiten sind urheberrechtlich "
+        "gesch\xFCtzt.\">",
         std::string("<!-- Erzeugt mit ") + kApplicationTitle + " Version " + kVersionText + "-->",
         "<!-- Copyright: Weitergabe der Bilder und Texte nur mit Zustimmung des Autors -->",
     };

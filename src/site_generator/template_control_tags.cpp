@@ -16,7 +16,9 @@ namespace {
 
 // Cursors only ever move forward; a template that keeps an END tag running must not wrap them into
 // negative numbers (the work limit stops such a template long before).
-int Advanced(int value) { return value == INT_MAX ? value : value + 1; }
+int Advanced(int value) {
+    return value == INT_MAX ? value : value + 1;
+}
 
 // The first published album at or after `index`, or -1.
 int PublishedAlbumFrom(const TSiteState& s, int index) {
@@ -28,7 +30,9 @@ int PublishedAlbumFrom(const TSiteState& s, int index) {
     return -1;
 }
 
-int AlbumCount(const TSiteState& s) { return s.Albums ? static_cast<int>(s.Albums->size()) : 0; }
+int AlbumCount(const TSiteState& s) {
+    return s.Albums ? static_cast<int>(s.Albums->size()) : 0;
+}
 
 // Ends the loop at once and continues behind its END tag, whose own handler does not run.
 void LeaveLoop(TExpansion& e, std::string_view endTag) {
@@ -44,8 +48,12 @@ void RepeatOrDrop(TExpansion& e, bool goesOn) {
     }
 }
 
-int64_t ThumbScopeEnd(const TSiteState& s) { return int64_t{s.FirstThumb} + s.PictureCount; }
-int64_t ImageScopeEnd(const TSiteState& s) { return int64_t{s.FirstImage} + s.ImageScopeCount; }
+int64_t ThumbScopeEnd(const TSiteState& s) {
+    return int64_t{s.FirstThumb} + s.PictureCount;
+}
+int64_t ImageScopeEnd(const TSiteState& s) {
+    return int64_t{s.FirstImage} + s.ImageScopeCount;
+}
 
 // Moves CurrentAlbum to the next published album; false (and CurrentAlbum restored) when there is none.
 bool NextPublishedAlbum(TExpansion& e, TSiteState& s) {
@@ -100,7 +108,9 @@ void AllGalleries(TExpansion& e, TSiteState& s) {
     e.GalleryNumber = 1;
     e.PushLoop();
 }
-void EndAllGalleries(TExpansion& e, TSiteState& s) { RepeatOrDrop(e, NextPublishedAlbum(e, s)); }
+void EndAllGalleries(TExpansion& e, TSiteState& s) {
+    RepeatOrDrop(e, NextPublishedAlbum(e, s));
+}
 
 // Advance tags: one pass of a loop body shows two or more items.
 
@@ -120,7 +130,9 @@ void NextGallery(TExpansion& e, TSiteState& s) {
 // ENDIF when the IF branch was taken. The two tests are not complementary for every state: on a
 // picture page (ThumbPageIndex -1) neither first-page tag skips, so both branches appear.
 
-bool IsLastThumbPage(const TSiteState& s) { return int64_t{s.ThumbPageIndex} == int64_t{s.ThumbPageCount} - 1; }
+bool IsLastThumbPage(const TSiteState& s) {
+    return int64_t{s.ThumbPageIndex} == int64_t{s.ThumbPageCount} - 1;
+}
 
 void IfFirstThumbPage(TExpansion& e, TSiteState& s) {
     if (s.ThumbPageIndex > 0) e.SkipToTag("ELSEIFFIRSTTHUMBPAGE");
@@ -185,7 +197,9 @@ constexpr std::array kControlKeywords{
 
 } // namespace
 
-std::span<const TKeywordEntry> ControlKeywords() { return kControlKeywords; }
+std::span<const TKeywordEntry> ControlKeywords() {
+    return kControlKeywords;
+}
 
 void BreakTag(TExpansion&, TSiteState&) {}
 

@@ -29,7 +29,9 @@ void ExpandLines(TSiteState& state, std::vector<std::string> lines, std::vector<
 TExpansion::TExpansion(TSiteState& state, std::vector<std::string>& output, TExpansionRun& run)
     : State(state), Output(output), run_(run) {}
 
-void TExpansion::Charge(int64_t units) { run_.workLeft -= units; }
+void TExpansion::Charge(int64_t units) {
+    run_.workLeft -= units;
+}
 
 void TExpansion::EnterLine(int index) {
     Rest = Lines[static_cast<size_t>(index)];
@@ -77,11 +79,13 @@ void TExpansion::SplitRest() {
     Keyword.clear();
     if (close > keywordStart) {
         Keyword.assign(Rest.substr(keywordStart, close - keywordStart));
-        for (char& c : Keyword) c = AnsiUpperChar(c);
+        for (char& c : Keyword)
+            c = AnsiUpperChar(c);
     }
     // The comment wrapper goes with the tag only when "<!--" stands once in Before, at its end.
     if (!Keyword.empty() && Before.size() >= kCommentOpen.size() &&
-        Before.find(kCommentOpen) == Before.size() - kCommentOpen.size() && After.starts_with(kCommentClose)) {
+        Before.find(kCommentOpen) == Before.size() - kCommentOpen.size() &&
+        After.starts_with(kCommentClose)) {
         Before.remove_suffix(kCommentOpen.size());
         After.remove_prefix(kCommentClose.size());
     }
@@ -131,7 +135,9 @@ void TExpansion::SkipToTag(std::string_view name) {
     }
 }
 
-void TExpansion::PushLoop() { LoopStack.emplace_back(After, LineIndex); }
+void TExpansion::PushLoop() {
+    LoopStack.emplace_back(After, LineIndex);
+}
 
 void TExpansion::RepeatLoop() {
     if (LoopStack.empty()) LoopStack.emplace_back(std::string_view{}, -1);

@@ -50,7 +50,9 @@ std::string EachLineEnded(const std::vector<std::string>& lines) {
     return text;
 }
 
-const TProgramSettings* Settings(const TSiteState& s) { return s.Settings; }
+const TProgramSettings* Settings(const TSiteState& s) {
+    return s.Settings;
+}
 
 const TAlbumEntry* CurrentAlbumEntry(const TSiteState& s) {
     if (!s.Albums || s.CurrentAlbum < 0 || static_cast<size_t>(s.CurrentAlbum) >= s.Albums->size()) {
@@ -155,17 +157,33 @@ void GalleryPageUrl(TExpansion& e, TSiteState& s) {
         e.AppendText("index.html");
     }
 }
-void GalleryNumber(TExpansion& e, TSiteState&) { AppendNumber(e, e.GalleryNumber); }
+void GalleryNumber(TExpansion& e, TSiteState&) {
+    AppendNumber(e, e.GalleryNumber);
+}
 
 // Counts and pages. Sums are formed in 64 bits so that no stored value can overflow them.
 
-void ImageCount(TExpansion& e, TSiteState& s) { AppendNumber(e, static_cast<int64_t>(s.Pictures.size())); }
-void ThumbPageCount(TExpansion& e, TSiteState& s) { AppendNumber(e, s.ThumbPageCount); }
-void ThumbPageNumber(TExpansion& e, TSiteState& s) { AppendNumber(e, int64_t{s.ThumbPageIndex} + 1); }
-void ImagePageCount(TExpansion& e, TSiteState& s) { AppendNumber(e, s.ImagePageCount); }
-void ImagePageNumber(TExpansion& e, TSiteState& s) { AppendNumber(e, int64_t{s.ImagePageIndex} + 1); }
-void ThumbPageUrl(TExpansion& e, TSiteState&) { AppendPageName(e, "thumbpage", e.ThumbPageLoop); }
-void ThumbPageName(TExpansion& e, TSiteState&) { AppendNumber(e, int64_t{e.ThumbPageLoop} + 1); }
+void ImageCount(TExpansion& e, TSiteState& s) {
+    AppendNumber(e, static_cast<int64_t>(s.Pictures.size()));
+}
+void ThumbPageCount(TExpansion& e, TSiteState& s) {
+    AppendNumber(e, s.ThumbPageCount);
+}
+void ThumbPageNumber(TExpansion& e, TSiteState& s) {
+    AppendNumber(e, int64_t{s.ThumbPageIndex} + 1);
+}
+void ImagePageCount(TExpansion& e, TSiteState& s) {
+    AppendNumber(e, s.ImagePageCount);
+}
+void ImagePageNumber(TExpansion& e, TSiteState& s) {
+    AppendNumber(e, int64_t{s.ImagePageIndex} + 1);
+}
+void ThumbPageUrl(TExpansion& e, TSiteState&) {
+    AppendPageName(e, "thumbpage", e.ThumbPageLoop);
+}
+void ThumbPageName(TExpansion& e, TSiteState&) {
+    AppendNumber(e, int64_t{e.ThumbPageLoop} + 1);
+}
 
 // Thumbnails on overview page ThumbPageLoop: full pages, then the remainder. An album with fewer
 // pictures than a page holds gives a full page for its only page. Without a usable page size
@@ -196,14 +214,30 @@ void PrevImageUrl(TExpansion& e, TSiteState& s) {
 
 // The picture under a cursor.
 
-void ThumbNumber(TExpansion& e, TSiteState& s) { AppendNumber(e, s.CurrentThumb); }
-void ThumbUrl(TExpansion& e, TSiteState& s) { AppendPictureLink(e, s, "thumbs/", s.CurrentThumb); }
-void ImagePageUrl(TExpansion& e, TSiteState& s) { AppendPageName(e, "imagepage", s.CurrentThumb); }
-void ThumbTitle(TExpansion& e, TSiteState& s) { AppendPictureTitle(e, s, s.CurrentThumb); }
-void ThumbText(TExpansion& e, TSiteState& s) { AppendPictureText(e, s, s.CurrentThumb); }
-void ImageUrl(TExpansion& e, TSiteState& s) { AppendPictureLink(e, s, "images/", s.CurrentImage); }
-void ImageTitle(TExpansion& e, TSiteState& s) { AppendPictureTitle(e, s, s.CurrentImage); }
-void ImageText(TExpansion& e, TSiteState& s) { AppendPictureText(e, s, s.CurrentImage); }
+void ThumbNumber(TExpansion& e, TSiteState& s) {
+    AppendNumber(e, s.CurrentThumb);
+}
+void ThumbUrl(TExpansion& e, TSiteState& s) {
+    AppendPictureLink(e, s, "thumbs/", s.CurrentThumb);
+}
+void ImagePageUrl(TExpansion& e, TSiteState& s) {
+    AppendPageName(e, "imagepage", s.CurrentThumb);
+}
+void ThumbTitle(TExpansion& e, TSiteState& s) {
+    AppendPictureTitle(e, s, s.CurrentThumb);
+}
+void ThumbText(TExpansion& e, TSiteState& s) {
+    AppendPictureText(e, s, s.CurrentThumb);
+}
+void ImageUrl(TExpansion& e, TSiteState& s) {
+    AppendPictureLink(e, s, "images/", s.CurrentImage);
+}
+void ImageTitle(TExpansion& e, TSiteState& s) {
+    AppendPictureTitle(e, s, s.CurrentImage);
+}
+void ImageText(TExpansion& e, TSiteState& s) {
+    AppendPictureText(e, s, s.CurrentImage);
+}
 
 constexpr std::array kValueKeywords{
     TKeywordEntry{"SITETITLE", SiteTitle},
@@ -244,14 +278,18 @@ using TKeywordTable = std::unordered_map<std::string_view, TKeywordHandler>;
 
 TKeywordTable BuildKeywordTable() {
     TKeywordTable table;
-    for (const auto& entry : ValueKeywords()) table.emplace(entry.keyword, entry.handler);
-    for (const auto& entry : ControlKeywords()) table.emplace(entry.keyword, entry.handler);
+    for (const auto& entry : ValueKeywords())
+        table.emplace(entry.keyword, entry.handler);
+    for (const auto& entry : ControlKeywords())
+        table.emplace(entry.keyword, entry.handler);
     return table;
 }
 
 } // namespace
 
-std::span<const TKeywordEntry> ValueKeywords() { return kValueKeywords; }
+std::span<const TKeywordEntry> ValueKeywords() {
+    return kValueKeywords;
+}
 
 TKeywordHandler FindKeywordHandler(std::string_view keyword) {
     static const TKeywordTable table = BuildKeywordTable();

@@ -26,7 +26,11 @@ struct AlbumStore : ::testing::Test {
 } // namespace
 
 TEST(WebSafeName, Rules) {
-    struct Row { const char* name; std::string text; std::string expected; };
+    struct Row {
+        const char* name;
+        std::string text;
+        std::string expected;
+    };
     const Row rows[] = {
         {"umlauts and ampersand", "Fotos f\xFCr Oma & Opa", "Fotos_fuer_Oma___Opa"},
         {"capital umlauts and sharp s", "\xC4\xD6\xDC\xDF", "AeOeUess"},
@@ -39,7 +43,8 @@ TEST(WebSafeName, Rules) {
         {"empty", "", ""},
         {"already safe stays unchanged", "Neues_Album(1)", "Neues_Album(1)"},
     };
-    for (const auto& row : rows) EXPECT_EQ(WebSafeName(row.text), row.expected) << row.name;
+    for (const auto& row : rows)
+        EXPECT_EQ(WebSafeName(row.text), row.expected) << row.name;
     EXPECT_EQ(WebSafeName(std::string(70, 'a')).size(), 70u) << "never shortened";
 }
 
@@ -129,7 +134,9 @@ TEST_F(AlbumStore, CreateFailureIsReportedAndTheAlbumListedAnyway) {
     broken.CreateAlbumFolder("X");
     EXPECT_EQ(broken.Count(), 1);
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].rfind("Das Verzeichnis " + (dir / "nofolder" / "galleries").string() + " X konnte", 0), 0u);
+    EXPECT_EQ(prompts.messages[0].rfind(
+                  "Das Verzeichnis " + (dir / "nofolder" / "galleries").string() + " X konnte", 0),
+              0u);
 }
 
 TEST_F(AlbumStore, RenameFollowsTheTitle) {
@@ -162,7 +169,8 @@ TEST_F(AlbumStore, EntriesThatDoNotNameASubfolderAreDropped) {
     // An empty folder name would make the album folder itself an album, and deleting that album
     // would delete every album; a name with ".." would reach outside.
     MakeAlbum("A");
-    WriteBytes(albums / "info.txt", "\t\t\t\tAlles\ttrue\r\n..\t\t\t\tDarueber\ttrue\r\nA/../A\t\t\t\tx\tfalse\r\nA\r\n");
+    WriteBytes(albums / "info.txt",
+               "\t\t\t\tAlles\ttrue\r\n..\t\t\t\tDarueber\ttrue\r\nA/../A\t\t\t\tx\tfalse\r\nA\r\n");
     list.LoadAlbumList();
     ASSERT_EQ(list.Count(), 1);
     EXPECT_EQ(list[0].FolderName, "A");
@@ -185,7 +193,8 @@ TEST_F(AlbumStore, WriteFailureShowsTheMessageAndKeepsTheOldFile) {
     fs::create_directories(albums / "A" / "info.txt" / "blocker");
     EXPECT_FALSE(list.SavePictureList(0, {TPictureEntry::WithFileName("x.jpg")}));
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0], "Fehler beim Schreiben der Info-Datei " + (albums / "A" / "info.txt").string() + "!");
+    EXPECT_EQ(prompts.messages[0],
+              "Fehler beim Schreiben der Info-Datei " + (albums / "A" / "info.txt").string() + "!");
 }
 
 TEST_F(AlbumStore, EnsureOneAlbumCreatesNeuesAlbum) {

@@ -36,7 +36,8 @@ struct Operations : ::testing::Test {
 
     static std::vector<std::string> Names(const TPictureList& pictures) {
         std::vector<std::string> names;
-        for (const auto& p : pictures) names.push_back(p.FileName());
+        for (const auto& p : pictures)
+            names.push_back(p.FileName());
         return names;
     }
 };
@@ -104,7 +105,8 @@ TEST_F(Operations, CopyAndPasteInOneAlbumAppendsNumberedCopies) {
     TPictureClipboard clipboard;
     CopyToClipboard(clipboard, albums, pictures, {0, 2}, TClipboardMode::Copy);
     auto result = PastePictures(albums, a, pictures, clipboard, std::nullopt);
-    EXPECT_EQ(Names(pictures), (std::vector<std::string>{"p0.jpg", "p1.jpg", "p2.jpg", "p0(1).jpg", "p2(1).jpg"}));
+    EXPECT_EQ(Names(pictures),
+              (std::vector<std::string>{"p0.jpg", "p1.jpg", "p2.jpg", "p0(1).jpg", "p2(1).jpg"}));
     EXPECT_EQ(result.appended, (std::vector<int>{3, 4}));
     EXPECT_EQ(pictures[3].Title(), "Titel p0.jpg");
     EXPECT_EQ(ReadBytes(albums.ImagesPath(a) / "p2(1).jpg"), "image p2.jpg");
@@ -157,7 +159,8 @@ TEST_F(Operations, PasteAtTargetInsertsAndAdvances) {
     TPictureClipboard clipboard;
     CopyToClipboard(clipboard, albums, pictures, {0, 1}, TClipboardMode::Copy);
     auto result = PastePictures(albums, a, pictures, clipboard, 1);
-    EXPECT_EQ(Names(pictures), (std::vector<std::string>{"p0.jpg", "p0(1).jpg", "p1(1).jpg", "p1.jpg", "p2.jpg"}));
+    EXPECT_EQ(Names(pictures),
+              (std::vector<std::string>{"p0.jpg", "p0(1).jpg", "p1(1).jpg", "p1.jpg", "p2.jpg"}));
     EXPECT_EQ(result.scrollTo, 1);
     EXPECT_EQ(Names(albums.LoadPictureList(a)), Names(pictures));
 }

@@ -36,9 +36,11 @@ TEST(AtomicFile, WritingIntoAMissingFolderThrows) {
 
 TEST(FolderListing, SortedWithoutRegardToCase) {
     TempDir dir;
-    for (auto name : {"city", "Autumn", "beach"}) std::filesystem::create_directory(dir / name);
+    for (auto name : {"city", "Autumn", "beach"})
+        std::filesystem::create_directory(dir / name);
     vistrel::testing::WriteBytes(dir / "B.txt", "x");
-    EXPECT_EQ(ListFolder(dir.path(), EntryKind::Folders), (std::vector<std::string>{"Autumn", "beach", "city"}));
+    EXPECT_EQ(ListFolder(dir.path(), EntryKind::Folders),
+              (std::vector<std::string>{"Autumn", "beach", "city"}));
     EXPECT_EQ(ListFolder(dir.path(), EntryKind::Files), std::vector<std::string>{"B.txt"});
     EXPECT_TRUE(ListFolder(dir / "missing", EntryKind::Files).empty());
 }

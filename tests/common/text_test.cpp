@@ -10,7 +10,8 @@ using namespace vistrel;
 
 TEST(Cp1252, EveryByteRoundTripsThroughUnicode) {
     std::string all;
-    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
     QString text = AnsiToQString(all);
     ASSERT_EQ(text.size(), 256);
     EXPECT_EQ(text[0x80].unicode(), 0x20AC); // euro sign
@@ -23,10 +24,15 @@ TEST(Cp1252, EveryByteRoundTripsThroughUnicode) {
 TEST(Cp1252, CharactersOutsideBecomeReferencesAndDisplayDecoded) {
     QString text = QString::fromUtf8("Łódź €5 😀");
     std::string ansi = QStringToAnsi(text);
-    EXPECT_EQ(ansi, "&#321;\xF3" "d&#378; \x80" "5 &#128512;");
+    EXPECT_EQ(ansi, "&#321;\xF3"
+                    "d&#378; \x80"
+                    "5 &#128512;");
     EXPECT_EQ(AnsiToDisplay(ansi), text);
-    EXPECT_EQ(AnsiToUtf8("Gr\xFC\xDF" "e"), "Grüße");
-    EXPECT_EQ(Utf8ToAnsi("Grüße"), "Gr\xFC\xDF" "e");
+    EXPECT_EQ(AnsiToUtf8("Gr\xFC\xDF"
+                         "e"),
+              "Grüße");
+    EXPECT_EQ(Utf8ToAnsi("Grüße"), "Gr\xFC\xDF"
+                                   "e");
     // Malformed or out-of-range references stay as typed.
     EXPECT_EQ(AnsiToDisplay("&#;&#12a;&#99999999;"), QString::fromLatin1("&#;&#12a;&#99999999;"));
 }
@@ -83,7 +89,8 @@ TEST(Numbers, ParseIntAcceptsOnlyWholeNumbers) {
 
 TEST(TextUtils, TrimAndFormat) {
     EXPECT_EQ(Trim("\t  a b \r\n"), "a b");
-    EXPECT_EQ(FormatMessage("Das Verzeichnis %s %s konnte nicht angelegt werden. Fehler: %s", {"x", "y", "z"}),
-              "Das Verzeichnis x y konnte nicht angelegt werden. Fehler: z");
+    EXPECT_EQ(
+        FormatMessage("Das Verzeichnis %s %s konnte nicht angelegt werden. Fehler: %s", {"x", "y", "z"}),
+        "Das Verzeichnis x y konnte nicht angelegt werden. Fehler: z");
     EXPECT_EQ(FormatMessage("100%% %s", {"voll"}), "100% voll");
 }

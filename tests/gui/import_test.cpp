@@ -73,7 +73,10 @@ TEST_F(ImportWindowTest, FailureEndsFileImportWithItsMessage) {
     EXPECT_EQ(window->Grid()->count(), 0);
     ASSERT_EQ(prompts.messages.size(), 1u);
     // In German, naming the file; the reader's English detail only follows on a second line.
-    EXPECT_EQ(prompts.messages[0].rfind("Die Datei \"a.png\" ist kein lesbares Bild (besch\xE4" "digt", 0), 0u)
+    EXPECT_EQ(prompts.messages[0].rfind("Die Datei \"a.png\" ist kein lesbares Bild (besch\xE4"
+                                        "digt",
+                                        0),
+              0u)
         << prompts.messages[0];
     EXPECT_TRUE(window->IsReady());
     EXPECT_FALSE(import->StatusForm()->isVisible());

@@ -1,7 +1,6 @@
 // The invitation dialog offscreen: captions, the recipient and text rules with their focus, storing
 // on "Schließen" only, the test invitation and "Abbrechen" in the status window against a real
 // HTTP server on 127.0.0.1.
-#include "program/program_context.h"
 #include "album_library/ui/thumb_frame.h"
 #include "album_library/ui/thumb_grid.h"
 #include "app/main_window.h"
@@ -9,6 +8,7 @@
 #include "invitations/ui/invite_form.h"
 #include "invitations/ui/invite_status_form.h"
 #include "invitations_integration/python_server.h"
+#include "program/program_context.h"
 #include "support/test_support.h"
 
 #include <QAction>

@@ -33,7 +33,8 @@ TEST(PublishForm, ShowsThePlanAndAsksForSettingsWithoutAHost) {
     EXPECT_EQ(form.btnTransmit->text(), QStringLiteral("Ver\u00f6ffentlichung starten"));
     EXPECT_TRUE(form.btnTransmit->isDefault());
     EXPECT_EQ(form.lbStatus->text(), QStringLiteral("nicht verbunden"));
-    EXPECT_EQ(form.lbTotalFiles->text(), QStringLiteral("0 von 2")) << "the album list in the root counts too";
+    EXPECT_EQ(form.lbTotalFiles->text(), QStringLiteral("0 von 2"))
+        << "the album list in the root counts too";
     ASSERT_EQ(protocol.Memo->count(), 3) << "the protocol starts afresh with the plan's counts";
     EXPECT_EQ(protocol.Memo->item(0)->text(), QStringLiteral("Anzahl der Verzeichnisse: 4"));
 
@@ -48,8 +49,10 @@ TEST(PublishForm, ShowsThePlanAndAsksForSettingsWithoutAHost) {
 TEST(FtpProtoForm, SavesItsLinesAsWindows1252WithCrLf) {
     TempDir dir;
     TftpProtoForm protocol;
-    protocol.AddLine("\xDC" "bertrage  a.jpg");
+    protocol.AddLine("\xDC"
+                     "bertrage  a.jpg");
     protocol.AddLine("Ok");
     ASSERT_TRUE(protocol.SaveTo(QString::fromStdString((dir / "p.txt").string())));
-    EXPECT_EQ(vistrel::testing::ReadBytes(dir / "p.txt"), "\xDC" "bertrage  a.jpg\r\nOk\r\n");
+    EXPECT_EQ(vistrel::testing::ReadBytes(dir / "p.txt"), "\xDC"
+                                                          "bertrage  a.jpg\r\nOk\r\n");
 }

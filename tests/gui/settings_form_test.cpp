@@ -1,5 +1,5 @@
-#include "settings/program_settings.h"
 #include "app/main_window.h"
+#include "settings/program_settings.h"
 #include "settings/ui/settings_form.h"
 #include "support/temp_program_folder.h"
 #include "support/test_support.h"
@@ -303,4 +303,3 @@ TEST(SettingsFormWiring, MainWindowOpensTheDialogModally) {
     EXPECT_EQ(caption, "Einstellungen");
     EXPECT_TRUE(modal);
 }
-

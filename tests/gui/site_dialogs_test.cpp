@@ -22,7 +22,8 @@ namespace fs = std::filesystem;
 TEST(SelectStyleForm, OpensOnTheCurrentStyleAndShowsItsPicture) {
     TempDir dir;
     fs::path styles = dir / "styles";
-    for (const char* name : {"beach", "Autumn", "city"}) fs::create_directories(styles / name);
+    for (const char* name : {"beach", "Autumn", "city"})
+        fs::create_directories(styles / name);
     QImage big(400, 300, QImage::Format_RGB32);
     big.fill(Qt::red);
     big.save(QString::fromStdString((styles / "city" / "style.jpg").string()), "JPG");
@@ -86,7 +87,8 @@ TEST(GenCdromForm, EmptyFolderAsksForOneAndStaysUsable) {
     form.edCDROMPath->setText(QString::fromStdString((dir / "cd").string()));
     form.btnOk->click();
     ASSERT_EQ(prompts.messages.size(), 2u);
-    EXPECT_EQ(prompts.messages[1].rfind("Das Ausgabeverzeichnis " + (dir / "cd").string() + " liegt im", 0), 0u);
+    EXPECT_EQ(prompts.messages[1].rfind("Das Ausgabeverzeichnis " + (dir / "cd").string() + " liegt im", 0),
+              0u);
     EXPECT_TRUE(form.btnOk->isEnabled());
     EXPECT_FALSE(fs::exists(dir / "cd"));
     TempDir elsewhere;

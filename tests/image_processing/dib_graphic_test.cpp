@@ -42,7 +42,8 @@ TEST(DibGraphic, ScanLineZeroIsTheLastRowInMemory) {
 TEST(DibGraphic, NewImageIsZeroedAndTakesDefaultPalette) {
     TDibGraphic g;
     g.NewImage(7, 3, ifColor16);
-    for (size_t i = 0; i < g.ImageSize(); ++i) ASSERT_EQ(g.Pixels()[i], 0);
+    for (size_t i = 0; i < g.ImageSize(); ++i)
+        ASSERT_EQ(g.Pixels()[i], 0);
     EXPECT_EQ(g.Palette().size(), 16u);
     EXPECT_EQ(g.Palette()[6], 0xAA5500u);
     EXPECT_EQ(g.ReadPixel(6, 2), 0u);
@@ -53,8 +54,10 @@ TEST(DibGraphic, DefaultPalettes) {
     EXPECT_EQ(DefaultPalette(ifGray256)[200], 0xC8C8C8u);
     const TPalette& vga = DefaultPalette(ifColor256);
     ASSERT_EQ(vga.size(), 256u);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(vga[i], DefaultPalette(ifColor16)[i]);
-    for (int i = 248; i < 256; ++i) EXPECT_EQ(vga[i], 0u);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(vga[i], DefaultPalette(ifColor16)[i]);
+    for (int i = 248; i < 256; ++i)
+        EXPECT_EQ(vga[i], 0u);
     EXPECT_EQ(vga[31], 0xFFFFFFu);
     EXPECT_EQ(vga[32], 0x0000FFu);
 }

@@ -37,26 +37,27 @@ TEST_P(OtherEncoderTest, ReadsThePicture) {
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 4; ++x)
             for (int shift = 0; shift < 24; shift += 8)
-                ASSERT_NEAR(int((picture.ReadPixel(x, y) >> shift) & 0xFF), int((expected[y][x] >> shift) & 0xFF),
-                            GetParam().tolerance)
+                ASSERT_NEAR(int((picture.ReadPixel(x, y) >> shift) & 0xFF),
+                            int((expected[y][x] >> shift) & 0xFF), GetParam().tolerance)
                     << "pixel " << x << ", " << y;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, OtherEncoderTest,
-    ::testing::Values(FixtureCase{"rgb.png", 0}, FixtureCase{"rgb16_interlaced.png", 0}, FixtureCase{"palette.png", 0},
-                      FixtureCase{"rgb24.bmp", 0}, FixtureCase{"palette8.bmp", 0}, FixtureCase{"rle8.bmp", 0},
-                      FixtureCase{"rgba32.bmp", 0}, FixtureCase{"first.gif", 0}, FixtureCase{"lzw.tif", 0},
-                      FixtureCase{"plain.tif", 0}, FixtureCase{"rgb.pcx", 0}, FixtureCase{"palette.pcx", 0},
-                      FixtureCase{"binary.ppm", 0},
-                      FixtureCase{"ascii.ppm", 0}, FixtureCase{"icon.ico", 0}, FixtureCase{"im.jpg", 24},
-                      FixtureCase{"im_progressive.jpg", 24}),
-    [](const auto& info) {
-        std::string name = info.param.file;
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Files, OtherEncoderTest,
+                         ::testing::Values(FixtureCase{"rgb.png", 0}, FixtureCase{"rgb16_interlaced.png", 0},
+                                           FixtureCase{"palette.png", 0}, FixtureCase{"rgb24.bmp", 0},
+                                           FixtureCase{"palette8.bmp", 0}, FixtureCase{"rle8.bmp", 0},
+                                           FixtureCase{"rgba32.bmp", 0}, FixtureCase{"first.gif", 0},
+                                           FixtureCase{"lzw.tif", 0}, FixtureCase{"plain.tif", 0},
+                                           FixtureCase{"rgb.pcx", 0}, FixtureCase{"palette.pcx", 0},
+                                           FixtureCase{"binary.ppm", 0}, FixtureCase{"ascii.ppm", 0},
+                                           FixtureCase{"icon.ico", 0}, FixtureCase{"im.jpg", 24},
+                                           FixtureCase{"im_progressive.jpg", 24}),
+                         [](const auto& info) {
+                             std::string name = info.param.file;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
 
 TEST(PpmGraphic, BitmapAndGraymapVariants) {
     TDibGraphic picture;
@@ -98,18 +99,18 @@ template <typename T> std::function<std::unique_ptr<TDibGraphic>()> Make() {
     return [] { return std::make_unique<T>(); };
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, RoundTripTest,
-    ::testing::Values(RoundTripCase{"BmpRgb", Make<TBitmapGraphic>(), ifRgb24},
-                      RoundTripCase{"BmpColor16", Make<TBitmapGraphic>(), ifColor16},
-                      RoundTripCase{"BmpBlackWhite", Make<TBitmapGraphic>(), ifBlackWhite},
-                      RoundTripCase{"BmpColor256", Make<TBitmapGraphic>(), ifColor256},
-                      RoundTripCase{"PngRgb", Make<TPngGraphic>(), ifRgb24},
-                      RoundTripCase{"PngColor16", Make<TPngGraphic>(), ifColor16},
-                      RoundTripCase{"TiffRgb", Make<TTiffGraphic>(), ifRgb24},
-                      RoundTripCase{"TiffColor256", Make<TTiffGraphic>(), ifColor256},
-                      RoundTripCase{"TiffGray", Make<TTiffGraphic>(), ifGray256}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Formats, RoundTripTest,
+                         ::testing::Values(RoundTripCase{"BmpRgb", Make<TBitmapGraphic>(), ifRgb24},
+                                           RoundTripCase{"BmpColor16", Make<TBitmapGraphic>(), ifColor16},
+                                           RoundTripCase{"BmpBlackWhite", Make<TBitmapGraphic>(),
+                                                         ifBlackWhite},
+                                           RoundTripCase{"BmpColor256", Make<TBitmapGraphic>(), ifColor256},
+                                           RoundTripCase{"PngRgb", Make<TPngGraphic>(), ifRgb24},
+                                           RoundTripCase{"PngColor16", Make<TPngGraphic>(), ifColor16},
+                                           RoundTripCase{"TiffRgb", Make<TTiffGraphic>(), ifRgb24},
+                                           RoundTripCase{"TiffColor256", Make<TTiffGraphic>(), ifColor256},
+                                           RoundTripCase{"TiffGray", Make<TTiffGraphic>(), ifGray256}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SideWriters, TargaAndNetpbmRoundTrip) {
     for (TImageFormat format : {ifRgb24, ifGray256, ifColor256}) {
@@ -151,8 +152,8 @@ TEST(PngGraphic, GammaChunkWithoutSrgbIsCorrectedForExponentTwo) {
 
 TEST(TgaGraphic, ReadsRunLengthPacketsAndTopDownOrigin) {
     // 3 x 2, 24 bits, RLE, top-left origin: a run of three red pixels, then three raw ones.
-    ByteBuffer tga = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 2, 0, 24, 0x20,
-                      0x82, 0, 0, 255, 0x02, 255, 0, 0, 0, 255, 0, 1, 2, 3};
+    ByteBuffer tga = {0,  0,    10,   0, 0, 0,   0,    0,   0, 0, 0, 0,   3, 0, 2, 0,
+                      24, 0x20, 0x82, 0, 0, 255, 0x02, 255, 0, 0, 0, 255, 0, 1, 2, 3};
     TTgaGraphic reader;
     reader.ReadFromStream(View(tga));
     EXPECT_EQ(reader.ReadPixel(2, 0), 0xFF0000u);
@@ -186,23 +187,27 @@ std::string Truncated(const char* fixture, size_t keep) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, BadFileTest,
-    ::testing::Values(BadFileCase{"PngNamedJpeg", "jpg", Truncated("rgb.png", 1000)},
-                      BadFileCase{"JpegNamedPng", "png", Truncated("im.jpg", 1000)},
-                      BadFileCase{"TruncatedPng", "png", Truncated("rgb.png", 60)},
-                      BadFileCase{"TruncatedBmp", "bmp", Truncated("rgb24.bmp", 70)},
-                      BadFileCase{"TruncatedTiff", "tif", Truncated("lzw.tif", 100)},
-                      BadFileCase{"TruncatedGif", "gif", Truncated("first.gif", 20)},
-                      BadFileCase{"TruncatedIcon", "ico", Truncated("icon.ico", 30)},
-                      BadFileCase{"TruncatedTarga", "tga", Truncated("plain.tga", 10)},
-                      BadFileCase{"TruncatedPpm", "ppm", Truncated("binary.ppm", 40)},
-                      BadFileCase{"PpmBadMaxValue", "ppm", "P6 1 1 0\n\1\2\3"},
-                      BadFileCase{"HugeBmp", "bmp", std::string("BM\0\0\0\0\0\0\0\0\66\0\0\0(\0\0\0\377\377\0\0\377\377\0\0\1\0\30\0\0\0\0\0", 34) + std::string(20, '\0')},
-                      BadFileCase{"HugePpm", "ppm", "P6 60000 60000 255\n"},
-                      BadFileCase{"EpsWithoutPreview", "eps", std::string("\xC5\xD0\xD3\xC6", 4) + std::string(26, '\0')},
-                      BadFileCase{"Metafile", "wmf", std::string("\xD7\xCD\xC6\x9A", 4) + std::string(20, '\0')},
-                      BadFileCase{"UnknownExtension", "xyz", "data"},
-                      BadFileCase{"PcxHugeLineLength", "pcx", Truncated("pcx_huge_line_length.pcx", 100000)},
-                      BadFileCase{"EmptyDcx", "dcx", std::string("\xB1\x68\xDE\x3A\0\0\0\0", 8)}),
+    ::testing::Values(
+        BadFileCase{"PngNamedJpeg", "jpg", Truncated("rgb.png", 1000)},
+        BadFileCase{"JpegNamedPng", "png", Truncated("im.jpg", 1000)},
+        BadFileCase{"TruncatedPng", "png", Truncated("rgb.png", 60)},
+        BadFileCase{"TruncatedBmp", "bmp", Truncated("rgb24.bmp", 70)},
+        BadFileCase{"TruncatedTiff", "tif", Truncated("lzw.tif", 100)},
+        BadFileCase{"TruncatedGif", "gif", Truncated("first.gif", 20)},
+        BadFileCase{"TruncatedIcon", "ico", Truncated("icon.ico", 30)},
+        BadFileCase{"TruncatedTarga", "tga", Truncated("plain.tga", 10)},
+        BadFileCase{"TruncatedPpm", "ppm", Truncated("binary.ppm", 40)},
+        BadFileCase{"PpmBadMaxValue", "ppm", "P6 1 1 0\n\1\2\3"},
+        BadFileCase{
+            "HugeBmp", "bmp",
+            std::string("BM\0\0\0\0\0\0\0\0\66\0\0\0(\0\0\0\377\377\0\0\377\377\0\0\1\0\30\0\0\0\0\0", 34) +
+                std::string(20, '\0')},
+        BadFileCase{"HugePpm", "ppm", "P6 60000 60000 255\n"},
+        BadFileCase{"EpsWithoutPreview", "eps", std::string("\xC5\xD0\xD3\xC6", 4) + std::string(26, '\0')},
+        BadFileCase{"Metafile", "wmf", std::string("\xD7\xCD\xC6\x9A", 4) + std::string(20, '\0')},
+        BadFileCase{"UnknownExtension", "xyz", "data"},
+        BadFileCase{"PcxHugeLineLength", "pcx", Truncated("pcx_huge_line_length.pcx", 100000)},
+        BadFileCase{"EmptyDcx", "dcx", std::string("\xB1\x68\xDE\x3A\0\0\0\0", 8)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DcxAndEps, ContainersReadTheirPictures) {

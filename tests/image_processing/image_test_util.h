@@ -24,7 +24,8 @@ inline void FillPattern(TDibGraphic& g, int width, int height, TImageFormat form
 inline void FillColor(TDibGraphic& g, int width, int height, TColor color, TImageFormat format = ifRgb24) {
     g.NewImage(width, height, format);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) g.WritePixel(x, y, color);
+        for (int x = 0; x < width; ++x)
+            g.WritePixel(x, y, color);
 }
 
 // Every pixel equal, through ReadPixel, with the first difference named.
@@ -40,6 +41,8 @@ inline ::testing::AssertionResult SamePixels(const TDibGraphic& a, const TDibGra
     return ::testing::AssertionSuccess();
 }
 
-inline ByteView View(const ByteBuffer& bytes) { return ByteView(bytes.data(), bytes.size()); }
+inline ByteView View(const ByteBuffer& bytes) {
+    return ByteView(bytes.data(), bytes.size());
+}
 
 } // namespace vistrel::testing

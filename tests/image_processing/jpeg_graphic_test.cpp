@@ -50,7 +50,8 @@ TEST(JpegGraphic, ColourAndGrayRoundTripClosely) {
         TDibGraphic source;
         source.NewImage(37, 21, format);
         for (int y = 0; y < 21; ++y)
-            for (int x = 0; x < 37; ++x) source.WritePixel(x, y, TColor(x * 6) << 16 | TColor(y * 10) << 8 | 128);
+            for (int x = 0; x < 37; ++x)
+                source.WritePixel(x, y, TColor(x * 6) << 16 | TColor(y * 10) << 8 | 128);
         TJpegGraphic reader;
         reader.ReadFromStream(View(EncodeJpeg(source, 100)));
         EXPECT_EQ(reader.ImageFormat(), format);
@@ -194,7 +195,8 @@ TEST(LoadPictureFile, ReadsThroughTheRegistryAndLeavesEmptyOnFailure) {
     jpeg.WriteToFile(dir / "bild.JPG");
     TDibGraphic picture;
     int last = -1;
-    LoadPictureFile(dir / "bild.JPG", 1, [&](uint8_t p) { last = p; }, picture);
+    LoadPictureFile(
+        dir / "bild.JPG", 1, [&](uint8_t p) { last = p; }, picture);
     EXPECT_EQ(picture.Width(), 30);
     EXPECT_EQ(last, 100);
     testing::WriteBytes(dir / "kaputt.jpg", "not a picture");

@@ -79,7 +79,8 @@ TEST(ResizeTransform, OnePixelSourceEnlargesWithTriangle) {
     Resampling(10, 10, sfTriangle).ApplyOnDest(source, result);
     EXPECT_EQ(result.Width(), 10);
     for (int y = 0; y < 10; ++y)
-        for (int x = 0; x < 10; ++x) ASSERT_EQ(result.ReadPixel(x, y), 0x336699u);
+        for (int x = 0; x < 10; ++x)
+            ASSERT_EQ(result.ReadPixel(x, y), 0x336699u);
 }
 
 struct TooSmallCase {
@@ -185,7 +186,8 @@ TEST(ResizeTransform, UnresampledStretchRepeatsAndAverages) {
     TDibGraphic checker;
     checker.NewImage(64, 64, ifRgb24);
     for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x) checker.WritePixel(x, y, (x + y) % 2 ? 0xFFFFFF : 0);
+        for (int x = 0; x < 64; ++x)
+            checker.WritePixel(x, y, (x + y) % 2 ? 0xFFFFFF : 0);
     t.TargetWidth = t.TargetHeight = 8;
     t.ApplyOnDest(checker, result);
     EXPECT_EQ(result.ReadPixel(3, 3), 0x808080u);

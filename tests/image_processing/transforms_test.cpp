@@ -20,14 +20,17 @@ struct AngleCase {
 
 class RotateAngleTest : public ::testing::TestWithParam<AngleCase> {};
 
-TEST_P(RotateAngleTest, NormalisesWholeAngles) { EXPECT_EQ(WholeRotationAngle(GetParam().degrees), GetParam().whole); }
+TEST_P(RotateAngleTest, NormalisesWholeAngles) {
+    EXPECT_EQ(WholeRotationAngle(GetParam().degrees), GetParam().whole);
+}
 
-INSTANTIATE_TEST_SUITE_P(Angles, RotateAngleTest,
-                         ::testing::Values(AngleCase{"Full", 360, 0}, AngleCase{"MinusThreeQuarters", -270, 90},
-                                           AngleCase{"FourFifty", 450, 90}, AngleCase{"AlmostNinety", 90.004, 90},
-                                           AngleCase{"NotWhole", 90.01, -1}, AngleCase{"MinusNinety", -90, 270},
-                                           AngleCase{"MinusSevenTwenty", -720, 0}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Angles, RotateAngleTest,
+    ::testing::Values(AngleCase{"Full", 360, 0}, AngleCase{"MinusThreeQuarters", -270, 90},
+                      AngleCase{"FourFifty", 450, 90}, AngleCase{"AlmostNinety", 90.004, 90},
+                      AngleCase{"NotWhole", 90.01, -1}, AngleCase{"MinusNinety", -90, 270},
+                      AngleCase{"MinusSevenTwenty", -720, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RotateTransform, QuarterTurnOfThreeByTwo) {
     TDibGraphic source, result;
@@ -50,7 +53,8 @@ TEST(RotateTransform, FourQuarterTurnsGiveTheOriginalInEveryFormat) {
         FillPattern(source, 13, 7, TImageFormat(f));
         picture.CopyFromGraphic(&source);
         TRotateTransform rotate;
-        for (int k = 0; k < 4; ++k) rotate.Apply(picture);
+        for (int k = 0; k < 4; ++k)
+            rotate.Apply(picture);
         EXPECT_TRUE(SamePixels(source, picture));
         rotate.Degrees = 180;
         rotate.Apply(picture);
@@ -186,12 +190,13 @@ TEST(ConvolutionTransform, KeepsTheFrameAndSharpensAnEdge) {
     TDibGraphic source, result;
     source.NewImage(6, 3, ifGray256);
     for (int y = 0; y < 3; ++y)
-        for (int x = 3; x < 6; ++x) source.WritePixel(x, y, 0xC8C8C8);
+        for (int x = 3; x < 6; ++x)
+            source.WritePixel(x, y, 0xC8C8C8);
     TSharpenTransform sharpen;
     sharpen.ApplyOnDest(source, result);
     EXPECT_EQ(result.ImageFormat(), ifRgb24);
     EXPECT_EQ(result.ReadPixel(0, 0), 0u);
-    EXPECT_EQ(result.ReadPixel(2, 1), 0u);         // negative sum clamps to 0
+    EXPECT_EQ(result.ReadPixel(2, 1), 0u);        // negative sum clamps to 0
     EXPECT_EQ(result.ReadPixel(3, 1), 0xE8E8E8u); // 200·(37 - 2 - 2 - 4) div 25 = 232
 }
 

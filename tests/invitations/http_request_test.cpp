@@ -1,6 +1,6 @@
 // The HTTP client's URL split, relocation rule and request lines, and the stored dialog fields.
-#include "settings/program_settings.h"
 #include "invitations/http_client.h"
+#include "settings/program_settings.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

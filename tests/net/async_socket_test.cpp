@@ -177,7 +177,8 @@ TEST(AsyncSocket, DataSentComesFromTheLoopAndDataArrives) {
 TEST(AsyncSocket, LargeSendArrivesWholeAndInOrder) {
     LoopbackPair pair;
     std::string payload(3 * 1024 * 1024, '\0');
-    for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<char>(i * 7 + i / 1460);
+    for (size_t i = 0; i < payload.size(); ++i)
+        payload[i] = static_cast<char>(i * 7 + i / 1460);
     bool sent = false;
     pair.client.OnDataSent = [&](int) { sent = true; };
     std::string received;

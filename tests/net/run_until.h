@@ -21,7 +21,8 @@ inline bool RunUntil(const std::function<bool()>& done, int boundMs = 5000) {
 
 // Lets every event that is already due run, for tests that assert something did not happen.
 inline void Drain(int rounds = 20) {
-    for (int i = 0; i < rounds; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents);
+    for (int i = 0; i < rounds; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 } // namespace vistrel::testing

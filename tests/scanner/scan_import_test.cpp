@@ -11,8 +11,8 @@
 
 using namespace vistrel;
 using vistrel::testing::ReadBytes;
-using vistrel::testing::ScriptedPrompts;
 using vistrel::testing::RunCliCaptured;
+using vistrel::testing::ScriptedPrompts;
 using vistrel::testing::TempDir;
 using vistrel::testing::UseNoSaneDevice;
 using vistrel::testing::UseSaneTestBackend;

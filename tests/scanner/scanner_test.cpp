@@ -1,7 +1,7 @@
-#include "settings/program_settings.h"
 #include "sane_config.h"
 #include "scanner/scan_job.h"
 #include "scanner/scanner_error.h"
+#include "settings/program_settings.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -17,14 +17,22 @@ TEST(IniFile, ReaderRules) {
                      "single='a'\r\n"
                      "inner=\"\"zitiert\"\"\r\n"
                      "mixed=\"a'\r\n"
-                     "long=" + longValue + "\r\n"
-                     "noequals\r\n"
-                     "[other]\r\n"
-                     "edSiteTitle_Text=anders\r\n");
+                     "long=" +
+                         longValue +
+                         "\r\n"
+                         "noequals\r\n"
+                         "[other]\r\n"
+                         "edSiteTitle_Text=anders\r\n");
     TIniFile ini = TIniFile::Load(file);
-    struct Row { const char* name; const char* section; const char* key; std::optional<std::string> expected; };
+    struct Row {
+        const char* name;
+        const char* section;
+        const char* key;
+        std::optional<std::string> expected;
+    };
     const Row rows[] = {
-        {"case-insensitive names, trimmed, quotes removed", "tsettingsform", "EDSITETITLE_TEXT", "Mein Titel"},
+        {"case-insensitive names, trimmed, quotes removed", "tsettingsform", "EDSITETITLE_TEXT",
+         "Mein Titel"},
         {"single quotes removed", "TSettingsForm", "single", "a"},
         {"only one pair removed", "TSettingsForm", "inner", "\"zitiert\""},
         {"unmatched quotes stay", "TSettingsForm", "mixed", "\"a'"},
@@ -33,7 +41,8 @@ TEST(IniFile, ReaderRules) {
         {"sections are separate", "other", "edSiteTitle_Text", "anders"},
         {"missing section", "nirgends", "x", std::nullopt},
     };
-    for (const auto& row : rows) EXPECT_EQ(ini.Read(row.section, row.key), row.expected) << row.name;
+    for (const auto& row : rows)
+        EXPECT_EQ(ini.Read(row.section, row.key), row.expected) << row.name;
 }
 
 TEST(IniFile, WriterReplacesInPlaceAndAppendsAtTheEnds) {
@@ -45,7 +54,9 @@ TEST(IniFile, WriterReplacesInPlaceAndAppendsAtTheEnds) {
     ini.Write("A", "three", "3");
     ini.Write("C", "neu", "ja");
     ini.Save(file);
-    EXPECT_EQ(ReadBytes(file), "; Kommentar\r\n[A]\r\nONE=eins\r\ntwo=2\r\nthree=3\r\n\r\n[B]\r\nx=y\r\n\r\n[C]\r\nneu=ja\r\n");
+    EXPECT_EQ(
+        ReadBytes(file),
+        "; Kommentar\r\n[A]\r\nONE=eins\r\ntwo=2\r\nthree=3\r\n\r\n[B]\r\nx=y\r\n\r\n[C]\r\nneu=ja\r\n");
 }
 
 TEST(IniFile, EraseSectionRemovesItWhole) {

@@ -1,5 +1,5 @@
-#include "settings/program_settings.h"
 #include "common/line_file.h"
+#include "settings/program_settings.h"
 #include "support/temp_program_folder.h"
 #include "support/test_support.h"
 
@@ -18,7 +18,8 @@ struct SettingsFixture : ::testing::Test, TempProgramFolder {
 
     void WriteIni(const std::string& text) { WriteBytes(folders.SettingsFile(), text); }
     void MakeStyles(std::initializer_list<const char*> names) {
-        for (auto name : names) std::filesystem::create_directories(folders.styles / name);
+        for (auto name : names)
+            std::filesystem::create_directories(folders.styles / name);
     }
 };
 
@@ -64,7 +65,10 @@ TEST_F(SettingsFixture, StyleChoiceIsWrittenAtOnce) {
 }
 
 TEST_F(SettingsFixture, MaxPictureSizeClampsAndKeepsTheLastValidNumber) {
-    struct Row { const char* width; int expected; };
+    struct Row {
+        const char* width;
+        int expected;
+    };
     settings.edMaxWidth = "abc";
     EXPECT_EQ(settings.UpdateMaxPictureSize().width, 32) << "abc before any valid number";
     for (Row row : {Row{"20", 32}, Row{"5000", 4096}, Row{"640", 640}, Row{"abc", 640}, Row{"4096", 4096},
@@ -101,7 +105,11 @@ TEST_F(SettingsFixture, FormVersionBelowZeroDisablesTheLoad) {
 TEST_F(SettingsFixture, SaveAndLoadRoundTripWithQuotesLinesAndPassword) {
     settings.edSiteTitle = "\"Unsere Reise\"";
     settings.edFootnote = "'x'";
-    settings.edImpressum = {"Max M\xFC" "ller", "", "Stra\xDF" "e 1"};
+    settings.edImpressum = {"Max M\xFC"
+                            "ller",
+                            "",
+                            "Stra\xDF"
+                            "e 1"};
     settings.edFTPPassword = "geheim\xE4";
     settings.rgOverwriteFiles = 0;
     ASSERT_TRUE(settings.Save());
@@ -134,10 +142,13 @@ TEST_F(SettingsFixture, NewFileHasTheStoredKeyOrder) {
     std::vector<std::string> lines;
     ReadLineFile(folders.SettingsFile(), lines);
     std::vector<std::string> keys;
-    for (const auto& line : lines) keys.push_back(line.substr(0, line.find('=')));
-    std::vector<std::string> expectedStart = {"[TSettingsForm]", "FormVersion", "Flags", "ShowCmd", "PixelsPerInch",
-                                              "MinMaxPos(1024x768)", "MinMaxPos", "NormPos(1024x768)", "NormPos",
-                                              "Visible", "cbAutoSize_Checked", "cbDontEnlarge_Checked"};
+    for (const auto& line : lines)
+        keys.push_back(line.substr(0, line.find('=')));
+    std::vector<std::string> expectedStart = {
+        "[TSettingsForm]", "FormVersion",        "Flags",
+        "ShowCmd",         "PixelsPerInch",      "MinMaxPos(1024x768)",
+        "MinMaxPos",       "NormPos(1024x768)",  "NormPos",
+        "Visible",         "cbAutoSize_Checked", "cbDontEnlarge_Checked"};
     ASSERT_GE(keys.size(), expectedStart.size());
     EXPECT_EQ(std::vector<std::string>(keys.begin(), keys.begin() + 12), expectedStart);
     EXPECT_EQ(keys.back(), "FTPPassword");
@@ -147,7 +158,8 @@ TEST_F(SettingsFixture, UnwritableFileShowsTheMessage) {
     std::filesystem::create_directories(folders.SettingsFile()); // a folder in the file's place
     EXPECT_FALSE(settings.Save());
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0], "In " + folders.SettingsFile().string() + " kann nicht geschrieben werden");
+    EXPECT_EQ(prompts.messages[0],
+              "In " + folders.SettingsFile().string() + " kann nicht geschrieben werden");
 }
 
 TEST_F(SettingsFixture, MainPlacementRoundTripAndScreenRules) {
@@ -206,6 +218,7 @@ TEST_F(SettingsFixture, EncryptionDefaultsAndTrustedCertificates) {
     EXPECT_TRUE(again.cbRequireTLS);
     EXPECT_EQ(again.TrustedCertificate("ftp.example.org:21"), fingerprint);
     EXPECT_EQ(again.TrustedCertificate("ftp.example.org:2121"), "");
-    EXPECT_NE(ReadBytes(folders.SettingsFile()).find("[TrustedCertificates]\r\nftp.example.org:21=" + fingerprint),
-              std::string::npos);
+    EXPECT_NE(
+        ReadBytes(folders.SettingsFile()).find("[TrustedCertificates]\r\nftp.example.org:21=" + fingerprint),
+        std::string::npos);
 }

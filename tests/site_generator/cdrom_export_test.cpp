@@ -13,7 +13,9 @@ namespace {
 class CopyProgress : public CdromProgress {
 public:
     void ShowFile(const fs::path& target) override { shown.push_back(target); }
-    void FileCopied(int done, int total) override { counter = std::to_string(done) + " von " + std::to_string(total); }
+    void FileCopied(int done, int total) override {
+        counter = std::to_string(done) + " von " + std::to_string(total);
+    }
     void ProcessEvents() override {
         if (cancelAfter > 0 && static_cast<int>(shown.size()) >= cancelAfter) cancelled = true;
     }
@@ -49,9 +51,10 @@ struct CdromTest : SiteTest {
 TEST_F(CdromTest, TwoPublishedAlbumsOfTenPictures) {
     auto context = GenerateTwoAlbums();
     TCdromFolderList list = BuildCdromFolderList(context->albums);
-    EXPECT_EQ(list.folders, (std::vector<fs::path>{galleries / "", galleries / "Sommer/", galleries / "Sommer/images/",
-                                                   galleries / "Sommer/thumbs/", galleries / "Winter/",
-                                                   galleries / "Winter/images/", galleries / "Winter/thumbs/"}));
+    EXPECT_EQ(list.folders,
+              (std::vector<fs::path>{galleries / "", galleries / "Sommer/", galleries / "Sommer/images/",
+                                     galleries / "Sommer/thumbs/", galleries / "Winter/",
+                                     galleries / "Winter/images/", galleries / "Winter/thumbs/"}));
     TCdromSummary summary = CountCdromFiles(list);
     EXPECT_EQ(summary.folders, 7);
     // Root: info.txt, index.html, logo.gif, style.css; each album: logo.gif, style.css, index.html,
@@ -61,16 +64,18 @@ TEST_F(CdromTest, TwoPublishedAlbumsOfTenPictures) {
     std::string typed = target.string();
     EXPECT_EQ(CopyCdromFiles(list, typed, summary.files, copy, context->settings), TCdromOutcome::Copied);
     EXPECT_EQ(copy.counter, "72 von 72");
-    EXPECT_EQ(Files(target), (std::vector<std::string>{"AUTORUN.INF", "index.html", "info.txt", "logo.gif", "style.css"}));
+    EXPECT_EQ(Files(target),
+              (std::vector<std::string>{"AUTORUN.INF", "index.html", "info.txt", "logo.gif", "style.css"}));
     EXPECT_EQ(ReadBytes(target / "AUTORUN.INF"), "[autorun]\r\nOPEN=explorer.exe index.html\r\n");
     EXPECT_EQ(Files(target / "Sommer").size(), 14u);
     EXPECT_EQ(Files(target / "Winter" / "images").size(), 10u);
     EXPECT_EQ(ReadBytes(target / "Winter" / "thumbs" / "p109.jpg"), "thumb9");
     EXPECT_FALSE(fs::exists(target / "Privat"));
     EXPECT_EQ(context->settings.ReadCdromPath(), typed);
-    EXPECT_EQ(CdromOutcomeMessage(TCdromOutcome::Copied, typed),
-              "Alle ben\xF6tigten Dateien wurden zusammengestellt. Kopieren Sie die Dateien aus dem Verzeichnis " +
-                  typed + " in das Stammverzeichnis der CD.");
+    EXPECT_EQ(
+        CdromOutcomeMessage(TCdromOutcome::Copied, typed),
+        "Alle ben\xF6tigten Dateien wurden zusammengestellt. Kopieren Sie die Dateien aus dem Verzeichnis " +
+            typed + " in das Stammverzeichnis der CD.");
 }
 
 TEST(CdromTarget, TrailingSeparatorsAlike) {
@@ -78,7 +83,9 @@ TEST(CdromTarget, TrailingSeparatorsAlike) {
     EXPECT_EQ(CdromTargetFolder("/media/cd/"), fs::path("/media/cd/"));
     EXPECT_EQ(CdromTargetFolder("/media/cd\\"), fs::path("/media/cd/"));
     EXPECT_EQ(CdromTargetFolder("/"), fs::path("/"));
-    EXPECT_EQ(CdromTargetFolder("/media/Gr\xFC\xDF" "e"), fs::path("/media/Grüße/"));
+    EXPECT_EQ(CdromTargetFolder("/media/Gr\xFC\xDF"
+                                "e"),
+              fs::path("/media/Grüße/"));
 }
 
 TEST_F(CdromTest, TargetTypedWithTrailingSeparatorCopiesToTheSamePlace) {
@@ -133,16 +140,19 @@ TEST_F(CdromTest, TargetThatCannotBeCreatedFails) {
     context->settings.WriteCdromPath("/old/path");
     WriteBytes(target, "a file in the way");
     CopyProgress copy;
-    EXPECT_EQ(CopyCdromFiles(BuildCdromFolderList(context->albums), target.string(), 72, copy, context->settings),
-              TCdromOutcome::CopyFailed);
+    EXPECT_EQ(
+        CopyCdromFiles(BuildCdromFolderList(context->albums), target.string(), 72, copy, context->settings),
+        TCdromOutcome::CopyFailed);
     EXPECT_EQ(context->settings.ReadCdromPath(), "/old/path");
     // Only a full disk is blamed on the free space; here a file stands in the way.
     EXPECT_EQ(CdromOutcomeMessage(TCdromOutcome::CopyFailed, "/cd"),
-              "Beim Kopieren der Dateien ist ein Fehler aufgetreten. Bitte pr\xFC" "fen Sie, ob im Verzeichnis /cd "
+              "Beim Kopieren der Dateien ist ein Fehler aufgetreten. Bitte pr\xFC"
+              "fen Sie, ob im Verzeichnis /cd "
               "Ordner und Dateien angelegt werden k\xF6nnen.");
-    EXPECT_EQ(CdromOutcomeMessage(TCdromOutcome::NoSpace, ""),
-              "Beim Kopieren der Dateien ist ein Fehler aufgetreten. Bitte stellen Sie sicher, dass gen\xFCgend "
-              "Speicherplatz vorhanden ist.");
+    EXPECT_EQ(
+        CdromOutcomeMessage(TCdromOutcome::NoSpace, ""),
+        "Beim Kopieren der Dateien ist ein Fehler aufgetreten. Bitte stellen Sie sicher, dass gen\xFCgend "
+        "Speicherplatz vorhanden ist.");
 }
 
 TEST_F(CdromTest, PublishedAlbumWithoutPicturesIsListedAndUnreadableFoldersCountEmpty) {
@@ -161,11 +171,11 @@ TEST(CdromSummary, Text) {
         char separator;
         const char* megabytes;
     };
-    const Case cases[] = {{0, ',', "0,0"}, {1572864, ',', "1,5"}, {1572864, '.', "1.5"},
-                          {uint64_t{5} << 31, ',', "10240,0"}};
+    const Case cases[] = {
+        {0, ',', "0,0"}, {1572864, ',', "1,5"}, {1572864, '.', "1.5"}, {uint64_t{5} << 31, ',', "10240,0"}};
     for (const Case& c : cases) {
         TCdromSummary summary{7, 74, c.bytes};
-        EXPECT_EQ(CdromSummaryText(summary, c.separator),
-                  std::string("7 Verzeichnisse mit 74 Dateien und ") + c.megabytes + " MBytes werden kopiert.");
+        EXPECT_EQ(CdromSummaryText(summary, c.separator), std::string("7 Verzeichnisse mit 74 Dateien und ") +
+                                                              c.megabytes + " MBytes werden kopiert.");
     }
 }

@@ -24,7 +24,8 @@ struct ContainmentTest : SiteTest {
     }
     static bool AnyFileHolds(const fs::path& folder, const std::string& text) {
         for (const auto& entry : fs::recursive_directory_iterator(folder))
-            if (entry.is_regular_file() && ReadBytes(entry.path()).find(text) != std::string::npos) return true;
+            if (entry.is_regular_file() && ReadBytes(entry.path()).find(text) != std::string::npos)
+                return true;
         return false;
     }
 };
@@ -66,11 +67,14 @@ TEST_F(ContainmentTest, AlbumFolderLinkedElsewhereIsNeitherCleanedNorFilled) {
     EXPECT_EQ(ReadBytes(outside / "elsewhere" / "notes.doc"), "mine");
     EXPECT_FALSE(fs::exists(outside / "elsewhere" / "index.html"));
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_NE(prompts.messages[0].find("\x84" "Fremd\x93"), std::string::npos);
+    EXPECT_NE(prompts.messages[0].find("\x84"
+                                       "Fremd\x93"),
+              std::string::npos);
 
     auto context = Start();
     TCdromFolderList list = BuildCdromFolderList(context->albums);
-    for (const fs::path& folder : list.folders) EXPECT_EQ(folder.string().find("Fremd"), std::string::npos);
+    for (const fs::path& folder : list.folders)
+        EXPECT_EQ(folder.string().find("Fremd"), std::string::npos);
 }
 
 TEST_F(ContainmentTest, CdExportTakesOnlyFilesInsideTheAlbum) {
@@ -79,8 +83,10 @@ TEST_F(ContainmentTest, CdExportTakesOnlyFilesInsideTheAlbum) {
     GenerateSite(SiteParamsOf(*context, TSiteMode::Publish), progress, host);
     fs::create_symlink(secret, galleries / "Urlaub" / "images" / "leak.jpg");
     fs::create_symlink(secret, galleries / "Urlaub" / "thumbs" / "leak.jpg");
-    EXPECT_EQ(context->albums.LoadPictureList(0).size(), 1u) << "a linked thumbnail is no picture of the album";
-    fs::create_symlink(galleries / "Urlaub" / "images" / "p100.jpg", galleries / "Urlaub" / "images" / "copy.jpg");
+    EXPECT_EQ(context->albums.LoadPictureList(0).size(), 1u)
+        << "a linked thumbnail is no picture of the album";
+    fs::create_symlink(galleries / "Urlaub" / "images" / "p100.jpg",
+                       galleries / "Urlaub" / "images" / "copy.jpg");
     TCdromFolderList list = BuildCdromFolderList(context->albums);
     TempDir cd;
     NoCopyProgress copy;
@@ -98,7 +104,8 @@ TEST_F(ContainmentTest, CdTargetInOrAroundTheProgramFolderIsRefused) {
     std::string pictureList = ReadBytes(galleries / "Urlaub" / "info.txt");
     NoCopyProgress copy;
     for (const fs::path& target : {galleries / "Urlaub", galleries, dir.path(), dir.path().parent_path()}) {
-        EXPECT_EQ(CopyCdromFiles(list, target.string(), 10, copy, context->settings), TCdromOutcome::TargetNotAllowed)
+        EXPECT_EQ(CopyCdromFiles(list, target.string(), 10, copy, context->settings),
+                  TCdromOutcome::TargetNotAllowed)
             << target;
     }
     EXPECT_EQ(ReadBytes(galleries / "Urlaub" / "info.txt"), pictureList);

@@ -37,7 +37,8 @@ TEST_F(SiteTest, TwentyFivePicturesTwelvePerPage) {
     TSiteResult result = Generate();
     fs::path album = galleries / "Urlaub";
     std::vector<int> perPage;
-    for (int i = 0; i < 3; ++i) perPage.push_back(Count(ReadBytes(album / ThumbPageName(i)), "[thumbs/"));
+    for (int i = 0; i < 3; ++i)
+        perPage.push_back(Count(ReadBytes(album / ThumbPageName(i)), "[thumbs/"));
     EXPECT_EQ(perPage, (std::vector<int>{12, 12, 1}));
     EXPECT_FALSE(fs::exists(album / "thumbpage3.html"));
     EXPECT_EQ(ReadBytes(album / "index.html"), ReadBytes(album / "thumbpage0.html"));
@@ -65,9 +66,11 @@ TEST_F(SiteTest, SixFileStyle) {
     StyleFile("style.jpg", "jpeg");
     StyleFile("logo.gif", std::string("GIF\0\r\n", 6));
     TSiteResult result = Generate();
-    EXPECT_EQ(Files(galleries), (std::vector<std::string>{"index.html", "info.txt", "logo.gif", "style.css"}));
-    EXPECT_EQ(Files(galleries / "A"), (std::vector<std::string>{"imagepage0.html", "imagepage1.html", "index.html",
-                                                                "logo.gif", "style.css", "thumbpage0.html"}));
+    EXPECT_EQ(Files(galleries),
+              (std::vector<std::string>{"index.html", "info.txt", "logo.gif", "style.css"}));
+    EXPECT_EQ(Files(galleries / "A"),
+              (std::vector<std::string>{"imagepage0.html", "imagepage1.html", "index.html", "logo.gif",
+                                        "style.css", "thumbpage0.html"}));
     EXPECT_EQ(Files(galleries / "B").size(), 5u);
     EXPECT_TRUE(Files(galleries / "C").empty());
     // Copies are byte copies: no expansion, no head lines, no change of line ends.
@@ -87,8 +90,9 @@ TEST_F(SiteTest, StyleFileNamesIgnoreCase) {
     StyleFile("IMAGES.html", kImages);
     StyleFile("Style.JPG", "jpeg");
     Generate();
-    EXPECT_EQ(Files(galleries / "A"), (std::vector<std::string>{"imagepage0.html", "imagepage1.html",
-                                                                "imagepage2.html", "index.html", "thumbpage0.html"}));
+    EXPECT_EQ(Files(galleries / "A"),
+              (std::vector<std::string>{"imagepage0.html", "imagepage1.html", "imagepage2.html", "index.html",
+                                        "thumbpage0.html"}));
     EXPECT_EQ(Count(ReadBytes(galleries / "A" / "thumbpage0.html"), "[thumbs/"), 3);
 }
 
@@ -100,15 +104,17 @@ TEST_F(SiteTest, ScriptTemplateGetsTheHeadLinesToo) {
     const THeadLines& head = ProgramHeadLines();
     std::vector<std::string> lines;
     ReadLineFile(galleries / "A" / "script.js", lines);
-    EXPECT_EQ(lines, (std::vector<std::string>{"var a = 1;", head.copyright, head.author, head.legal,
-                                               "var b = '1';", "", head.generatorComment, head.copyrightComment}));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"var a = 1;", head.copyright, head.author, head.legal, "var b = '1';",
+                                        "", head.generatorComment, head.copyrightComment}));
     EXPECT_EQ(ReadBytes(galleries / "A" / "readme"), "/#IMAGECOUNT#/");
 }
 
 TEST_F(SiteTest, ExactBytesOfAnOverviewPage) {
     AddAlbum("A", 2, true);
-    StyleFile("thumbs.html", "<html>\r\n<head><title>/#GALLERYTITLE#/</title></head>\r\n"
-                             "<!--/#ALLTHUMBS#/--><img src=\"<!--/#THUMBURL#/-->\"><!--/#ENDALLTHUMBS#/-->\r\n");
+    StyleFile("thumbs.html",
+              "<html>\r\n<head><title>/#GALLERYTITLE#/</title></head>\r\n"
+              "<!--/#ALLTHUMBS#/--><img src=\"<!--/#THUMBURL#/-->\"><!--/#ENDALLTHUMBS#/-->\r\n");
     Generate();
     const THeadLines& head = ProgramHeadLines();
     EXPECT_EQ(ReadBytes(galleries / "A" / "thumbpage0.html"),
@@ -124,7 +130,8 @@ TEST(HeadLines, TextsNameTheProgramAndItsVersion) {
     EXPECT_EQ(head.author, "<meta NAME=\"Author\" CONTENT=\"Vantro\xAE Vistrel\">");
     EXPECT_TRUE(StartsWith(head.legal, "<meta NAME=\"Legal\" CONTENT=\""));
     EXPECT_TRUE(StartsWith(head.generatorComment, "<!--"));
-    EXPECT_NE(head.generatorComment.find("Vantro\xAE Vistrel Version " VISTREL_VERSION " "), std::string::npos);
+    EXPECT_NE(head.generatorComment.find("Vantro\xAE Vistrel Version " VISTREL_VERSION " "),
+              std::string::npos);
     EXPECT_TRUE(StartsWith(head.copyrightComment, "<!--"));
 }
 
@@ -136,11 +143,18 @@ TEST(HeadLines, PlacementRule) {
         std::vector<std::string> expected;
     };
     const Case cases[] = {
-        {"meta first", {"<html>", "<head>", "<META charset=x>", "<title>t</title>"},
+        {"meta first",
+         {"<html>", "<head>", "<META charset=x>", "<title>t</title>"},
          {"<html>", "<head>", "<META charset=x>", "1", "2", "3", "<title>t</title>", "4", "5"}},
-        {"title before head", {"<HTML>", "x <TITLE>t", "<head>"}, {"<HTML>", "x <TITLE>t", "1", "2", "3", "<head>", "4", "5"}},
-        {"head", {"a", "<html lang=de>", "<Head>"}, {"a", "<html lang=de>", "<Head>", "1", "2", "3", "4", "5"}},
-        {"html needs its bracket", {"a", "<html lang=de>", "b <html>"}, {"a", "<html lang=de>", "b <html>", "1", "2", "3", "4", "5"}},
+        {"title before head",
+         {"<HTML>", "x <TITLE>t", "<head>"},
+         {"<HTML>", "x <TITLE>t", "1", "2", "3", "<head>", "4", "5"}},
+        {"head",
+         {"a", "<html lang=de>", "<Head>"},
+         {"a", "<html lang=de>", "<Head>", "1", "2", "3", "4", "5"}},
+        {"html needs its bracket",
+         {"a", "<html lang=de>", "b <html>"},
+         {"a", "<html lang=de>", "b <html>", "1", "2", "3", "4", "5"}},
         {"none of them", {"a", "<title >", "c"}, {"a", "1", "2", "3", "<title >", "c", "4", "5"}},
         {"empty page", {}, {"1", "2", "3", "4", "5"}},
     };
@@ -157,12 +171,13 @@ TEST(StyleFiles, TemplateExtensions) {
         bool isTemplate;
     };
     const Case cases[] = {
-        {"a.htm", true}, {"a.HTML", true}, {"a.xhtml", true}, {"a.xml", true}, {"a.php", true},
-        {"a.php3", true}, {"a.php4", true}, {"a.js", true}, {"a.asp", true}, {"postcard.htm", true},
-        {"a.ht", true}, {"a.p", true}, {"a.x", true}, {"a.css", false}, {"a.gif", false},
+        {"a.htm", true},  {"a.HTML", true},  {"a.xhtml", true}, {"a.xml", true},    {"a.php", true},
+        {"a.php3", true}, {"a.php4", true},  {"a.js", true},    {"a.asp", true},    {"postcard.htm", true},
+        {"a.ht", true},   {"a.p", true},     {"a.x", true},     {"a.css", false},   {"a.gif", false},
         {"a.jpg", false}, {"a.php5", false}, {"README", false}, {"a.tar.js", true}, {"a.js.bak", false},
     };
-    for (const Case& c : cases) EXPECT_EQ(IsTemplateName(c.name), c.isTemplate) << c.name;
+    for (const Case& c : cases)
+        EXPECT_EQ(IsTemplateName(c.name), c.isTemplate) << c.name;
 }
 
 TEST(ThumbsPerPage, SettingText) {
@@ -170,8 +185,10 @@ TEST(ThumbsPerPage, SettingText) {
         const char* text;
         int expected;
     };
-    const Case cases[] = {{"12", 12}, {"5", 5}, {"1", 1}, {"abc", 12}, {"", 12}, {"0", 12}, {"-3", 12}, {"7x", 12}};
-    for (const Case& c : cases) EXPECT_EQ(ThumbsPerPageSetting(c.text), c.expected) << c.text;
+    const Case cases[] = {{"12", 12}, {"5", 5},  {"1", 1},   {"abc", 12},
+                          {"", 12},   {"0", 12}, {"-3", 12}, {"7x", 12}};
+    for (const Case& c : cases)
+        EXPECT_EQ(ThumbsPerPageSetting(c.text), c.expected) << c.text;
 }
 
 TEST_F(SiteTest, ThumbsPerPageNotANumberGivesTwelve) {
@@ -228,7 +245,9 @@ TEST_F(SiteTest, CancelStopsBeforeTheNextStyleFile) {
     AddAlbum("A", 1, true);
     StyleFile("a.html", "a");
     StyleFile("b.html", "b");
-    progress.cancelWhen = [](const RecordingProgress&, const fs::path& file) { return file.filename() == "a.html"; };
+    progress.cancelWhen = [](const RecordingProgress&, const fs::path& file) {
+        return file.filename() == "a.html";
+    };
     Generate();
     EXPECT_EQ(Files(galleries / "A"), (std::vector<std::string>{"a.html"}));
 }
@@ -288,15 +307,19 @@ TEST_F(SiteTest, NoPublishedAlbumHasPictures) {
 }
 
 TEST_F(SiteTest, PreviewPictureRepair) {
-    for (const char* name : {"Empty", "Blank", "Gone", "Good"}) AddAlbum(name, 2, true);
+    for (const char* name : {"Empty", "Blank", "Gone", "Good"})
+        AddAlbum(name, 2, true);
     AddAlbum("NoPictures", 0, true);
     auto context = Start();
     const char* stored[] = {"", " p101.jpg", "p999.jpg", "p101.jpg", "p999.jpg"};
-    for (int i = 0; i < 5; ++i) context->albums[i].PreviewPicture = stored[i];
+    for (int i = 0; i < 5; ++i)
+        context->albums[i].PreviewPicture = stored[i];
     GenerateSite(SiteParamsOf(*context, TSiteMode::Publish), progress, host);
     std::vector<std::string> previews;
-    for (const TAlbumEntry& album : context->albums.Albums()) previews.push_back(album.PreviewPicture);
-    EXPECT_EQ(previews, (std::vector<std::string>{"p100.jpg", "p100.jpg", "p100.jpg", "p101.jpg", "p999.jpg"}));
+    for (const TAlbumEntry& album : context->albums.Albums())
+        previews.push_back(album.PreviewPicture);
+    EXPECT_EQ(previews,
+              (std::vector<std::string>{"p100.jpg", "p100.jpg", "p100.jpg", "p101.jpg", "p999.jpg"}));
 }
 
 TEST_F(SiteTest, ProgressCountsAndSteps) {
@@ -310,9 +333,11 @@ TEST_F(SiteTest, ProgressCountsAndSteps) {
     EXPECT_EQ(progress.total, 2 * (4 - 2) + 3);
     // x.css, x.html, two overview pages, three picture pages; then x.css and x.html for the root.
     EXPECT_EQ(progress.done, 2 + 2 + 3 + 2);
-    EXPECT_EQ(progress.steps, (std::vector<std::string>{"Verarbeite Dateien der Stilvorlage",
-                                                        "Erzeuge \xDC" "bersichtsseiten", "Erzeuge Bildseiten",
-                                                        "Verarbeite Dateien der Stilvorlage"}));
+    EXPECT_EQ(progress.steps,
+              (std::vector<std::string>{"Verarbeite Dateien der Stilvorlage",
+                                        "Erzeuge \xDC"
+                                        "bersichtsseiten",
+                                        "Erzeuge Bildseiten", "Verarbeite Dateien der Stilvorlage"}));
 }
 
 TEST_F(SiteTest, PageThatCannotBeWrittenEndsTheRun) {
@@ -327,7 +352,8 @@ TEST_F(SiteTest, PageThatCannotBeWrittenEndsTheRun) {
     EXPECT_EQ(host.unlocks, 1);
     EXPECT_TRUE(host.opened.empty());
     // The atomic write leaves no temporary file behind.
-    EXPECT_EQ(Files(galleries / "A"), (std::vector<std::string>{"imagepage0.html", "index.html", "thumbpage0.html"}));
+    EXPECT_EQ(Files(galleries / "A"),
+              (std::vector<std::string>{"imagepage0.html", "index.html", "thumbpage0.html"}));
 }
 
 TEST_F(SiteTest, AlbumFolderOutsideTheAlbumFolderIsNotCleaned) {

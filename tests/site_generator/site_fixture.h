@@ -1,8 +1,8 @@
 #pragma once
 // A program folder in a temporary folder: albums with pictures, a style made of the files a test
 // names, and fakes for the progress window and the main window that record what the builder did.
-#include "program/site_run.h"
 #include "program/program_context.h"
+#include "program/site_run.h"
 #include "site_generator/site_builder.h"
 #include "support/test_support.h"
 
@@ -20,7 +20,11 @@ namespace vistrel::testing {
 // "Abbrechen".
 class RecordingProgress : public SiteProgress {
 public:
-    void Start(int totalFiles) override { ++starts; total = totalFiles; cancelled = false; }
+    void Start(int totalFiles) override {
+        ++starts;
+        total = totalFiles;
+        cancelled = false;
+    }
     void BeginStep(const std::string& caption, int) override { steps.push_back(caption); }
     void ShowFile(const std::filesystem::path& file) override {
         files.push_back(file.filename().string());
@@ -61,7 +65,8 @@ struct SiteTest : ::testing::Test {
 
     // One line of the album list: folder, info, text, preview, title, published.
     void AddAlbum(const std::string& folder, int pictures, bool published, const std::string& preview = "") {
-        albumLines += folder + "\tInfo\t\t" + preview + "\t" + folder + "\t" + (published ? "true" : "false") + "\r\n";
+        albumLines +=
+            folder + "\tInfo\t\t" + preview + "\t" + folder + "\t" + (published ? "true" : "false") + "\r\n";
         WriteBytes(galleries / "info.txt", albumLines);
         std::filesystem::create_directories(galleries / folder);
         for (int i = 0; i < pictures; ++i) {
@@ -97,7 +102,8 @@ struct SiteTest : ::testing::Test {
     }
     static int Count(const std::string& text, const std::string& needle) {
         int n = 0;
-        for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
+        for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+            ++n;
         return n;
     }
 

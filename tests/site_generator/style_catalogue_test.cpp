@@ -14,7 +14,8 @@ struct StyleCatalogueTest : ::testing::Test {
     TempDir dir;
     fs::path styles = dir / "styles";
     StyleCatalogueTest() {
-        for (const char* name : {"beach", "Autumn", "city"}) fs::create_directories(styles / name);
+        for (const char* name : {"beach", "Autumn", "city"})
+            fs::create_directories(styles / name);
         WriteBytes(styles / "beach" / "Style.JPG", "jpeg");
         WriteBytes(styles / "loose-file.txt", "not a style");
     }

@@ -9,7 +9,11 @@ namespace {
 struct TemplateEngine : vistrel::testing::TemplateTest {};
 
 TEST_F(TemplateEngine, TagSplitting) {
-    struct Row { const char* name; const char* text; const char* expected; };
+    struct Row {
+        const char* name;
+        const char* text;
+        const char* expected;
+    };
     const Row rows[] = {
         {"comment wrapper goes with the tag", "<!--/#SITETITLE#/-->", "Site"},
         {"bare tag", "a/#SITETITLE#/b", "aSiteb"},
@@ -28,11 +32,16 @@ TEST_F(TemplateEngine, TagSplitting) {
         {"BREAK prefix", "a<!--/#BREAK here#/-->b", "ab"},
         {"prefix must be at the start", "a/#NOBREAK#/b", "ab"},
     };
-    for (const auto& row : rows) EXPECT_EQ(ExpandLine(row.text), row.expected) << row.name;
+    for (const auto& row : rows)
+        EXPECT_EQ(ExpandLine(row.text), row.expected) << row.name;
 }
 
 TEST_F(TemplateEngine, EveryTemplateLineEndsItsOutputLine) {
-    struct Row { const char* name; const char* text; Lines expected; };
+    struct Row {
+        const char* name;
+        const char* text;
+        Lines expected;
+    };
     const Row rows[] = {
         {"empty template", "", {}},
         {"one line", "a", {"a", ""}},
@@ -41,7 +50,8 @@ TEST_F(TemplateEngine, EveryTemplateLineEndsItsOutputLine) {
         {"empty line in the middle", "a\r\n\r\nb", {"a", "", "b", ""}},
         {"line that holds only a tag", "a\r\n/#BREAK#/\r\nb", {"a", "", "b", ""}},
     };
-    for (const auto& row : rows) EXPECT_EQ(Expand(row.text), row.expected) << row.name;
+    for (const auto& row : rows)
+        EXPECT_EQ(Expand(row.text), row.expected) << row.name;
 }
 
 TEST_F(TemplateEngine, UnreadableFileGivesNoLines) {
@@ -75,7 +85,8 @@ TEST_F(TemplateEngine, LoopBodyRunsOnceForAnEmptyRange) {
 
 TEST_F(TemplateEngine, LoopsCountFromTheirScope) {
     SetOverviewPhase(25, 12, 1);
-    EXPECT_EQ(ExpandLine("/#ALLTHUMBS#//#THUMBNUMBER#/,/#ENDALLTHUMBS#/"), "12,13,14,15,16,17,18,19,20,21,22,23,");
+    EXPECT_EQ(ExpandLine("/#ALLTHUMBS#//#THUMBNUMBER#/,/#ENDALLTHUMBS#/"),
+              "12,13,14,15,16,17,18,19,20,21,22,23,");
     SetPicturePhase(4, 2);
     EXPECT_EQ(ExpandLine("/#ALLIMAGES#//#IMAGEURL#//#ENDALLIMAGES#/"), "images/p2.jpg");
     state.ImagePageCount = 3;
@@ -91,8 +102,9 @@ TEST_F(TemplateEngine, CursorsKeepTheirValueAfterTheExpansion) {
 
 TEST_F(TemplateEngine, NextThumbShowsTwoPerPass) {
     SetAlbumPhase(0, 5, 12);
-    EXPECT_EQ(ExpandLine("/#ALLTHUMBS#/<tr>/#THUMBNUMBER#/,/#NEXTTHUMB#//#THUMBNUMBER#/</tr>/#ENDALLTHUMBS#/end"),
-              "<tr>0,1</tr><tr>2,3</tr><tr>4,end");
+    EXPECT_EQ(
+        ExpandLine("/#ALLTHUMBS#/<tr>/#THUMBNUMBER#/,/#NEXTTHUMB#//#THUMBNUMBER#/</tr>/#ENDALLTHUMBS#/end"),
+        "<tr>0,1</tr><tr>2,3</tr><tr>4,end");
 }
 
 TEST_F(TemplateEngine, NextThumbOnTheLastThumbnailInsideAnEnclosingLoop) {
@@ -125,15 +137,17 @@ TEST_F(TemplateEngine, AllGalleriesSkipsUnpublishedAlbums) {
 }
 
 TEST_F(TemplateEngine, AllGalleriesWithoutPublishedAlbumRunsOnceWithoutValues) {
-    for (auto& album : albums) album.Published = false;
+    for (auto& album : albums)
+        album.Published = false;
     state.CurrentAlbum = 2;
     EXPECT_EQ(ExpandLine("/#ALLGALLERIES#/[/#GALLERYTITLE#/]/#ENDALLGALLERIES#/"), "[]");
     EXPECT_EQ(state.CurrentAlbum, 2);
 }
 
 TEST_F(TemplateEngine, NextGalleryShowsTwoAlbumsPerPass) {
-    EXPECT_EQ(ExpandLine("/#ALLGALLERIES#//#GALLERYTITLE#/,/#NEXTGALLERY#//#GALLERYTITLE#/;/#ENDALLGALLERIES#/."),
-              "Berge,See;Dorf,.");
+    EXPECT_EQ(
+        ExpandLine("/#ALLGALLERIES#//#GALLERYTITLE#/,/#NEXTGALLERY#//#GALLERYTITLE#/;/#ENDALLGALLERIES#/."),
+        "Berge,See;Dorf,.");
     EXPECT_EQ(state.CurrentAlbum, 0);
 }
 
@@ -193,7 +207,12 @@ TEST_F(TemplateEngine, NestedConditionalsOfTheSameKindEndAtTheInnerTag) {
 }
 
 TEST_F(TemplateEngine, PageConditionals) {
-    struct Row { const char* name; const char* tag; int page; const char* expected; };
+    struct Row {
+        const char* name;
+        const char* tag;
+        int page;
+        const char* expected;
+    };
     const Row rows[] = {
         {"last overview page, first", "LASTTHUMBPAGE", 0, "no"},
         {"last overview page, last", "LASTTHUMBPAGE", 2, "yes"},
@@ -245,7 +264,8 @@ TEST_F(TemplateEngine, WorkLimitBoundsTheOutput) {
     Lines output = Expand("/#ALLIMAGEPAGES#/0123456789/#ENDALLIMAGEPAGES#/");
     EXPECT_TRUE(state.WorkLimitReached);
     size_t bytes = 0;
-    for (const auto& line : output) bytes += line.size();
+    for (const auto& line : output)
+        bytes += line.size();
     EXPECT_LE(bytes, 100000u);
 }
 

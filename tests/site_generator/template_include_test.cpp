@@ -45,14 +45,18 @@ TEST_F(TemplateInclude, ScriptsComeFromTheScriptFolder) {
 }
 
 TEST_F(TemplateInclude, WithoutAFileNothingIsIncludedButTheLineStillGoes) {
-    struct Row { const char* name; const char* text; };
+    struct Row {
+        const char* name;
+        const char* text;
+    };
     const Row rows[] = {
         {"keyword without equals sign", "a/#INCLUDE#/b\r\nc"},
         {"empty name", "a/#INCLUDE=#/b\r\nc"},
         {"missing file", "a/#INCLUDE=nothing.html#/b\r\nc"},
         {"folder instead of a file", "a/#INCLUDE=.#/b\r\nc"},
     };
-    for (const auto& row : rows) EXPECT_EQ(Expand(row.text), (Lines{"", "c", ""})) << row.name;
+    for (const auto& row : rows)
+        EXPECT_EQ(Expand(row.text), (Lines{"", "c", ""})) << row.name;
 }
 
 TEST_F(TemplateInclude, FilesOutsideTheStyleAndScriptFoldersStayOut) {
@@ -61,14 +65,18 @@ TEST_F(TemplateInclude, FilesOutsideTheStyleAndScriptFoldersStayOut) {
     WriteBytes(dir / "styles" / "other" / "x.html", "other style");
     fs::create_symlink(dir / "secret.txt", state.StyleDir / "link.html");
     const std::string absolute = "/#INCLUDE=/" + (dir / "secret.txt").string() + "#/";
-    struct Row { const char* name; std::string text; };
+    struct Row {
+        const char* name;
+        std::string text;
+    };
     const Row rows[] = {
         {"parent folder", "/#INCLUDE=../secret.txt#/"},
         {"sibling style", "/#INCLUDE=../styles/other/x.html#/"},
         {"absolute name is joined to the folder", absolute},
         {"link pointing outside", "/#INCLUDE=link.html#/"},
     };
-    for (const auto& row : rows) EXPECT_EQ(ExpandLine(row.text), "") << row.name;
+    for (const auto& row : rows)
+        EXPECT_EQ(ExpandLine(row.text), "") << row.name;
 }
 
 TEST_F(TemplateInclude, ParentPartsThatStayInsideAreFine) {

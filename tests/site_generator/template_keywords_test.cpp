@@ -8,7 +8,12 @@ namespace {
 struct TemplateKeywords : vistrel::testing::TemplateTest {};
 
 TEST_F(TemplateKeywords, OverviewPagesOf25PicturesWith12PerPage) {
-    struct Row { const char* name; int page; const char* text; const char* expected; };
+    struct Row {
+        const char* name;
+        int page;
+        const char* text;
+        const char* expected;
+    };
     const Row rows[] = {
         {"next from the first page", 0, "/#NEXTTHUMBURL#/", "thumbpage1.html"},
         {"no previous on the first page", 0, "[/#PREVTHUMBURL#/]", "[]"},
@@ -29,7 +34,8 @@ TEST_F(TemplateKeywords, OverviewPagesOf25PicturesWith12PerPage) {
 }
 
 TEST_F(TemplateKeywords, ThumbPageLoopOfTheAlbumTemplate) {
-    const char* text = "/#ALLTHUMBPAGES#//#THUMBPAGEURL#/,/#THUMBPAGENAME#/,/#THUMBSPERPAGE#/;/#ENDALLTHUMBPAGES#/";
+    const char* text =
+        "/#ALLTHUMBPAGES#//#THUMBPAGEURL#/,/#THUMBPAGENAME#/,/#THUMBSPERPAGE#/;/#ENDALLTHUMBPAGES#/";
     SetAlbumPhase(0, 25, 12);
     EXPECT_EQ(ExpandLine(text), "thumbpage0.html,1,12;thumbpage1.html,2,12;thumbpage2.html,3,1;");
     SetAlbumPhase(0, 5, 12);
@@ -49,7 +55,12 @@ TEST_F(TemplateKeywords, LoopCountersOutsideTheirLoopStartAtZero) {
 }
 
 TEST_F(TemplateKeywords, PicturePagesOfAFourPictureAlbum) {
-    struct Row { const char* name; int page; const char* text; const char* expected; };
+    struct Row {
+        const char* name;
+        int page;
+        const char* text;
+        const char* expected;
+    };
     const Row rows[] = {
         {"next wraps to the first from the last", 3, "/#NEXTIMAGEURL#/", "imagepage0.html"},
         {"previous of the first is the first", 0, "/#PREVIMAGEURL#/", "imagepage0.html"},
@@ -67,7 +78,12 @@ TEST_F(TemplateKeywords, PicturePagesOfAFourPictureAlbum) {
 
 TEST_F(TemplateKeywords, PictureValuesOutsideTheAlbum) {
     SetPictures(3);
-    struct Row { const char* name; int cursor; const char* text; const char* expected; };
+    struct Row {
+        const char* name;
+        int cursor;
+        const char* text;
+        const char* expected;
+    };
     const Row rows[] = {
         {"link past the end falls back to the first picture", 3, "/#THUMBURL#/", "thumbs/p0.jpg"},
         {"negative cursor falls back too", -1, "/#THUMBURL#/", "thumbs/p0.jpg"},
@@ -95,7 +111,12 @@ TEST_F(TemplateKeywords, TextJoining) {
     settings.edSiteTitle = "s1\r\ns2\ns3";
     albums[0].Text = "a1\nb1\r\n";
     albums[0].Info = "i1\r\ni2";
-    struct Row { const char* name; const char* text; std::string pictureText; const char* expected; };
+    struct Row {
+        const char* name;
+        const char* text;
+        std::string pictureText;
+        const char* expected;
+    };
     const Row rows[] = {
         {"picture text: each line ended", "/#THUMBTEXT#/", "line1\r\nline2", "line1<br>line2<br>"},
         {"picture text: LF, CR and a final line end", "/#IMAGETEXT#/", "a\nb\rc\n", "a<br>b<br>c<br>"},
@@ -120,13 +141,16 @@ TEST_F(TemplateKeywords, TextJoining) {
 TEST_F(TemplateKeywords, AlbumLinksDependOnRootMode) {
     state.CurrentAlbum = 1;
     state.RootMode = false;
-    EXPECT_EQ(ExpandLine("/#GALLERYPAGEURL#/ /#GALLERYIMAGE#/"), "../Bodensee/index.html ../Bodensee/thumbs/b0.jpg");
+    EXPECT_EQ(ExpandLine("/#GALLERYPAGEURL#/ /#GALLERYIMAGE#/"),
+              "../Bodensee/index.html ../Bodensee/thumbs/b0.jpg");
     state.RootMode = true;
-    EXPECT_EQ(ExpandLine("/#GALLERYPAGEURL#/ /#GALLERYIMAGE#/"), "Bodensee/index.html Bodensee/thumbs/b0.jpg");
+    EXPECT_EQ(ExpandLine("/#GALLERYPAGEURL#/ /#GALLERYIMAGE#/"),
+              "Bodensee/index.html Bodensee/thumbs/b0.jpg");
 }
 
 TEST_F(TemplateKeywords, AlbumValuesOutOfRangeGiveNothing) {
-    const char* text = "[/#GALLERYTITLE#//#GALLERYINFO#//#GALLERYINFOTEXT#//#GALLERYIMAGE#//#GALLERYPAGEURL#/]";
+    const char* text =
+        "[/#GALLERYTITLE#//#GALLERYINFO#//#GALLERYINFOTEXT#//#GALLERYIMAGE#//#GALLERYPAGEURL#/]";
     state.CurrentAlbum = 3;
     EXPECT_EQ(ExpandLine(text), "[]");
     state.CurrentAlbum = -1;

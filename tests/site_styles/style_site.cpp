@@ -1,8 +1,8 @@
 #include "site_styles/style_site.h"
 
+#include "image_processing/jpeg_graphic.h"
 #include "program/program_context.h"
 #include "program/site_run.h"
-#include "image_processing/jpeg_graphic.h"
 #include "site_generator/site_builder.h"
 
 #include <algorithm>

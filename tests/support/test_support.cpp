@@ -26,7 +26,9 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
-void ScriptedPrompts::ShowMessage(const std::string& text, MessageKind) { messages.push_back(text); }
+void ScriptedPrompts::ShowMessage(const std::string& text, MessageKind) {
+    messages.push_back(text);
+}
 
 bool ScriptedPrompts::AskYesNo(const std::string& question) {
     questions.push_back(question);

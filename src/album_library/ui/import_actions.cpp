@@ -134,8 +134,7 @@ void TImportActions::ShowOutcome(const TImportOutcome& outcome, TImportWay way) 
         host_.ScrollIntoView(outcome.lastAdded);
     }
     host_.ShowStatus();
-    if (outcome.noPictures)
-        host_.Context().prompts.ShowMessage(kNoPicturesMessage, MessageKind::Information);
+    if (outcome.noPictures) host_.Context().prompts.ShowMessage(kNoPicturesMessage, MessageKind::Information);
     if (!outcome.error.empty())
         host_.Context().prompts.ShowMessage(ImportFailureMessage(outcome), MessageKind::Error);
 }

@@ -1,6 +1,6 @@
 #pragma once
-// What the import actions and the scanner actions need of the main window. The window implements it, so the import code
-// below it never includes the window's header.
+// What the import actions and the scanner actions need of the main window. The window implements it, so the
+// import code below it never includes the window's header.
 #include "album_library/album_list.h"
 #include "program/program_context.h"
 

@@ -50,7 +50,8 @@ void TEditInfoForm::showEvent(QShowEvent* event) {
 }
 
 TEditAlbumInfoForm::TEditAlbumInfoForm(QWidget* parent)
-    : QDialog(parent), edGalleryName(new QLineEdit), edGalleryInfo(new QLineEdit), edGalleryText(new QPlainTextEdit) {
+    : QDialog(parent), edGalleryName(new QLineEdit), edGalleryInfo(new QLineEdit),
+      edGalleryText(new QPlainTextEdit) {
     setWindowTitle(QStringLiteral("Albuminformationen bearbeiten"));
     setObjectName(QStringLiteral("TEditAlbumInfoForm"));
     auto* layout = new QVBoxLayout(this);

@@ -1,12 +1,12 @@
 #include "image_processing/ui/image_editor.h"
 
-#include "settings/ini_file.h"
-#include "settings/window_placement.h"
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "image_processing/edit_zoom.h"
 #include "image_processing/ui/gamma_form.h"
 #include "image_processing/ui/image_scroll_box.h"
+#include "settings/ini_file.h"
+#include "settings/window_placement.h"
 
 #include <QAction>
 #include <QApplication>

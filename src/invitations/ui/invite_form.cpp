@@ -1,10 +1,10 @@
 #include "invitations/ui/invite_form.h"
 
-#include "program/program_context.h"
 #include "common/cp1252.h"
 #include "invitations/invitation.h"
 #include "invitations/invite_texts.h"
 #include "invitations/ui/invite_status_form.h"
+#include "program/program_context.h"
 
 #include <QApplication>
 #include <QGroupBox>

@@ -2,7 +2,6 @@
 
 #include "album_library/import_job.h"
 #include "album_library/ui/import_host.h"
-#include "common/user_prompts.h"
 #include "common/cp1252.h"
 #include "common/user_prompts.h"
 #include "scanner/scan_job.h"

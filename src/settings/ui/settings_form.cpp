@@ -1,10 +1,10 @@
 #include "settings/ui/settings_form.h"
 
-#include "settings/program_settings.h"
 #include "common/cp1252.h"
 #include "common/line_file.h"
 #include "common/numbers.h"
 #include "common/user_prompts.h"
+#include "settings/program_settings.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

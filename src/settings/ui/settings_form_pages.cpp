@@ -187,7 +187,8 @@ QWidget* TSettingsForm::BuildPublishPage() {
         new QCheckBox(QStringLiteral("Server Verzeichnis nach dem Upload automatisch \u00fcberpr\u00fcfen")),
         "cbCheckServer");
     cbUseTLS = Named(new QCheckBox(QStringLiteral("Verbindung verschl\u00fcsseln (FTPS)")), "cbUseTLS");
-    cbRequireTLS = Named(new QCheckBox(QStringLiteral("Nur verschl\u00fcsselt \u00fcbertragen")), "cbRequireTLS");
+    cbRequireTLS =
+        Named(new QCheckBox(QStringLiteral("Nur verschl\u00fcsselt \u00fcbertragen")), "cbRequireTLS");
     BindFlag(cpUseFTP, settings_.cpUseFTP, TChange::EnablesApply);
     BindText(edFTPServer, settings_.edFTPServer, TChange::EnablesApply);
     BindText(edFTPUser, settings_.edFTPUser, TChange::EnablesApply);

@@ -1,9 +1,9 @@
 #include "site_generator/ui/gen_cdrom_form.h"
 
-#include "settings/program_settings.h"
 #include "common/cp1252.h"
 #include "common/numbers.h"
 #include "common/user_prompts.h"
+#include "settings/program_settings.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -22,9 +22,9 @@ TGenCDROMForm::TGenCDROMForm(TProgramSettings& settings, UserPrompts& prompts, Q
     setWindowTitle(QStringLiteral("Dateien f\u00fcr CD-ROM zusammenstellen"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral(
-        "Die Dateien f\u00fcr die Pr\u00e4sentation Ihres Fotoalbums werden nun in einem\n"
-        "Verzeichnis zusammengestellt und k\u00f6nnen dann auf CD-R gebrannt werden.")));
+    layout->addWidget(new QLabel(
+        QStringLiteral("Die Dateien f\u00fcr die Pr\u00e4sentation Ihres Fotoalbums werden nun in einem\n"
+                       "Verzeichnis zusammengestellt und k\u00f6nnen dann auf CD-R gebrannt werden.")));
     layout->addWidget(new QLabel(QStringLiteral("Verzeichnis f\u00fcr die Zusammenstellung der Dateien:")));
     edCDROMPath = new QLineEdit;
     btnSeldir = new QPushButton(QStringLiteral("Verzeichnis w\u00e4hlen..."));
@@ -114,6 +114,8 @@ void TGenCDROMForm::FileCopied(int done, int total) {
     lbCounter->setText(QStringLiteral("%1 von %2").arg(done).arg(total));
 }
 
-void TGenCDROMForm::ProcessEvents() { QCoreApplication::processEvents(); }
+void TGenCDROMForm::ProcessEvents() {
+    QCoreApplication::processEvents();
+}
 
 } // namespace vistrel

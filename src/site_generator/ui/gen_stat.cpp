@@ -68,7 +68,8 @@ void TGenStat::ShowFile(const std::filesystem::path& file) {
 
 void TGenStat::FileDone(int filesDone, TStepAdvance advance) {
     pbTotalfiles->setValue(std::min(filesDone, pbTotalfiles->maximum()));
-    if (advance == TStepAdvance::TotalAndStep) pbVorgang->setValue(std::min(pbVorgang->value() + 1, pbVorgang->maximum()));
+    if (advance == TStepAdvance::TotalAndStep)
+        pbVorgang->setValue(std::min(pbVorgang->value() + 1, pbVorgang->maximum()));
     lbCount->setText(QString::number(filesDone));
 }
 
@@ -77,6 +78,8 @@ void TGenStat::Warning(const std::string& text) {
     lbWarning->show();
 }
 
-void TGenStat::ProcessEvents() { QCoreApplication::processEvents(); }
+void TGenStat::ProcessEvents() {
+    QCoreApplication::processEvents();
+}
 
 } // namespace vistrel

@@ -37,21 +37,26 @@ TSelectStyleForm::TSelectStyleForm(QWidget* parent) : QDialog(parent) {
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TSelectStyleForm::Prepare(const std::filesystem::path& styleFolder, const std::filesystem::path& chosenStyle) {
+void TSelectStyleForm::Prepare(const std::filesystem::path& styleFolder,
+                               const std::filesystem::path& chosenStyle) {
     catalogue_ = std::make_unique<TStyleCatalogue>(styleFolder, chosenStyle);
     lbStyle->clear();
-    for (const std::string& name : catalogue_->Names()) lbStyle->addItem(AnsiToDisplay(name));
+    for (const std::string& name : catalogue_->Names())
+        lbStyle->addItem(AnsiToDisplay(name));
     lbStyle->setCurrentRow(catalogue_->InitialIndex());
     ShowPreview();
 }
 
 // The picture is drawn unscaled; a larger one is cut to the 320 x 240 area by the label's size.
 void TSelectStyleForm::ShowPreview() {
-    std::filesystem::path file = catalogue_ ? catalogue_->PreviewFile(lbStyle->currentRow()) : std::filesystem::path();
+    std::filesystem::path file =
+        catalogue_ ? catalogue_->PreviewFile(lbStyle->currentRow()) : std::filesystem::path();
     QPixmap picture;
     if (!file.empty()) picture.load(QString::fromStdString(file.string()));
-    if (picture.isNull()) StylePreview->clear();
-    else StylePreview->setPixmap(picture);
+    if (picture.isNull())
+        StylePreview->clear();
+    else
+        StylePreview->setPixmap(picture);
 }
 
 void TSelectStyleForm::btnOkClick() {

@@ -29,8 +29,10 @@ void TDesktopSiteHost::AlbumPublished(int index) {
 void TDesktopSiteHost::SetBusyCursor(bool busy) {
     if (busy == busy_) return;
     busy_ = busy;
-    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
-    else QApplication::restoreOverrideCursor();
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
 void TDesktopSiteHost::OpenDocument(const std::filesystem::path& file) {
@@ -41,7 +43,8 @@ TSiteResult RunSiteGeneration(TProgramContext& context, TSiteMode mode, TGenStat
                               const TSiteWindowHooks& hooks) {
     TDesktopSiteHost host(hooks);
     TSiteRun run = BuildSite(context, mode, progress, host);
-    if (!run.site.warnings.empty()) context.prompts.ShowMessage(SiteWarningsMessage(run.site), MessageKind::Warning);
+    if (!run.site.warnings.empty())
+        context.prompts.ShowMessage(SiteWarningsMessage(run.site), MessageKind::Warning);
     if (run.result.code != TSiteRunError::WriteFailed) return run.site;
     // The builder has already closed its window and unlocked the main window.
     host.SetBusyCursor(false);
@@ -64,7 +67,8 @@ void ShowSelectStyle(QWidget* parent, TProgramSettings& settings, const TSiteWin
     if (hooks.showStatus) hooks.showStatus();
 }
 
-void ShowCdromExport(QWidget* parent, TProgramContext& context, TGenStat& progress, const TSiteWindowHooks& hooks) {
+void ShowCdromExport(QWidget* parent, TProgramContext& context, TGenStat& progress,
+                     const TSiteWindowHooks& hooks) {
     TSiteResult site = RunSiteGeneration(context, TSiteMode::Publish, progress, hooks);
     if (!site.startPageExists || site.cancelled) return;
     TGenCDROMForm form(context.settings, context.prompts, parent);

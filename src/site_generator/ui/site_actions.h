@@ -54,6 +54,7 @@ void ShowSelectStyle(QWidget* parent, TProgramSettings& settings, const TSiteWin
 
 // "Alben für CDROM erstellen...": generates the site (no preview); unless that produced no site or
 // was cancelled, shows TGenCDROMForm modally.
-void ShowCdromExport(QWidget* parent, TProgramContext& context, TGenStat& progress, const TSiteWindowHooks& hooks);
+void ShowCdromExport(QWidget* parent, TProgramContext& context, TGenStat& progress,
+                     const TSiteWindowHooks& hooks);
 
 } // namespace vistrel
