@@ -15,14 +15,14 @@ namespace vistrel::testing {
 namespace {
 
 // A small picture with a gradient, so the encoder has something real to compress.
-void WriteJpeg(const fs::path& file, int width, int height, int seed) {
+void WriteJpeg(const fs::path& file, int width, int height, int shade) {
     fs::create_directories(file.parent_path());
     TJpegGraphic picture;
     picture.NewImage(width, height, ifRgb24);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             picture.WritePixel(
-                x, y, TColor((x * 255 / width) << 16 | (y * 255 / height) << 8 | (seed * 40 & 0xff)));
+                x, y, TColor((x * 255 / width) << 16 | (y * 255 / height) << 8 | (shade * 40 & 0xff)));
     picture.WriteToFile(file);
 }
 
