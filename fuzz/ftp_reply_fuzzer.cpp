@@ -14,23 +14,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The first byte chooses the line-end rule and the size of the pieces.
     vistrel::TFtpReplyReader reader((data[0] & 1) != 0);
     size_t piece = 1 + (data[0] >> 1);
-    vistrel::TFtpReplyJoiner joiner;
     vistrel::TFtpReply reply;
-    std::string line;
     for (size_t pos = 1; pos < size; pos += piece) {
         size_t length = std::min(piece, size - pos);
-        if (reader.FreeSpace() == 0) reader.Clear(); // the client closes the session here
-        reader.Append(reinterpret_cast<const char*>(data + pos), static_cast<int>(length));
-        while (reader.NextLine(line)) {
-            vistrel::ParseReplyCode(line);
-            vistrel::QuotedFolderName(line);
-            if (joiner.Add(line, reply) && reply.lines.empty()) __builtin_trap();
-            if (joiner.Overflowed()) joiner = vistrel::TFtpReplyJoiner(); // the client closes here
-            try {
-                vistrel::ParsePasvReply(line);
-            } catch (const vistrel::FtpException&) {
+        reader.Feed(reinterpret_cast<const char*>(data + pos), length);
+        while (reader.NextReply(reply)) {
+            if (reply.lines.empty()) __builtin_trap();
+            for (const std::string& line : reply.lines) {
+                vistrel::ParseReplyCode(line);
+                vistrel::QuotedFolderName(line);
+                try {
+                    vistrel::ParsePasvReply(line);
+                } catch (const vistrel::FtpException&) {
+                }
             }
         }
+        if (reader.Fault() != vistrel::TFtpReplyReader::TFault::None)
+            reader.Clear(); // the client closes here
     }
     return 0;
 }

@@ -1,52 +1,137 @@
-// The request engine and the control connection of the FTP client; the data connection and the
-// transfers are in ftp_transfer.cpp.
+// The request engine and the control connection of the FTP client: login, FTPS, single commands.
+// The data connection and the transfers are in ftp_transfer.cpp.
 #include "publishing/custom_ftp_client.h"
 
 #include "net/socket_errors.h"
 #include "net/tls_layer.h"
 
+#include <QLoggingCategory>
 #include <QMetaObject>
 
 #include <algorithm>
 
+Q_LOGGING_CATEGORY(lcFtp, "vistrel.ftp", QtWarningMsg)
+
 namespace vistrel {
 
+namespace {
+
+// The single commands: what each request sends and which replies count as success. RFC 959 lists
+// 200 among the replies to CDUP; several servers send it.
+struct TCommandRow {
+    TFtpRequest request;
+    const char* verb;
+    std::vector<int> success;
+};
+const TCommandRow kCommands[] = {
+    {ftpTypeSetAsync, "TYPE", {200}},        {ftpCwdAsync, "CWD", {200, 250, 257}},
+    {ftpCDupAsync, "CDUP", {200, 250, 257}}, {ftpMkdAsync, "MKD", {250, 257}},
+    {ftpRmdAsync, "RMD", {250, 257}},        {ftpDeleAsync, "DELE", {250, 257}},
+    {ftpQuoteAsync, "FEAT", {211}},
+};
+
+const TCommandRow& CommandRow(TFtpRequest request) {
+    for (const TCommandRow& row : kCommands)
+        if (row.request == request) return row;
+    throw FtpException("Program error: no command for request " + std::to_string(request));
+}
+
+std::string Joined(const std::vector<int>& codes) {
+    std::string text;
+    for (size_t i = 0; i < codes.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == codes.size() ? " or " : ", ") + std::to_string(codes[i]);
+    return text;
+}
+
+} // namespace
+
+const char* StepName(TFtpStep step) {
+    switch (step) {
+    case TFtpStep::Stop:
+        return "Stop";
+    case TFtpStep::Resolve:
+        return "Resolve";
+    case TFtpStep::Connect:
+        return "Connect";
+    case TFtpStep::Welcome:
+        return "Welcome";
+    case TFtpStep::Auth:
+        return "Auth";
+    case TFtpStep::Handshake:
+        return "Handshake";
+    case TFtpStep::TrustQuestion:
+        return "TrustQuestion";
+    case TFtpStep::User:
+        return "User";
+    case TFtpStep::Pass:
+        return "Pass";
+    case TFtpStep::Pbsz:
+        return "Pbsz";
+    case TFtpStep::Prot:
+        return "Prot";
+    case TFtpStep::Command:
+        return "Command";
+    case TFtpStep::Quit:
+        return "Quit";
+    case TFtpStep::Pasv:
+        return "Pasv";
+    case TFtpStep::Port:
+        return "Port";
+    case TFtpStep::DataConnect:
+        return "DataConnect";
+    case TFtpStep::DataCommand:
+        return "DataCommand";
+    case TFtpStep::DataWait:
+        return "DataWait";
+    case TFtpStep::Transfer:
+        return "Transfer";
+    case TFtpStep::TransferClosed:
+        return "TransferClosed";
+    case TFtpStep::TransferConfirmed:
+        return "TransferConfirmed";
+    }
+    return "?";
+}
+
 TCustomFtpClient::TCustomFtpClient(QObject* parent) : QObject(parent) {
-    control_.OnDnsLookupDone = [this](int error) { ControlDnsLookupDone(error); };
-    control_.OnSessionConnected = [this](int error) { ControlSessionConnected(error); };
-    control_.OnDataAvailable = [this](int error) { ControlDataAvailable(error); };
-    control_.OnSessionClosed = [this](int error) {
-        ++controlSerial_;
-        replyClock_.stop();
-        ControlSessionClosed(error);
-    };
-    replyClock_.setSingleShot(true);
-    QObject::connect(&replyClock_, &QTimer::timeout, this, [this] { ReplyClockExpired(); });
+    control_.OnDnsLookupDone = [this](int error) { ControlLookupDone(error); };
+    control_.OnSessionConnected = [this](int error) { ControlConnected(error); };
+    control_.OnDataAvailable = [this](int) { ControlDataAvailable(); };
+    control_.OnSessionClosed = [this](int error) { ControlClosed(error); };
     // The socket aborts the connection after an escaped exception; the protocol shows why.
     control_.OnBackgroundException = [this](const std::exception& error, bool&) {
         Display(std::string("! ") + error.what());
     };
+    replyClock_.setSingleShot(true);
+    QObject::connect(&replyClock_, &QTimer::timeout, this, [this] { ReplyClockExpired(); });
 }
 
 TCustomFtpClient::~TCustomFtpClient() {
     CloseLocalFile();
 }
 
-void TCustomFtpClient::SetConnectionType(TFtpConnectionType value) {
-    if (Connected()) throw FtpException("FTP component connected");
-    connectionType_ = value;
-    if (value != ftpDirect) passive_ = true;
-}
-
-bool TCustomFtpClient::Connected() const {
-    return control_.State() != wsClosed;
-}
-
-// The only writer of the client state.
-void TCustomFtpClient::SetState(TFtpState state) {
-    if (state_ == state) return;
-    state_ = state;
+// The only writer of the step.
+void TCustomFtpClient::SetStep(TFtpStep step) {
+    if (step_ == step) return;
+    qCDebug(lcFtp, "step %s -> %s", StepName(step_), StepName(step));
+    step_ = step;
     if (OnStateChange) OnStateChange();
+}
+
+TFtpState TCustomFtpClient::State() const {
+    switch (step_) {
+    case TFtpStep::Stop:
+        return ftpReady;
+    case TFtpStep::Resolve:
+        return ftpDnsLookup;
+    case TFtpStep::Connect:
+    case TFtpStep::Welcome:
+        return ftpWaitingBanner;
+    case TFtpStep::DataConnect:
+        return ftpPasvReady;
+    default:
+        return ftpWaitingResponse;
+    }
 }
 
 void TCustomFtpClient::Display(const std::string& message) {
@@ -78,468 +163,379 @@ void TCustomFtpClient::Post(std::function<void()> handler) {
 
 // ---- requests -----------------------------------------------------------------------------------
 
-void TCustomFtpClient::SendCommand(std::string command) {
+void TCustomFtpClient::RequireReady() const {
+    if (!ReadyForRequest()) throw FtpException("FTP component not ready");
+}
+
+void TCustomFtpClient::RequireConnected(const char* message) const {
+    RequireReady();
+    if (!Connected()) throw FtpException(message);
+}
+
+void TCustomFtpClient::BeginRequest(TFtpRequest request) {
+    request_ = request;
+    ++requestSerial_;
+    finishedSerial_ = 0;
+    requestResult_ = 0;
+    errorMessage_.clear();
+}
+
+// Sends a command and moves to the step that awaits its reply.
+void TCustomFtpClient::Send(TFtpStep step, const std::string& text) {
+    std::string command = text;
     if (OnCommand) OnCommand(command);
-    Display("> " + command);
+    sentVerb_ = command.substr(0, command.find(' '));
+    SetStep(step);
+    Display(sentVerb_ == "PASS" ? "> PASS" : "> " + command);
     if (control_.State() == wsConnected) control_.SendStr(command + "\r\n");
 }
 
-void TCustomFtpClient::ExecAsync(TFtpRequest request, const std::string& command, std::vector<int> okCodes,
-                                 Handler done) {
-    bool exempt = command == "ABOR" || command == "STAT" || command == "QUIT";
-    if (!exempt) {
-        if (!ReadyForRequest()) throw FtpException("FTP component not ready");
-        if (!Connected()) throw FtpException("FTP component not connected");
-    }
-    if (!sequenceRunning_) {
-        requestType_ = request;
-        ++requestSerial_;
-    }
-    requestDone_ = false;
-    okCodes_ = std::move(okCodes);
-    next_ = &TCustomFtpClient::StandardJudge;
-    done_ = done;
-    errorMessage_.clear();
-    SetState(ftpWaitingResponse);
-    SendCommand(command);
+void TCustomFtpClient::StartCommand(TFtpRequest request, const std::string& argument) {
+    const TCommandRow& row = CommandRow(request);
+    RequireConnected("FTP component not connected");
+    BeginRequest(request);
+    Send(TFtpStep::Command, argument.empty() ? row.verb : std::string(row.verb) + " " + argument);
 }
 
-void TCustomFtpClient::StartSequence(TFtpRequest request, std::initializer_list<Step> steps, bool login) {
-    if (!ReadyForRequest()) throw FtpException("FTP component not ready");
-    if (login && Connected()) throw FtpException("FTP component already connected");
-    savedCode_ = -1;
-    requestType_ = request;
-    ++requestSerial_;
-    requestResult_ = 0;
-    sequenceResult_ = 0;
-    lastResponse_.clear();
-    errorMessage_.clear();
-    steps_.reset();
-    for (Step step : steps)
-        steps_.set(step);
-    lastStep_ = -1;
-    sequenceRunning_ = true;
-    try {
-        RunNextStep(0);
-    } catch (...) {
-        sequenceRunning_ = false;
-        steps_.reset();
-        throw;
-    }
-}
-
-// The dispatcher of a sequence: runs after every step and starts the next one in the fixed order.
-void TCustomFtpClient::RunNextStep(int stepResult) {
-    if (state_ == ftpAbort) {
-        steps_.reset();
-        sequenceResult_ = 426;
-        errorMessage_ = "426 Operation aborted.";
-    } else if (stepResult != 0) {
-        sequenceResult_ = stepResult;
-        bool quit = steps_[stQuit] && lastStep_ != stQuit;
-        steps_.reset();
-        if (quit) steps_.set(stQuit);
-    }
-    for (int step = 0; step < stCount; ++step) {
-        if (!steps_[step]) continue;
-        steps_.reset(step);
-        if (step == stPass && lastStep_ == stUser && statusCode_ != 331) continue;
-        if (step == stCwd && HostDirName.empty()) continue;
-        if (step == stAuth && !UseTls) continue;
-        if ((step == stPbsz || step == stProt) && !tlsControl_) continue;
-        if (step == stQuit) {
-            savedLine_ = lastResponse_;
-            savedCode_ = statusCode_;
-        }
-        lastStep_ = step;
-        try {
-            StartStep(static_cast<Step>(step));
-        } catch (...) {
-            // The request is still open: whoever handles the exception (the socket closes the
-            // control connection) must still be able to complete it.
-            requestDone_ = false;
-            throw;
-        }
-        return;
-    }
-    FinishRequest(sequenceResult_);
-}
-
-void TCustomFtpClient::StartStep(Step step) {
-    switch (step) {
-    case stOpen:
-        return StartOpen();
-    case stAuth:
-        return ExecAsync(ftpQuoteAsync, "AUTH TLS", {234}, &TCustomFtpClient::AuthDone);
-    case stUser:
-        return StartUser();
-    case stPass:
-        return StartPass();
-    case stPbsz:
-        return ExecAsync(ftpQuoteAsync, "PBSZ 0", {200});
-    case stProt:
-        return ExecAsync(ftpQuoteAsync, "PROT P", {200}, &TCustomFtpClient::ProtDone);
-    case stCwd:
-        return ExecAsync(ftpCwdAsync, "CWD " + HostDirName, {200, 250, 257});
-    case stCDup:
-        return ExecAsync(ftpCDupAsync, "CDUP", {200, 250, 257});
-    case stType:
-        return ExecAsync(ftpTypeSetAsync, Binary ? "TYPE I" : "TYPE A", {200});
-    case stPort:
-        return StartPort();
-    case stPut:
-        return StartPut();
-    case stLs:
-        return StartLs();
-    case stMkd:
-        return ExecAsync(ftpMkdAsync, "MKD " + HostFileName, {250, 257});
-    case stRmd:
-        return ExecAsync(ftpRmdAsync, "RMD " + HostFileName, {250, 257});
-    case stDele:
-        return ExecAsync(ftpDeleAsync, "DELE " + HostFileName, {250, 257});
-    case stQuit:
-        return ExecAsync(ftpQuitAsync, "QUIT", {221}, &TCustomFtpClient::QuitDone);
-    case stCount:
-        break;
-    }
-}
-
-// Completing a request: once per request. Inside a sequence a success moves on to the next step.
-void TCustomFtpClient::TriggerRequestDone(int result) {
-    if (requestDone_) return;
-    requestDone_ = true;
+// Completing a request: once per request, back to Stop; OnRequestDone follows from the event loop.
+void TCustomFtpClient::Finish(int result) {
+    if (finishedSerial_ == requestSerial_) return;
+    finishedSerial_ = requestSerial_;
     requestResult_ = result;
-    if (sequenceRunning_) {
-        if (result == 0 && state_ != ftpAbort && state_ != ftpPasvReady) SetState(ftpInternalReady);
-        RunNextStep(result);
-        return;
-    }
-    FinishRequest(result);
-}
-
-void TCustomFtpClient::FinishRequest(int result) {
-    SetState(ftpReady);
+    SetStep(TFtpStep::Stop);
+    CloseLocalFile();
     CloseDataSocket();
-    if (savedCode_ != -1) {
-        lastResponse_ = savedLine_;
-        statusCode_ = savedCode_;
-        savedCode_ = -1;
-    }
-    sequenceRunning_ = false;
-    steps_.reset();
-    requestResult_ = result;
-    PostRequestDone(requestType_, result);
-}
-
-void TCustomFtpClient::PostRequestDone(TFtpRequest request, int result) {
+    const TFtpRequest request = request_;
     Post([this, request, result] {
         if (OnRequestDone) OnRequestDone(request, result & 0xFFFF);
     });
 }
 
-// ---- operations ---------------------------------------------------------------------------------
-
-void TCustomFtpClient::OpenAsync() {
-    if (!ReadyForRequest()) throw FtpException("FTP component not ready");
-    if (Connected()) throw FtpException("FTP component already connected");
-    sequenceRunning_ = false;
-    StartOpen();
+// A failure of the client's own (not a server's reply): `message` tells what happened.
+void TCustomFtpClient::Fail(int result, const std::string& message) {
+    if (errorMessage_.empty()) errorMessage_ = message;
+    Display("! " + message);
+    Finish(result);
 }
 
+// The server answered with a code the step does not expect: the request fails with that code.
+void TCustomFtpClient::Refused() {
+    const std::string why =
+        "got " + std::to_string(statusCode_) + " to " + sentVerb_ + ", expected " + Joined(Expected());
+    if (errorMessage_.empty()) errorMessage_ = lastResponse_ + " (" + why + ")";
+    Display("! " + why);
+    Finish(statusCode_);
+}
+
+std::vector<int> TCustomFtpClient::Expected() const {
+    switch (step_) {
+    case TFtpStep::Welcome:
+        return {220};
+    case TFtpStep::Auth:
+        return {234};
+    case TFtpStep::User:
+        return {331, 230};
+    case TFtpStep::Pass:
+        return {230};
+    case TFtpStep::Pbsz:
+    case TFtpStep::Prot:
+    case TFtpStep::Port:
+        return {200};
+    case TFtpStep::Command:
+        return CommandRow(request_).success;
+    case TFtpStep::Quit:
+        return {221};
+    case TFtpStep::Pasv:
+        return {227};
+    case TFtpStep::DataCommand:
+        return {125, 150};
+    case TFtpStep::DataWait:
+    case TFtpStep::Transfer:
+    case TFtpStep::TransferClosed:
+        return {226, 250};
+    default:
+        return {};
+    }
+}
+
+// ---- operations ---------------------------------------------------------------------------------
+
 void TCustomFtpClient::ConnectAsync() {
-    StartSequence(ftpConnectAsync, {stOpen, stAuth, stUser, stPass, stPbsz, stProt}, true);
+    RequireReady();
+    if (Connected()) throw FtpException("FTP component already connected");
+    if (UserName.empty()) throw FtpException("UserName emtpy");
+    BeginRequest(ftpConnectAsync);
+    reader_.Clear();
+    reader_.SetAcceptLF(Options & ftpAcceptLF);
+    reader_.SetTimeLimit(std::chrono::milliseconds(std::max(ReplyTimeLimitMs, 0)));
+    tlsControl_ = protP_ = tlsRefused_ = welcomed_ = false;
+    untrustedFingerprint_.clear();
+    SetStep(TFtpStep::Resolve);
+    // A dotted address reports at once, from inside DnsLookup.
+    control_.DnsLookup(HostName);
 }
 
 void TCustomFtpClient::TypeSetAsync() {
-    ExecAsync(ftpTypeSetAsync, Binary ? "TYPE I" : "TYPE A", {200});
+    StartCommand(ftpTypeSetAsync, Binary ? "I" : "A");
 }
 
 void TCustomFtpClient::CwdAsync() {
     if (HostDirName.empty()) throw FtpException("HostDirName emtpy");
-    ExecAsync(ftpCwdAsync, "CWD " + HostDirName, {200, 250, 257});
+    StartCommand(ftpCwdAsync, HostDirName);
 }
 
-// RFC 959 lists 200 among the replies to CDUP; several servers send it.
 void TCustomFtpClient::CDupAsync() {
-    ExecAsync(ftpCDupAsync, "CDUP", {200, 250, 257});
+    StartCommand(ftpCDupAsync, "");
 }
 void TCustomFtpClient::FeatAsync() {
-    ExecAsync(ftpQuoteAsync, "FEAT", {211});
+    StartCommand(ftpQuoteAsync, "");
 }
 void TCustomFtpClient::MkdAsync() {
-    ExecAsync(ftpMkdAsync, "MKD " + HostFileName, {250, 257});
+    StartCommand(ftpMkdAsync, HostFileName);
 }
 void TCustomFtpClient::RmdAsync() {
-    ExecAsync(ftpRmdAsync, "RMD " + HostFileName, {250, 257});
+    StartCommand(ftpRmdAsync, HostFileName);
 }
 void TCustomFtpClient::DeleAsync() {
-    ExecAsync(ftpDeleAsync, "DELE " + HostFileName, {250, 257});
+    StartCommand(ftpDeleAsync, HostFileName);
 }
 
-// QUIT may be sent in any state, but on a control connection that is not up it could only wait for
-// a reply that never comes (the whole time-out in a blocking Quit). It fails at once instead.
+// On a control connection that is not up QUIT could only wait for a reply that never comes; it
+// fails at once instead.
 void TCustomFtpClient::QuitAsync() {
-    if (control_.State() == wsConnected) {
-        ExecAsync(ftpQuitAsync, "QUIT", {221}, &TCustomFtpClient::QuitDone);
-        return;
-    }
     if (!ReadyForRequest()) Abort();
-    requestType_ = ftpQuitAsync;
-    ++requestSerial_;
-    requestDone_ = false;
-    sequenceRunning_ = false;
-    errorMessage_ = "QUIT: not connected";
+    BeginRequest(ftpQuitAsync);
+    if (control_.State() == wsConnected) return Send(TFtpStep::Quit, "QUIT");
     statusCode_ = 500;
-    Display("! " + errorMessage_);
-    TriggerRequestDone(500);
+    Fail(500, "QUIT: not connected");
 }
 
 void TCustomFtpClient::PutAsync() {
-    if (!Connected()) throw FtpException("STOR/APPE: not connected");
+    RequireConnected("STOR/APPE: not connected");
     if (LocalFileName.empty()) throw FtpException("LocalFileName empty");
-    StartSequence(ftpPutAsync, {stPort, stPut}, false);
+    BeginRequest(ftpPutAsync);
+    StartDataSetup();
 }
 
 void TCustomFtpClient::LsAsync() {
-    if (!Connected()) throw FtpException("NLST: not connected");
-    if (LocalFileName.empty() && !DisplayFileFlag) throw FtpException("LocalFileName empty");
-    StartSequence(ftpLsAsync, {stPort, stLs}, false);
+    RequireConnected("NLST: not connected");
+    if (LocalFileName.empty()) throw FtpException("LocalFileName empty");
+    BeginRequest(ftpLsAsync);
+    StartDataSetup();
 }
 
 void TCustomFtpClient::Abort() {
-    SetState(ftpAbort);
-    if (!requestDone_) {
-        requestDone_ = true;
+    if (finishedSerial_ != requestSerial_) {
+        finishedSerial_ = requestSerial_;
         requestResult_ = 426;
         errorMessage_ = "426 Operation aborted.";
     }
-    requestType_ = ftpRqAbort;
-    sequenceRunning_ = false;
-    steps_.reset();
+    SetStep(TFtpStep::Stop);
+    welcomed_ = false;
     CloseLocalFile();
     control_.CancelDnsLookup();
     CloseDataSocket();
     if (control_.State() != wsClosed) control_.Close();
-    sessionConnected_ = false;
     tlsControl_ = protP_ = false;
     reader_.Clear();
-    joiner_.Clear();
     replyClock_.stop();
-    SetState(ftpReady);
 }
 
 // ---- control connection -------------------------------------------------------------------------
 
-void TCustomFtpClient::StartOpen() {
-    if (!ReadyForRequest()) throw FtpException("FTP component not ready");
-    if (Connected()) throw FtpException("FTP component already connected");
-    if (!sequenceRunning_) {
-        requestType_ = ftpOpenAsync;
-        ++requestSerial_;
-    }
-    requestDone_ = false;
-    reader_.Clear();
-    joiner_.Clear();
-    tlsControl_ = protP_ = tlsRefused_ = false;
-    untrustedFingerprint_.clear();
-    reader_.SetAcceptLF(Options & ftpAcceptLF);
-    SetState(ftpDnsLookup);
-    control_.DnsLookup(HostName);
-}
-
-void TCustomFtpClient::StartUser() {
-    if (UserName.empty()) throw FtpException("UserName emtpy");
-    ExecAsync(ftpUserAsync, "USER " + UserName, {331, 230});
-}
-
-void TCustomFtpClient::StartPass() {
-    if (PassWord.empty()) throw FtpException("Password emtpy");
-    ExecAsync(ftpPassAsync, "PASS " + PassWord, {230});
-}
-
-void TCustomFtpClient::ControlDnsLookupDone(int error) {
-    if (state_ != ftpDnsLookup) return;
+void TCustomFtpClient::ControlLookupDone(int error) {
+    if (step_ != TFtpStep::Resolve) return;
     if (error != 0) {
         lastResponse_ = "500 " + SocketErrorText(error);
-        errorMessage_ = lastResponse_;
         statusCode_ = 500;
-        TriggerRequestDone(error);
-        return;
+        return Fail(error, lastResponse_);
     }
     control_.SetAddr(control_.DnsResult());
     control_.SetLocalAddr(LocalAddr);
     control_.SetProto("tcp");
     control_.SetPort(Port);
-    SetState(ftpWaitingBanner);
+    SetStep(TFtpStep::Connect);
     try {
         control_.Connect();
     } catch (const ESocketException& e) {
         lastResponse_ = std::string("500 ESocketException: ") + e.what();
-        errorMessage_ = lastResponse_;
         statusCode_ = 500;
-        TriggerRequestDone(500);
+        Fail(500, lastResponse_);
     }
 }
 
-void TCustomFtpClient::ControlSessionConnected(int error) {
-    if (error == 0) {
-        sessionConnected_ = true;
-        return;
-    }
+void TCustomFtpClient::ControlConnected(int error) {
+    if (step_ != TFtpStep::Connect) return;
+    if (error == 0) return SetStep(TFtpStep::Welcome);
     lastResponse_ = "500 " + SocketErrorText(error);
-    errorMessage_ = lastResponse_;
     statusCode_ = 500;
-    TriggerRequestDone(error);
+    Fail(error, lastResponse_);
     control_.Close();
-    SetState(ftpReady);
 }
 
-void TCustomFtpClient::ControlDataAvailable(int) {
-    char buffer[TFtpReplyReader::kBufferSize];
-    // A full buffer asks for 0 bytes, receives 0 and closes: an over-long line ends the session.
-    int count = control_.Receive(buffer, reader_.FreeSpace());
-    if (requestType_ == ftpRqAbort) return;
-    if (count == 0) {
-        if (reader_.FreeSpace() == 0) ReplyRefused("! Reply line longer than 4095 bytes");
-        control_.Close();
-        return;
-    }
+void TCustomFtpClient::ControlDataAvailable() {
+    char buffer[4096];
+    int count = control_.Receive(buffer, sizeof buffer);
     if (count < 0) return;
-    // The clock of a reply runs from its first byte to its last line.
-    if (reader_.Buffered() == 0 && !joiner_.Pending()) StartReplyClock();
-    reader_.Append(buffer, count);
-    const uint64_t connection = controlSerial_;
-    std::string line;
-    while (connection == controlSerial_ && reader_.NextLine(line)) {
-        TFtpReply reply;
-        bool complete = joiner_.Add(line, reply);
-        if (joiner_.Overflowed()) {
-            ReplyRefused("! Reply longer than " + std::to_string(TFtpReplyJoiner::kMaxReplyBytes) + " bytes");
-            control_.Close();
-            return;
-        }
-        if (complete) HandleReply(reply);
-    }
-    if (reader_.Buffered() == 0 && !joiner_.Pending()) replyClock_.stop();
-}
-
-void TCustomFtpClient::StartReplyClock() {
-    if (ReplyTimeLimitMs > 0) replyClock_.start(ReplyTimeLimitMs);
+    if (count == 0) return control_.Close();
+    reader_.Feed(buffer, static_cast<size_t>(count));
+    TFtpReply reply;
+    while (control_.State() == wsConnected && reader_.NextReply(reply))
+        HandleReply(reply);
+    if (reader_.Fault() != TFtpReplyReader::TFault::None) return EndSession(reader_.FaultText());
+    if (!reader_.InReply() || !reader_.HasTimeLimit()) return replyClock_.stop();
+    if (replyClock_.isActive()) return;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(reader_.Deadline() -
+                                                                      TFtpReplyReader::Clock::now());
+    replyClock_.start(static_cast<int>(std::max<int64_t>(left.count(), 0)));
 }
 
 // A reply that keeps coming without end (endless continuation lines, a byte now and then) would
-// hold the session for ever; after the limit the session is closed and the request fails.
+// hold the session for ever; after the limit the session ends and the request fails.
 void TCustomFtpClient::ReplyClockExpired() {
-    if (control_.State() == wsClosed) return;
-    ReplyRefused("! Reply not complete after " + std::to_string(ReplyTimeLimitMs / 1000) + " seconds");
+    if (control_.State() == wsClosed || !reader_.InReply()) return;
+    if (TFtpReplyReader::Clock::now() < reader_.Deadline()) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(reader_.Deadline() -
+                                                                          TFtpReplyReader::Clock::now());
+        return replyClock_.start(static_cast<int>(left.count()) + 1);
+    }
+    EndSession("Reply not complete after " + std::to_string(ReplyTimeLimitMs / 1000) + " seconds");
+}
+
+// The server broke a bound of the replies: the session ends, the request fails with 421.
+void TCustomFtpClient::EndSession(const std::string& why) {
+    replyClock_.stop();
+    statusCode_ = 421;
+    errorMessage_ = "421 " + why;
+    Fail(421, why);
     control_.Close();
 }
 
-void TCustomFtpClient::ReplyRefused(const std::string& why) {
-    Display(why);
-    errorMessage_ = "421 " + why.substr(2);
-    statusCode_ = 421;
+// How a pending request learns that the server went away. A close while a reply is awaited is a
+// failure even without a socket error (QUIT, whose reply may be the close, excepted): reporting
+// success would turn a dropped connection into a sent file.
+void TCustomFtpClient::ControlClosed(int error) {
+    replyClock_.stop();
+    if (welcomed_) {
+        welcomed_ = false;
+        if (OnSessionClosed) OnSessionClosed(error);
+    }
+    if (step_ == TFtpStep::Stop) return;
+    if (step_ == TFtpStep::Quit && error == 0) return Finish(0);
+    lastResponse_ = "500 Control connection closed. " + SocketErrorText(error);
+    statusCode_ = 500;
+    Fail(500, lastResponse_);
 }
 
-// Every line of a multi-line reply is shown; the closing line is the one that is judged.
+// Every line of a multi-line reply is shown; the step decides what the reply means.
 void TCustomFtpClient::HandleReply(const TFtpReply& reply) {
-    for (size_t i = 0; i + 1 < reply.lines.size(); ++i) {
-        lastResponse_ = reply.lines[i];
-        if (OnResponse) OnResponse();
-        Display("< " + lastResponse_);
-    }
     lastReply_ = reply;
+    for (const std::string& line : reply.lines)
+        Display("< " + line);
     lastResponse_ = reply.Last();
-    if (OnResponse) OnResponse();
     // Text without a code (some servers greet that way) is only shown.
-    if (reply.code == 0) return Display("< " + lastResponse_);
-    switch (state_) {
-    case ftpWaitingBanner:
-        return HandleWelcomeLine();
-    case ftpWaitingResponse:
-        if (!next_) throw FtpException("Program error: FNext is nil");
-        return (this->*next_)();
-    default:
-        return Display("< " + lastResponse_);
-    }
-}
-
-void TCustomFtpClient::HandleWelcomeLine() {
-    Display("< " + lastResponse_);
-    TFtpReplyCode reply = ParseReplyCode(lastResponse_);
+    if (reply.code == 0) return;
     statusCode_ = reply.code;
-    if (reply.code != 220) {
-        errorMessage_ = lastResponse_;
-        TriggerRequestDone(reply.code);
-        control_.Close();
-        return;
+    const int code = reply.code;
+    switch (step_) {
+    case TFtpStep::Welcome:
+        if (code == 220) return Welcomed();
+        Refused();
+        return control_.Close();
+    case TFtpStep::Auth:
+        if (code != 234) return AuthRefused();
+        SetStep(TFtpStep::Handshake);
+        control_.OnTlsDone = [this](int error) { ControlTlsDone(error); };
+        return control_.StartTls(HostName);
+    case TFtpStep::User:
+        if (code == 230) return LoggedIn();
+        if (code != 331) return Refused();
+        if (PassWord.empty()) return Fail(500, "Password emtpy");
+        return Send(TFtpStep::Pass, "PASS " + PassWord);
+    case TFtpStep::Pass:
+        return code == 230 ? LoggedIn() : Refused();
+    case TFtpStep::Pbsz:
+        return code == 200 ? Send(TFtpStep::Prot, "PROT P") : Refused();
+    case TFtpStep::Prot:
+        if (code != 200) return Refused();
+        protP_ = true;
+        return Finish(0);
+    case TFtpStep::Command:
+        return CommandDone();
+    case TFtpStep::Quit:
+        if (code != 221) Refused();
+        Finish(0);
+        return control_.Close();
+    case TFtpStep::Pasv:
+        return code == 227 ? PasvReply() : Refused();
+    case TFtpStep::Port:
+        return code == 200 ? SendDataCommand() : Refused();
+    case TFtpStep::DataCommand:
+        return DataCommandAccepted();
+    case TFtpStep::DataWait:
+    case TFtpStep::Transfer:
+    case TFtpStep::TransferClosed:
+        return FinalReply();
+    default:
+        return; // no reply is awaited: only shown
     }
-    SetState(ftpConnected);
-    if (OnSessionConnected) OnSessionConnected(0);
-    TriggerRequestDone(0);
 }
 
-void TCustomFtpClient::StandardJudge() {
-    Display("< " + lastResponse_);
-    int code = ParseReplyCode(lastResponse_).code;
-    statusCode_ = code;
-    int result = 0;
-    if (!okCodes_.empty()) {
-        result = std::find(okCodes_.begin(), okCodes_.end(), code) != okCodes_.end() ? 0 : code;
-        if (result != 0 && errorMessage_.empty()) errorMessage_ = lastResponse_;
-    } else if (code >= 500) {
-        result = code;
-    }
-    requestResult_ = result;
-    if (passive_ && code == 227) {
-        SetState(ftpPasvReady);
-        pasvResponse_ = lastResponse_;
-    }
-    if (result == 0 && (code == 250 || code == 257)) dirResult_ = QuotedFolderName(lastResponse_);
-    if (done_) return (this->*done_)();
-    TriggerRequestDone(result);
+void TCustomFtpClient::Welcomed() {
+    welcomed_ = true;
+    if (OnSessionConnected) OnSessionConnected(0);
+    if (UseTls) return Send(TFtpStep::Auth, "AUTH TLS");
+    SendUser();
+}
+
+void TCustomFtpClient::SendUser() {
+    Send(TFtpStep::User, "USER " + UserName);
+}
+
+void TCustomFtpClient::LoggedIn() {
+    if (tlsControl_) return Send(TFtpStep::Pbsz, "PBSZ 0");
+    Finish(0);
+}
+
+void TCustomFtpClient::CommandDone() {
+    const std::vector<int> success = Expected();
+    if (std::find(success.begin(), success.end(), statusCode_) == success.end()) return Refused();
+    if (statusCode_ == 250 || statusCode_ == 257) dirResult_ = QuotedFolderName(lastResponse_);
+    Finish(0);
 }
 
 // ---- FTPS (RFC 4217) -----------------------------------------------------------------------------
 
-// 234 to AUTH TLS: the handshake follows on the control connection and the step ends with it. A
-// refusal leaves the session unencrypted, unless encryption is required.
-void TCustomFtpClient::AuthDone() {
-    if (requestResult_ != 0) {
-        if (RequireTls) {
-            tlsRefused_ = true;
-            Display("! The server offers no TLS; nothing is sent unencrypted");
-            TriggerRequestDone(requestResult_);
-            control_.Close();
-            return;
-        }
-        Display("! The server offers no TLS; the session stays unencrypted");
-        requestResult_ = 0;
-        return TriggerRequestDone(0);
+// A refused AUTH TLS leaves the session unencrypted, unless encryption is required.
+void TCustomFtpClient::AuthRefused() {
+    if (RequireTls) {
+        tlsRefused_ = true;
+        Display("! The server offers no TLS; nothing is sent unencrypted");
+        Refused();
+        return control_.Close();
     }
-    control_.OnTlsDone = [this](int error) { ControlTlsDone(error); };
-    control_.StartTls(HostName);
+    Display("! The server offers no TLS; the session stays unencrypted");
+    SendUser();
 }
 
 void TCustomFtpClient::ControlTlsDone(int error) {
+    if (step_ != TFtpStep::Handshake) return;
     const TTlsLayer* tls = control_.Tls();
     if (error != 0 || !tls) {
-        errorMessage_ = "534 TLS handshake failed: " + (tls ? tls->Error() : std::string("no connection"));
-        Display("! " + errorMessage_);
         statusCode_ = 534;
-        TriggerRequestDone(534);
-        control_.Close();
-        return;
+        Fail(534, "534 TLS handshake failed: " + (tls ? tls->Error() : std::string("no connection")));
+        return control_.Close();
     }
     if (tls->Verified() || (!TrustedFingerprint.empty() && tls->Fingerprint() == TrustedFingerprint))
         return CertificateAnswered(true);
     // The question may open a window; it runs from the event loop, not inside the socket's handler.
+    SetStep(TFtpStep::TrustQuestion);
     const std::string fingerprint = tls->Fingerprint();
     const std::string reason = tls->VerifyError();
     const uint64_t serial = requestSerial_;
     Display("! Certificate not verified (" + reason + "), SHA-256 " + fingerprint);
     Post([this, fingerprint, reason, serial] {
-        if (serial != requestSerial_ || requestDone_) return;
+        if (serial != requestSerial_ || step_ != TFtpStep::TrustQuestion) return;
         bool trusted = OnUntrustedCertificate && OnUntrustedCertificate(fingerprint, reason);
         if (!trusted) untrustedFingerprint_ = fingerprint;
         CertificateAnswered(trusted);
@@ -549,53 +545,18 @@ void TCustomFtpClient::ControlTlsDone(int error) {
 void TCustomFtpClient::CertificateAnswered(bool trusted) {
     if (!trusted) {
         tlsRefused_ = true;
-        errorMessage_ = "534 Certificate not trusted";
         statusCode_ = 534;
-        TriggerRequestDone(534);
-        control_.Close();
-        return;
+        Fail(534, "534 Certificate not trusted");
+        return control_.Close();
     }
     tlsControl_ = true;
     Display("! " + TlsVersion() + " on the control connection");
-    TriggerRequestDone(0);
-}
-
-void TCustomFtpClient::ProtDone() {
-    if (requestResult_ == 0) protP_ = true;
-    TriggerRequestDone(requestResult_);
+    SendUser();
 }
 
 std::string TCustomFtpClient::TlsVersion() const {
     const TTlsLayer* tls = control_.Tls();
     return tls && tls->Established() ? tls->Version() : std::string();
-}
-
-void TCustomFtpClient::QuitDone() {
-    control_.Close();
-    // Close reports through ControlSessionClosed; this covers a socket that was already closed.
-    TriggerRequestDone(requestResult_);
-}
-
-// How a pending request learns that the server went away. A close without a socket error while a
-// reply is still awaited is a failure too: reporting the request's untouched result 0 would turn a
-// dropped connection into a success (QUIT, whose reply may legitimately be the close, excepted).
-void TCustomFtpClient::ControlSessionClosed(int error) {
-    if (sessionConnected_) {
-        sessionConnected_ = false;
-        if (state_ != ftpAbort) SetState(ftpNotConnected);
-        if (OnSessionClosed) OnSessionClosed(error);
-    }
-    if (state_ != ftpAbort) SetState(ftpInternalReady);
-    if (requestType_ == ftpRqAbort) return;
-    int result = requestResult_;
-    bool lostReply = !requestDone_ && requestType_ != ftpQuitAsync && result == 0;
-    if (error != 0 || lostReply) {
-        lastResponse_ = "500 Control connection closed. " + SocketErrorText(error);
-        if (errorMessage_.empty()) errorMessage_ = lastResponse_;
-        statusCode_ = 500;
-        result = 500;
-    }
-    TriggerRequestDone(result);
 }
 
 } // namespace vistrel

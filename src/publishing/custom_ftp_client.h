@@ -2,43 +2,65 @@
 #include "net/async_socket.h"
 #include "publishing/ftp_reply_reader.h"
 #include "publishing/ftp_types.h"
-#include <initializer_list>
 
 #include <QObject>
 #include <QTimer>
 
-#include <bitset>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace vistrel {
 
-// The FTP engine: one control connection, one data connection, one request at a time. It is a
-// single explicit state machine (TFtpState, written only by SetState) over a reply reader that
-// buffers partial lines. Requests are single commands or fixed sequences of steps; each finished
-// request is reported once through OnRequestDone, always posted through the event loop.
+// What the client is doing. The step alone decides which handler takes the next reply or socket
+// event; SetStep is its only writer and traces every change by name (logging category
+// "vistrel.ftp"). A request runs from Stop through its steps back to Stop.
+enum class TFtpStep : unsigned char {
+    Stop,              // no request runs; a new one may start
+    Resolve,           // looking up the server's address
+    Connect,           // the control connection is being made
+    Welcome,           // connected; the welcome (220) is awaited
+    Auth,              // AUTH TLS sent (234)
+    Handshake,         // the control connection's TLS handshake runs
+    TrustQuestion,     // the user decides whether an unverified certificate is trusted
+    User,              // USER sent (331 or 230)
+    Pass,              // PASS sent (230)
+    Pbsz,              // PBSZ 0 sent (200)
+    Prot,              // PROT P sent (200)
+    Command,           // one command of a single request sent; its row in the table says what succeeds
+    Quit,              // QUIT sent (221, or the server closing)
+    Pasv,              // PASV sent (227)
+    Port,              // PORT sent (200); the server may already connect to us
+    DataConnect,       // connecting to the server's data port (passive)
+    DataCommand,       // STOR or the listing command sent (125 or 150)
+    DataWait,          // 125/150 came; the server's connection (active) or the data handshake is awaited
+    Transfer,          // data moving; the final reply and the data connection's close both outstanding
+    TransferClosed,    // the data connection closed; the final reply is outstanding
+    TransferConfirmed, // the final reply confirmed the transfer; the data connection's close is outstanding
+};
+const char* StepName(TFtpStep step);
+
+// The FTP engine: one control connection, one data connection, one request at a time, as one
+// explicit state machine (TFtpStep) over a reply reader that buffers, joins and bounds replies.
+// Each finished request is reported once through OnRequestDone, always posted through the event
+// loop, never from inside the call that started it.
 class TCustomFtpClient : public QObject {
 public:
     explicit TCustomFtpClient(QObject* parent = nullptr);
     ~TCustomFtpClient() override;
 
-    // Settings (published properties).
     std::string HostName;
     std::string Port = "ftp";
     std::string LocalAddr = "0.0.0.0";
     std::string UserName;
     std::string PassWord;
-    std::string HostDirName;
-    std::string HostFileName;
+    std::string HostDirName;  // argument of Cwd
+    std::string HostFileName; // argument of Mkd, Rmd, Dele, of STOR and of the listing command
     std::string LocalFileName;
     bool Binary = true;
-    bool DisplayFileFlag = false;
-    TFtpShareMode ShareMode = ftpShareExclusive; // advisory only: POSIX has no share modes
     TFtpOptions Options = ftpAcceptLF;
     // How long an uploaded file's data connection stays open after its last byte before it is
     // closed. The delayed close already waits for the send queue to empty, so no wait is needed;
@@ -63,14 +85,15 @@ public:
     int ListingTimeLimitMs = 300000;
 
     bool Passive() const { return passive_; }
-    void SetPassive(bool value) { passive_ = value || connectionType_ != ftpDirect; }
-    TFtpConnectionType ConnectionType() const { return connectionType_; }
-    void SetConnectionType(TFtpConnectionType value);
-    bool Connected() const;
-    TFtpState State() const { return state_; }
+    void SetPassive(bool value) { passive_ = value; }
+    bool Connected() const { return control_.State() != wsClosed; }
+    TFtpStep Step() const { return step_; }
+    TFtpState State() const;
     int StatusCode() const { return statusCode_; }
     const std::string& LastResponse() const { return lastResponse_; }
+    // The last failure: the server's reply line and what was expected, or the client's own text.
     const std::string& ErrorMessage() const { return errorMessage_; }
+    // The quoted folder name of the last successful CWD, CDUP or MKD reply.
     const std::string& DirResult() const { return dirResult_; }
     // The control connection is encrypted; the data connections are too (PROT P accepted).
     bool Encrypted() const { return tlsControl_; }
@@ -84,24 +107,22 @@ public:
     const TFtpReply& LastReply() const { return lastReply_; }
     int64_t ByteCount() const { return byteCount_; }
 
-    // Events.
+    // Events. OnDisplay gets every command ("> "), every reply line ("< ") and the client's own
+    // notes ("! "); OnCommand may change a command before it goes out.
     std::function<void(const std::string& message)> OnDisplay;
-    std::function<void(const std::string& data)> OnDisplayFile;
     std::function<void(std::string& command)> OnCommand;
-    std::function<void()> OnResponse;
     std::function<void(int64_t count, bool& abort)> OnProgress;
     std::function<void(int error)> OnSessionConnected;
     std::function<void(int error)> OnSessionClosed;
     std::function<void(TFtpRequest request, int error)> OnRequestDone;
     std::function<void()> OnStateChange;
-    std::function<void(bool& cancel)> OnReadyToTransmit;
     std::function<void(const std::exception& error, bool& canClose)> OnBackgroundException;
     // The server's certificate is not vouched for by the system's CA store (or names another
     // host): true trusts it for this session. `reason` is OpenSSL's English text.
     std::function<bool(const std::string& fingerprint, const std::string& reason)> OnUntrustedCertificate;
 
     // Non-blocking operations: they start a request and return; OnRequestDone tells the outcome.
-    void OpenAsync();
+    // A call the present state does not allow throws FtpException.
     void ConnectAsync();
     void TypeSetAsync();
     void CwdAsync();
@@ -114,11 +135,11 @@ public:
     void FeatAsync();
     void PutAsync();
     void LsAsync();
-    // Local: closes everything at once, sends nothing.
+    // Local: closes everything at once, sends nothing, reports nothing.
     void Abort();
 
 protected:
-    bool ReadyForRequest() const { return state_ == ftpReady || state_ == ftpInternalReady; }
+    bool ReadyForRequest() const { return step_ == TFtpStep::Stop; }
     uint64_t RequestSerial() const { return requestSerial_; }
     int RequestResult() const { return requestResult_; }
     void SetTimeoutNote(const std::string& message, int code);
@@ -126,142 +147,94 @@ protected:
     virtual void ProgressMade() {}
 
 private:
-    using Handler = void (TCustomFtpClient::*)();
-    // Steps of a sequence in their fixed order (the subset of the design's list the program uses).
-    enum Step {
-        stOpen,
-        stAuth,
-        stUser,
-        stPass,
-        stPbsz,
-        stProt,
-        stCwd,
-        stCDup,
-        stType,
-        stPort,
-        stPut,
-        stLs,
-        stMkd,
-        stRmd,
-        stDele,
-        stQuit,
-        stCount
-    };
-
-    void SetState(TFtpState state);
+    void SetStep(TFtpStep step);
     void Display(const std::string& message);
-    void SendCommand(std::string command);
-    void ExecAsync(TFtpRequest request, const std::string& command, std::vector<int> okCodes,
-                   Handler done = nullptr);
-    void StartSequence(TFtpRequest request, std::initializer_list<Step> steps, bool login);
-    void RunNextStep(int stepResult);
-    void StartStep(Step step);
-    void TriggerRequestDone(int result);
-    void FinishRequest(int result);
-    void PostRequestDone(TFtpRequest request, int result);
     void Post(std::function<void()> handler);
 
-    // Control connection.
-    void StartOpen();
-    void StartUser();
-    void StartPass();
-    void ControlDnsLookupDone(int error);
-    void ControlSessionConnected(int error);
-    void ControlDataAvailable(int error);
-    void ControlSessionClosed(int error);
-    void HandleReply(const TFtpReply& reply);
-    void HandleWelcomeLine();
-    void StartReplyClock();
+    // Requests.
+    void BeginRequest(TFtpRequest request);
+    void RequireReady() const;
+    void RequireConnected(const char* message) const;
+    void StartCommand(TFtpRequest request, const std::string& argument);
+    void Send(TFtpStep step, const std::string& command);
+    void Finish(int result);
+    void Fail(int result, const std::string& message);
+    void Refused();
+    std::vector<int> Expected() const;
+
+    // Control connection and login.
+    void ControlLookupDone(int error);
+    void ControlConnected(int error);
+    void ControlDataAvailable();
+    void ControlClosed(int error);
     void ReplyClockExpired();
-    void ReplyRefused(const std::string& why);
-    void StandardJudge();
-    void QuitDone();
-    void AuthDone();
+    void EndSession(const std::string& why);
+    void HandleReply(const TFtpReply& reply);
+    void Welcomed();
+    void SendUser();
+    void LoggedIn();
+    void AuthRefused();
     void ControlTlsDone(int error);
     void CertificateAnswered(bool trusted);
-    void ProtDone();
-    void StartDataTls(std::function<void()> ready);
+    void CommandDone();
     std::string SocketErrorText(int error) const;
 
-    // Data transfers.
-    void ResetDataSocket();
-    void StartPort();
-    void StartLs();
-    void StartPut();
-    bool OpenPassiveDataConnection(bool upload, std::function<void()> connected);
-    void LsFirstReply();
-    void StartListingClock();
-    void ListingRefused();
-    void TransferFinalReply(std::initializer_list<int> success, const char* failure);
-    bool AdoptAcceptedConnection();
-    void LsFinalReply();
-    void PutFirstReply();
-    void PutFinalReply();
-    void ReceiveAcceptor();
-    void UploadAcceptor();
-    void ReceiveConnected();
+    // Data connections and transfers (ftp_transfer.cpp).
+    bool Uploading() const { return request_ == ftpPutAsync; }
+    void StartDataSetup();
+    void ListenForData();
+    void PasvReply();
+    void DataConnected(int error);
+    void WireDataConnection();
+    void DataAccepted();
+    void SendDataCommand();
+    void DataCommandAccepted();
+    void StartDataTlsOrTransfer();
+    void DataTlsDone(int error);
+    void StartTransfer();
+    void FinalReply();
+    void DataClosed(int error);
+    void EndTransfer();
     void ReceiveData();
-    void ReceiveClosed(int error);
-    void UploadClosed(int error);
-    void PostSendData();
-    void ChunkSender(int error);
+    void SendChunk(int error);
     void EndOfFile();
-    void TransferEnded();
     bool ProgressAborts();
+    void TransferFault(int error, const std::string& note);
+    void ListingRefused(const std::string& note);
+    void StartListingClock();
+    bool OpenLocalFile();
     void CloseLocalFile();
     void CloseDataSocket();
 
     TAsyncSocket control_;
     TAsyncSocket data_;
     TFtpReplyReader reader_;
-    TFtpReplyJoiner joiner_;
-    TFtpReply lastReply_;
     QTimer replyClock_;
-    uint64_t controlSerial_ = 0; // counts closings of the control connection
+    TFtpStep step_ = TFtpStep::Stop;
+    TFtpRequest request_ = ftpNone;
+    uint64_t requestSerial_ = 0;
+    uint64_t finishedSerial_ = 0; // the request that has completed: each completes once
+    int requestResult_ = 0;
+    std::string sentVerb_; // the verb of the command whose reply is awaited ("PASS", "STOR")
+    bool welcomed_ = false;
+    bool passive_ = false;
     bool tlsControl_ = false;
     bool protP_ = false;
     bool tlsRefused_ = false;
     std::string untrustedFingerprint_;
-    bool passive_ = false;
-    TFtpConnectionType connectionType_ = ftpDirect;
-    TFtpState state_ = ftpReady;
-    bool sessionConnected_ = false;
     int statusCode_ = 0;
     std::string lastResponse_;
     std::string errorMessage_;
     std::string dirResult_;
+    TFtpReply lastReply_;
 
-    // Request engine.
-    TFtpRequest requestType_ = ftpNone;
-    int requestResult_ = 0;
-    int sequenceResult_ = 0;
-    uint64_t requestSerial_ = 0;
-    bool requestDone_ = true; // the once-only flag of the completion
-    bool sequenceRunning_ = false;
-    std::bitset<stCount> steps_;
-    int lastStep_ = -1;
-    std::vector<int> okCodes_;
-    Handler next_ = nullptr;
-    Handler done_ = nullptr;
-    int savedCode_ = -1;
-    std::string savedLine_;
-    std::string pasvResponse_;
-
-    // Transfer.
+    // The transfer under way.
     std::FILE* localFile_ = nullptr;
-    std::vector<char> chunk_;            // the one chunk of an upload in memory
-    std::function<void()> dataTlsReady_; // runs when the data connection's handshake is done
+    std::vector<char> chunk_; // the one chunk of an upload in memory
     int64_t byteCount_ = 0;
-    std::chrono::steady_clock::time_point startTime_;
-    bool startTaken_ = false;
-    bool transferConfirmed_ = false;
-    bool dataClosed_ = false;
     int transferError_ = 0;
-    bool replyReceived_ = false;
-    bool connectionOpen_ = false;
-    bool endOfFile_ = false;
     uint64_t transferSerial_ = 0;
-    std::string dataCommand_;
+    std::chrono::steady_clock::time_point startTime_;
 };
 
 } // namespace vistrel

@@ -16,11 +16,8 @@ public:
     int Timeout = 15; // seconds; 0 waits without limit
     // When positive, replaces Timeout (in milliseconds); lets tests use short limits.
     int TimeoutMs = 0;
-    // Kept for the settings the job copies; both settings wait the same way (see Wait()).
-    bool MultiThreaded = false;
 
     bool Connect() { return Run(&TCustomFtpClient::ConnectAsync); }
-    bool Open() { return Run(&TCustomFtpClient::OpenAsync); }
     bool TypeSet() { return Run(&TCustomFtpClient::TypeSetAsync); }
     bool Cwd() { return Run(&TCustomFtpClient::CwdAsync); }
     bool CDup() { return Run(&TCustomFtpClient::CDupAsync); }

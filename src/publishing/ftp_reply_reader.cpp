@@ -10,10 +10,39 @@
 
 namespace vistrel {
 
-int TFtpReplyReader::Append(const char* data, int length) {
-    int take = std::clamp(length, 0, FreeSpace());
-    buffer_.append(data, static_cast<size_t>(take));
-    return take;
+void TFtpReplyReader::Feed(const char* data, size_t length, Clock::time_point now) {
+    if (length == 0 || fault_ != TFault::None) return;
+    if (!InReply()) started_ = now;
+    lastFeed_ = now;
+    buffer_.append(data, length);
+}
+
+bool TFtpReplyReader::NextReply(TFtpReply& reply) {
+    std::string line;
+    while (fault_ == TFault::None && NextLine(line))
+        if (Join(std::move(line), reply)) return true;
+    // What is left is a part of a line: it may not grow beyond a line's bound and its end.
+    if (fault_ == TFault::None && buffer_.size() > kMaxLineBytes + 2) fault_ = TFault::LineTooLong;
+    return false;
+}
+
+std::string TFtpReplyReader::FaultText() const {
+    switch (fault_) {
+    case TFault::None:
+        break;
+    case TFault::LineTooLong:
+        return "Reply line longer than " + std::to_string(kMaxLineBytes) + " bytes";
+    case TFault::ReplyTooLong:
+        return "Reply longer than " + std::to_string(kMaxReplyBytes) + " bytes";
+    }
+    return {};
+}
+
+void TFtpReplyReader::Clear() {
+    buffer_.clear();
+    pending_ = TFtpReply();
+    replyBytes_ = 0;
+    fault_ = TFault::None;
 }
 
 bool TFtpReplyReader::NextLine(std::string& line) {
@@ -23,6 +52,10 @@ bool TFtpReplyReader::NextLine(std::string& line) {
     size_t length = end;
     while (length > 0 && (buffer_[length - 1] == '\r' || buffer_[length - 1] == '\n'))
         --length;
+    if (length > kMaxLineBytes) {
+        fault_ = TFault::LineTooLong;
+        return false;
+    }
     line.assign(buffer_, 0, length);
     buffer_.erase(0, consumed);
     return true;
@@ -108,11 +141,11 @@ TPasvAddress ParsePasvReply(const std::string& reply) {
     throw FtpException("Invalid PASV reply: " + reply);
 }
 
-bool TFtpReplyJoiner::Add(const std::string& line, TFtpReply& reply) {
-    if (overflowed_) return false;
-    bytes_ += line.size() + 2;
-    if (bytes_ > kMaxReplyBytes) {
-        overflowed_ = true;
+// Adds one line to the reply under way; true when it completed the reply.
+bool TFtpReplyReader::Join(std::string line, TFtpReply& reply) {
+    replyBytes_ += line.size() + 2;
+    if (replyBytes_ > kMaxReplyBytes) {
+        fault_ = TFault::ReplyTooLong;
         return false;
     }
     auto threeDigits = [&line] {
@@ -122,24 +155,22 @@ bool TFtpReplyJoiner::Add(const std::string& line, TFtpReply& reply) {
     };
     if (pending_.lines.empty()) {
         bool opening = threeDigits() && line.size() > 3 && line[3] == '-';
-        pending_.code = ParseReplyCode(line).code;
-        pending_.lines.push_back(line);
+        bool coded = !line.empty() && std::isdigit(static_cast<unsigned char>(line[0]));
+        pending_.code = coded ? ParseReplyCode(line).code : 0;
+        pending_.lines.push_back(std::move(line));
         if (opening) return false;
-        if (!std::isdigit(static_cast<unsigned char>(line.empty() ? 'x' : line[0]))) pending_.code = 0;
     } else {
-        pending_.lines.push_back(line);
         const std::string code = std::to_string(pending_.code);
         bool closing = threeDigits() && line.compare(0, 3, code) == 0 && (line.size() == 3 || line[3] == ' ');
+        pending_.lines.push_back(std::move(line));
         if (!closing) return false;
     }
     reply = std::move(pending_);
-    Clear();
-    return true;
-}
-
-void TFtpReplyJoiner::Clear() {
     pending_ = TFtpReply();
-    bytes_ = 0;
+    replyBytes_ = 0;
+    // Bytes of the next reply that came with this one start its clock.
+    started_ = lastFeed_;
+    return true;
 }
 
 } // namespace vistrel

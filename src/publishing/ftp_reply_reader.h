@@ -1,61 +1,65 @@
 #pragma once
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <vector>
 
 namespace vistrel {
 
-// Buffers what the control connection delivers and cuts it into reply lines. The buffer has the
-// fixed size of the design (4096 bytes, at most 4095 filled): a line longer than that fills it,
-// FreeSpace() then reads 0 and the client closes the connection instead of growing without bound.
-class TFtpReplyReader {
-public:
-    static constexpr int kBufferSize = 4096;
-
-    explicit TFtpReplyReader(bool acceptLF = true) : acceptLF_(acceptLF) {}
-    void SetAcceptLF(bool acceptLF) { acceptLF_ = acceptLF; }
-    int FreeSpace() const { return kBufferSize - 1 - static_cast<int>(buffer_.size()); }
-    // Appends at most FreeSpace() bytes of data; returns how many were taken.
-    int Append(const char* data, int length);
-    // Takes the next complete line out of the buffer, without its trailing CR and LF characters.
-    bool NextLine(std::string& line);
-    void Clear() { buffer_.clear(); }
-    int Buffered() const { return static_cast<int>(buffer_.size()); }
-
-private:
-    std::string buffer_;
-    bool acceptLF_;
-};
-
 // One complete reply: every line of a multi-line reply, joined as RFC 959 defines it. A reply that
 // begins with "ddd-" ends only with a line of the same code followed by a blank ("ddd text" or a
 // bare "ddd"); lines in between may look like anything, other codes and "ddd" without a blank
 // included. A single-line reply is any line that begins with a digit and is no such opening.
+// Text that stands before any reply (no leading digit) comes alone, as a reply of code 0.
 struct TFtpReply {
     int code = 0;
     std::vector<std::string> lines; // the last one is the reply's closing line
     const std::string& Last() const { return lines.back(); }
 };
 
-// Joins reply lines into replies and bounds them: a reply may not exceed kMaxReplyBytes in all.
-// Lines that stand before any reply (text without a leading code) are handed out alone, as
-// replies of code 0, so the caller can show them.
-class TFtpReplyJoiner {
+// Everything between the control connection and the client's reply handlers: it buffers partial
+// lines, cuts lines (CR LF, or a lone LF with acceptLF), joins multi-line replies and bounds them.
+// A line may hold at most kMaxLineBytes, a reply kMaxReplyBytes in all, and a reply may take at
+// most the time limit from its first byte to its last line: a server that sends without end (or a
+// byte now and then) cannot hold the session or the memory. A bound once broken is a fault that
+// stays until Clear(); the caller then ends the session.
+class TFtpReplyReader {
 public:
+    static constexpr size_t kMaxLineBytes = 4095;
     static constexpr size_t kMaxReplyBytes = 64 * 1024;
+    using Clock = std::chrono::steady_clock;
+    enum class TFault { None, LineTooLong, ReplyTooLong };
 
-    // Takes the next line; true when it completed a reply, which is then in `reply`.
-    bool Add(const std::string& line, TFtpReply& reply);
-    // The reply grew beyond kMaxReplyBytes: the server is not speaking FTP (or is hostile).
-    bool Overflowed() const { return overflowed_; }
-    // A multi-line reply has begun and is not complete yet.
-    bool Pending() const { return !pending_.lines.empty(); }
+    explicit TFtpReplyReader(bool acceptLF = true) : acceptLF_(acceptLF) {}
+    void SetAcceptLF(bool acceptLF) { acceptLF_ = acceptLF; }
+    // 0 gives a reply all the time it wants.
+    void SetTimeLimit(std::chrono::milliseconds limit) { timeLimit_ = limit; }
+
+    // Takes what the connection delivered; `now` starts the clock of a reply's first byte.
+    void Feed(const char* data, size_t length, Clock::time_point now = Clock::now());
+    // Takes the next complete reply out; false when none is complete (or a bound was broken).
+    bool NextReply(TFtpReply& reply);
+    TFault Fault() const { return fault_; }
+    // The broken bound in English ("Reply longer than 65536 bytes"), empty without a fault.
+    std::string FaultText() const;
+    // A reply has begun and is not complete yet: its clock runs until Deadline().
+    bool InReply() const { return !buffer_.empty() || !pending_.lines.empty(); }
+    bool HasTimeLimit() const { return timeLimit_.count() > 0; }
+    Clock::time_point Deadline() const { return started_ + timeLimit_; }
     void Clear();
 
 private:
+    bool NextLine(std::string& line);
+    bool Join(std::string line, TFtpReply& reply);
+
+    std::string buffer_;
     TFtpReply pending_;
-    size_t bytes_ = 0;
-    bool overflowed_ = false;
+    size_t replyBytes_ = 0;
+    bool acceptLF_;
+    TFault fault_ = TFault::None;
+    std::chrono::milliseconds timeLimit_{60000};
+    Clock::time_point started_{};
+    Clock::time_point lastFeed_{};
 };
 
 // A reply line's code: blanks, TABs, CRs and LFs, an optional sign and the decimal digits are read;

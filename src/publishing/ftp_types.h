@@ -8,81 +8,37 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Request types in their fixed order (0 to 42); OnRequestDone reports the type the caller started.
+// The requests the client runs; OnRequestDone reports the type the caller started (for a sequence
+// such as the login, the sequence's type, not that of the command that failed). FEAT goes out as
+// a quoted command.
 enum TFtpRequest {
     ftpNone,
-    ftpOpenAsync,
-    ftpUserAsync,
-    ftpPassAsync,
-    ftpCwdAsync,
     ftpConnectAsync,
-    ftpReceiveAsync,
-    ftpDirAsync,
-    ftpLsAsync,
-    ftpPortAsync,
-    ftpGetAsync,
-    ftpDirectoryAsync,
-    ftpListAsync,
-    ftpSystemAsync,
-    ftpSystAsync,
-    ftpQuitAsync,
-    ftpAbortXferAsync,
-    ftpSizeAsync,
-    ftpPutAsync,
-    ftpAppendAsync,
-    ftpFileSizeAsync,
-    ftpRqAbort,
+    ftpTypeSetAsync,
+    ftpCwdAsync,
+    ftpCDupAsync,
     ftpMkdAsync,
     ftpRmdAsync,
-    ftpRenameAsync,
     ftpDeleAsync,
-    ftpRenAsync,
-    ftpRenToAsync,
-    ftpRenFromAsync,
-    ftpDeleteAsync,
-    ftpMkdirAsync,
-    ftpRmdirAsync,
-    ftpPwdAsync,
     ftpQuoteAsync,
-    ftpCDupAsync,
-    ftpDoQuoteAsync,
-    ftpTransmitAsync,
-    ftpTypeSetAsync,
-    ftpRestAsync,
-    ftpRestGetAsync,
-    ftpRestartGetAsync,
-    ftpRestPutAsync,
-    ftpRestartPutAsync,
+    ftpPutAsync,
+    ftpLsAsync,
+    ftpQuitAsync,
 };
 
-// The client state; a new request may start only in ftpReady and ftpInternalReady.
+// The client as its users see it; derived from the client's step (TFtpStep). A new request may
+// start only in ftpReady.
 enum TFtpState : unsigned char {
-    ftpNotConnected = 0,    // no control connection
-    ftpReady = 1,           // idle, a request may start
-    ftpInternalReady = 2,   // between the steps of a sequence, or after the control connection closed
+    ftpReady = 1,           // no request running
     ftpDnsLookup = 3,       // resolving the server's address
-    ftpConnected = 4,       // the welcome (220) has arrived
-    ftpAbort = 5,           // Abort is tearing the session down
-    ftpWaitingBanner = 7,   // connected, waiting for the welcome
-    ftpWaitingResponse = 8, // a command was sent, its reply is awaited
-    ftpPasvReady = 9,       // "227" arrived to PASV; the data connection is next
-};
-
-enum TFtpShareMode {
-    ftpShareCompat,
-    ftpShareExclusive,
-    ftpShareDenyWrite,
-    ftpShareDenyRead,
-    ftpShareDenyNone
+    ftpWaitingBanner = 7,   // connecting, or waiting for the welcome
+    ftpWaitingResponse = 8, // a command was sent, its reply (or its transfer) is awaited
+    ftpPasvReady = 9,       // "227" arrived to PASV; the data connection is being made
 };
 
 enum TFtpOption : unsigned {
-    ftpAcceptLF = 1u << 0,       // a lone LF ends a reply line
-    ftpNoAutoResumeAt = 1u << 1, // kept for completeness; the program never resumes
+    ftpAcceptLF = 1u << 0, // a lone LF ends a reply line
 };
 using TFtpOptions = unsigned;
-
-// Only ftpDirect is implemented; the program never selects the others.
-enum TFtpConnectionType { ftpDirect, ftpProxy, ftpSocks4, ftpSocks4A, ftpSocks5 };
 
 } // namespace vistrel

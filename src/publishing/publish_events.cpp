@@ -117,7 +117,6 @@ void TPublishJob::FTPClientRequestDone(TFtpRequest request, int error) {
         }
         break;
     case ftpMkdAsync:
-    case ftpMkdirAsync:
         if (error == 550) {
             Log(Text(kFolderOk));
             WatchdogOn();

@@ -49,12 +49,9 @@ TPublishJob::TPublishJob(TFtpClient& client, UserPrompts& prompts, PublishView& 
     : client_(client), prompts_(prompts), view_(view) {
     // The design values of the dialog's client.
     client_.Timeout = timings_.transferTimeout;
-    client_.MultiThreaded = true;
     client_.Port = "ftp";
     client_.LocalAddr = "0.0.0.0";
-    client_.DisplayFileFlag = false;
     client_.Binary = true;
-    client_.ShareMode = ftpShareExclusive;
     client_.Options = ftpAcceptLF;
     watchdog_.setInterval(timings_.watchdogMs);
     QObject::connect(&watchdog_, &QTimer::timeout, [this] { Timer1Timer(); });

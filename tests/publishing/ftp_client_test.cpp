@@ -93,7 +93,7 @@ TEST_F(ScriptedFtp, FailedPassReportsTheConnectRequestWithItsCode) {
     Drain();
     ASSERT_EQ(done.size(), 1u);
     EXPECT_EQ(done[0], std::make_pair(ftpConnectAsync, 530));
-    EXPECT_EQ(client.ErrorMessage(), "530 Login incorrect");
+    EXPECT_EQ(client.ErrorMessage(), "530 Login incorrect (got 530 to PASS, expected 230)");
 }
 
 TEST_F(ScriptedFtp, RepliesByteByByteAndWithLoneLF) {
@@ -120,11 +120,12 @@ TEST_F(ScriptedFtp, OverlongReplyLineClosesTheSession) {
     Drain();
     ASSERT_EQ(done.size(), 1u);
     EXPECT_EQ(done[0].first, ftpConnectAsync);
-    EXPECT_EQ(done[0].second, 500);
+    EXPECT_EQ(done[0].second, 421);
+    EXPECT_EQ(client.ErrorMessage(), "421 Reply line longer than 4095 bytes");
     EXPECT_FALSE(client.Connected());
 }
 
-TEST_F(ScriptedFtp, NegativeRepliesFailWithTheirCode) {
+TEST_F(ScriptedFtp, NegativeRepliesFailWithTheirCodeAndSayWhatWasExpected) {
     ASSERT_TRUE(client.Connect());
     struct Row {
         const char* verb;
@@ -132,22 +133,71 @@ TEST_F(ScriptedFtp, NegativeRepliesFailWithTheirCode) {
         bool (TFtpClient::*operation)();
         TFtpRequest request;
         int result;
+        const char* error;
     };
     const Row rows[] = {
-        {"CDUP", "200 Ok\r\n", &TFtpClient::CDup, ftpCDupAsync, 0}, // RFC 959 lists 200 for CDUP
-        {"CDUP", "550 No\r\n", &TFtpClient::CDup, ftpCDupAsync, 550},
-        {"CDUP", "250 Ok\r\n", &TFtpClient::CDup, ftpCDupAsync, 0},
-        {"MKD", "550 Exists\r\n", &TFtpClient::Mkd, ftpMkdAsync, 550},
-        {"DELE", "250 Deleted\r\n", &TFtpClient::Dele, ftpDeleAsync, 0},
-        {"TYPE", "504 No\r\n", &TFtpClient::TypeSet, ftpTypeSetAsync, 504},
+        {"CDUP", "200 Ok\r\n", &TFtpClient::CDup, ftpCDupAsync, 0, ""}, // RFC 959 lists 200 for CDUP
+        {"CDUP", "550 No\r\n", &TFtpClient::CDup, ftpCDupAsync, 550,
+         "550 No (got 550 to CDUP, expected 200, 250 or 257)"},
+        {"CDUP", "250 Ok\r\n", &TFtpClient::CDup, ftpCDupAsync, 0, ""},
+        {"MKD", "550 Exists\r\n", &TFtpClient::Mkd, ftpMkdAsync, 550,
+         "550 Exists (got 550 to MKD, expected 250 or 257)"},
+        {"DELE", "250 Deleted\r\n", &TFtpClient::Dele, ftpDeleAsync, 0, ""},
+        {"TYPE", "504 No\r\n", &TFtpClient::TypeSet, ftpTypeSetAsync, 504,
+         "504 No (got 504 to TYPE, expected 200)"},
+        {"STOR", "553 Bad name\r\n", &TFtpClient::Put, ftpPutAsync, 553,
+         "553 Bad name (got 553 to STOR, expected 125 or 150)"},
     };
     client.HostFileName = "x";
+    WriteBytes(temp / "x", "abc");
+    client.LocalFileName = (temp / "x").string();
     for (const auto& row : rows) {
         server.replies[row.verb] = row.reply;
         done.clear();
         EXPECT_EQ((client.*row.operation)(), row.result == 0) << row.verb << " " << row.reply;
+        Drain();
         ASSERT_EQ(done.size(), 1u) << row.verb;
         EXPECT_EQ(done[0], std::make_pair(row.request, row.result)) << row.verb;
+        if (row.result != 0) {
+            EXPECT_EQ(client.ErrorMessage(), row.error);
+        }
+    }
+}
+
+// The steps a request goes through, as OnStateChange sees them: the machine's shape, pinned.
+TEST_F(ScriptedFtp, StepsOfLoginUploadAndQuit) {
+    std::vector<std::string> steps;
+    client.OnStateChange = [&] { steps.push_back(StepName(client.Step())); };
+    ASSERT_TRUE(client.Connect());
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(steps, (Names{"Resolve", "Connect", "Welcome", "User", "Pass", "Stop"}));
+    for (bool passive : {true, false}) {
+        client.SetPassive(passive);
+        steps.clear();
+        ASSERT_TRUE(Upload("abc"));
+        Names expected = {"Pasv",     "DataConnect",    "DataCommand", "DataWait",
+                          "Transfer", "TransferClosed", "Stop"};
+        if (!passive) expected = {"Port", "DataCommand", "DataWait", "Transfer", "TransferClosed", "Stop"};
+        EXPECT_EQ(steps, expected) << "passive " << passive;
+    }
+    steps.clear();
+    ASSERT_TRUE(client.Quit());
+    EXPECT_EQ(steps, (Names{"Quit", "Stop"}));
+}
+
+// A data connection the server closes early leaves a truncated file: a 226 for it is no success.
+TEST_F(ScriptedFtp, UploadCutShortFailsEvenWhenTheServerConfirmsIt) {
+    for (bool passive : {false, true}) {
+        client.SetPassive(passive);
+        if (!client.Connected()) {
+            ASSERT_TRUE(client.Connect());
+        }
+        server.closeAfterBytes = 1000;
+        done.clear();
+        EXPECT_FALSE(Upload(Pattern(3000000))) << "passive " << passive;
+        EXPECT_LT(server.stored.size(), 3000000u);
+        EXPECT_EQ(CountDone(ftpPutAsync), 1u);
+        EXPECT_EQ(done.back().second, 426);
     }
 }
 

@@ -10,12 +10,15 @@ using namespace vistrel;
 
 namespace {
 
-std::vector<std::string> Lines(const std::string& input, bool acceptLF) {
+using Lines = std::vector<std::string>;
+
+// The closing lines of every reply the reader hands out for `input`, fed in one piece.
+Lines Replies(const std::string& input, bool acceptLF) {
     TFtpReplyReader reader(acceptLF);
-    reader.Append(input.data(), static_cast<int>(input.size()));
-    std::vector<std::string> lines;
-    for (std::string line; reader.NextLine(line);)
-        lines.push_back(line);
+    reader.Feed(input.data(), input.size());
+    Lines lines;
+    for (TFtpReply reply; reader.NextReply(reply);)
+        lines.push_back(reply.Last());
     return lines;
 }
 
@@ -26,7 +29,7 @@ TEST(FtpReplyReader, CutsLines) {
         const char* name;
         std::string input;
         bool acceptLF;
-        std::vector<std::string> lines;
+        Lines lines;
     };
     const Row rows[] = {
         {"crlf", "220 Ready\r\n", true, {"220 Ready"}},
@@ -39,22 +42,55 @@ TEST(FtpReplyReader, CutsLines) {
         {"empty line", "\r\n", true, {""}},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(Lines(row.input, row.acceptLF), row.lines) << row.name;
+        EXPECT_EQ(Replies(row.input, row.acceptLF), row.lines) << row.name;
 }
 
-TEST(FtpReplyReader, PartialLineCompletesLaterAndBufferIsBounded) {
+TEST(FtpReplyReader, PartialLineCompletesLaterAndLinesAreBounded) {
     TFtpReplyReader reader;
-    reader.Append("220 He", 6);
-    std::string line;
-    EXPECT_FALSE(reader.NextLine(line));
-    reader.Append("llo\r\n", 5);
-    ASSERT_TRUE(reader.NextLine(line));
-    EXPECT_EQ(line, "220 Hello");
+    TFtpReply reply;
+    reader.Feed("220 He", 6);
+    EXPECT_FALSE(reader.NextReply(reply));
+    EXPECT_TRUE(reader.InReply());
+    reader.Feed("llo\r\n", 5);
+    ASSERT_TRUE(reader.NextReply(reply));
+    EXPECT_EQ(reply.Last(), "220 Hello");
+    EXPECT_FALSE(reader.InReply());
 
-    std::string huge(5000, 'x');
-    EXPECT_EQ(reader.Append(huge.data(), static_cast<int>(huge.size())), 4095);
-    EXPECT_EQ(reader.FreeSpace(), 0);
-    EXPECT_EQ(reader.Append("y", 1), 0);
+    // A line of exactly the bound is taken; a part of a line beyond the bound and a line end is
+    // a fault.
+    std::string longest = "250 " + std::string(TFtpReplyReader::kMaxLineBytes - 4, 'x');
+    std::string input = longest + "\r\n";
+    reader.Feed(input.data(), input.size());
+    ASSERT_TRUE(reader.NextReply(reply));
+    EXPECT_EQ(reply.Last(), longest);
+    std::string huge(TFtpReplyReader::kMaxLineBytes + 3, 'x');
+    reader.Feed(huge.data(), huge.size());
+    EXPECT_FALSE(reader.NextReply(reply));
+    EXPECT_EQ(reader.Fault(), TFtpReplyReader::TFault::LineTooLong);
+    EXPECT_EQ(reader.FaultText(), "Reply line longer than 4095 bytes");
+    reader.Feed("\r\n", 2);
+    EXPECT_FALSE(reader.NextReply(reply)) << "a fault stays until Clear";
+    reader.Clear();
+    reader.Feed("200 Ok\r\n", 8);
+    EXPECT_TRUE(reader.NextReply(reply));
+}
+
+TEST(FtpReplyReader, ClockRunsFromAReplysFirstByte) {
+    using namespace std::chrono_literals;
+    TFtpReplyReader reader;
+    reader.SetTimeLimit(1000ms);
+    const auto t0 = TFtpReplyReader::Clock::time_point{} + 1h;
+    TFtpReply reply;
+    reader.Feed("220-a\r\n", 7, t0);
+    reader.Feed("220-b\r\n", 7, t0 + 900ms);
+    EXPECT_FALSE(reader.NextReply(reply));
+    EXPECT_EQ(reader.Deadline(), t0 + 1000ms) << "continuation lines do not push the deadline";
+    // The next reply's bytes that came with the end of this one start its own clock.
+    reader.Feed("220 c\r\n331 d", 13, t0 + 950ms);
+    ASSERT_TRUE(reader.NextReply(reply));
+    EXPECT_EQ(reply.lines.size(), 3u);
+    EXPECT_TRUE(reader.InReply());
+    EXPECT_EQ(reader.Deadline(), t0 + 1950ms);
 }
 
 TEST(FtpReplyCode, Parses) {
@@ -108,34 +144,44 @@ TEST(PasvReply, WithoutUsableNumbersThrows) {
         EXPECT_THROW(ParsePasvReply(row), FtpException) << row;
 }
 
-TEST(ReplyJoiner, JoinsMultiLineRepliesAsRfc959Says) {
-    TFtpReplyJoiner joiner;
+TEST(FtpReplyReader, JoinsMultiLineRepliesAsRfc959Says) {
+    TFtpReplyReader reader;
     TFtpReply reply;
-    const std::vector<std::string> lines = {"211-Features:",   " MLST type*;size*;", "211-still inside",
-                                            "211still inside", "230 other code",     "211 End"};
-    for (size_t i = 0; i + 1 < lines.size(); ++i)
-        EXPECT_FALSE(joiner.Add(lines[i], reply)) << lines[i];
-    ASSERT_TRUE(joiner.Add(lines.back(), reply));
+    const Lines lines = {"211-Features:",   " MLST type*;size*;", "211-still inside",
+                         "211still inside", "230 other code",     "211 End"};
+    for (size_t i = 0; i + 1 < lines.size(); ++i) {
+        std::string text = lines[i] + "\r\n";
+        reader.Feed(text.data(), text.size());
+        EXPECT_FALSE(reader.NextReply(reply)) << lines[i];
+    }
+    reader.Feed("211 End\r\n", 9);
+    ASSERT_TRUE(reader.NextReply(reply));
     EXPECT_EQ(reply.code, 211);
     EXPECT_EQ(reply.lines, lines);
-    EXPECT_FALSE(joiner.Pending());
+    EXPECT_FALSE(reader.InReply());
 
-    ASSERT_TRUE(joiner.Add("250 single", reply));
-    EXPECT_EQ(reply.lines, (std::vector<std::string>{"250 single"}));
-    ASSERT_TRUE(joiner.Add("226", reply)) << "a bare code is a complete reply";
-    ASSERT_FALSE(joiner.Add("220-a", reply));
-    ASSERT_TRUE(joiner.Add("220", reply)) << "and closes a multi-line one";
-    ASSERT_TRUE(joiner.Add("text without code", reply));
+    const std::string rest = "250 single\r\n226\r\n220-a\r\n220\r\ntext without code\r\n";
+    reader.Feed(rest.data(), rest.size());
+    ASSERT_TRUE(reader.NextReply(reply));
+    EXPECT_EQ(reply.lines, Lines{"250 single"});
+    ASSERT_TRUE(reader.NextReply(reply)) << "a bare code is a complete reply";
+    EXPECT_EQ(reply.code, 226);
+    ASSERT_TRUE(reader.NextReply(reply)) << "and closes a multi-line one";
+    EXPECT_EQ(reply.lines, (Lines{"220-a", "220"}));
+    ASSERT_TRUE(reader.NextReply(reply));
     EXPECT_EQ(reply.code, 0);
 }
 
-TEST(ReplyJoiner, BoundsTheWholeReply) {
-    TFtpReplyJoiner joiner;
+TEST(FtpReplyReader, BoundsTheWholeReply) {
+    TFtpReplyReader reader;
     TFtpReply reply;
-    EXPECT_FALSE(joiner.Add("220-Welcome", reply));
-    const std::string line = "220-" + std::string(1000, 'x');
-    for (int i = 0; i < 100 && !joiner.Overflowed(); ++i)
-        EXPECT_FALSE(joiner.Add(line, reply));
-    EXPECT_TRUE(joiner.Overflowed());
-    EXPECT_FALSE(joiner.Add("220 End", reply)) << "nothing more is joined";
+    std::string welcome = "220-Welcome\r\n";
+    const std::string line = "220-" + std::string(1000, 'x') + "\r\n";
+    while (welcome.size() <= TFtpReplyReader::kMaxReplyBytes)
+        welcome += line;
+    welcome += "220 End\r\n";
+    reader.Feed(welcome.data(), welcome.size());
+    EXPECT_FALSE(reader.NextReply(reply)) << "nothing more is joined";
+    EXPECT_EQ(reader.Fault(), TFtpReplyReader::TFault::ReplyTooLong);
+    EXPECT_EQ(reader.FaultText(), "Reply longer than 65536 bytes");
 }

@@ -131,6 +131,8 @@ void ScriptedFtpServer::StartStor() {
         char chunk[8192];
         int count = data_.Receive(chunk, sizeof chunk);
         if (count > 0) stored.append(chunk, static_cast<size_t>(count));
+        if (closeAfterBytes >= 0 && static_cast<long long>(stored.size()) >= closeAfterBytes)
+            return data_.Close();
         if (confirmAfterBytes >= 0 && !confirmed_ &&
             static_cast<long long>(stored.size()) >= confirmAfterBytes) {
             confirmed_ = true;

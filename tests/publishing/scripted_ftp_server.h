@@ -42,6 +42,8 @@ public:
     // The host the 227 reply names, and whether its numbers stand without parentheses.
     std::string pasvHost = "127,0,0,1";
     bool pasvBare = false;
+    // Uploads: close the data connection after this many bytes, and confirm that with 226 (-1: no).
+    long long closeAfterBytes = -1;
     // Uploads: never confirm them (no 226, the data connection is left as it is).
     bool neverConfirm = false;
     // After the welcome: another "220-" line every this many milliseconds, without end (0: none).
