@@ -43,9 +43,10 @@ protected:
         client_.UseTls = true;
         client_.OnDisplay = [this](const std::string& line) { protocol_.push_back(line); };
     }
-    void StartTls(bool requireTls = false) {
+    void StartTls(bool requireTls = false, const QStringList& more = {}) {
         QStringList extra{QString::fromStdString((temp_ / "cert.pem").string())};
         if (requireTls) extra << QStringLiteral("--require-tls");
+        extra << more;
         Start(QStringLiteral("tls_ftp_server.py"), extra);
     }
 
@@ -119,14 +120,32 @@ TEST_F(FtpsServer, UploadsAndListsEncryptedInBothModes) {
     EXPECT_TRUE(client_.Quit());
 }
 
-TEST_F(FtpsServer, HandshakeBeforeTheReplyWorksToo) {
-    StartTls();
-    TrustAnything();
-    client_.DataTlsFirst = true;
-    client_.SetPassive(true);
-    ASSERT_TRUE(client_.Connect()) << client_.ErrorMessage();
-    ASSERT_TRUE(PutFile("early.bin", Pattern(70000))) << client_.ErrorMessage();
-    EXPECT_TRUE(ReadBytes(root_ / "early.bin") == Pattern(70000));
+// Both orders of the data connection's handshake and the 125/150 reply: after the reply (what the
+// client does) against pyftpdlib as Debian ships it and against a server that also takes a
+// handshake before the command; before the reply (DataTlsFirst) against both as well.
+TEST_F(FtpsServer, BothOrdersOfHandshakeAndReplyWork) {
+    for (bool fixedServer : {false, true}) {
+        for (bool handshakeFirst : {false, true}) {
+            if (server_.state() != QProcess::NotRunning) {
+                server_.kill();
+                server_.waitForFinished(5000);
+            }
+            client_.Abort();
+            fixedServer ? StartTls(false, {QStringLiteral("--fixed-data-handler")}) : StartTls();
+            TrustAnything();
+            client_.DataTlsFirst = handshakeFirst;
+            client_.SetPassive(true);
+            ASSERT_TRUE(client_.Connect()) << client_.ErrorMessage();
+            const std::string name = handshakeFirst ? "early.bin" : "late.bin";
+            ASSERT_TRUE(PutFile(name, Pattern(70000))) << client_.ErrorMessage();
+            EXPECT_TRUE(ReadBytes(root_ / name) == Pattern(70000)) << "fixed " << fixedServer;
+            client_.ListCommand = "MLSD";
+            client_.LocalFileName = (temp_ / "listing.txt").string();
+            client_.HostFileName.clear();
+            ASSERT_TRUE(client_.Ls()) << client_.ErrorMessage();
+            EXPECT_NE(ReadBytes(temp_ / "listing.txt").find(name), std::string::npos);
+        }
+    }
 }
 
 TEST_F(FtpsServer, UnknownCertificateIsRefusedUnlessItsFingerprintIsTrusted) {

@@ -1,15 +1,26 @@
 """A pyftpdlib FTPS server (explicit TLS) for the integration tests: serves ROOT to "alice"
 (password "secret") on 127.0.0.1, with a self-signed certificate made here for 127.0.0.1 and
 written to CERTFILE. Prints the port on the first line of stdout.
-Usage: tls_ftp_server.py ROOT CERTFILE [--require-tls]"""
+With --fixed-data-handler the data connections take a TLS handshake that begins before the
+transfer's command (STOR, LIST) has been taken; Debian's pyftpdlib 1.5.7 closes such a connection.
+Usage: tls_ftp_server.py ROOT CERTFILE [--require-tls] [--fixed-data-handler]"""
 import logging
 import os
 import sys
 
 from OpenSSL import crypto
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import TLS_FTPHandler
+from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
+
+
+class HandshakeFirstDtpHandler(TLS_DTPHandler):
+    """A data connection that is neither receiving nor set up for a transfer yet counts as
+    finished in pyftpdlib 1.5.7 and is closed, even while its TLS handshake runs. The handshake
+    keeps it readable here, as later pyftpdlib versions do."""
+
+    def readable(self):
+        return self._ssl_accepting or super().readable()
 
 
 def make_certificate(path):
@@ -43,6 +54,8 @@ def main():
     handler.auth_failed_timeout = 0.1
     handler.tls_control_required = "--require-tls" in sys.argv[3:]
     handler.tls_data_required = handler.tls_control_required
+    if "--fixed-data-handler" in sys.argv[3:]:
+        handler.dtp_handler = HandshakeFirstDtpHandler
     server = FTPServer(("127.0.0.1", 0), handler)
     print(server.address[1], flush=True)
     server.serve_forever(handle_exit=True)
