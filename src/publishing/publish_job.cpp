@@ -80,6 +80,7 @@ void TakeSettings(TPublishParams& params, const TProgramSettings& settings) {
     params.checkServer = settings.cbCheckServer;
     params.useTls = settings.cbUseTLS;
     params.requireTls = settings.cbUseTLS && settings.cbRequireTLS;
+    params.parallelUploads = settings.cbParallelUploads;
     params.trustedFingerprint = settings.TrustedCertificate(HostPort(params));
 }
 
@@ -428,15 +429,38 @@ void TPublishJob::ClimbBack() {
     }
 }
 
-// The count is read again every round: names queued again during the loop are sent at its end.
+// Files are taken in order from FFiles, which grows when a file is queued again; extra sessions
+// take theirs from the same place. At the end the main session waits for them.
 void TPublishJob::SendFiles() {
-    for (size_t i = 0; i < FFiles.size(); ++i) {
-        SendFile(i);
+    nextFile_ = 0;
+    StartSessions();
+    for (;;) {
+        std::optional<size_t> index = TakeFile();
+        if (!index) {
+            if (FStopped || !SessionsBusy()) break;
+            WatchdogOff(); // the sessions have stall timers of their own
+            PumpEvents(50);
+            continue;
+        }
+        SendFile(*index);
         ++FFilesDone;
         FBytesDone += std::max<int64_t>(FFileSize, 0);
         ShowTotals();
         if (FStopped) break;
     }
+    StopSessions();
+}
+
+std::optional<size_t> TPublishJob::TakeFile() {
+    if (nextFile_ >= FFiles.size()) return std::nullopt;
+    return nextFile_++;
+}
+
+// An unchanged file is only logged.
+bool TPublishJob::Skipped(const std::string& name) {
+    if (!folderFiles_[name].unchanged) return false;
+    Log(Text(kSkip) + FLocalDir + name);
+    return true;
 }
 
 void TPublishJob::SendFile(size_t index) {
@@ -447,13 +471,69 @@ void TPublishJob::SendFile(size_t index) {
     FFileSize = LocalFileSize(path);
     view_.SetFileBar(0, FFileSize);
     client_.HostFileName = name;
-    TFileState& state = folderFiles_[name];
-    if (state.unchanged) {
-        Log(Text(kSkip) + path);
-        return;
+    if (Skipped(name) || FStopped) return;
+    if (PutWatched(name)) list_.Confirm(folderFiles_[name].line);
+}
+
+// Up to three sessions beside the main one, when the setting asks for them and the folder has
+// enough changed files to share.
+void TPublishJob::StartSessions() {
+    if (!params_.parallelUploads || FStopped) return;
+    int changed = 0;
+    for (const auto& [name, state] : folderFiles_)
+        changed += state.unchanged ? 0 : 1;
+    const int count = std::min(3, changed / 2);
+    if (count <= 0) return;
+    std::vector<std::string> folder;
+    std::string path = FRemoteDir;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    for (std::string part = NextPathPart(path); !part.empty(); part = NextPathPart(path))
+        folder.push_back(part);
+    Log(FormatMessage(Text(kSessionsStarted), {std::to_string(count)}));
+    for (int i = 0; i < count; ++i) {
+        sessions_.push_back(
+            std::make_unique<TUploadSession>(client_, folder, FLocalDir, SessionHost(), timings_.watchdogMs));
+        sessions_.back()->Start();
     }
-    if (FStopped) return;
-    if (PutWatched(name)) list_.Confirm(state.line);
+}
+
+void TPublishJob::StopSessions() {
+    for (auto& session : sessions_)
+        session->Stop();
+    sessions_.clear();
+}
+
+bool TPublishJob::SessionsBusy() const {
+    return std::any_of(sessions_.begin(), sessions_.end(), [](const auto& s) { return !s->Finished(); });
+}
+
+// What the extra sessions see of the job: the same files, the same transfer list and the same
+// protocol lines for what they send.
+TUploadSessionHost TPublishJob::SessionHost() {
+    TUploadSessionHost host;
+    host.takeFile = [this]() -> std::optional<std::string> {
+        while (!FStopped) {
+            std::optional<size_t> index = TakeFile();
+            if (!index) return std::nullopt;
+            const std::string name = FFiles[*index];
+            if (!Skipped(name)) return name;
+            ++FFilesDone;
+            ShowTotals();
+        }
+        return std::nullopt;
+    };
+    host.sent = [this](const std::string& name) {
+        list_.Confirm(folderFiles_[name].line);
+        ++FFilesDone;
+        FBytesDone += std::max<int64_t>(LocalFileSize(FLocalDir + name), 0);
+        ShowTotals();
+    };
+    host.giveBack = [this](const std::string& name) { FFiles.push_back(name); };
+    host.command = [this](std::string& command) {
+        if (command.rfind("STOR", 0) == 0) FTPClientCommand(command);
+    };
+    host.log = [this](const std::string& why) { Log(Text(kSessionEnded) + why); };
+    return host;
 }
 
 // One STOR under the watchdog; true when the server confirmed the file.

@@ -11,6 +11,7 @@
 #include "publishing/publish_view.h"
 #include "publishing/transfer_list.h"
 #include "publishing/upload_plan.h"
+#include "publishing/upload_session.h"
 
 #include <QTimer>
 
@@ -43,15 +44,16 @@ struct TPublishTimings {
 // What a run needs: the settings of "Einstellungen/Veröffentlichen", the upload plan, the two
 // check boxes of the dialog and the waits.
 struct TPublishParams {
-    std::string host;         // edFTPServer
-    std::string port = "ftp"; // edFTPPort
-    std::string user;         // edFTPUser
-    std::string password;     // edFTPPassword; empty: asked for when the run starts
-    std::string remoteRoot;   // edFTPDirectory
-    bool passive = false;     // cbUsePassiveMode
-    bool checkServer = false; // cbCheckServer
-    bool useTls = false;      // cbUseTLS: explicit FTPS
-    bool requireTls = false;  // cbRequireTLS: no fallback to plain FTP
+    std::string host;             // edFTPServer
+    std::string port = "ftp";     // edFTPPort
+    std::string user;             // edFTPUser
+    std::string password;         // edFTPPassword; empty: asked for when the run starts
+    std::string remoteRoot;       // edFTPDirectory
+    bool passive = false;         // cbUsePassiveMode
+    bool checkServer = false;     // cbCheckServer
+    bool useTls = false;          // cbUseTLS: explicit FTPS
+    bool requireTls = false;      // cbRequireTLS: no fallback to plain FTP
+    bool parallelUploads = false; // cbParallelUploads: up to four sessions send a folder's files
     // The fingerprint trusted for this "host:port" (section TrustedCertificates), or empty.
     std::string trustedFingerprint;
     TUploadPlan plan;
@@ -140,7 +142,13 @@ private:
     void Connect();
     void SendFiles();
     void CheckFolderFiles();
+    std::optional<size_t> TakeFile();
+    bool Skipped(const std::string& name);
     void SendFile(size_t index);
+    void StartSessions();
+    void StopSessions();
+    bool SessionsBusy() const;
+    TUploadSessionHost SessionHost();
     bool PutWatched(const std::string& name);
     void VerificationPass();
     void ClimbBack();
@@ -183,6 +191,8 @@ private:
     std::string FLocalDir;
     std::string FRemoteDir;
     std::vector<std::string> FFiles;
+    size_t nextFile_ = 0; // the first of FFiles nobody has taken yet
+    std::vector<std::unique_ptr<TUploadSession>> sessions_;
     TTransferList list_;
     bool FStopped = false;
     bool FConnected = false;

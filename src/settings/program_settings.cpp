@@ -197,6 +197,7 @@ const TSettingKey kSettingKeys[] = {
     {"cbAllowInvitations_Checked", &TProgramSettings::cbAllowInvitations},
     {"cbUseTLS_Checked", &TProgramSettings::cbUseTLS},
     {"cbRequireTLS_Checked", &TProgramSettings::cbRequireTLS},
+    {"cbParallelUploads_Checked", &TProgramSettings::cbParallelUploads},
 };
 
 struct TSettingReader {

@@ -60,6 +60,7 @@ public:
     // FTPS: on for a new installation; a settings file written before it existed keeps plain FTP.
     bool cbUseTLS = true;
     bool cbRequireTLS = false;
+    bool cbParallelUploads = false; // up to four sessions send a folder's files side by side
     // Sonstiges
     std::string edNoOfThumbs = "12";
     int rgOverwriteFiles = 1;

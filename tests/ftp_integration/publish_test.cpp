@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 
 using namespace vistrel;
 using vistrel::testing::ReadBytes;
@@ -55,6 +56,7 @@ protected:
             QStringLiteral(VISTREL_SOURCE_DIR "/tests/ftp_integration/publish_ftp_server.py"),
             QString::fromStdString(serverRoot.string())};
         if (!Mlsd()) arguments << QStringLiteral("--no-mlsd");
+        arguments << ServerOptions();
         server.setArguments(arguments);
         server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         server.start();
@@ -92,6 +94,28 @@ protected:
     }
 
     virtual bool Mlsd() const { return true; }
+    virtual QStringList ServerOptions() const { return {QStringLiteral("--report-uploads")}; }
+
+    // Reads the server's "stored" lines that have come so far; the client ports of the sessions
+    // that stored a file gather in storingSessions.
+    void ReadStoredLines() {
+        while (server.canReadLine()) {
+            QList<QByteArray> words = server.readLine().trimmed().split(' ');
+            if (words.size() >= 2 && words[0] == "stored") storingSessions.insert(words[1].toStdString());
+        }
+    }
+    std::set<std::string> storingSessions;
+
+    // Twenty pictures more in one folder, so that it is worth sharing.
+    std::vector<std::pair<std::string, std::string>> ManyPictures() {
+        std::vector<std::pair<std::string, std::string>> pictures;
+        for (int i = 0; i < 20; ++i) {
+            pictures.emplace_back("extra" + std::to_string(i) + ".jpg",
+                                  std::string(30000 + i, static_cast<char>('a' + i)));
+            WriteBytes(galleries / "Urlaub" / "images" / pictures.back().first, pictures.back().second);
+        }
+        return pictures;
+    }
 
     // Hidden files, names with blanks, links and nested folders all go; the file outside the
     // root stays, and everything is sent again.
@@ -262,6 +286,46 @@ TEST_F(PublishToPyFtpdlib, WatchdogReconnectsAfterAStallAndSendsTheFileAgain) {
                       [](const std::string& l) { return l.find("images/p101.jpg\t") != std::string::npos; }),
         1)
         << "the interrupted attempt leaves no line of its own";
+}
+
+// Extra sessions take files of the same folder side by side: every file arrives whole, is recorded
+// once, and an unchanged second run sends nothing.
+TEST_F(PublishToPyFtpdlib, ParallelSessionsShareAFolderAndRecordEveryFile) {
+    auto pictures = ManyPictures();
+    context->settings.cbParallelUploads = true;
+    ASSERT_EQ(Publish(), TPublishCode::Completed);
+    EXPECT_TRUE(view.Logged("Zusätzliche Verbindungen für dieses Verzeichnis: 3"));
+    for (const auto& [name, bytes] : pictures)
+        EXPECT_TRUE(ReadBytes(web / "Urlaub" / "images" / name) == bytes) << name;
+    EXPECT_EQ(view.Sent().size(), static_cast<size_t>(job->TotalFiles()));
+    std::vector<std::string> list;
+    ASSERT_TRUE(ReadLineFile(context->folders.TransferList(), list));
+    EXPECT_EQ(list.size(), static_cast<size_t>(job->TotalFiles()) + 2);
+    EXPECT_TRUE(RunUntil([&] {
+        ReadStoredLines();
+        return storingSessions.size() >= 2;
+    })) << "more than one session stored files";
+
+    ASSERT_EQ(Publish(), TPublishCode::Completed);
+    EXPECT_TRUE(view.Sent().empty());
+}
+
+class PublishToOneSessionServer : public PublishToPyFtpdlib {
+protected:
+    QStringList ServerOptions() const override { return {QStringLiteral("--one-session-per-address")}; }
+};
+
+// A server that takes one session per address refuses the extra ones; the main session sends all.
+TEST_F(PublishToOneSessionServer, RefusedExtraSessionsLeaveEveryFileToTheMainOne) {
+    auto pictures = ManyPictures();
+    context->settings.cbParallelUploads = true;
+    ASSERT_EQ(Publish(), TPublishCode::Completed);
+    EXPECT_TRUE(std::any_of(view.lines.begin(), view.lines.end(), [](const std::string& line) {
+        return line.rfind(Utf8ToAnsi("Zusätzliche Verbindung beendet: 421"), 0) == 0;
+    }));
+    for (const auto& [name, bytes] : pictures)
+        EXPECT_TRUE(ReadBytes(web / "Urlaub" / "images" / name) == bytes) << name;
+    EXPECT_EQ(view.Sent().size(), static_cast<size_t>(job->TotalFiles()));
 }
 
 } // namespace

@@ -93,6 +93,7 @@ public:
     QCheckBox* cbCheckServer = nullptr;
     QCheckBox* cbUseTLS = nullptr;
     QCheckBox* cbRequireTLS = nullptr;
+    QCheckBox* cbParallelUploads = nullptr;
     // Sonstiges
     QLineEdit* edNoOfThumbs = nullptr;
     TRadioGroup* rgOverwriteFiles = nullptr;

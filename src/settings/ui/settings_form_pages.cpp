@@ -189,6 +189,9 @@ QWidget* TSettingsForm::BuildPublishPage() {
     cbUseTLS = Named(new QCheckBox(QStringLiteral("Verbindung verschl\u00fcsseln (FTPS)")), "cbUseTLS");
     cbRequireTLS =
         Named(new QCheckBox(QStringLiteral("Nur verschl\u00fcsselt \u00fcbertragen")), "cbRequireTLS");
+    cbParallelUploads =
+        Named(new QCheckBox(QStringLiteral("Bis zu vier Dateien &gleichzeitig \u00fcbertragen")),
+              "cbParallelUploads");
     BindFlag(cpUseFTP, settings_.cpUseFTP, TChange::EnablesApply);
     BindText(edFTPServer, settings_.edFTPServer, TChange::EnablesApply);
     BindText(edFTPUser, settings_.edFTPUser, TChange::EnablesApply);
@@ -199,6 +202,7 @@ QWidget* TSettingsForm::BuildPublishPage() {
     BindFlag(cbCheckServer, settings_.cbCheckServer, TChange::Silent);
     BindFlag(cbUseTLS, settings_.cbUseTLS, TChange::EnablesApply);
     BindFlag(cbRequireTLS, settings_.cbRequireTLS, TChange::EnablesApply);
+    BindFlag(cbParallelUploads, settings_.cbParallelUploads, TChange::EnablesApply);
     // "Nur verschlüsselt" means something only while encryption is on.
     connect(cbUseTLS, &QCheckBox::toggled, cbRequireTLS, &QWidget::setEnabled);
 
@@ -222,6 +226,7 @@ QWidget* TSettingsForm::BuildPublishPage() {
     optionsLayout->addWidget(cbCheckServer);
     optionsLayout->addWidget(cbUseTLS);
     optionsLayout->addWidget(cbRequireTLS);
+    optionsLayout->addWidget(cbParallelUploads);
 
     auto* page = Named(new QWidget, "tsPublish");
     auto* layout = new QVBoxLayout(page);
