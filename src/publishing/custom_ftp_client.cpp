@@ -366,7 +366,10 @@ void TCustomFtpClient::ControlLookupDone(int error) {
 
 void TCustomFtpClient::ControlConnected(int error) {
     if (step_ != TFtpStep::Connect) return;
-    if (error == 0) return SetStep(TFtpStep::Welcome);
+    if (error == 0) {
+        sentVerb_ = "the welcome";
+        return SetStep(TFtpStep::Welcome);
+    }
     lastResponse_ = "500 " + SocketErrorText(error);
     statusCode_ = 500;
     Fail(error, lastResponse_);
@@ -440,6 +443,7 @@ void TCustomFtpClient::HandleReply(const TFtpReply& reply) {
     switch (step_) {
     case TFtpStep::Welcome:
         if (code == 220) return Welcomed();
+        if (code == 120) return; // "ready in a few minutes": the 220 follows
         Refused();
         return control_.Close();
     case TFtpStep::Auth:

@@ -13,11 +13,11 @@ namespace vistrel {
 
 // What an extra upload session asks of the publish job.
 struct TUploadSessionHost {
-    std::function<std::optional<std::string>()> takeFile;   // the next name to send; none when done
-    std::function<void(const std::string& name)> sent;      // the server confirmed the file
-    std::function<void(const std::string& name)> giveBack;  // the file was not sent
-    std::function<void(std::string& command)> command;      // every command before it goes out
-    std::function<void(const std::string& line)> log;       // a line for the protocol
+    std::function<std::optional<std::string>()> takeFile;  // the next name to send; none when done
+    std::function<void(const std::string& name)> sent;     // the server confirmed the file
+    std::function<void(const std::string& name)> giveBack; // the file was not sent
+    std::function<void(std::string& command)> command;     // every command before it goes out
+    std::function<void(const std::string& line)> log;      // a line for the protocol
 };
 
 // One more FTP session that sends files of the folder the main session stands in, beside it: on

@@ -81,6 +81,15 @@ TEST_F(ScriptedFtp, MultiLineWelcomeCompletesTheOpenStepOnce) {
     EXPECT_EQ(CountDone(ftpConnectAsync), 1u);
 }
 
+TEST_F(ScriptedFtp, WelcomeMayBeAnnouncedWith120) {
+    server.welcome = "120 Gleich bereit\r\n220 Bereit\r\n";
+    ASSERT_TRUE(client.Connect()) << client.ErrorMessage();
+    server.welcome = "421 Zu viele Verbindungen\r\n";
+    client.Abort();
+    EXPECT_FALSE(client.Connect());
+    EXPECT_EQ(client.ErrorMessage(), "421 Zu viele Verbindungen (got 421 to the welcome, expected 220)");
+}
+
 TEST_F(ScriptedFtp, UserAnsweredWith230SendsNoPass) {
     server.replies["USER"] = "230 No password needed\r\n";
     ASSERT_TRUE(client.Connect());
