@@ -1,5 +1,6 @@
 """A pyftpdlib server for the integration tests: serves ROOT to the user "alice" (password "secret")
-on 127.0.0.1 with a port chosen by the system and prints that port on the first line of stdout."""
+on 127.0.0.1 (or the address in VISTREL_FTP_HOST) with a port chosen by the system and prints that
+port on the first line of stdout."""
 import logging
 import sys
 
@@ -21,7 +22,7 @@ def main():
     handler.permit_privileged_ports = False
     # pyftpdlib answers a wrong password after 3 s by default; the tests need not wait that long.
     handler.auth_failed_timeout = 0.1
-    server = FTPServer(("127.0.0.1", 0), handler)
+    server = FTPServer((os.environ.get("VISTREL_FTP_HOST", "127.0.0.1"), 0), handler)
     print(server.address[1], flush=True)
     server.serve_forever(handle_exit=True)
 
