@@ -77,8 +77,6 @@ const char* StepName(TFtpStep step) {
         return "Pasv";
     case TFtpStep::Port:
         return "Port";
-    case TFtpStep::DataConnect:
-        return "DataConnect";
     case TFtpStep::DataCommand:
         return "DataCommand";
     case TFtpStep::DataWait:
@@ -127,8 +125,6 @@ TFtpState TCustomFtpClient::State() const {
     case TFtpStep::Connect:
     case TFtpStep::Welcome:
         return ftpWaitingBanner;
-    case TFtpStep::DataConnect:
-        return ftpPasvReady;
     default:
         return ftpWaitingResponse;
     }

@@ -34,9 +34,9 @@ enum class TFtpStep : unsigned char {
     Quit,              // QUIT sent (221, or the server closing)
     Pasv,              // PASV sent (227)
     Port,              // PORT sent (200); the server may already connect to us
-    DataConnect,       // connecting to the server's data port (passive)
-    DataCommand,       // STOR or the listing command sent (125 or 150)
-    DataWait,          // 125/150 came; the server's connection (active) or the data handshake is awaited
+    DataCommand,       // STOR or the listing command sent (125 or 150); in passive mode the data
+                       // connection is being made meanwhile
+    DataWait,          // 125/150 came; the data connection or its handshake is awaited
     Transfer,          // data moving; the final reply and the data connection's close both outstanding
     TransferClosed,    // the data connection closed; the final reply is outstanding
     TransferConfirmed, // the final reply confirmed the transfer; the data connection's close is outstanding

@@ -113,27 +113,32 @@ void TCustomFtpClient::PasvReply() {
     data_.LingerOnOff = wsLingerOff;
     data_.LingerTimeout = 0;
     data_.OnSessionConnected = [this](int error) { DataConnected(error); };
-    SetStep(TFtpStep::DataConnect);
     try {
         data_.Connect();
     } catch (const ESocketException& e) {
         int code = Uploading() ? 426 : 550;
         lastResponse_ = std::to_string(code) + " ESocketException: " + e.what();
         statusCode_ = code;
-        Fail(code, lastResponse_);
+        return Fail(code, lastResponse_);
     }
+    // The command goes out while the connection is being made: that saves a round trip per file,
+    // and the server waits for the connection it announced anyway.
+    SendDataCommand();
 }
 
+// The replies may come before the connection's event: even the 226 of a short listing.
 void TCustomFtpClient::DataConnected(int error) {
-    if (step_ != TFtpStep::DataConnect) return;
+    const bool replied = step_ == TFtpStep::DataWait || step_ == TFtpStep::TransferConfirmed;
+    if (step_ != TFtpStep::DataCommand && !replied) return;
     if (error != 0) {
         lastResponse_ = "Unable to establish data connection, error #" + std::to_string(error);
         statusCode_ = 550;
-        return Fail(550, lastResponse_);
+        Fail(550, lastResponse_);
+        // The server still owes the reply to a command that is out; a new session starts clean.
+        return control_.Close();
     }
     WireDataConnection();
-    SendDataCommand();
-    if (protP_ && DataTlsFirst && Uploading()) StartDataTlsOrTransfer();
+    if (replied || (protP_ && DataTlsFirst && Uploading())) StartDataTlsOrTransfer();
 }
 
 void TCustomFtpClient::WireDataConnection() {

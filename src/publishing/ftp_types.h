@@ -33,7 +33,6 @@ enum TFtpState : unsigned char {
     ftpDnsLookup = 3,       // resolving the server's address
     ftpWaitingBanner = 7,   // connecting, or waiting for the welcome
     ftpWaitingResponse = 8, // a command was sent, its reply (or its transfer) is awaited
-    ftpPasvReady = 9,       // "227" arrived to PASV; the data connection is being made
 };
 
 enum TFtpOption : unsigned {

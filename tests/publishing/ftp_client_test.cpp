@@ -184,9 +184,8 @@ TEST_F(ScriptedFtp, StepsOfLoginUploadAndQuit) {
         client.SetPassive(passive);
         steps.clear();
         ASSERT_TRUE(Upload("abc"));
-        Names expected = {"Pasv",     "DataConnect",    "DataCommand", "DataWait",
-                          "Transfer", "TransferClosed", "Stop"};
-        if (!passive) expected = {"Port", "DataCommand", "DataWait", "Transfer", "TransferClosed", "Stop"};
+        Names expected = {passive ? "Pasv" : "Port", "DataCommand", "DataWait", "Transfer",
+                          "TransferClosed",          "Stop"};
         EXPECT_EQ(steps, expected) << "passive " << passive;
     }
     steps.clear();
