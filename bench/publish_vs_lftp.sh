@@ -2,7 +2,8 @@
 # Usage (as root): bench/publish_vs_lftp.sh   [ROUNDS=5 COUNT=200 DELAY_MS=25 MTU=1500 BUILD=build/bench]
 #
 # Publishes an album of COUNT pictures with `vistrel-cli publish --transfer-all` (plain FTP, passive)
-# and uploads the same site folder with `lftp mirror -R` (one transfer at a time, then four), over a
+# (one session, then up to four side by side) and uploads the same site folder with `lftp mirror -R`
+# (one transfer at a time, then four), over a
 # link with DELAY_MS each way and over loopback. The link: two network namespaces joined by two TUN
 # devices and bench/delay_relay.py, which holds every packet for DELAY_MS; the server is the tests'
 # pyftpdlib server in the one namespace, the clients run in the other. Every round runs each command
@@ -141,13 +142,17 @@ v settings set edFTPUser alice
 v settings set edFTPDirectory web
 v settings set cbUsePassiveMode True
 printf 'secret\n' | v settings set-password
+# The same program folder once more, with up to four sessions side by side.
+program4=$work/program4
+cp -a "$program" "$program4"
+"$cli" --program-folder "$program4" settings set cbParallelUploads True >/dev/null
 
 # Run in the client namespace, the commands cross the delayed link; run in the server namespace,
 # they reach the same server over that namespace's loopback device. Each one replaces the shell it
 # runs in, so only call them in the background or in a pipeline: the process id is then the
 # client's own, which an interrupted run can end.
-vistrel_publish() { # namespace
-    exec ip netns exec "$1" "$cli" --program-folder "$program" publish --transfer-all
+vistrel_publish() { # namespace [program folder]
+    exec ip netns exec "$1" "$cli" --program-folder "${2:-$program}" publish --transfer-all
 }
 lftp_mirror() { # namespace transfers
     exec ip netns exec "$1" lftp -u alice,secret -p "$port" -e "debug -o $work/lftp.log -t 5; \
@@ -159,13 +164,14 @@ build_site() { exec "$cli" --program-folder "$program" build-site; }
 # Files and bytes: what the server holds, and what the site folder has for it (hidden files stay).
 count_files() { find "$1" -type f ! -name '.*' -printf '%s\n' | awk '{ n++; b += $1 } END { print n + 0, b + 0 }'; }
 
-names=("vistrel-cli publish" "lftp mirror -R, 1 transfer" "lftp mirror -R, 4 transfers"
-    "vistrel-cli publish" "lftp mirror -R, 1 transfer" "lftp mirror -R, 4 transfers"
-    "vistrel-cli build-site alone")
-links=("$delay ms" "$delay ms" "$delay ms" loopback loopback loopback "-")
-commands=("vistrel_publish $client_ns" "lftp_mirror $client_ns 1" "lftp_mirror $client_ns 4"
-    "vistrel_publish $server_ns" "lftp_mirror $server_ns 1" "lftp_mirror $server_ns 4"
-    "build_site")
+names=("vistrel-cli publish" "vistrel-cli publish, 4 sessions" "lftp mirror -R, 1 transfer"
+    "lftp mirror -R, 4 transfers"
+    "vistrel-cli publish" "vistrel-cli publish, 4 sessions" "lftp mirror -R, 1 transfer"
+    "lftp mirror -R, 4 transfers" "vistrel-cli build-site alone")
+links=("$delay ms" "$delay ms" "$delay ms" "$delay ms" loopback loopback loopback loopback "-")
+commands=("vistrel_publish $client_ns" "vistrel_publish $client_ns $program4" "lftp_mirror $client_ns 1"
+    "lftp_mirror $client_ns 4" "vistrel_publish $server_ns" "vistrel_publish $server_ns $program4"
+    "lftp_mirror $server_ns 1" "lftp_mirror $server_ns 4" "build_site")
 declare -a times served
 relay_ticks() { awk '{ print $14 + $15 }' "/proc/$relay_pid/stat"; }
 ticks_before=$(relay_ticks)
@@ -205,16 +211,16 @@ rounds_wall=$(awk -v a="$rounds_start" -v b="$(now)" 'BEGIN { print b - a }')
 medians=()
 for i in "${!commands[@]}"; do medians[$i]=$(echo "${times[$i]}" | tr ' ' '\n' | grep . | median); done
 echo
-printf "%-30s %-9s %9s %15s %10s %9s\n" "" link "median s" "files, MB sent" "time ratio" "RTT/file"
+printf "%-33s %-9s %9s %15s %10s %9s\n" "" link "median s" "files, MB sent" "time ratio" "RTT/file"
 for i in "${!commands[@]}"; do
-    base=$(( i < 3 ? 0 : 3 ))
+    base=$(( i < 4 ? 0 : 4 ))
     read -r files bytes <<<"${served[$i]:-0 0}"
     awk -v n="${names[$i]}" -v l="${links[$i]}" -v m="${medians[$i]}" -v f="$files" -v b="$bytes" \
-        -v vm="${medians[$base]}" -v rtt="$rtt" -v delayed=$(( i < 3 )) -v site=$(( i < 6 )) 'BEGIN {
+        -v vm="${medians[$base]}" -v rtt="$rtt" -v delayed=$(( i < 4 )) -v site=$(( i < 8 )) 'BEGIN {
         sent = site ? sprintf("%d, %.1f", f, b / 1e6) : "-"
         ratio = site ? sprintf("%.2f", m / vm) : "-"
         trips = delayed ? sprintf("%.2f", m / f / (rtt / 1000)) : "-"
-        printf "%-30s %-9s %9.2f %15s %10s %9s\n", n, l, m, sent, ratio, trips }'
+        printf "%-33s %-9s %9.2f %15s %10s %9s\n", n, l, m, sent, ratio, trips }'
 done
 echo "time ratio: the row's median over vistrel-cli publish's on the same link (above 1: vistrel faster)"
 echo "RTT/file: median seconds per file sent, in round trips of ${rtt} ms"
@@ -225,12 +231,12 @@ echo
 echo "commands on the delayed link (last round):"
 grep -E '^(Übertrage |[A-Z]{3,4}( |$))' "$work/protocol.0" | sed 's/^Übertrage .*/STOR/' | awk '{ print $1 }' |
     sort | uniq -c | sort -rn | awk '{ printf "%s %s  ", $1, $2 } END { print "  (vistrel-cli)" }'
-grep -- '---> ' "$work/protocol.1" | awk '{ print $4 }' |
+grep -- '---> ' "$work/protocol.2" | awk '{ print $4 }' |
     sort | uniq -c | sort -rn | awk '{ printf "%s %s  ", $1, $2 } END { print "  (lftp, 1 transfer)" }'
 
 # One more, untimed publish over the delay with every protocol line stamped as it arrives: where
 # the time of a file goes, in round trips. "PASV" is logged as it is sent, "Übertrage" as STOR is
-# sent (once the data connection stands), "Ok" with the server's final reply.
+# sent (at once after the PASV reply, while the data connection is being made), "Ok" with the server's final reply.
 rm -rf "$work/root/web"
 vistrel_publish "$client_ns" 2>/dev/null | "$python" -c 'import sys, time
 t0 = time.monotonic()
