@@ -310,6 +310,20 @@ TEST_F(ScriptedFtp, PasvReplyWithoutNumbersFailsAndClosesTheSession) {
     EXPECT_NE(done.back().second, 0);
 }
 
+// STOR is out before the data connection stands; when that connection fails, the server still
+// owes a reply, so the session ends instead of reading that reply as the next command's.
+TEST_F(ScriptedFtp, FailedPassiveConnectionAfterStorEndsTheSession) {
+    client.SetPassive(true);
+    server.pasvReply = "227 Entering Passive Mode (127,0,0,1,0,1)\r\n"; // port 1: refused
+    ASSERT_TRUE(client.Connect());
+    EXPECT_FALSE(Upload("abc"));
+    EXPECT_EQ(CountDone(ftpPutAsync), 1u);
+    EXPECT_EQ(done.back().second, 550);
+    EXPECT_EQ(client.ErrorMessage(), "Unable to establish data connection, error #10061");
+    EXPECT_FALSE(client.Connected());
+    EXPECT_EQ(server.transcript.back(), "STOR bild.jpg");
+}
+
 // The numbers without parentheses are read; the named host (another one, as a server behind NAT
 // or a bouncing one would name) is only noted, the data goes to the control connection's server.
 TEST_F(ScriptedFtp, PasvNumbersAnywhereAndTheDataGoesToTheControlPeer) {
