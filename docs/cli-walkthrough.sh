@@ -55,9 +55,8 @@ v settings set edFTPServer 127.0.0.1
 v settings set edFTPPort "$port"
 v settings set edFTPUser alice
 v settings set edFTPDirectory web
-# The server check lists each folder with "NLST *", which pyftpdlib answers with 550; a real
-# server check is shown by the second run below instead.
-v settings set cbCheckServer False
+# With the server check each folder is listed after its upload and what is missing is sent again.
+v settings set cbCheckServer True
 printf 'secret\n' | v settings set-password
 v settings
 v publish
