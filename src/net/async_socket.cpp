@@ -108,7 +108,8 @@ void TAsyncSocket::RestoreDefaults() {
 
 void TAsyncSocket::AttachHandle(int fd) {
     tls_.reset();
-    tlsHandshaking_ = rawEof_ = inputHeld_ = closeWhenSent_ = lingerForPeer_ = awaitingPeerClose_ = false;
+    tlsHandshaking_ = rawEof_ = tlsPeerClosed_ = inputHeld_ = closeWhenSent_ = lingerForPeer_ =
+        awaitingPeerClose_ = false;
     fd_ = fd;
     ++connection_;
     writeEventPosted_ = false;
@@ -116,9 +117,16 @@ void TAsyncSocket::AttachHandle(int fd) {
     writeNotifier_.setSocket(fd);
 }
 
+TTlsSession TAsyncSocket::TlsSession() const {
+    if (tls_) return tls_->ResumableSession();
+    return closedSession_;
+}
+
 void TAsyncSocket::CloseHandle() {
+    if (tls_) closedSession_ = tls_->ResumableSession();
     tls_.reset();
-    tlsHandshaking_ = rawEof_ = inputHeld_ = closeWhenSent_ = lingerForPeer_ = awaitingPeerClose_ = false;
+    tlsHandshaking_ = rawEof_ = tlsPeerClosed_ = inputHeld_ = closeWhenSent_ = lingerForPeer_ =
+        awaitingPeerClose_ = false;
     readNotifier_.setEnabled(false);
     writeNotifier_.setEnabled(false);
     ::close(fd_);

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+struct ssl_session_st;
+
 namespace vistrel {
 
 class ESocketException : public std::runtime_error {
@@ -38,6 +40,7 @@ using TSocketOptions = unsigned;
 
 struct DnsLookupShared;
 class TTlsLayer;
+using TTlsSession = std::shared_ptr<ssl_session_st>;
 
 // An asynchronous TCP socket on the Qt event loop. Nothing blocks on the network: calls start an
 // operation and events report its outcome. Every event is delivered from the event loop, never
@@ -117,11 +120,14 @@ public:
 
     // TLS on the open connection: from StartTls on, everything sent is encrypted and Receive gives
     // decrypted bytes. OnTlsDone reports the end of the handshake (0, or an error number; the
-    // reason is in Tls()->Error()). `reuse` offers that socket's TLS session again.
-    void StartTls(const std::string& host, const TAsyncSocket* reuse = nullptr);
+    // reason is in Tls()->Error()). `offer` is a session to resume.
+    void StartTls(const std::string& host, const TTlsSession& offer = nullptr);
     // Leaves received bytes where they are until StartTls: they belong to the handshake.
     void HoldInput();
     const TTlsLayer* Tls() const { return tls_.get(); }
+    // The session this connection could offer to a new one: while it is open, and after it has
+    // closed (the server's tickets arrive during the connection's life), until the next one.
+    TTlsSession TlsSession() const;
     std::function<void(int error)> OnTlsDone;
 
 private:
@@ -180,8 +186,10 @@ private:
     bool lingerForPeer_ = false; // ... and then, for TLS, for the peer's close
     bool awaitingPeerClose_ = false;
     std::unique_ptr<TTlsLayer> tls_;
+    TTlsSession closedSession_; // the session of the last TLS connection, kept at its close
     bool tlsHandshaking_ = false;
-    bool rawEof_ = false; // the peer closed its side; the TLS layer may still hold data
+    bool rawEof_ = false;        // the peer closed its side; the TLS layer may still hold data
+    bool tlsPeerClosed_ = false; // the peer's close alert (or a broken record) was read
     bool inputHeld_ = false;
     QSocketNotifier readNotifier_{QSocketNotifier::Read};
     QSocketNotifier writeNotifier_{QSocketNotifier::Write};

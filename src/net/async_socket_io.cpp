@@ -383,7 +383,10 @@ int TAsyncSocket::Receive(void* buffer, int length) {
             return count;
         }
         // The close alert, a broken record or the end of the stream end the connection.
-        if (count < 0 || rawEof_) return 0;
+        if (count < 0 || rawEof_) {
+            tlsPeerClosed_ = true;
+            return 0;
+        }
         lastError_ = wsa::WouldBlock;
         return -1;
     }
@@ -495,6 +498,13 @@ void TAsyncSocket::HandleCloseEvent(int error) {
     uint64_t connection = connection_;
     if (fd_ >= 0 && HasPendingInput()) ReceiveLoop(false);
     if (connection_ != connection) return;
+    // The peer's close alert is answered with ours, as TLS asks.
+    if (tlsPeerClosed_ && tls_ && tls_->Established()) {
+        tls_->Shutdown();
+        FlushTls();
+        TryToSend();
+        if (connection_ != connection) return;
+    }
     RaiseSessionClosed(error);
     if (connection_ == connection) Close();
 }
@@ -528,10 +538,10 @@ void TAsyncSocket::HoldInput() {
     inputHeld_ = true;
 }
 
-void TAsyncSocket::StartTls(const std::string& host, const TAsyncSocket* reuse) {
+void TAsyncSocket::StartTls(const std::string& host, const TTlsSession& offer) {
     if (state_ != wsConnected || fd_ < 0) return ReportError(wsa::NotConnected, "StartTls");
     inputHeld_ = false;
-    tls_ = std::make_unique<TTlsLayer>(host, reuse ? reuse->tls_.get() : nullptr);
+    tls_ = std::make_unique<TTlsLayer>(host, offer);
     tlsHandshaking_ = true;
     DriveHandshake();
     readNotifier_.setEnabled(true);
@@ -601,6 +611,9 @@ void TAsyncSocket::HandleTlsReadReady() {
     if (tls_->HasPlaintext()) {
         ReceiveLoop(ComponentOptions & wsoNoReceiveLoop);
         if (connection_ != connection || !tls_) return;
+        // A peer may send its close alert and wait for ours before it closes the connection
+        // (vsftpd after an empty listing): no notification would follow.
+        if (tlsPeerClosed_) return HandleCloseEvent(0);
         // Decrypted bytes left behind raise no notification of their own.
         if (tls_->HasPlaintext()) {
             PostEvent([this, connection] {

@@ -48,7 +48,7 @@ struct TTlsLayer::Impl {
     bool failed = false;
 };
 
-TTlsLayer::TTlsLayer(const std::string& host, const TTlsLayer* reuse) : impl_(std::make_unique<Impl>()) {
+TTlsLayer::TTlsLayer(const std::string& host, const TTlsSession& offer) : impl_(std::make_unique<Impl>()) {
     impl_->ssl = SSL_new(ClientContext());
     impl_->input = BIO_new(BIO_s_mem());
     impl_->output = BIO_new(BIO_s_mem());
@@ -63,12 +63,7 @@ TTlsLayer::TTlsLayer(const std::string& host, const TTlsLayer* reuse) : impl_(st
                  const_cast<char*>(host.c_str()));
         SSL_set1_host(impl_->ssl, host.c_str());
     }
-    if (reuse && reuse->impl_->ssl) {
-        if (SSL_SESSION* session = SSL_get1_session(reuse->impl_->ssl)) {
-            SSL_set_session(impl_->ssl, session);
-            SSL_SESSION_free(session);
-        }
-    }
+    if (offer) SSL_set_session(impl_->ssl, offer.get());
 }
 
 TTlsLayer::~TTlsLayer() {
@@ -166,6 +161,16 @@ std::string TTlsLayer::Fingerprint() const {
 
 bool TTlsLayer::SessionReused() const {
     return SSL_session_reused(impl_->ssl) == 1;
+}
+
+TTlsSession TTlsLayer::ResumableSession() const {
+    SSL_SESSION* session = SSL_get1_session(impl_->ssl);
+    if (!session) return nullptr;
+    if (SSL_SESSION_is_resumable(session) != 1) {
+        SSL_SESSION_free(session);
+        return nullptr;
+    }
+    return TTlsSession(session, SSL_SESSION_free);
 }
 
 std::string TTlsLayer::Version() const {

@@ -5,14 +5,19 @@
 #include <memory>
 #include <string>
 
+struct ssl_session_st;
+
 namespace vistrel {
+
+// A TLS session that a new connection can offer to resume (OpenSSL's SSL_SESSION, shared).
+using TTlsSession = std::shared_ptr<ssl_session_st>;
 
 class TTlsLayer {
 public:
-    // `host` is checked against the server certificate (name or dotted address); `reuse`, when
-    // given, offers that connection's session again (FTP servers want the data connections to
-    // resume the control connection's session).
-    TTlsLayer(const std::string& host, const TTlsLayer* reuse);
+    // `host` is checked against the server certificate (name or dotted address); `offer`, when
+    // given, is the session to resume (FTP servers want the data connections to resume the
+    // control connection's session).
+    TTlsLayer(const std::string& host, const TTlsSession& offer);
     ~TTlsLayer();
     TTlsLayer(const TTlsLayer&) = delete;
     TTlsLayer& operator=(const TTlsLayer&) = delete;
@@ -41,6 +46,10 @@ public:
     std::string VerifyError() const;
     std::string Fingerprint() const;
     bool SessionReused() const;
+    // The session this connection could offer to the next one, when it can be resumed. With TLS
+    // 1.3 that is the one of the newest ticket the server sent, and a server may take a ticket
+    // only once.
+    TTlsSession ResumableSession() const;
     std::string Version() const;
     // The last OpenSSL error, for the protocol.
     const std::string& Error() const { return error_; }

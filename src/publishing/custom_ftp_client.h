@@ -234,6 +234,9 @@ private:
     int64_t byteCount_ = 0;
     int transferError_ = 0;
     uint64_t transferSerial_ = 0;
+    // The session the next data connection offers: the newest one a data connection brought
+    // home, since a TLS 1.3 server may take each ticket once (vsftpd insists on the resumption).
+    TTlsSession dataSession_;
     std::chrono::steady_clock::time_point startTime_;
 };
 

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace vistrel {
 
@@ -199,7 +200,9 @@ void TCustomFtpClient::StartDataTlsOrTransfer() {
     data_.OnTlsDone = [this, serial](int error) {
         if (serial == transferSerial_) DataTlsDone(error);
     };
-    data_.StartTls(HostName, &control_);
+    TTlsSession offer = std::exchange(dataSession_, nullptr);
+    if (!offer) offer = control_.TlsSession();
+    data_.StartTls(HostName, offer);
 }
 
 void TCustomFtpClient::DataTlsDone(int error) {
@@ -228,6 +231,7 @@ void TCustomFtpClient::FinalReply() {
 }
 
 void TCustomFtpClient::DataClosed(int error) {
+    if (TTlsSession session = data_.TlsSession()) dataSession_ = session;
     if (step_ == TFtpStep::Stop) return;
     if (!Uploading()) {
         if (localFile_ && std::fclose(localFile_) != 0 && transferError_ == 0)
