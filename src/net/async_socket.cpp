@@ -118,12 +118,16 @@ void TAsyncSocket::AttachHandle(int fd) {
 }
 
 TTlsSession TAsyncSocket::TlsSession() const {
-    if (tls_) return tls_->ResumableSession();
-    return closedSession_;
+    return tls_ ? tls_->ResumableSession() : nullptr;
+}
+
+std::vector<TTlsSession> TAsyncSocket::TakeTlsTickets() {
+    if (tls_) return tls_->TakeTickets();
+    return std::exchange(closedTickets_, {});
 }
 
 void TAsyncSocket::CloseHandle() {
-    if (tls_) closedSession_ = tls_->ResumableSession();
+    if (tls_) closedTickets_ = tls_->TakeTickets();
     tls_.reset();
     tlsHandshaking_ = rawEof_ = tlsPeerClosed_ = inputHeld_ = closeWhenSent_ = lingerForPeer_ =
         awaitingPeerClose_ = false;

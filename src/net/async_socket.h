@@ -125,9 +125,11 @@ public:
     // Leaves received bytes where they are until StartTls: they belong to the handshake.
     void HoldInput();
     const TTlsLayer* Tls() const { return tls_.get(); }
-    // The session this connection could offer to a new one: while it is open, and after it has
-    // closed (the server's tickets arrive during the connection's life), until the next one.
+    // The session this connection could offer to a new one (while it is open).
     TTlsSession TlsSession() const;
+    // The tickets the server sent on this TLS connection that nobody took yet: while it is open,
+    // and after it has closed (they arrive during its life), until the next connection.
+    std::vector<TTlsSession> TakeTlsTickets();
     std::function<void(int error)> OnTlsDone;
 
 private:
@@ -186,7 +188,7 @@ private:
     bool lingerForPeer_ = false; // ... and then, for TLS, for the peer's close
     bool awaitingPeerClose_ = false;
     std::unique_ptr<TTlsLayer> tls_;
-    TTlsSession closedSession_; // the session of the last TLS connection, kept at its close
+    std::vector<TTlsSession> closedTickets_; // those of the last TLS connection, kept at its close
     bool tlsHandshaking_ = false;
     bool rawEof_ = false;        // the peer closed its side; the TLS layer may still hold data
     bool tlsPeerClosed_ = false; // the peer's close alert (or a broken record) was read

@@ -6,6 +6,8 @@
 
 #include <arpa/inet.h>
 
+#include <utility>
+
 namespace vistrel {
 
 namespace {
@@ -13,13 +15,25 @@ namespace {
 // One client context for the program: the system's CA store, TLS 1.2 or newer, and a client
 // session cache so that a connection's session can be offered again. The certificate is checked
 // after the handshake (SSL_VERIFY_NONE still records the verdict), so that the user can be asked.
+// Every ticket the server sends on a connection is kept with that connection's layer (ex data 0).
+int KeepTicket(SSL* ssl, SSL_SESSION* session) {
+    auto* tickets = static_cast<std::vector<TTlsSession>*>(SSL_get_ex_data(ssl, 0));
+    if (!tickets || SSL_SESSION_is_resumable(session) != 1) return 0;
+    // A copy: OpenSSL marks the connection's own session as not resumable when the connection
+    // ends without a close alert (as some servers end their data connections), which would spoil
+    // a ticket nobody has used yet.
+    if (SSL_SESSION* copy = SSL_SESSION_dup(session)) tickets->push_back(TTlsSession(copy, SSL_SESSION_free));
+    return 0;
+}
+
 SSL_CTX* ClientContext() {
     static SSL_CTX* context = [] {
         SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
         SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
         SSL_CTX_set_default_verify_paths(ctx);
         SSL_CTX_set_verify(ctx, SSL_VERIFY_NONE, nullptr);
-        SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT);
+        SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+        SSL_CTX_sess_set_new_cb(ctx, KeepTicket);
         return ctx;
     }();
     return context;
@@ -46,6 +60,7 @@ struct TTlsLayer::Impl {
     BIO* input = nullptr;  // network -> TLS
     BIO* output = nullptr; // TLS -> network
     bool failed = false;
+    std::vector<TTlsSession> tickets;
 };
 
 TTlsLayer::TTlsLayer(const std::string& host, const TTlsSession& offer) : impl_(std::make_unique<Impl>()) {
@@ -55,6 +70,7 @@ TTlsLayer::TTlsLayer(const std::string& host, const TTlsSession& offer) : impl_(
     BIO_set_mem_eof_return(impl_->input, -1);
     SSL_set_bio(impl_->ssl, impl_->input, impl_->output);
     SSL_set_connect_state(impl_->ssl);
+    SSL_set_ex_data(impl_->ssl, 0, &impl_->tickets);
     if (IsDottedAddress(host)) {
         X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(impl_->ssl), host.c_str());
     } else {
@@ -171,6 +187,10 @@ TTlsSession TTlsLayer::ResumableSession() const {
         return nullptr;
     }
     return TTlsSession(session, SSL_SESSION_free);
+}
+
+std::vector<TTlsSession> TTlsLayer::TakeTickets() {
+    return std::exchange(impl_->tickets, {});
 }
 
 std::string TTlsLayer::Version() const {

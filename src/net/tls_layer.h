@@ -4,6 +4,7 @@
 // thread or a blocking call. One object per connection, client side only.
 #include <memory>
 #include <string>
+#include <vector>
 
 struct ssl_session_st;
 
@@ -46,10 +47,12 @@ public:
     std::string VerifyError() const;
     std::string Fingerprint() const;
     bool SessionReused() const;
-    // The session this connection could offer to the next one, when it can be resumed. With TLS
-    // 1.3 that is the one of the newest ticket the server sent, and a server may take a ticket
-    // only once.
+    // The session this connection could offer to the next one, when it can be resumed.
     TTlsSession ResumableSession() const;
+    // The sessions of the tickets the server sent on this connection and nobody took yet, oldest
+    // first. With TLS 1.3 a server may take each ticket once, so every new connection wants one
+    // of its own.
+    std::vector<TTlsSession> TakeTickets();
     std::string Version() const;
     // The last OpenSSL error, for the protocol.
     const std::string& Error() const { return error_; }

@@ -265,7 +265,7 @@ void TCustomFtpClient::ConnectAsync() {
     reader_.SetAcceptLF(Options & ftpAcceptLF);
     reader_.SetTimeLimit(std::chrono::milliseconds(std::max(ReplyTimeLimitMs, 0)));
     tlsControl_ = protP_ = tlsRefused_ = welcomed_ = false;
-    dataSession_ = nullptr; // the data connections resume this session's, not an older one's
+    tickets_.clear(); // the data connections resume this session's, not an older one's
     untrustedFingerprint_.clear();
     SetStep(TFtpStep::Resolve);
     // A dotted address reports at once, from inside DnsLookup.

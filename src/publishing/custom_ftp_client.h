@@ -234,9 +234,11 @@ private:
     int64_t byteCount_ = 0;
     int transferError_ = 0;
     uint64_t transferSerial_ = 0;
-    // The session the next data connection offers: the newest one a data connection brought
-    // home, since a TLS 1.3 server may take each ticket once (vsftpd insists on the resumption).
-    TTlsSession dataSession_;
+    // Unused tickets of this login's connections, newest last: every data connection resumes
+    // with one of its own, since a TLS 1.3 server may take each ticket once (and vsftpd insists
+    // on the resumption).
+    std::vector<TTlsSession> tickets_;
+    void KeepTickets(std::vector<TTlsSession> tickets);
     std::chrono::steady_clock::time_point startTime_;
 };
 

@@ -200,9 +200,21 @@ void TCustomFtpClient::StartDataTlsOrTransfer() {
     data_.OnTlsDone = [this, serial](int error) {
         if (serial == transferSerial_) DataTlsDone(error);
     };
-    TTlsSession offer = std::exchange(dataSession_, nullptr);
-    if (!offer) offer = control_.TlsSession();
+    KeepTickets(control_.TakeTlsTickets());
+    TTlsSession offer = control_.TlsSession(); // a TLS 1.2 session may be resumed again and again
+    if (!tickets_.empty()) {
+        offer = tickets_.back();
+        tickets_.pop_back();
+    }
     data_.StartTls(HostName, offer);
+}
+
+// A few are enough; the oldest go first.
+void TCustomFtpClient::KeepTickets(std::vector<TTlsSession> tickets) {
+    constexpr size_t kMaxTickets = 8;
+    for (TTlsSession& ticket : tickets)
+        tickets_.push_back(std::move(ticket));
+    if (tickets_.size() > kMaxTickets) tickets_.erase(tickets_.begin(), tickets_.end() - kMaxTickets);
 }
 
 void TCustomFtpClient::DataTlsDone(int error) {
@@ -231,7 +243,7 @@ void TCustomFtpClient::FinalReply() {
 }
 
 void TCustomFtpClient::DataClosed(int error) {
-    if (TTlsSession session = data_.TlsSession()) dataSession_ = session;
+    KeepTickets(data_.TakeTlsTickets());
     if (step_ == TFtpStep::Stop) return;
     if (!Uploading()) {
         if (localFile_ && std::fclose(localFile_) != 0 && transferError_ == 0)

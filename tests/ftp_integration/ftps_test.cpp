@@ -93,8 +93,10 @@ std::string Pattern(size_t size) {
     return bytes;
 }
 
+// The server refuses anything unencrypted and, like vsftpd, every data connection that does not
+// resume a TLS session of the login: with TLS 1.3 each one needs a ticket of its own.
 TEST_F(FtpsServer, UploadsAndListsEncryptedInBothModes) {
-    StartTls(true); // the server refuses anything unencrypted
+    StartTls(true, {QStringLiteral("--require-reuse")});
     TrustAnything();
     ASSERT_TRUE(client_.Connect()) << client_.ErrorMessage();
     EXPECT_TRUE(client_.Encrypted());
@@ -204,9 +206,11 @@ public:
 };
 
 TEST_F(FtpsServer, PublishJobSendsEncryptedAndNamesTheRefusedCertificate) {
-    StartTls(true);
+    StartTls(true, {QStringLiteral("--require-reuse")});
     const std::string local = (temp_ / "site").string() + "/";
     WriteBytes(local + "index.html", "<html>");
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        WriteBytes(local + "images/" + name, name);
     TPublishParams params;
     params.host = "127.0.0.1";
     params.port = client_.Port;
@@ -215,7 +219,8 @@ TEST_F(FtpsServer, PublishJobSendsEncryptedAndNamesTheRefusedCertificate) {
     params.remoteRoot = "web";
     params.passive = true;
     params.useTls = true;
-    params.plan = {local, {local}};
+    params.plan = {local, {local, local + "images/"}};
+    params.checkServer = true; // a listing after each folder, uploads again after it
     params.transferListFile = temp_ / "transfer.lst";
     params.timings.startDelayMs = 0;
     params.timings.connectFailedDelayMs = 0;
@@ -229,6 +234,7 @@ TEST_F(FtpsServer, PublishJobSendsEncryptedAndNamesTheRefusedCertificate) {
     ASSERT_EQ(view.asked.size(), 1u);
     EXPECT_EQ(view.asked[0].rfind("127.0.0.1:" + client_.Port + " ", 0), 0u);
     EXPECT_EQ(ReadBytes(root_ / "web" / "index.html"), "<html>");
+    EXPECT_EQ(ReadBytes(root_ / "web" / "images" / "c.jpg"), "c.jpg");
     EXPECT_NE(
         std::find_if(view.lines.begin(), view.lines.end(),
                      [](const std::string& l) { return l.rfind("Verbindung verschlüsselt (TLS", 0) == 0; }),

@@ -3,12 +3,16 @@
 written to CERTFILE. Prints the port on the first line of stdout.
 With --fixed-data-handler the data connections take a TLS handshake that begins before the
 transfer's command (STOR, LIST) has been taken; Debian's pyftpdlib 1.5.7 closes such a connection.
-Usage: tls_ftp_server.py ROOT CERTFILE [--require-tls] [--fixed-data-handler]"""
+With --require-reuse every data connection must resume a TLS session of the login, as vsftpd
+insists by default (require_ssl_reuse); one that does not gets "522 SSL connection failed: session
+reuse required".
+Usage: tls_ftp_server.py ROOT CERTFILE [--require-tls] [--fixed-data-handler] [--require-reuse]"""
 import logging
 import os
 import sys
 
 from OpenSSL import crypto
+from OpenSSL._util import lib as openssl
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
@@ -21,6 +25,15 @@ class HandshakeFirstDtpHandler(TLS_DTPHandler):
 
     def readable(self):
         return self._ssl_accepting or super().readable()
+
+
+class ReuseRequiredDtpHandler(TLS_DTPHandler):
+    def handle_ssl_established(self):
+        if not openssl.SSL_session_reused(self.socket._ssl):
+            self.cmd_channel.respond("522 SSL connection failed: session reuse required")
+            self.close()
+            return
+        super().handle_ssl_established()
 
 
 def make_certificate(path):
@@ -56,6 +69,8 @@ def main():
     handler.tls_data_required = handler.tls_control_required
     if "--fixed-data-handler" in sys.argv[3:]:
         handler.dtp_handler = HandshakeFirstDtpHandler
+    if "--require-reuse" in sys.argv[3:]:
+        handler.dtp_handler = ReuseRequiredDtpHandler
     server = FTPServer(("127.0.0.1", 0), handler)
     print(server.address[1], flush=True)
     server.serve_forever(handle_exit=True)
