@@ -569,11 +569,9 @@ TPublishJob::ReceiveListing(const std::string& command, const std::string& argum
 void TPublishJob::ChangeRemoteDir(std::string path) {
     Log(Text(kChangeDir));
     if (path.empty() || static_cast<unsigned char>(path[0]) < '!') return;
-    std::replace(path.begin(), path.end(), '\\', '/');
-    if (path.back() != '/') path += '/';
     ClearStop();
     FDirDepth = 0;
-    for (std::string part = NextPathPart(path); !part.empty(); part = NextPathPart(path)) {
+    for (const std::string& part : RemoteFolderParts(path)) {
         WaitForRequest();
         ClearStop();
         client_.HostFileName = part;

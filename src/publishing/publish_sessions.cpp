@@ -19,11 +19,7 @@ void TPublishJob::StartSessions() {
         changed += state.unchanged ? 0 : 1;
     const int count = std::min(3, changed / 2);
     if (count <= 0) return;
-    std::vector<std::string> folder;
-    std::string path = FRemoteDir;
-    std::replace(path.begin(), path.end(), '\\', '/');
-    for (std::string part = NextPathPart(path); !part.empty(); part = NextPathPart(path))
-        folder.push_back(part);
+    const std::vector<std::string> folder = RemoteFolderParts(FRemoteDir);
     Log(FormatMessage(Text(kSessionsStarted), {std::to_string(count)}));
     for (int i = 0; i < count; ++i) {
         sessions_.push_back(

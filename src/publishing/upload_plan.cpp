@@ -81,6 +81,15 @@ std::string NextPathPart(std::string& path) {
     return part;
 }
 
+std::vector<std::string> RemoteFolderParts(std::string path) {
+    std::vector<std::string> parts;
+    if (path.empty() || static_cast<unsigned char>(path[0]) < '!') return parts;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    for (std::string part = NextPathPart(path); !part.empty(); part = NextPathPart(path))
+        parts.push_back(part);
+    return parts;
+}
+
 TFolderFiles ListPlanFolder(const std::string& folder) {
     TFolderFiles files;
     std::error_code ec;

@@ -31,6 +31,10 @@ std::string WithTrailingSlash(std::string remoteRoot);
 // the whole rest, emptying `path`.
 std::string NextPathPart(std::string& path);
 
+// The folders to enter, one after the other, for a remote folder ("\\" counts as "/"); none for
+// an empty one or one that begins with a blank or a control character, which is left as it is.
+std::vector<std::string> RemoteFolderParts(std::string path);
+
 // The files of a planned folder: the names of every entry that is neither a folder nor hidden,
 // sorted by name without regard to case; `bytes` sums the sizes of every file found, hidden ones
 // included. A folder that cannot be read has none.
