@@ -10,10 +10,6 @@
 
 namespace vistrel {
 
-std::string invite_texts::Text(const char* utf8) {
-    return Utf8ToAnsi(utf8);
-}
-
 namespace {
 
 bool IsKeptByte(unsigned char c) {

@@ -15,11 +15,11 @@ namespace vistrel {
 TInvitationJob::TInvitationJob(THttpClient& client) : client_(client) {
     client_.OnRequestDone = [this](THttpRequest, int) { FRequestDone = true; };
     client_.OnSocketError = [this] {
-        if (progress_) progress_->ShowClientError(invite_texts::Text(invite_texts::kSocketError));
+        if (progress_) progress_->ShowClientError(Text(invite_texts::kSocketError));
         FStopped = true;
     };
     client_.OnSocksError = [this](int, const std::string&) {
-        if (progress_) progress_->ShowClientError(invite_texts::Text(invite_texts::kSocksError));
+        if (progress_) progress_->ShowClientError(Text(invite_texts::kSocksError));
         FStopped = true;
     };
     client_.OnDocEnd = nullptr;

@@ -1,11 +1,11 @@
 #pragma once
 // The invitation sender's messages as the user reads them. Written here in UTF-8; Text() hands
 // them out as Windows-1252 bytes like every text of the logic.
+#include "common/german_text.h"
+
 #include <string>
 
 namespace vistrel::invite_texts {
-
-std::string Text(const char* utf8);
 
 inline constexpr const char* kListFull = "Die Liste kann höchstens 50 Einträge aufnehmen.";
 inline constexpr const char* kInvalidAddress = " ist keine gültige E-Mail Adresse.";

@@ -24,12 +24,6 @@ namespace vistrel {
 
 using namespace publish_texts;
 
-namespace publish_texts {
-std::string Text(const char* utf8) {
-    return Utf8ToAnsi(utf8);
-}
-} // namespace publish_texts
-
 namespace {
 
 // A listing larger than this is not a listing of a web site folder; it is not read.

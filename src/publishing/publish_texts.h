@@ -1,11 +1,11 @@
 #pragma once
 // The publish job's messages, protocol lines and status texts, as the user reads them. They are
 // written here in UTF-8 and handed out as Windows-1252 bytes like every text of the logic.
+#include "common/german_text.h"
+
 #include <string>
 
 namespace vistrel::publish_texts {
-
-std::string Text(const char* utf8);
 
 inline constexpr const char* kIncomplete =
     "Die Angaben für die Veröffentlichung des Fotoalbums sind nicht vollständig. Bitte tragen Sie die "

@@ -223,7 +223,7 @@ void TInviteForm::edTextChange() {
     if (TextLength(lines) <= kMaxTextLength) return;
     SetTextLines(CutText(lines));
     edText->moveCursor(QTextCursor::End);
-    Show(invite_texts::Text(invite_texts::kTextTooLong));
+    Show(Text(invite_texts::kTextTooLong));
     edText->setFocus();
 }
 

@@ -309,7 +309,7 @@ std::optional<std::string> TPublishForm::AskPassword() {
 bool TPublishForm::TrustCertificate(const std::string& hostPort, const std::string& fingerprint,
                                     const std::string& reason) {
     const std::string question =
-        FormatMessage(publish_texts::Text(publish_texts::kAskTrust), {hostPort, reason, fingerprint});
+        FormatMessage(Text(publish_texts::kAskTrust), {hostPort, reason, fingerprint});
     if (!context_.prompts.AskYesNo(question)) return false;
     context_.settings.StoreTrustedCertificate(hostPort, fingerprint);
     params_.trustedFingerprint = fingerprint;
@@ -381,7 +381,7 @@ void RunPublish(QWidget* parent, TProgramContext& context, TPublishSession sessi
     TftpProtoForm& protocol = session.protocol;
     TSiteResult site = RunSiteGeneration(context, TSiteMode::Publish, progress, hooks);
     if (!site.startPageExists) {
-        context.prompts.ShowMessage(publish_texts::Text(publish_texts::kNoAlbum), MessageKind::Information);
+        context.prompts.ShowMessage(Text(publish_texts::kNoAlbum), MessageKind::Information);
         return;
     }
     if (site.cancelled) return;
