@@ -92,11 +92,6 @@ std::unique_ptr<TDibGraphic> LoadWithFallbackReaders(const std::filesystem::path
 
 } // namespace
 
-void RegisterGraphicFormat(const std::string& extension, const std::string& description,
-                           const TGraphicClass& graphicClass) {
-    Registry().push_back({UpperAscii(extension), description, graphicClass});
-}
-
 const TGraphicClass* GraphicClassForFile(const std::filesystem::path& name) {
     std::string ext = UpperExtension(name);
     for (const Registration& r : Registry())

@@ -14,9 +14,6 @@ struct TGraphicClass {
     std::function<std::unique_ptr<TDibGraphic>()> create;
 };
 
-// Adds (extension without dot, upper case, class) to the ordered registry.
-void RegisterGraphicFormat(const std::string& extension, const std::string& description,
-                           const TGraphicClass& graphicClass);
 // The class for the name's extension, without regard to case; a name without a dot is an extension
 // itself ("jpg"). nullptr when none is registered.
 const TGraphicClass* GraphicClassForFile(const std::filesystem::path& name);

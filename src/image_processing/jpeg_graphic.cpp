@@ -67,7 +67,7 @@ int DensityToDpi(int unit, int density) {
 constexpr int RowsPerCall = 16;
 
 // Room for the coefficients of a progressive 50-megapixel picture with full colour resolution.
-size_t jpegMemoryLimit = size_t(512) << 20;
+constexpr size_t jpegMemoryLimit = size_t(512) << 20;
 
 } // namespace
 
@@ -164,9 +164,6 @@ struct FileCloser {
 size_t JpegMemoryLimit() {
     return jpegMemoryLimit;
 }
-void SetJpegMemoryLimit(size_t bytes) {
-    jpegMemoryLimit = bytes;
-}
 
 int DecodeJpeg(ByteView data, TJpegRowSink& sink) {
     return DecodeWithSource(data, nullptr, sink);
@@ -187,19 +184,6 @@ void TJpegGraphic::ReadImage(ByteView data, int) {
     TPictureRowSink sink(*this, [this](uint8_t percent) { Progress(percent); });
     try {
         warnings_ = DecodeJpeg(data, sink);
-    } catch (...) {
-        FreeImage();
-        throw;
-    }
-    Progress(100);
-}
-
-void TJpegGraphic::ReadFromJpegFile(const std::filesystem::path& file) {
-    Progress(0);
-    FreeImage();
-    TPictureRowSink sink(*this, [this](uint8_t percent) { Progress(percent); });
-    try {
-        warnings_ = DecodeJpegFile(file, sink);
     } catch (...) {
         FreeImage();
         throw;

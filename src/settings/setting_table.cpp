@@ -50,12 +50,12 @@ const TSettingDescription kSettings[] = {
 // The order a save has always written the keys of a new file in. Keys already in a file keep their
 // place whatever this order is; it only keeps new files as they always were.
 constexpr std::string_view kFileOrder[] = {
-    "cbAutoSize",         "cbDontEnlarge", "edFTPServer",      "edFTPUser",        "edMaxHeight",
-    "edMaxWidth",         "edFTPDirectory", "cbGamma",         "cbJPEGNoReCompress", "edGamma",
-    "edImpressum",        "edEmail",       "edSiteTitle",      "edIndexText1",     "edIndexText2",
-    "edFootnote",         "cpUseFTP",      "edNoOfThumbs",     "rgQuality",        "edFTPPort",
-    "cbUsePassiveMode",   "rgOverwriteFiles", "cbCheckServer", "cbAllowInvitations", "cbUseTLS",
-    "cbRequireTLS",       "cbParallelUploads",
+    "cbAutoSize",       "cbDontEnlarge",     "edFTPServer",   "edFTPUser",          "edMaxHeight",
+    "edMaxWidth",       "edFTPDirectory",    "cbGamma",       "cbJPEGNoReCompress", "edGamma",
+    "edImpressum",      "edEmail",           "edSiteTitle",   "edIndexText1",       "edIndexText2",
+    "edFootnote",       "cpUseFTP",          "edNoOfThumbs",  "rgQuality",          "edFTPPort",
+    "cbUsePassiveMode", "rgOverwriteFiles",  "cbCheckServer", "cbAllowInvitations", "cbUseTLS",
+    "cbRequireTLS",     "cbParallelUploads",
 };
 
 const char* KeySuffix(TSettingKind kind) {

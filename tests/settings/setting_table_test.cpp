@@ -34,7 +34,9 @@ void SetOtherValue(TProgramSettings& settings, const TSettingDescription& settin
         TProgramSettings& settings;
         int index;
         void operator()(bool TProgramSettings::*m) const { settings.*m = !(settings.*m); }
-        void operator()(std::string TProgramSettings::*m) const { settings.*m = "W\xE4rt " + std::to_string(index); }
+        void operator()(std::string TProgramSettings::*m) const {
+            settings.*m = "W\xE4rt " + std::to_string(index);
+        }
         void operator()(int TProgramSettings::*m) const { settings.*m = settings.*m == 0 ? 1 : 0; }
         void operator()(std::vector<std::string> TProgramSettings::*m) const {
             settings.*m = {"Zeile " + std::to_string(index), "", "Ende"};
@@ -79,8 +81,8 @@ TEST(SettingTable, StoredKeysAndLookUp) {
     EXPECT_EQ(FindSettingDescription("edImpressum_Lines"), FindSettingDescription("edImpressum"));
     EXPECT_EQ(FindSettingDescription("rgQuality_ItemIndex"), FindSettingDescription("rgQuality"));
     EXPECT_EQ(FindSettingDescription("edIndexText1")->name, std::string("edIndexText1"));
-    for (const char* unknown : {"", "edIndexText", "edIndexText12", "edFTPServer_", "edFTPServer_Textx", "FTPPassword",
-                                "edftpserver"})
+    for (const char* unknown : {"", "edIndexText", "edIndexText12", "edFTPServer_", "edFTPServer_Textx",
+                                "FTPPassword", "edftpserver"})
         EXPECT_EQ(FindSettingDescription(unknown), nullptr) << unknown;
 }
 

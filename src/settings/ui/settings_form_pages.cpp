@@ -1,5 +1,6 @@
 // The settings dialog's pages: controls, captions and their order. What the controls do lives in
 // settings_form.cpp; here each control is only created and named after its setting, which binds it.
+#include "common/ui/button_row.h"
 #include "settings/program_settings.h"
 #include "settings/ui/settings_form.h"
 
@@ -236,7 +237,6 @@ QWidget* TSettingsForm::BuildOtherPage() {
 
 QWidget* TSettingsForm::BuildButtons() {
     btnOk = Named(new QPushButton(QStringLiteral("OK")), "btnOk");
-    btnOk->setDefault(true);
     btnCancel = Named(new QPushButton(QStringLiteral("Abbrechen")), "btnCancel");
     btnApply = Named(new QPushButton(QStringLiteral("&Übernehmen")), "btnApply");
     connect(btnOk, &QPushButton::clicked, this, [this] { btnOkClick(); });
@@ -244,12 +244,9 @@ QWidget* TSettingsForm::BuildButtons() {
     connect(btnApply, &QPushButton::clicked, this, [this] { btnApplyClick(); });
 
     auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
+    QHBoxLayout* layout = ButtonRow({btnOk, btnCancel, btnApply});
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addStretch(1);
-    layout->addWidget(btnOk);
-    layout->addWidget(btnCancel);
-    layout->addWidget(btnApply);
+    row->setLayout(layout);
     return row;
 }
 
