@@ -65,8 +65,8 @@ Profile NclxProfile(cmsContext context, const TNclxColor& nclx) {
     cmsToneCurve* curve = NclxCurve(context, nclx.transfer);
     if (!curve) return nullptr;
     cmsCIExyY white{nclx.whiteX, nclx.whiteY, 1.0};
-    cmsCIExyYTRIPLE primaries{{nclx.redX, nclx.redY, 1.0}, {nclx.greenX, nclx.greenY, 1.0},
-                              {nclx.blueX, nclx.blueY, 1.0}};
+    cmsCIExyYTRIPLE primaries{
+        {nclx.redX, nclx.redY, 1.0}, {nclx.greenX, nclx.greenY, 1.0}, {nclx.blueX, nclx.blueY, 1.0}};
     cmsToneCurve* curves[3] = {curve, curve, curve};
     Profile profile(cmsCreateRGBProfileTHR(context, &white, &primaries, curves));
     cmsFreeToneCurve(curve);
@@ -126,7 +126,9 @@ bool NearlyIdentity(cmsHTRANSFORM transform, int channels) {
         for (int b = 0; b < (channels == 3 ? 17 : 1); ++b)
             for (int c = 0; c < (channels == 3 ? 17 : 1); ++c) {
                 in.push_back(uint8_t(std::min(255, a * 16)));
-                if (channels == 3) in.push_back(uint8_t(std::min(255, b * 16))), in.push_back(uint8_t(std::min(255, c * 16)));
+                if (channels == 3)
+                    in.push_back(uint8_t(std::min(255, b * 16))),
+                        in.push_back(uint8_t(std::min(255, c * 16)));
             }
     out.resize(in.size());
     cmsDoTransform(transform, in.data(), out.data(), cmsUInt32Number(in.size() / size_t(channels)));

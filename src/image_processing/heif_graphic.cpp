@@ -67,7 +67,7 @@ TEmbeddedColor EmbeddedColor(const heif_image_handle* handle) {
     }
     heif_color_profile_nclx* nclx = nullptr;
     if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || !nclx) return color;
-    color.nclx = TNclxColor{int(nclx->color_primaries),   int(nclx->transfer_characteristics),
+    color.nclx = TNclxColor{int(nclx->color_primaries),  int(nclx->transfer_characteristics),
                             nclx->color_primary_red_x,   nclx->color_primary_red_y,
                             nclx->color_primary_green_x, nclx->color_primary_green_y,
                             nclx->color_primary_blue_x,  nclx->color_primary_blue_y,
@@ -79,8 +79,9 @@ TEmbeddedColor EmbeddedColor(const heif_image_handle* handle) {
 } // namespace
 
 bool THeifGraphic::IsValidStream(ByteView data) const {
-    return data.size() >= 12 && heif_check_filetype(data.data(), int(std::min<size_t>(data.size(), 1 << 20))) ==
-                                    heif_filetype_yes_supported;
+    return data.size() >= 12 &&
+           heif_check_filetype(data.data(), int(std::min<size_t>(data.size(), 1 << 20))) ==
+               heif_filetype_yes_supported;
 }
 
 void THeifGraphic::ReadImage(ByteView data, int) {
@@ -102,7 +103,8 @@ void THeifGraphic::ReadImage(ByteView data, int) {
     Progress(10);
     std::unique_ptr<heif_decoding_options, OptionsDeleter> options(heif_decoding_options_alloc());
     heif_image* rawImage = nullptr;
-    Check(heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB, ChromaFor(deep, alpha), options.get()));
+    Check(heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB, ChromaFor(deep, alpha),
+                            options.get()));
     std::unique_ptr<heif_image, ImageDeleter> image(rawImage);
     Progress(80);
     int stride = 0;

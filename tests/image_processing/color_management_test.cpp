@@ -19,7 +19,8 @@ using namespace vistrel::testing;
 ByteBuffer RgbProfile(cmsCIExyYTRIPLE primaries, double gamma) {
     cmsCIExyY d65{0.3127, 0.3290, 1.0};
     const double srgb[] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
-    cmsToneCurve* curve = gamma > 0 ? cmsBuildGamma(nullptr, gamma) : cmsBuildParametricToneCurve(nullptr, 4, srgb);
+    cmsToneCurve* curve =
+        gamma > 0 ? cmsBuildGamma(nullptr, gamma) : cmsBuildParametricToneCurve(nullptr, 4, srgb);
     cmsToneCurve* curves[3] = {curve, curve, curve};
     cmsHPROFILE profile = cmsCreateRGBProfile(&d65, &primaries, curves);
     cmsUInt32Number size = 0;
@@ -130,10 +131,10 @@ TEST_F(ColorProfiles, PngAndTiffProfilesAreApplied) {
     TPngGraphic png;
     png.CopyFromGraphic(&source);
     png.WriteToFile(dir / "plain.png");
-    ASSERT_TRUE(RunTool("/usr/bin/convert " + Quoted(dir / "plain.png") + " -profile " + Quoted(dir / "p3.icc") +
-                        " " + Quoted(dir / "p3.png")));
-    ASSERT_TRUE(RunTool("/usr/bin/convert " + Quoted(dir / "plain.png") + " -profile " + Quoted(dir / "p3.icc") +
-                        " " + Quoted(dir / "p3.tif")));
+    ASSERT_TRUE(RunTool("/usr/bin/convert " + Quoted(dir / "plain.png") + " -profile " +
+                        Quoted(dir / "p3.icc") + " " + Quoted(dir / "p3.png")));
+    ASSERT_TRUE(RunTool("/usr/bin/convert " + Quoted(dir / "plain.png") + " -profile " +
+                        Quoted(dir / "p3.icc") + " " + Quoted(dir / "p3.tif")));
     std::unique_ptr<TDibGraphic> reference = Reference(source, icc);
     for (const char* name : {"p3.png", "p3.tif"}) {
         TDibGraphic picture;
@@ -149,8 +150,8 @@ protected:
         ColorProfiles::SetUp();
         if (IsSkipped()) return;
         WritePpm(source, dir / "source.ppm");
-        ASSERT_TRUE(RunTool("/usr/bin/convert " + Quoted(dir / "source.ppm") + " -colorspace CMYK -quality 100 " +
-                            Quoted(dir / "cmyk.jpg")));
+        ASSERT_TRUE(RunTool("/usr/bin/convert " + Quoted(dir / "source.ppm") +
+                            " -colorspace CMYK -quality 100 " + Quoted(dir / "cmyk.jpg")));
     }
 };
 

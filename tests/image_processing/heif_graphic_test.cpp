@@ -25,7 +25,9 @@ protected:
         png.CopyFromGraphic(&source);
         png.WriteToFile(dir / "source.png");
     }
-    std::unique_ptr<TDibGraphic> Load(const std::string& name) { return LoadPictureFile(dir / name, 1, nullptr); }
+    std::unique_ptr<TDibGraphic> Load(const std::string& name) {
+        return LoadPictureFile(dir / name, 1, nullptr);
+    }
     std::unique_ptr<TDibGraphic> Reference(const std::string& name) {
         EXPECT_TRUE(RunTool("heif-convert " + Quoted(dir / name) + " " + Quoted(dir / "ref.png")));
         EXPECT_TRUE(RunTool("/usr/bin/convert " + Quoted(dir / "ref.png") +
@@ -57,8 +59,10 @@ TEST_F(HeifReader, TenBitsAreRoundedToEight) {
                 out.put(char(sample >> 8)).put(char(sample & 0xFF));
             }
     }
-    ASSERT_TRUE(RunTool("/usr/bin/convert " + Quoted(dir / "deep.ppm") + " -depth 16 " + Quoted(dir / "deep.png")));
-    ASSERT_TRUE(RunTool("avifenc --lossless -d 10 " + Quoted(dir / "deep.png") + " " + Quoted(dir / "deep.avif")));
+    ASSERT_TRUE(
+        RunTool("/usr/bin/convert " + Quoted(dir / "deep.ppm") + " -depth 16 " + Quoted(dir / "deep.png")));
+    ASSERT_TRUE(
+        RunTool("avifenc --lossless -d 10 " + Quoted(dir / "deep.png") + " " + Quoted(dir / "deep.avif")));
     std::unique_ptr<TDibGraphic> picture = Load("deep.avif");
     ASSERT_EQ(picture->Width(), 64);
     for (int v = 0; v < 64 * 64; v += 7) {
@@ -72,27 +76,31 @@ TEST_F(HeifReader, TenBitsAreRoundedToEight) {
 }
 
 TEST_F(HeifReader, TenBitHeicAgreesWithHeifConvert) {
-    ASSERT_TRUE(RunTool("/usr/bin/convert " + Quoted(dir / "source.png") + " -depth 16 " + Quoted(dir / "s16.png")));
+    ASSERT_TRUE(
+        RunTool("/usr/bin/convert " + Quoted(dir / "source.png") + " -depth 16 " + Quoted(dir / "s16.png")));
     ASSERT_TRUE(RunTool("heif-enc -b 10 -q 80 " + Quoted(dir / "s16.png") + " -o " + Quoted(dir / "d.heic")));
     // heif-convert writes 16 bits, which ImageMagick rounds to 8 as the reader does.
     EXPECT_LE(MaxChannelDifference(*Load("d.heic"), *Reference("d.heic")), 1);
 }
 
 TEST_F(HeifReader, RotationAndMirrorAreApplied) {
-    ASSERT_TRUE(RunTool("avifenc --lossless --irot 1 " + Quoted(dir / "source.png") + " " + Quoted(dir / "r.avif")));
+    ASSERT_TRUE(
+        RunTool("avifenc --lossless --irot 1 " + Quoted(dir / "source.png") + " " + Quoted(dir / "r.avif")));
     std::unique_ptr<TDibGraphic> rotated = Load("r.avif");
     // A quarter turn anticlockwise: the top row of the result is the right column of the source.
     for (int y = 0; y < 128; ++y)
         for (int x = 0; x < 128; ++x)
             ASSERT_EQ(rotated->ReadPixel(x, y), source.ReadPixel(127 - y, x)) << x << ", " << y;
-    ASSERT_TRUE(RunTool("avifenc --lossless --imir 1 " + Quoted(dir / "source.png") + " " + Quoted(dir / "m.avif")));
+    ASSERT_TRUE(
+        RunTool("avifenc --lossless --imir 1 " + Quoted(dir / "source.png") + " " + Quoted(dir / "m.avif")));
     std::unique_ptr<TDibGraphic> mirrored = Load("m.avif");
     EXPECT_EQ(mirrored->ReadPixel(0, 5), source.ReadPixel(127, 5));
     EXPECT_EQ(mirrored->ReadPixel(127, 9), source.ReadPixel(0, 9));
 }
 
 TEST_F(HeifReader, GridImageIsJoined) {
-    ASSERT_TRUE(RunTool("avifenc --lossless --grid 2x2 " + Quoted(dir / "source.png") + " " + Quoted(dir / "g.avif")));
+    ASSERT_TRUE(RunTool("avifenc --lossless --grid 2x2 " + Quoted(dir / "source.png") + " " +
+                        Quoted(dir / "g.avif")));
     EXPECT_TRUE(SamePixels(*Load("g.avif"), source));
 }
 

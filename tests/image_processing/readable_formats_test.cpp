@@ -33,7 +33,8 @@ TEST(ReadableFormats, DesktopEntryOffersEveryRegisteredMimeType) {
     EXPECT_EQ(offered, RegistryMimeTypes());
     std::string metainfo = testing::ReadBytes(dataDir / "desktop" / "de.vantro.vistrel.metainfo.xml.in");
     for (const char* type : {"image/webp", "image/heif", "image/avif"})
-        EXPECT_NE(metainfo.find(std::string("<mediatype>") + type + "</mediatype>"), std::string::npos) << type;
+        EXPECT_NE(metainfo.find(std::string("<mediatype>") + type + "</mediatype>"), std::string::npos)
+            << type;
 }
 
 TEST(ReadableFormats, HelpAndFolderImportNameThePhoneFormats) {

@@ -35,7 +35,8 @@ using RgbaAt = std::function<uint32_t(int x, int y)>; // 0xAARRGGBB
 // A PAM file with alpha (P7, RGB_ALPHA), which cwebp reads and ImageMagick turns into a PNG.
 inline void WritePam(const std::filesystem::path& file, int width, int height, const RgbaAt& pixel) {
     std::ofstream out(file, std::ios::binary);
-    out << "P7\nWIDTH " << width << "\nHEIGHT " << height << "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+    out << "P7\nWIDTH " << width << "\nHEIGHT " << height
+        << "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             uint32_t c = pixel(x, y);

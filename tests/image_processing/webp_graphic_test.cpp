@@ -19,7 +19,9 @@ protected:
         FillPattern(source, 37, 23);
         WritePpm(source, dir / "source.ppm");
     }
-    std::unique_ptr<TDibGraphic> Load(const std::string& name) { return LoadPictureFile(dir / name, 1, nullptr); }
+    std::unique_ptr<TDibGraphic> Load(const std::string& name) {
+        return LoadPictureFile(dir / name, 1, nullptr);
+    }
     TempDir dir;
     TDibGraphic source;
 };
