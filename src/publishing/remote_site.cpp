@@ -41,7 +41,8 @@ TRemoteResult Await(const std::function<void(TRemoteDone)>& start) {
     return **outcome;
 }
 
-TRemoteResult AwaitListing(const std::function<void(TListingDone)>& start, std::vector<TRemoteEntry>& entries) {
+TRemoteResult AwaitListing(const std::function<void(TListingDone)>& start,
+                           std::vector<TRemoteEntry>& entries) {
     std::vector<TRemoteEntry> received;
     TRemoteResult result = Await([&](TRemoteDone done) {
         start([done, &received](const TRemoteResult& listed, std::vector<TRemoteEntry> listedEntries) {
@@ -55,21 +56,36 @@ TRemoteResult AwaitListing(const std::function<void(TListingDone)>& start, std::
 
 const char* FailureName(TRemoteFailure failure) {
     switch (failure) {
-    case TRemoteFailure::None: return "success";
-    case TRemoteFailure::Refused: return "refused";
-    case TRemoteFailure::NotFound: return "not found";
-    case TRemoteFailure::AlreadyExists: return "already exists";
-    case TRemoteFailure::NoSpace: return "no space";
-    case TRemoteFailure::NoDataConnection: return "no data connection";
-    case TRemoteFailure::ConnectFailed: return "connect failed";
-    case TRemoteFailure::ConnectionLost: return "connection lost";
-    case TRemoteFailure::LoginRefused: return "login refused";
-    case TRemoteFailure::TrustRefused: return "trust refused";
-    case TRemoteFailure::EncryptionRefused: return "encryption refused";
-    case TRemoteFailure::TimedOut: return "timed out";
-    case TRemoteFailure::Cancelled: return "cancelled";
-    case TRemoteFailure::LocalFile: return "local file unreadable";
-    case TRemoteFailure::Busy: return "busy";
+    case TRemoteFailure::None:
+        return "success";
+    case TRemoteFailure::Refused:
+        return "refused";
+    case TRemoteFailure::NotFound:
+        return "not found";
+    case TRemoteFailure::AlreadyExists:
+        return "already exists";
+    case TRemoteFailure::NoSpace:
+        return "no space";
+    case TRemoteFailure::NoDataConnection:
+        return "no data connection";
+    case TRemoteFailure::ConnectFailed:
+        return "connect failed";
+    case TRemoteFailure::ConnectionLost:
+        return "connection lost";
+    case TRemoteFailure::LoginRefused:
+        return "login refused";
+    case TRemoteFailure::TrustRefused:
+        return "trust refused";
+    case TRemoteFailure::EncryptionRefused:
+        return "encryption refused";
+    case TRemoteFailure::TimedOut:
+        return "timed out";
+    case TRemoteFailure::Cancelled:
+        return "cancelled";
+    case TRemoteFailure::LocalFile:
+        return "local file unreadable";
+    case TRemoteFailure::Busy:
+        return "busy";
     }
     return "unknown";
 }

@@ -36,11 +36,11 @@ enum class TRemoteProtocol { Ftp = 0, Sftp = 1 };
 // (ConnectionSettingsFrom). Texts are Windows-1252.
 struct TConnectionSettings {
     TRemoteProtocol protocol = TRemoteProtocol::Ftp;
-    std::string host;       // edFTPServer
-    std::string port;       // edFTPPort; empty (or "ftp") is the protocol's own port
-    std::string user;       // edFTPUser
-    std::string password;   // edFTPPassword; empty: asked for when the run starts
-    std::string remoteRoot; // edFTPDirectory
+    std::string host;        // edFTPServer
+    std::string port;        // edFTPPort; empty (or "ftp") is the protocol's own port
+    std::string user;        // edFTPUser
+    std::string password;    // edFTPPassword; empty: asked for when the run starts
+    std::string remoteRoot;  // edFTPDirectory
     bool passive = false;    // FTP: cbUsePassiveMode
     bool useTls = false;     // FTP: cbUseTLS, explicit FTPS
     bool requireTls = false; // FTP: cbRequireTLS (only with useTls): no fallback to plain FTP
@@ -60,22 +60,22 @@ std::string HostPort(const TConnectionSettings& settings);
 // Why a request failed. The job decides by these alone; the protocol's own numbers and English
 // texts are only for the protocol window (TRemoteResult::code and detail).
 enum class TRemoteFailure {
-    None,             // success
-    Refused,          // the server refused the request (permission, bad name, command not offered)
-    NotFound,         // the file or folder does not exist
-    AlreadyExists,    // MakeFolder: the folder is there already (or the protocol cannot tell it
-                      // from a refusal; EnterFolder then decides)
-    NoSpace,          // the server has no room (quota, full disk)
-    NoDataConnection, // FTP: the command was taken but no data connection could be made
-    ConnectFailed,    // the server could not be reached or did not greet
-    ConnectionLost,   // the session broke after it stood
-    LoginRefused,     // user name, password or key not accepted
-    TrustRefused,     // the server's certificate or host key was not trusted
+    None,              // success
+    Refused,           // the server refused the request (permission, bad name, command not offered)
+    NotFound,          // the file or folder does not exist
+    AlreadyExists,     // MakeFolder: the folder is there already (or the protocol cannot tell it
+                       // from a refusal; EnterFolder then decides)
+    NoSpace,           // the server has no room (quota, full disk)
+    NoDataConnection,  // FTP: the command was taken but no data connection could be made
+    ConnectFailed,     // the server could not be reached or did not greet
+    ConnectionLost,    // the session broke after it stood
+    LoginRefused,      // user name, password or key not accepted
+    TrustRefused,      // the server's certificate or host key was not trusted
     EncryptionRefused, // encryption required, but the server offers none
-    TimedOut,         // no progress within the time limit; the session is closed
-    Cancelled,        // Abort ended the request
-    LocalFile,        // the local file could not be read
-    Busy,             // another request of this session was still running
+    TimedOut,          // no progress within the time limit; the session is closed
+    Cancelled,         // Abort ended the request
+    LocalFile,         // the local file could not be read
+    Busy,              // another request of this session was still running
 };
 
 struct TRemoteResult {
@@ -202,7 +202,8 @@ std::unique_ptr<TRemoteSite> OpenRemoteSite(const TConnectionSettings& settings)
 // Runs the event loop until the request that `start` begins has completed, and returns its result.
 // `start` receives the completion to pass to the site.
 TRemoteResult Await(const std::function<void(TRemoteDone)>& start);
-TRemoteResult AwaitListing(const std::function<void(TListingDone)>& start, std::vector<TRemoteEntry>& entries);
+TRemoteResult AwaitListing(const std::function<void(TListingDone)>& start,
+                           std::vector<TRemoteEntry>& entries);
 
 // An English name of the failure for logs and details ("no space").
 const char* FailureName(TRemoteFailure failure);

@@ -45,7 +45,8 @@ void TSftpChannel::Start() {
     if (ssh_channel_open_session(channel_) != SSH_OK) Lost(session_, "SSH channel refused");
     moved_();
     if (ssh_channel_request_subsystem(channel_, "sftp") != SSH_OK)
-        throw ESftpError(TSftpFailure::Connect, std::string("server offers no SFTP: ") + ssh_get_error(session_));
+        throw ESftpError(TSftpFailure::Connect,
+                         std::string("server offers no SFTP: ") + ssh_get_error(session_));
     moved_();
     auto init = TSftpPacket::Init(3);
     Send(init);
@@ -103,8 +104,8 @@ TSftpReply TSftpChannel::Call(TSftpPacket& packet, uint32_t id) {
 
 uint32_t TSftpChannel::StatusOf(const TSftpReply& reply, uint32_t id) const {
     if (reply.id != id || reply.type != sftp_type::Status)
-        throw ESftpError(TSftpFailure::Protocol, "SFTP reply of type " + std::to_string(reply.type) +
-                                                     " where a status was due");
+        throw ESftpError(TSftpFailure::Protocol,
+                         "SFTP reply of type " + std::to_string(reply.type) + " where a status was due");
     return reply.status;
 }
 
@@ -154,7 +155,8 @@ std::vector<TSftpName> TSftpChannel::List(const std::string& path) {
     const TSftpReply opened = Call(open, id);
     if (opened.type == sftp_type::Status)
         throw ESftpError(TSftpFailure::Status, StatusText(opened.status, opened.message), opened.status);
-    if (opened.type != sftp_type::Handle) throw ESftpError(TSftpFailure::Protocol, "SFTP OPENDIR without handle");
+    if (opened.type != sftp_type::Handle)
+        throw ESftpError(TSftpFailure::Protocol, "SFTP OPENDIR without handle");
     std::vector<TSftpName> entries;
     for (;;) {
         id = NextId();
@@ -165,11 +167,13 @@ std::vector<TSftpName> TSftpChannel::List(const std::string& path) {
             if (batch.status == sftp_status::Eof) break;
             throw ESftpError(TSftpFailure::Status, StatusText(batch.status, batch.message), batch.status);
         }
-        if (batch.type != sftp_type::Name) throw ESftpError(TSftpFailure::Protocol, "SFTP READDIR without names");
+        if (batch.type != sftp_type::Name)
+            throw ESftpError(TSftpFailure::Protocol, "SFTP READDIR without names");
         for (auto& entry : batch.names)
             if (entry.name != "." && entry.name != "..") entries.push_back(std::move(entry));
         // A server that never says EOF would fill the memory.
-        if (entries.size() > kMaxListing) throw ESftpError(TSftpFailure::Protocol, "SFTP listing without end");
+        if (entries.size() > kMaxListing)
+            throw ESftpError(TSftpFailure::Protocol, "SFTP listing without end");
     }
     id = NextId();
     TSftpPacket close(sftp_type::Close, id);

@@ -15,7 +15,9 @@ namespace vistrel {
 
 namespace {
 
-QByteArray Bytes(const std::string& text) { return QByteArray(text.data(), qsizetype(text.size())); }
+QByteArray Bytes(const std::string& text) {
+    return QByteArray(text.data(), qsizetype(text.size()));
+}
 
 std::string FromBase64(const std::string& text) {
     auto decoded = QByteArray::fromBase64Encoding(Bytes(text), QByteArray::AbortOnBase64DecodingErrors);
@@ -23,7 +25,9 @@ std::string FromBase64(const std::string& text) {
     return decoded.decoded.toStdString();
 }
 
-std::string ToBase64(const std::string& bytes) { return Bytes(bytes).toBase64().toStdString(); }
+std::string ToBase64(const std::string& bytes) {
+    return Bytes(bytes).toBase64().toStdString();
+}
 
 // fnmatch without the character classes: OpenSSH's host patterns know only "*" and "?".
 bool Wildcard(const char* pattern, const char* text) {
@@ -48,14 +52,16 @@ bool HashedNameMatches(const std::string& field, const std::string& name) {
     const std::string salt = FromBase64(field.substr(3, bar - 3));
     const std::string hash = FromBase64(field.substr(bar + 1));
     if (salt.empty() || hash.empty()) return false;
-    const QByteArray mac = QMessageAuthenticationCode::hash(Bytes(name), Bytes(salt), QCryptographicHash::Sha1);
+    const QByteArray mac =
+        QMessageAuthenticationCode::hash(Bytes(name), Bytes(salt), QCryptographicHash::Sha1);
     return mac == Bytes(hash);
 }
 
 std::vector<std::string> SplitWords(const std::string& line) {
     std::vector<std::string> words;
     std::istringstream in(line);
-    for (std::string word; in >> word;) words.push_back(word);
+    for (std::string word; in >> word;)
+        words.push_back(word);
     return words;
 }
 
@@ -73,7 +79,8 @@ std::string HostKeyFingerprint(const std::string& blob) {
 std::string KnownHostsName(const std::string& host, int port) {
     // OpenSSH files names in lower case; hashed names can only match that way.
     std::string lower = host;
-    for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : lower)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
     if (port == 22) return lower;
     return "[" + lower + "]:" + std::to_string(port);
 }

@@ -64,7 +64,8 @@ private:
 };
 
 void AppendU32(std::string& bytes, uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(char((value >> shift) & 0xFF));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        bytes.push_back(char((value >> shift) & 0xFF));
 }
 
 } // namespace
@@ -100,11 +101,14 @@ TSftpPacket& TSftpPacket::Str(std::string_view text) {
     return *this;
 }
 
-TSftpPacket& TSftpPacket::Permissions(uint32_t mode) { return U32(kAttrPermissions).U32(mode); }
+TSftpPacket& TSftpPacket::Permissions(uint32_t mode) {
+    return U32(kAttrPermissions).U32(mode);
+}
 
 const std::string& TSftpPacket::Bytes() {
     const uint32_t length = uint32_t(bytes_.size() - 4);
-    for (int i = 0; i < 4; ++i) bytes_[size_t(i)] = char((length >> (24 - 8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        bytes_[size_t(i)] = char((length >> (24 - 8 * i)) & 0xFF);
     return bytes_;
 }
 

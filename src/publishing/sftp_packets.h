@@ -79,11 +79,11 @@ struct TSftpName {
 struct TSftpReply {
     uint8_t type = 0;
     uint32_t id = 0;
-    uint32_t status = 0;                                       // STATUS
-    std::string message;                                       // STATUS
-    std::string handle;                                        // HANDLE
-    std::vector<TSftpName> names;                              // NAME
-    uint32_t version = 0;                                      // VERSION
+    uint32_t status = 0;                                         // STATUS
+    std::string message;                                         // STATUS
+    std::string handle;                                          // HANDLE
+    std::vector<TSftpName> names;                                // NAME
+    uint32_t version = 0;                                        // VERSION
     std::vector<std::pair<std::string, std::string>> extensions; // VERSION
 
     // `body` is the packet without its length field.

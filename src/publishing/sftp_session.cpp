@@ -43,7 +43,8 @@ int ConnectTcp(const std::string& host, int port, int boundMs, const std::atomic
     const int gai = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
     if (gai != 0) {
         const int wsa = SocketErrorFromResolver(gai, errno);
-        throw ESftpError(TSftpFailure::Connect, SocketErrorDesc(wsa) + " (Error #" + std::to_string(wsa) + ")");
+        throw ESftpError(TSftpFailure::Connect,
+                         SocketErrorDesc(wsa) + " (Error #" + std::to_string(wsa) + ")");
     }
     std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> addresses(found, &freeaddrinfo);
     int lastError = ECONNREFUSED;
@@ -72,8 +73,8 @@ int ConnectTcp(const std::string& host, int port, int boundMs, const std::atomic
 
 // The host key algorithms to ask for: those of keys we already know for the host first.
 std::string HostKeyOrder(const std::vector<std::string>& knownTypes) {
-    const std::vector<std::string> all = {"ssh-ed25519", "ecdsa-sha2-nistp521", "ecdsa-sha2-nistp384",
-                                          "ecdsa-sha2-nistp256", "rsa-sha2-512", "rsa-sha2-256"};
+    const std::vector<std::string> all = {"ssh-ed25519",         "ecdsa-sha2-nistp521", "ecdsa-sha2-nistp384",
+                                          "ecdsa-sha2-nistp256", "rsa-sha2-512",        "rsa-sha2-256"};
     std::vector<std::string> order;
     for (const auto& type : knownTypes) {
         if (type == "ssh-rsa") {
@@ -86,7 +87,8 @@ std::string HostKeyOrder(const std::vector<std::string>& knownTypes) {
     for (const auto& algorithm : all)
         if (std::find(order.begin(), order.end(), algorithm) == order.end()) order.push_back(algorithm);
     std::string list;
-    for (const auto& algorithm : order) list += (list.empty() ? "" : ",") + algorithm;
+    for (const auto& algorithm : order)
+        list += (list.empty() ? "" : ",") + algorithm;
     return list;
 }
 
@@ -121,52 +123,94 @@ int NoPassphrase(const char*, char*, size_t, int, int, void* asked) {
 
 } // namespace
 
-TSftpSession::TSftpSession(int stallMs) : stallMs_(stallMs) {}
+TSftpPutEvents RelayPutEvents(const TSftpPutEvents& events, const TSftpSession::TPost& post) {
+    TSftpPutEvents relay;
+    if (events.started)
+        relay.started = [&events, post](size_t index) { post([&events, index] { events.started(index); }); };
+    if (events.progress)
+        relay.progress = [&events, post](size_t index, int64_t bytes) {
+            post([&events, index, bytes] { events.progress(index, bytes); });
+        };
+    relay.sent = [&events, post](size_t index) { post([&events, index] { events.sent(index); }); };
+    relay.failed = [&events, post](size_t index, uint32_t status, const std::string& why) {
+        post([&events, index, status, why] { events.failed(index, status, why); });
+    };
+    return relay;
+}
+
+TSftpSession::TSftpSession(int stallMs)
+    : stallMs_(stallMs), receiver_(std::make_unique<QObject>()), watch_(std::make_unique<QTimer>()) {
+    QObject::connect(watch_.get(), &QTimer::timeout, receiver_.get(), [this] { Watch(); });
+}
 
 TSftpSession::~TSftpSession() {
-    Disconnect();
+    if (Busy()) {
+        Cancel();
+        worker_.join();
+    }
+    // Whatever the worker posted and nobody ran goes with the receiver.
+    receiver_.reset();
+    Free();
     if (key_) ssh_key_free(key_);
 }
 
-void TSftpSession::Run(const std::function<void(const TPost& post)>& task) {
-    if (running_) throw ESftpError(TSftpFailure::Lost, "an SFTP request is still running");
-    running_ = true;
+void TSftpSession::Begin(std::function<void(const TPost& post)> task, TFinished finished) {
+    if (Busy()) throw ESftpError(TSftpFailure::Lost, "an SFTP request is still running");
     stalled_ = false;
     Moved();
-    QEventLoop loop;
-    QObject receiver; // lives on the calling thread, so what is posted to it runs here
-    TPost post = [&receiver](std::function<void()> work) {
-        QMetaObject::invokeMethod(&receiver, std::move(work), Qt::QueuedConnection);
-    };
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, &receiver, [this] {
-        const auto idle = std::chrono::steady_clock::now().time_since_epoch().count() - lastMove_;
-        if (!cancelled_ && !stalled_ && idle > std::chrono::nanoseconds(std::chrono::milliseconds(stallMs_)).count()) {
-            stalled_ = true;
-            ShutDown();
-        }
-    });
-    watch.start(std::min(kWatchMs, std::max(1, stallMs_ / 4)));
-
-    std::exception_ptr failure;
-    std::thread worker([&] {
+    finished_ = std::move(finished);
+    watch_->start(std::min(kWatchMs, std::max(1, stallMs_ / 4)));
+    QObject* receiver = receiver_.get();
+    worker_ = std::thread([this, receiver, task = std::move(task)] {
+        std::exception_ptr failure;
+        TPost post = [receiver](std::function<void()> work) {
+            QMetaObject::invokeMethod(receiver, std::move(work), Qt::QueuedConnection);
+        };
         try {
             task(post);
         } catch (...) {
             failure = std::current_exception();
         }
-        // Posted last, so every report of the task has run when the loop ends.
-        QMetaObject::invokeMethod(&receiver, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        // Posted last, so every report of the task has run before the caller hears the end.
+        QMetaObject::invokeMethod(
+            receiver, [this, failure] { Finish(failure); }, Qt::QueuedConnection);
     });
-    loop.exec();
-    worker.join();
-    running_ = false;
-    if (!failure) return;
-    if (cancelled_) throw ESftpError(TSftpFailure::Cancelled, "cancelled");
-    if (stalled_)
-        throw ESftpError(TSftpFailure::TimedOut,
-                         "nothing moved for " + std::to_string(stallMs_ / 1000.0).substr(0, 4) + " s");
-    std::rethrow_exception(failure);
+}
+
+void TSftpSession::Finish(std::exception_ptr failure) {
+    worker_.join();
+    watch_->stop();
+    if (failure && cancelled_)
+        failure = std::make_exception_ptr(ESftpError(TSftpFailure::Cancelled, "cancelled"));
+    else if (failure && stalled_)
+        failure = std::make_exception_ptr(
+            ESftpError(TSftpFailure::TimedOut, "nothing moved for " + std::to_string(stallMs_) + " ms"));
+    auto finished = std::move(finished_);
+    finished_ = nullptr;
+    if (finished) finished(failure);
+}
+
+void TSftpSession::Watch() {
+    const auto idle = std::chrono::steady_clock::now().time_since_epoch().count() - lastMove_;
+    const auto bound =
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::milliseconds(stallMs_));
+    if (stallMs_ > 0 && !cancelled_ && !stalled_ && idle > bound.count()) {
+        stalled_ = true;
+        ShutDown();
+    }
+}
+
+void TSftpSession::Run(std::function<void(const TPost& post)> task) {
+    std::exception_ptr failure;
+    bool done = false;
+    QEventLoop loop;
+    Begin(std::move(task), [&](std::exception_ptr result) {
+        failure = result;
+        done = true;
+        loop.quit();
+    });
+    if (!done) loop.exec();
+    if (failure) std::rethrow_exception(failure);
 }
 
 void TSftpSession::ShutDown() {
@@ -179,41 +223,38 @@ void TSftpSession::Cancel() {
     ShutDown();
 }
 
-THostKey TSftpSession::Connect(const std::string& host, int port, const std::string& user,
-                               const std::vector<std::string>& keyTypesFirst) {
+THostKey TSftpSession::ConnectNow(const std::string& host, int port, const std::string& user,
+                                  const std::vector<std::string>& keyTypesFirst) {
     if (session_) throw ESftpError(TSftpFailure::Connect, "already connected");
-    cancelled_ = false;
     session_ = ssh_new();
     if (!session_) throw ESftpError(TSftpFailure::Connect, "no SSH session");
-    THostKey key;
-    Run([&](const TPost&) {
-        const int fd = ConnectTcp(host, port, stallMs_, cancelled_);
-        {
-            std::lock_guard<std::mutex> lock(socketLock_);
-            fd_ = fd;
-        }
-        Moved();
-        // libssh closes the descriptor it is given; ours stays open for shutdown() until we
-        // close it ourselves, so a cancel can never hit a number the system gave out again.
-        int sshFd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
-        if (sshFd < 0) SocketFailure(errno);
-        const bool noConfig = false;
-        const std::string order = HostKeyOrder(keyTypesFirst);
-        ssh_options_set(session_, SSH_OPTIONS_PROCESS_CONFIG, &noConfig);
-        ssh_options_set(session_, SSH_OPTIONS_HOST, host.c_str());
-        ssh_options_set(session_, SSH_OPTIONS_PORT, &port);
-        ssh_options_set(session_, SSH_OPTIONS_USER, user.c_str());
-        ssh_options_set(session_, SSH_OPTIONS_HOSTKEYS, order.c_str());
-        ssh_options_set(session_, SSH_OPTIONS_FD, &sshFd);
-        if (ssh_connect(session_) != SSH_OK)
-            throw ESftpError(TSftpFailure::Connect, std::string("SSH handshake failed: ") + ssh_get_error(session_));
-        Moved();
-        key = ServerHostKey(session_);
-    });
-    return key;
+    const int fd = ConnectTcp(host, port, stallMs_ > 0 ? stallMs_ : 120000, cancelled_);
+    {
+        std::lock_guard<std::mutex> lock(socketLock_);
+        fd_ = fd;
+    }
+    Moved();
+    // libssh closes the descriptor it is given; ours stays open for shutdown() until Free closes
+    // it, so a cancel can never hit a number the system gave out again.
+    int sshFd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (sshFd < 0) SocketFailure(errno);
+    const bool noConfig = false;
+    const std::string order = HostKeyOrder(keyTypesFirst);
+    ssh_options_set(session_, SSH_OPTIONS_PROCESS_CONFIG, &noConfig);
+    ssh_options_set(session_, SSH_OPTIONS_HOST, host.c_str());
+    ssh_options_set(session_, SSH_OPTIONS_PORT, &port);
+    ssh_options_set(session_, SSH_OPTIONS_USER, user.c_str());
+    ssh_options_set(session_, SSH_OPTIONS_HOSTKEYS, order.c_str());
+    ssh_options_set(session_, SSH_OPTIONS_FD, &sshFd);
+    if (ssh_connect(session_) != SSH_OK)
+        throw ESftpError(TSftpFailure::Connect,
+                         std::string("SSH handshake failed: ") + ssh_get_error(session_));
+    Moved();
+    return ServerHostKey(session_);
 }
 
 bool TSftpSession::AuthResult(int code, const char* what) {
+    Moved();
     if (code == SSH_AUTH_SUCCESS) {
         loggedIn_ = true;
         return true;
@@ -222,135 +263,155 @@ bool TSftpSession::AuthResult(int code, const char* what) {
     throw ESftpError(TSftpFailure::Lost, std::string(what) + ": " + ssh_get_error(session_));
 }
 
-TAuthMethods TSftpSession::ProbeMethods() {
+TAuthMethods TSftpSession::ProbeNow() {
     TAuthMethods methods;
-    Run([&](const TPost&) {
-        if (AuthResult(ssh_userauth_none(session_, nullptr), "login")) return;
-        const int offered = ssh_userauth_list(session_, nullptr);
-        methods.publicKey = offered & SSH_AUTH_METHOD_PUBLICKEY;
-        methods.password = offered & SSH_AUTH_METHOD_PASSWORD;
-        methods.keyboardInteractive = offered & SSH_AUTH_METHOD_INTERACTIVE;
-    });
+    if (AuthResult(ssh_userauth_none(session_, nullptr), "login")) return methods;
+    const int offered = ssh_userauth_list(session_, nullptr);
+    methods.publicKey = offered & SSH_AUTH_METHOD_PUBLICKEY;
+    methods.password = offered & SSH_AUTH_METHOD_PASSWORD;
+    methods.keyboardInteractive = offered & SSH_AUTH_METHOD_INTERACTIVE;
     return methods;
 }
 
-bool TSftpSession::LoginWithAgent() {
+bool TSftpSession::AgentNow() {
     const char* socket = std::getenv("SSH_AUTH_SOCK");
     if (!socket || !*socket) return false;
-    bool in = false;
-    Run([&](const TPost&) { in = AuthResult(ssh_userauth_agent(session_, nullptr), "agent login"); });
-    return in;
+    return AuthResult(ssh_userauth_agent(session_, nullptr), "agent login");
 }
 
 TKeyLoad TSftpSession::LoadKey(const std::filesystem::path& file, const std::string& passphrase) {
     if (key_) ssh_key_free(key_);
     key_ = nullptr;
     bool asked = false;
-    const int result = ssh_pki_import_privkey_file(file.c_str(), passphrase.empty() ? nullptr : passphrase.c_str(),
-                                                   NoPassphrase, &asked, &key_);
+    const int result = ssh_pki_import_privkey_file(
+        file.c_str(), passphrase.empty() ? nullptr : passphrase.c_str(), NoPassphrase, &asked, &key_);
     if (result == SSH_OK) return TKeyLoad::Loaded;
     key_ = nullptr;
     if (result == SSH_EOF) return TKeyLoad::Unreadable;
     return asked || !passphrase.empty() ? TKeyLoad::NeedsPassphrase : TKeyLoad::Unreadable;
 }
 
-bool TSftpSession::LoginWithKey() {
+bool TSftpSession::KeyNow() {
     if (!key_) return false;
+    return AuthResult(ssh_userauth_publickey(session_, nullptr, key_), "key login");
+}
+
+bool TSftpSession::PasswordNow(const std::string& password) {
+    return AuthResult(ssh_userauth_password(session_, nullptr, password.c_str()), "password login");
+}
+
+bool TSftpSession::KeyboardNow(const std::string& password) {
+    int code = ssh_userauth_kbdint(session_, nullptr, nullptr);
+    // The server asks in rounds; a hidden prompt gets the password, any other an empty line. A
+    // server that asks again after the password was refused is not answered forever.
+    for (int round = 0; code == SSH_AUTH_INFO && round < kKeyboardRounds; ++round) {
+        const int prompts = ssh_userauth_kbdint_getnprompts(session_);
+        for (int i = 0; i < prompts; ++i) {
+            char echo = 0;
+            ssh_userauth_kbdint_getprompt(session_, unsigned(i), &echo);
+            ssh_userauth_kbdint_setanswer(session_, unsigned(i), echo ? "" : password.c_str());
+        }
+        code = ssh_userauth_kbdint(session_, nullptr, nullptr);
+    }
+    return code != SSH_AUTH_INFO && AuthResult(code, "keyboard-interactive login");
+}
+
+void TSftpSession::StartSftpNow() {
+    if (!session_ || !loggedIn_) throw ESftpError(TSftpFailure::Lost, "not logged in");
+    channel_ = std::make_unique<TSftpChannel>(session_, [this] { Moved(); });
+    channel_->Start();
+}
+
+TSftpChannel& TSftpSession::Channel() {
+    if (!channel_) throw ESftpError(TSftpFailure::Lost, "no SFTP channel");
+    return *channel_;
+}
+
+void TSftpSession::DisconnectNow() {
+    if (!session_) return;
+    if (channel_) channel_->Stop();
+    ssh_disconnect(session_);
+}
+
+bool TSftpSession::HasPosixRename() const {
+    return channel_ && channel_->HasPosixRename();
+}
+
+THostKey TSftpSession::Connect(const std::string& host, int port, const std::string& user,
+                               const std::vector<std::string>& keyTypesFirst) {
+    THostKey key;
+    Run([&](const TPost&) { key = ConnectNow(host, port, user, keyTypesFirst); });
+    return key;
+}
+
+TAuthMethods TSftpSession::ProbeMethods() {
+    TAuthMethods methods;
+    Run([&](const TPost&) { methods = ProbeNow(); });
+    return methods;
+}
+
+bool TSftpSession::LoginWithAgent() {
     bool in = false;
-    Run([&](const TPost&) { in = AuthResult(ssh_userauth_publickey(session_, nullptr, key_), "key login"); });
+    Run([&](const TPost&) { in = AgentNow(); });
+    return in;
+}
+
+bool TSftpSession::LoginWithKey() {
+    bool in = false;
+    Run([&](const TPost&) { in = KeyNow(); });
     return in;
 }
 
 bool TSftpSession::LoginWithPassword(const std::string& password) {
     bool in = false;
-    Run([&](const TPost&) {
-        in = AuthResult(ssh_userauth_password(session_, nullptr, password.c_str()), "password login");
-    });
+    Run([&](const TPost&) { in = PasswordNow(password); });
     return in;
 }
 
 bool TSftpSession::LoginKeyboardInteractive(const std::string& password) {
     bool in = false;
-    Run([&](const TPost&) {
-        int code = ssh_userauth_kbdint(session_, nullptr, nullptr);
-        // The server asks in rounds; a hidden prompt gets the password, any other an empty line.
-        // A server that asks again after the password was refused is not answered forever.
-        for (int round = 0; code == SSH_AUTH_INFO && round < kKeyboardRounds; ++round) {
-            const int prompts = ssh_userauth_kbdint_getnprompts(session_);
-            for (int i = 0; i < prompts; ++i) {
-                char echo = 0;
-                ssh_userauth_kbdint_getprompt(session_, unsigned(i), &echo);
-                ssh_userauth_kbdint_setanswer(session_, unsigned(i), echo ? "" : password.c_str());
-            }
-            code = ssh_userauth_kbdint(session_, nullptr, nullptr);
-        }
-        in = code != SSH_AUTH_INFO && AuthResult(code, "keyboard-interactive login");
-    });
+    Run([&](const TPost&) { in = KeyboardNow(password); });
     return in;
 }
 
 void TSftpSession::StartSftp() {
-    if (!session_ || !loggedIn_) throw ESftpError(TSftpFailure::Lost, "not logged in");
-    channel_ = std::make_unique<TSftpChannel>(session_, [this] { Moved(); });
-    Run([&](const TPost&) { channel_->Start(); });
+    Run([&](const TPost&) { StartSftpNow(); });
 }
-
-void TSftpSession::RequireSftp() const {
-    if (!channel_) throw ESftpError(TSftpFailure::Lost, "no SFTP channel");
-}
-
-bool TSftpSession::HasPosixRename() const { return channel_ && channel_->HasPosixRename(); }
 
 std::string TSftpSession::RealPath(const std::string& path) {
-    RequireSftp();
     std::string result;
-    Run([&](const TPost&) { result = channel_->RealPath(path); });
+    Run([&](const TPost&) { result = Channel().RealPath(path); });
     return result;
 }
 
 uint32_t TSftpSession::MakeDir(const std::string& path) {
-    RequireSftp();
     uint32_t status = 0;
-    Run([&](const TPost&) { status = channel_->MakeDir(path); });
+    Run([&](const TPost&) { status = Channel().MakeDir(path); });
     return status;
 }
 
 uint32_t TSftpSession::RemoveFile(const std::string& path) {
-    RequireSftp();
     uint32_t status = 0;
-    Run([&](const TPost&) { status = channel_->RemoveFile(path); });
+    Run([&](const TPost&) { status = Channel().RemoveFile(path); });
     return status;
 }
 
 uint32_t TSftpSession::RemoveDir(const std::string& path) {
-    RequireSftp();
     uint32_t status = 0;
-    Run([&](const TPost&) { status = channel_->RemoveDir(path); });
+    Run([&](const TPost&) { status = Channel().RemoveDir(path); });
     return status;
 }
 
 std::vector<TSftpName> TSftpSession::List(const std::string& path) {
-    RequireSftp();
     std::vector<TSftpName> names;
-    Run([&](const TPost&) { names = channel_->List(path); });
+    Run([&](const TPost&) { names = Channel().List(path); });
     return names;
 }
 
 void TSftpSession::PutFiles(const std::vector<TSftpPutItem>& items, const TSftpPutLimits& limits,
                             const TSftpPutEvents& events) {
-    RequireSftp();
     Run([&](const TPost& post) {
-        TSftpPutEvents relay;
-        if (events.started) relay.started = [&](size_t index) { post([&events, index] { events.started(index); }); };
-        if (events.progress)
-            relay.progress = [&](size_t index, int64_t bytes) {
-                post([&events, index, bytes] { events.progress(index, bytes); });
-            };
-        relay.sent = [&](size_t index) { post([&events, index] { events.sent(index); }); };
-        relay.failed = [&](size_t index, uint32_t status, const std::string& why) {
-            post([&events, index, status, why] { events.failed(index, status, why); });
-        };
-        ::vistrel::PutFiles(*channel_, items, limits, relay);
+        ::vistrel::PutFiles(Channel(), items, limits, RelayPutEvents(events, post));
     });
 }
 
@@ -359,8 +420,7 @@ bool TSftpSession::Connected() const {
 }
 
 void TSftpSession::Disconnect() {
-    if (!session_) return;
-    if (running_) {
+    if (Busy()) {
         // Called from an event inside a wait: the worker still uses the session. Ending the
         // operation is all that can be done now; the session goes when its owner drops it.
         Cancel();
@@ -368,19 +428,20 @@ void TSftpSession::Disconnect() {
     }
     if (Connected()) {
         const int stall = stallMs_;
-        stallMs_ = std::min(stallMs_, kDisconnectMs);
+        stallMs_ = stallMs_ > 0 ? std::min(stallMs_, kDisconnectMs) : kDisconnectMs;
         try {
-            Run([&](const TPost&) {
-                if (channel_) channel_->Stop();
-                ssh_disconnect(session_);
-            });
+            Run([&](const TPost&) { DisconnectNow(); });
         } catch (const ESftpError&) {
             // Going anyway.
         }
         stallMs_ = stall;
     }
+    Free();
+}
+
+void TSftpSession::Free() {
     channel_.reset();
-    ssh_free(session_);
+    if (session_) ssh_free(session_);
     session_ = nullptr;
     loggedIn_ = false;
     std::lock_guard<std::mutex> lock(socketLock_);

@@ -12,13 +12,18 @@
 #include "publishing/sftp_packets.h"
 #include "publishing/sftp_transfer.h"
 
+#include <QObject>
+#include <QTimer>
+
 #include <atomic>
 #include <chrono>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct ssh_session_struct;
@@ -44,6 +49,9 @@ struct TAuthMethods {
 
 class TSftpSession {
 public:
+    using TPost = std::function<void(std::function<void()>)>;
+    using TFinished = std::function<void(std::exception_ptr failure)>;
+
     // `stallMs`: an operation during which nothing moved for this long ends as TimedOut; it also
     // bounds the TCP connection and the wait for the server's banner.
     explicit TSftpSession(int stallMs = 60000);
@@ -53,62 +61,88 @@ public:
 
     void SetStallMs(int stallMs) { stallMs_ = stallMs; }
 
+    // Runs `task` on the worker thread and returns at once; `finished` follows on the calling
+    // thread through its event loop, after everything the task posted. A failure that came from
+    // the socket being shut down is reported as Cancelled or TimedOut. One task at a time.
+    void Begin(std::function<void(const TPost& post)> task, TFinished finished);
+    bool Busy() const { return worker_.joinable(); }
+    // Begin, then wait on a local event loop; rethrows the failure.
+    void Run(std::function<void(const TPost& post)> task);
+
+    // The steps, each for use inside a task (on the worker). Failures throw ESftpError.
+    //
     // Makes the TCP connection and the key exchange and returns the server's host key; no
     // credential has been sent yet. `keyTypesFirst` are asked for first (the types a known_hosts
-    // file holds for the host, so the key can be checked). Throws ESftpError.
-    THostKey Connect(const std::string& host, int port, const std::string& user,
-                     const std::vector<std::string>& keyTypesFirst = {});
+    // file holds for the host, so the key can be checked).
+    THostKey ConnectNow(const std::string& host, int port, const std::string& user,
+                        const std::vector<std::string>& keyTypesFirst);
+    // The login steps, in the order the caller chooses; each says whether the server let us in.
+    TAuthMethods ProbeNow(); // a server may let us in with "none": see LoggedIn()
+    bool AgentNow();
+    bool KeyNow(); // the key of the last successful LoadKey
+    bool PasswordNow(const std::string& password);
+    bool KeyboardNow(const std::string& password);
+    void StartSftpNow();
+    TSftpChannel& Channel();
+    void DisconnectNow();
 
-    // The login steps, in the order the caller chooses. Each says whether the server let us in;
-    // a broken connection throws ESftpError.
-    TAuthMethods ProbeMethods(); // true login with "none" is rare; see LoggedIn()
-    bool LoginWithAgent();
+    // On the calling thread: reads a private key file (no network involved).
     TKeyLoad LoadKey(const std::filesystem::path& file, const std::string& passphrase = {});
-    bool LoginWithKey(); // the key of the last successful LoadKey
-    bool LoginWithPassword(const std::string& password);
-    bool LoginKeyboardInteractive(const std::string& password);
     bool LoggedIn() const { return loggedIn_; }
-
-    // Opens the SFTP channel. Throws ESftpError.
-    void StartSftp();
     bool HasPosixRename() const;
 
-    // Remote requests; paths are the server's. Status results: 0 is success (see sftp_status).
+    // The same steps, waited for (tests and simple callers).
+    THostKey Connect(const std::string& host, int port, const std::string& user,
+                     const std::vector<std::string>& keyTypesFirst = {});
+    TAuthMethods ProbeMethods();
+    bool LoginWithAgent();
+    bool LoginWithKey();
+    bool LoginWithPassword(const std::string& password);
+    bool LoginKeyboardInteractive(const std::string& password);
+    void StartSftp();
     std::string RealPath(const std::string& path);
     uint32_t MakeDir(const std::string& path);
     uint32_t RemoveFile(const std::string& path);
     uint32_t RemoveDir(const std::string& path);
     std::vector<TSftpName> List(const std::string& path);
     // Uploads; `events` are called on the calling thread, in order, while it waits.
-    void PutFiles(const std::vector<TSftpPutItem>& items, const TSftpPutLimits& limits, const TSftpPutEvents& events);
-
-    // Ends the session politely; never throws.
+    void PutFiles(const std::vector<TSftpPutItem>& items, const TSftpPutLimits& limits,
+                  const TSftpPutEvents& events);
+    // Ends the session politely within a short bound; never throws.
     void Disconnect();
+
     bool Connected() const;
-    // From the calling thread, also nested in a wait: the running operation ends as Cancelled.
+    // From the calling thread, also nested in a wait: the running task ends as Cancelled and the
+    // session is closed.
     void Cancel();
 
 private:
-    using TPost = std::function<void(std::function<void()>)>;
-    // Runs `task` on a worker thread, waiting on the event loop; rethrows what it threw, turned
-    // into TimedOut or Cancelled when the socket was shut down for that.
-    void Run(const std::function<void(const TPost& post)>& task);
+    void Finish(std::exception_ptr failure);
+    void Watch();
     void Moved() { lastMove_ = std::chrono::steady_clock::now().time_since_epoch().count(); }
     void ShutDown();
-    void RequireSftp() const;
+    void Free();
     bool AuthResult(int code, const char* what);
 
     int stallMs_;
     ssh_session_struct* session_ = nullptr;
     std::unique_ptr<TSftpChannel> channel_;
     ssh_key_struct* key_ = nullptr;
-    mutable std::mutex socketLock_; // guards fd_ between Cancel and Disconnect
+    mutable std::mutex socketLock_; // guards fd_ between the watch, Cancel and Free
     int fd_ = -1;
     std::atomic<int64_t> lastMove_{0};
     std::atomic<bool> cancelled_{false};
     std::atomic<bool> stalled_{false};
     bool loggedIn_ = false;
-    bool running_ = false;
+    // Lives on the calling thread: what the worker posts runs there, and is dropped with it.
+    std::unique_ptr<QObject> receiver_;
+    std::unique_ptr<QTimer> watch_;
+    std::thread worker_;
+    TFinished finished_;
 };
+
+// Events for PutFiles that hand each report to the calling thread through `post`; `events`
+// must outlive the task.
+TSftpPutEvents RelayPutEvents(const TSftpPutEvents& events, const TSftpSession::TPost& post);
 
 } // namespace vistrel

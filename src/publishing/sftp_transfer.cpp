@@ -17,12 +17,12 @@ constexpr const char* kTemporarySuffix = ".vistrel-part";
 // Where one file stands. Each step has exactly one kind of request on its way, except Writing,
 // which may have many.
 enum class TStep {
-    Opening,    // OPEN of the temporary name sent
-    Writing,    // WRITEs going out; CLOSE follows when all are confirmed
-    Closing,    // CLOSE sent: the server's last chance to report a full disk
+    Opening,     // OPEN of the temporary name sent
+    Writing,     // WRITEs going out; CLOSE follows when all are confirmed
+    Closing,     // CLOSE sent: the server's last chance to report a full disk
     ClearingOld, // without posix-rename: REMOVE of the old file sent, RENAME follows
-    Renaming,   // RENAME over the real name sent
-    CleaningUp, // the file failed: REMOVE of the temporary name sent
+    Renaming,    // RENAME over the real name sent
+    CleaningUp,  // the file failed: REMOVE of the temporary name sent
 };
 
 struct TFileCloser {
@@ -90,7 +90,9 @@ private:
                 item.remote.substr(0, nameStart) + SftpTemporaryName(item.remote.substr(nameStart));
             const uint32_t id = channel_.NextId();
             TSftpPacket open(sftp_type::Open, id);
-            open.Str(file.temporary).U32(sftp_open::Write | sftp_open::Create | sftp_open::Truncate).Permissions(0644);
+            open.Str(file.temporary)
+                .U32(sftp_open::Write | sftp_open::Create | sftp_open::Truncate)
+                .Permissions(0644);
             Send(file, open, id);
         }
     }
@@ -100,7 +102,8 @@ private:
     void FillWrites() {
         for (TActiveFile& file : active_) {
             if (file.step != TStep::Writing) continue;
-            while (!file.allRead && waiting_.size() < limits_.requestsInFlight) WriteChunk(file);
+            while (!file.allRead && waiting_.size() < limits_.requestsInFlight)
+                WriteChunk(file);
             if (file.allRead && file.writesOut == 0) {
                 const uint32_t id = channel_.NextId();
                 TSftpPacket close(sftp_type::Close, id);
@@ -136,7 +139,8 @@ private:
 
     void Handle(const TSftpReply& reply) {
         const auto found = waiting_.find(reply.id);
-        if (found == waiting_.end()) throw ESftpError(TSftpFailure::Protocol, "SFTP reply to a request never made");
+        if (found == waiting_.end())
+            throw ESftpError(TSftpFailure::Protocol, "SFTP reply to a request never made");
         const TRequest request = found->second;
         waiting_.erase(found);
         TActiveFile& file = *request.file;
@@ -230,7 +234,9 @@ private:
 
 } // namespace
 
-std::string SftpTemporaryName(const std::string& name) { return "." + name + kTemporarySuffix; }
+std::string SftpTemporaryName(const std::string& name) {
+    return "." + name + kTemporarySuffix;
+}
 
 bool IsSftpTemporaryName(const std::string& name) {
     const std::string suffix = kTemporarySuffix;

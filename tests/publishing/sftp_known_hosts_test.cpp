@@ -30,8 +30,8 @@ std::string Line(const std::string& hosts, const THostKey& key) {
 }
 
 std::string Hashed(const std::string& name, const std::string& salt) {
-    const QByteArray mac = QMessageAuthenticationCode::hash(QByteArray::fromStdString(name),
-                                                            QByteArray::fromStdString(salt), QCryptographicHash::Sha1);
+    const QByteArray mac = QMessageAuthenticationCode::hash(
+        QByteArray::fromStdString(name), QByteArray::fromStdString(salt), QCryptographicHash::Sha1);
     return "|1|" + Base64(salt) + "|" + mac.toBase64().toStdString();
 }
 
@@ -63,7 +63,8 @@ TEST(SftpKnownHosts, HostPatterns) {
         {"example.com", "[example.com]:2222", false},
         {"", "example.com", false},
     };
-    for (const auto& row : rows) EXPECT_EQ(KnownHostsLineNames(row.hosts, row.name), row.names) << row.hosts;
+    for (const auto& row : rows)
+        EXPECT_EQ(KnownHostsLineNames(row.hosts, row.name), row.names) << row.hosts;
 }
 
 TEST(SftpKnownHosts, HashedNamesMatchOnlyTheirHost) {
@@ -76,9 +77,10 @@ TEST(SftpKnownHosts, HashedNamesMatchOnlyTheirHost) {
 
 TEST(SftpKnownHosts, DamagedLinesAreSkipped) {
     const THostKey key = Key("ssh-ed25519", "A");
-    const auto file = TKnownHostsFile::Parse("# comment\n\nhost.example\nhost.example ssh-ed25519\n"
-                                             "host.example ssh-ed25519 !!notbase64!!\n@cert-authority " +
-                                             Line("host.example", Key("ssh-ed25519", "CA")) + Line("host.example", key));
+    const auto file =
+        TKnownHostsFile::Parse("# comment\n\nhost.example\nhost.example ssh-ed25519\n"
+                               "host.example ssh-ed25519 !!notbase64!!\n@cert-authority " +
+                               Line("host.example", Key("ssh-ed25519", "CA")) + Line("host.example", key));
     const auto keys = file.KeysFor("host.example");
     ASSERT_EQ(keys.size(), 1u);
     EXPECT_EQ(keys[0].blob, key.blob);
@@ -97,7 +99,8 @@ protected:
 TEST_F(SftpHostKeyCheck, UnknownTrustedAndChanged) {
     EXPECT_EQ(CheckHostKey(Files(), "h", key_).status, THostKeyStatus::Unknown) << "no files at all";
     WriteBytes(user_, Line(Hashed("h", "salt-salt-salt-salt!"), key_));
-    EXPECT_EQ(CheckHostKey(Files(), "h", key_).status, THostKeyStatus::Trusted) << "the user's own file counts";
+    EXPECT_EQ(CheckHostKey(Files(), "h", key_).status, THostKeyStatus::Trusted)
+        << "the user's own file counts";
     EXPECT_EQ(CheckHostKey(Files(), "[h]:2222", key_).status, THostKeyStatus::Unknown) << "another port";
     WriteBytes(user_, Line("h", old_));
     const THostKeyCheck changed = CheckHostKey(Files(), "h", key_);

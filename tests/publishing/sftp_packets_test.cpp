@@ -12,13 +12,15 @@ namespace {
 std::string U32(uint32_t value) {
     return {char(value >> 24), char(value >> 16 & 0xFF), char(value >> 8 & 0xFF), char(value & 0xFF)};
 }
-std::string Str(const std::string& text) { return U32(uint32_t(text.size())) + text; }
+std::string Str(const std::string& text) {
+    return U32(uint32_t(text.size())) + text;
+}
 
 TEST(SftpPackets, RequestsAreLaidOutByteForByte) {
     TSftpPacket open(sftp_type::Open, 7);
     open.Str("a.jpg").U32(sftp_open::Write | sftp_open::Create | sftp_open::Truncate).Permissions(0644);
-    const std::string body = std::string(1, char(sftp_type::Open)) + U32(7) + Str("a.jpg") + U32(0x1A) + U32(4) +
-                             U32(0644);
+    const std::string body =
+        std::string(1, char(sftp_type::Open)) + U32(7) + Str("a.jpg") + U32(0x1A) + U32(4) + U32(0644);
     EXPECT_EQ(open.Bytes(), U32(uint32_t(body.size())) + body);
     EXPECT_EQ(TSftpPacket::Init(3).Bytes(), U32(5) + "\x01" + U32(3));
     TSftpPacket write(sftp_type::Write, 1);
@@ -39,8 +41,8 @@ TEST(SftpPackets, RepliesAreParsed) {
     EXPECT_EQ(TSftpReply::Parse("\x65" + U32(9) + U32(4)).status, 4u) << "servers of old drafts send no text";
 
     const std::string attrs = U32(0x5) + U32(0) + U32(42) + U32(0040755);
-    const auto names = TSftpReply::Parse("\x68" + U32(3) + U32(2) + Str("dir") + Str("drwx") + attrs + Str("plain") +
-                                         Str("-rw") + U32(0));
+    const auto names = TSftpReply::Parse("\x68" + U32(3) + U32(2) + Str("dir") + Str("drwx") + attrs +
+                                         Str("plain") + Str("-rw") + U32(0));
     ASSERT_EQ(names.names.size(), 2u);
     EXPECT_TRUE(names.names[0].IsFolder());
     EXPECT_EQ(names.names[0].size, 42u);
@@ -49,15 +51,16 @@ TEST(SftpPackets, RepliesAreParsed) {
 
 TEST(SftpPackets, MalformedRepliesAreErrorsNotCrashes) {
     const std::string cases[] = {
-        "",                                         // nothing at all
-        "\x65" + U32(1),                            // status without its code
-        "\x66" + U32(1) + U32(100) + "short",       // a handle longer than the packet
-        "\x68" + U32(1) + U32(0xFFFFFFFF),          // four billion names announced, none sent
+        "",                                   // nothing at all
+        "\x65" + U32(1),                      // status without its code
+        "\x66" + U32(1) + U32(100) + "short", // a handle longer than the packet
+        "\x68" + U32(1) + U32(0xFFFFFFFF),    // four billion names announced, none sent
         "\x68" + U32(1) + U32(1) + Str("n") + Str("l") + U32(0x80000000) + U32(5), // extensions cut short
         "\x66" + U32(1) + Str(std::string(300, 'h')), // a handle longer than the protocol allows
-        "\x07" + U32(1),                            // a request type where a reply is due
+        "\x07" + U32(1),                              // a request type where a reply is due
     };
-    for (const auto& body : cases) EXPECT_THROW(TSftpReply::Parse(body), ESftpError) << body.size();
+    for (const auto& body : cases)
+        EXPECT_THROW(TSftpReply::Parse(body), ESftpError) << body.size();
 }
 
 TEST(SftpPackets, TemporaryNamesAreHiddenAndRecognised) {

@@ -22,7 +22,8 @@ protected:
     static void SetUpTestSuite() {
         keys_ = new TempDir;
         MakeKey(*keys_ / "host_ed25519", "ed25519");
-        for (const char* type : {"ed25519", "ecdsa", "rsa"}) MakeKey(*keys_ / (std::string("id_") + type), type);
+        for (const char* type : {"ed25519", "ecdsa", "rsa"})
+            MakeKey(*keys_ / (std::string("id_") + type), type);
         MakeKey(*keys_ / "id_locked", "ed25519", "Passwort mit Leerzeichen");
         MakeKey(*keys_ / "id_stranger", "ed25519");
         std::string authorized;
@@ -123,7 +124,8 @@ TEST_F(SftpSession, FoldersAreMadeListedAndRemoved) {
     WriteBytes(server_->Root() / "Urlaub" / ".htaccess", "x");
     std::filesystem::create_symlink("/etc", server_->Root() / "Urlaub" / "link");
     std::map<std::string, TSftpName> names;
-    for (const auto& entry : session.List(root + "/Urlaub")) names[entry.name] = entry;
+    for (const auto& entry : session.List(root + "/Urlaub"))
+        names[entry.name] = entry;
     ASSERT_EQ(names.size(), 2u);
     EXPECT_TRUE(names[".htaccess"].hasPermissions);
     EXPECT_FALSE(names[".htaccess"].IsFolder());
@@ -138,7 +140,8 @@ TEST_F(SftpSession, FoldersAreMadeListedAndRemoved) {
 
 std::string Pattern(size_t size, int seed) {
     std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; ++i) bytes[i] = char((i * 131 + size_t(seed)) ^ (i >> 11));
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = char((i * 131 + size_t(seed)) ^ (i >> 11));
     return bytes;
 }
 
@@ -160,7 +163,9 @@ TEST_F(SftpSession, PipelinedUploadReplacesFilesWhole) {
         std::map<size_t, int64_t> progress;
         TSftpPutEvents events;
         events.sent = [&](size_t index) { sent.push_back(index); };
-        events.failed = [&](size_t index, uint32_t, const std::string& why) { ADD_FAILURE() << index << why; };
+        events.failed = [&](size_t index, uint32_t, const std::string& why) {
+            ADD_FAILURE() << index << why;
+        };
         events.progress = [&](size_t index, int64_t bytes) { progress[index] = bytes; };
         session.PutFiles(items, {filesInFlight, 64, 32768}, events);
         EXPECT_EQ(sent.size(), items.size());

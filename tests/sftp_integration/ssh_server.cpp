@@ -34,8 +34,10 @@ bool RunTool(const QString& program, const QStringList& arguments, const QByteAr
 TSshAccount MakeAccount() {
     if (geteuid() != 0) return {getpwuid(geteuid())->pw_name, {}};
     if (!getpwnam(kTestUser))
-        RunTool("/usr/sbin/useradd", {"--no-create-home", "--home-dir", "/nonexistent", "--shell", "/bin/sh", kTestUser});
-    if (!RunTool("/usr/sbin/chpasswd", {}, QByteArray(kTestUser) + ":" + kTestPassword + "\n")) return {"root", {}};
+        RunTool("/usr/sbin/useradd",
+                {"--no-create-home", "--home-dir", "/nonexistent", "--shell", "/bin/sh", kTestUser});
+    if (!RunTool("/usr/sbin/chpasswd", {}, QByteArray(kTestUser) + ":" + kTestPassword + "\n"))
+        return {"root", {}};
     return {kTestUser, kTestPassword};
 }
 
@@ -68,13 +70,14 @@ std::string SshKeygen(const QStringList& arguments) {
 void MakeKey(const std::filesystem::path& file, const std::string& type, const std::string& passphrase) {
     std::filesystem::remove(file);
     std::filesystem::remove(file.string() + ".pub");
-    SshKeygen({"-q", "-t", QString::fromStdString(type), "-N", QString::fromStdString(passphrase), "-C", "test",
-               "-f", QString::fromStdString(file.string())});
+    SshKeygen({"-q", "-t", QString::fromStdString(type), "-N", QString::fromStdString(passphrase), "-C",
+               "test", "-f", QString::fromStdString(file.string())});
 }
 
 std::string KeygenFingerprint(const std::filesystem::path& publicKey) {
     // "256 SHA256:abc... test (ED25519)"
-    const std::string line = SshKeygen({"-l", "-E", "sha256", "-f", QString::fromStdString(publicKey.string())});
+    const std::string line =
+        SshKeygen({"-l", "-E", "sha256", "-f", QString::fromStdString(publicKey.string())});
     const auto start = line.find("SHA256:");
     return line.substr(start, line.find(' ', start) - start);
 }
@@ -91,7 +94,9 @@ TSshServer::TSshServer(const std::filesystem::path& hostKey, const std::filesyst
     }
 }
 
-TSshServer::~TSshServer() { Stop(); }
+TSshServer::~TSshServer() {
+    Stop();
+}
 
 bool TSshServer::Start() {
     const TSshAccount& account = SshTestAccount();
@@ -149,6 +154,8 @@ TSilentServer::TSilentServer() {
     port_ = ntohs(address.sin_port);
 }
 
-TSilentServer::~TSilentServer() { close(fd_); }
+TSilentServer::~TSilentServer() {
+    close(fd_);
+}
 
 } // namespace vistrel::testing
