@@ -14,15 +14,15 @@ namespace {
 
 constexpr const char* kTemporarySuffix = ".vistrel-part";
 
-// Where one file stands. Each step has exactly one kind of request on its way, except Writing,
-// which may have many.
-enum class TStep {
-    Opening,     // OPEN of the temporary name sent
-    Writing,     // WRITEs going out; CLOSE follows when all are confirmed
-    Closing,     // CLOSE sent: the server's last chance to report a full disk
-    ClearingOld, // without posix-rename: REMOVE of the old file sent, RENAME follows
-    Renaming,    // RENAME over the real name sent
-    CleaningUp,  // the file failed: REMOVE of the temporary name sent
+// What a request on its way was for.
+enum class TKind {
+    Open,     // OPEN of the temporary name
+    Write,    // one WRITE of the file's data
+    Close,    // CLOSE, sent right after the last WRITE: the server handles a handle's requests in
+              // order, and its answer is the last chance to hear of a full disk
+    ClearOld, // without posix-rename: REMOVE of the old file, RENAME follows
+    Rename,   // RENAME over the real name, once CLOSE and every WRITE were confirmed
+    CleanUp,  // the file failed: REMOVE of the temporary name
 };
 
 struct TFileCloser {
@@ -34,7 +34,9 @@ struct TActiveFile {
     std::string temporary;
     std::unique_ptr<std::FILE, TFileCloser> in;
     std::string handle;
-    TStep step = TStep::Opening;
+    bool opened = false;
+    bool closeSent = false;
+    bool closed = false;
     uint64_t offset = 0;
     int64_t confirmed = 0;
     size_t writesOut = 0;
@@ -62,13 +64,13 @@ public:
 private:
     struct TRequest {
         TActiveFile* file;
+        TKind kind;
         size_t bytes;
     };
 
-    uint32_t Send(TActiveFile& file, TSftpPacket& packet, uint32_t id, size_t bytes = 0) {
+    void Send(TActiveFile& file, TKind kind, TSftpPacket& packet, uint32_t id, size_t bytes = 0) {
         channel_.Send(packet);
-        waiting_[id] = {&file, bytes};
-        return id;
+        waiting_[id] = {&file, kind, bytes};
     }
 
     void StartFiles() {
@@ -93,7 +95,7 @@ private:
             open.Str(file.temporary)
                 .U32(sftp_open::Write | sftp_open::Create | sftp_open::Truncate)
                 .Permissions(0644);
-            Send(file, open, id);
+            Send(file, TKind::Open, open, id);
         }
     }
 
@@ -101,15 +103,15 @@ private:
     // the order they were started.
     void FillWrites() {
         for (TActiveFile& file : active_) {
-            if (file.step != TStep::Writing) continue;
+            if (!file.opened || file.closeSent) continue;
             while (!file.allRead && waiting_.size() < limits_.requestsInFlight)
                 WriteChunk(file);
-            if (file.allRead && file.writesOut == 0) {
+            if (file.allRead) {
                 const uint32_t id = channel_.NextId();
                 TSftpPacket close(sftp_type::Close, id);
                 close.Str(file.handle);
-                file.step = TStep::Closing;
-                Send(file, close, id);
+                file.closeSent = true;
+                Send(file, TKind::Close, close, id);
             }
         }
     }
@@ -126,7 +128,7 @@ private:
         write.Str(file.handle).U64(file.offset).Str(std::string_view(chunk_.data(), got));
         file.offset += got;
         ++file.writesOut;
-        Send(file, write, id, got);
+        Send(file, TKind::Write, write, id, got);
     }
 
     void Fail(TActiveFile& file, uint32_t status, const std::string& why) {
@@ -139,25 +141,24 @@ private:
 
     void Handle(const TSftpReply& reply) {
         const auto found = waiting_.find(reply.id);
-        if (found == waiting_.end())
-            throw ESftpError(TSftpFailure::Protocol, "SFTP reply to a request never made");
+        if (found == waiting_.end()) throw ESftpError(TSftpFailure::Protocol, "SFTP reply to a request never made");
         const TRequest request = found->second;
         waiting_.erase(found);
         TActiveFile& file = *request.file;
         const bool ok = reply.type == sftp_type::Status && reply.status == sftp_status::Ok;
         const std::string why = "SFTP status " + std::to_string(reply.status) +
                                 (reply.message.empty() ? "" : " (" + reply.message + ")");
-        switch (file.step) {
-        case TStep::Opening:
+        switch (request.kind) {
+        case TKind::Open:
             if (reply.type == sftp_type::Handle) {
                 file.handle = reply.handle;
-                file.step = TStep::Writing;
+                file.opened = true;
             } else {
                 Fail(file, reply.status, why);
                 Finish(file);
             }
-            break;
-        case TStep::Writing:
+            return;
+        case TKind::Write:
             --file.writesOut;
             if (!ok) {
                 Fail(file, reply.status, why);
@@ -166,18 +167,15 @@ private:
                 if (events_.progress) events_.progress(file.index, file.confirmed);
             }
             break;
-        case TStep::Closing:
+        case TKind::Close:
+            file.closed = true;
             if (!ok) Fail(file, reply.status, why);
-            if (file.failed)
-                CleanUp(file);
-            else
-                Rename(file);
             break;
-        case TStep::ClearingOld:
+        case TKind::ClearOld:
             // A missing old file is what we want; any other refusal shows in the RENAME.
-            Rename(file);
-            break;
-        case TStep::Renaming:
+            Rename(file, TKind::Rename);
+            return;
+        case TKind::Rename:
             if (ok) {
                 events_.sent(file.index);
                 Finish(file);
@@ -185,35 +183,39 @@ private:
                 Fail(file, reply.status, why);
                 CleanUp(file);
             }
-            break;
-        case TStep::CleaningUp:
+            return;
+        case TKind::CleanUp:
             Finish(file);
-            break;
+            return;
+        }
+        // Only a file whose every write and whose close the server confirmed replaces the old one.
+        if (file.closed && file.writesOut == 0) {
+            if (file.failed)
+                CleanUp(file);
+            else
+                Rename(file, channel_.HasPosixRename() ? TKind::Rename : TKind::ClearOld);
         }
     }
 
-    void Rename(TActiveFile& file) {
+    void Rename(TActiveFile& file, TKind kind) {
         const std::string& target = items_[file.index].remote;
         const uint32_t id = channel_.NextId();
-        if (!channel_.HasPosixRename() && file.step == TStep::Closing) {
+        if (kind == TKind::ClearOld) {
             // Plain RENAME refuses an existing target: the old file goes first.
             TSftpPacket remove(sftp_type::Remove, id);
             remove.Str(target);
-            file.step = TStep::ClearingOld;
-            Send(file, remove, id);
+            Send(file, kind, remove, id);
             return;
         }
         TSftpPacket rename = RenamePacket(id, channel_.HasPosixRename(), file.temporary, target);
-        file.step = TStep::Renaming;
-        Send(file, rename, id);
+        Send(file, kind, rename, id);
     }
 
     void CleanUp(TActiveFile& file) {
         const uint32_t id = channel_.NextId();
         TSftpPacket remove(sftp_type::Remove, id);
         remove.Str(file.temporary);
-        file.step = TStep::CleaningUp;
-        Send(file, remove, id);
+        Send(file, TKind::CleanUp, remove, id);
     }
 
     // The file leaves the pipeline; a failure is reported now, after its temporary file went.
