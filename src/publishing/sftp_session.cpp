@@ -139,8 +139,8 @@ TSftpPutEvents RelayPutEvents(const TSftpPutEvents& events, const TSftpSession::
 }
 
 TSftpSession::TSftpSession(int stallMs)
-    : stallMs_(stallMs), receiver_(std::make_unique<QObject>()), watch_(std::make_unique<QTimer>()) {
-    QObject::connect(watch_.get(), &QTimer::timeout, receiver_.get(), [this] { Watch(); });
+    : stallMs_(stallMs), box_(std::make_unique<TPostBox>()), watch_(std::make_unique<QTimer>()) {
+    QObject::connect(watch_.get(), &QTimer::timeout, box_->Receiver(), [this] { Watch(); });
 }
 
 TSftpSession::~TSftpSession() {
@@ -148,8 +148,9 @@ TSftpSession::~TSftpSession() {
         Cancel();
         worker_.join();
     }
-    // Whatever the worker posted and nobody ran goes with the receiver.
-    receiver_.reset();
+    // Whatever the worker posted and nobody ran goes with the box.
+    watch_.reset();
+    box_.reset();
     Free();
     if (key_) ssh_key_free(key_);
 }
@@ -160,20 +161,17 @@ void TSftpSession::Begin(std::function<void(const TPost& post)> task, TFinished 
     Moved();
     finished_ = std::move(finished);
     watch_->start(std::min(kWatchMs, std::max(1, stallMs_ / 4)));
-    QObject* receiver = receiver_.get();
-    worker_ = std::thread([this, receiver, task = std::move(task)] {
+    TPostBox* box = box_.get();
+    worker_ = std::thread([this, box, task = std::move(task)] {
         std::exception_ptr failure;
-        TPost post = [receiver](std::function<void()> work) {
-            QMetaObject::invokeMethod(receiver, std::move(work), Qt::QueuedConnection);
-        };
+        TPost post = [box](std::function<void()> work) { box->Post(std::move(work)); };
         try {
             task(post);
         } catch (...) {
             failure = std::current_exception();
         }
         // Posted last, so every report of the task has run before the caller hears the end.
-        QMetaObject::invokeMethod(
-            receiver, [this, failure] { Finish(failure); }, Qt::QueuedConnection);
+        box->Post([this, failure] { Finish(failure); });
     });
 }
 

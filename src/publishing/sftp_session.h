@@ -10,6 +10,7 @@
 // second.
 #include "publishing/sftp_known_hosts.h"
 #include "publishing/sftp_packets.h"
+#include "publishing/sftp_post_box.h"
 #include "publishing/sftp_transfer.h"
 
 #include <QObject>
@@ -134,8 +135,8 @@ private:
     std::atomic<bool> cancelled_{false};
     std::atomic<bool> stalled_{false};
     bool loggedIn_ = false;
-    // Lives on the calling thread: what the worker posts runs there, and is dropped with it.
-    std::unique_ptr<QObject> receiver_;
+    // What the worker posts runs on the calling thread, and is dropped with the session.
+    std::unique_ptr<TPostBox> box_;
     std::unique_ptr<QTimer> watch_;
     std::thread worker_;
     TFinished finished_;

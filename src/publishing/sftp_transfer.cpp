@@ -141,7 +141,8 @@ private:
 
     void Handle(const TSftpReply& reply) {
         const auto found = waiting_.find(reply.id);
-        if (found == waiting_.end()) throw ESftpError(TSftpFailure::Protocol, "SFTP reply to a request never made");
+        if (found == waiting_.end())
+            throw ESftpError(TSftpFailure::Protocol, "SFTP reply to a request never made");
         const TRequest request = found->second;
         waiting_.erase(found);
         TActiveFile& file = *request.file;
