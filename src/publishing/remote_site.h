@@ -50,6 +50,9 @@ struct TConnectionSettings {
     std::string trustedFingerprint;
     bool checkServer = false;     // cbCheckServer
     bool parallelUploads = false; // cbParallelUploads
+    // SFTP: the program folder's known_hosts, where trusted host keys are kept (~/.ssh/known_hosts
+    // is read too); empty keeps no trust beyond the run.
+    std::filesystem::path knownHostsFile;
 };
 
 // The protocol's own port as a number in text ("21", "22").
@@ -120,9 +123,11 @@ enum class TRemoteLineKind {
 struct TTrustQuestion {
     enum class TKind { Certificate, HostKey } kind = TKind::Certificate;
     std::string hostPort;
-    std::string fingerprint; // SHA-256, as the adapter shows fingerprints
-    std::string reason;      // English: why it is not vouched for
-    bool changed = false;    // a different identity than the one trusted before
+    std::string fingerprint;         // SHA-256, as the adapter shows fingerprints
+    std::string reason;              // English: why it is not vouched for
+    bool changed = false;            // a different identity than the one trusted before
+    std::string keyType;             // HostKey: "ssh-ed25519", "ecdsa-sha2-nistp256", "ssh-rsa"
+    std::string previousFingerprint; // changed: the fingerprint trusted before
 };
 
 struct TRemoteEvents {
@@ -134,6 +139,9 @@ struct TRemoteEvents {
     // True trusts the identity for this session and its siblings; without a handler nothing
     // unverified is trusted.
     std::function<bool(const TTrustQuestion& question)> trust;
+    // SFTP: the login needs a secret now: the passphrase of the private key `keyFile`, or, when
+    // `keyFile` is empty, the password. False when the user gave none. Never stored.
+    std::function<bool(const std::string& keyFile, std::string& secret)> secret;
 };
 
 // What the session's connection is protected by, for the protocol window.
