@@ -122,7 +122,7 @@ void WriteRendition(const fs::path& folder, const std::string& picture, TDibGrap
 // as wide: a reduction by two or more loses nothing visible, and the small sizes then cost little.
 void MakeRenditions(const fs::path& folder, TPictureWork& work, const TRenditionPlan& plan) {
     TJpegGraphic source;
-    source.ReadFromJpegFile(work.source.file);
+    source.ReadFromFile(work.source.file);
     OrientUpright(source, ReadExifOrientation(work.source.file));
     if (work.record.md5.empty()) work.record.md5 = Md5OfFile(work.source.file);
     work.record.width = source.Width();
