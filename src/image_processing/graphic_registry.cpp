@@ -108,7 +108,7 @@ std::unique_ptr<TDibGraphic> LoadWithFallbackReaders(const std::filesystem::path
 
 void RegisterGraphicFormat(const std::string& extension, const std::string& description,
                            const TGraphicClass& graphicClass) {
-    Registry().push_back({UpperAscii(extension), description, graphicClass});
+    Registry().push_back({UpperAscii(extension), description, graphicClass, "", false});
 }
 
 const TGraphicClass* GraphicClassForFile(const std::filesystem::path& name) {
