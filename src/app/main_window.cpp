@@ -64,7 +64,9 @@ TMainWindow::TMainWindow(const std::filesystem::path& programFolder, UserPrompts
 
     connect(tree_, &TAlbumTree::rowSelected, this, &TMainWindow::SelectAlbumRow);
     connect(tree_, &TAlbumTree::publishToggled, this, [this](int index, bool published) {
-        if (context_.albums.IsValidIndex(index)) context_.albums[index].Published = published;
+        if (!context_.albums.IsValidIndex(index)) return;
+        context_.albums[index].Published = published;
+        autosave_.AlbumsChanged();
     });
     connect(tree_, &TAlbumTree::rowDoubleClicked, this, [this] { actRenameGalleryExecute(); });
     connect(tree_, &TAlbumTree::moveRequested, this, &TMainWindow::MoveAlbumTo);
@@ -149,6 +151,7 @@ void TMainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     SavePlacement();
+    autosave_.Flush();
     CloseAlbum(true);
     clipboard_.Clear();
     context_.SaveAtExit();
@@ -190,6 +193,7 @@ void TMainWindow::OpenAlbum() {
     openAlbum_ = context_.albums.Current();
     openThumbs_ = context_.albums.ThumbsPath(openAlbum_);
     pictures_ = context_.albums.OpenPictureList(openAlbum_);
+    autosave_.SetOpenPictures(openAlbum_, &pictures_);
     std::vector<TTileData> tiles;
     tiles.reserve(pictures_.size());
     for (const auto& picture : pictures_)
@@ -204,6 +208,7 @@ void TMainWindow::OpenAlbum() {
 void TMainWindow::CloseAlbum(bool save) {
     if (save && context_.albums.IsValidIndex(openAlbum_))
         context_.albums.SavePictureList(openAlbum_, pictures_);
+    autosave_.SetOpenPictures(TAlbumList::kNone, nullptr);
     grid_->clearTiles();
     pictures_.clear();
     UpdateActions();

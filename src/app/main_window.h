@@ -3,6 +3,7 @@
 // menus, the tool bar and the status bar. It holds the program context for the whole run; every
 // operation itself lives in the logic layer and the window only redraws after it.
 #include "album_library/album_operations.h"
+#include "album_library/store_autosave.h"
 #include "album_library/ui/import_host.h"
 #include "app/qt_prompts.h"
 #include "program/program_context.h"
@@ -80,6 +81,8 @@ public:
     TEditInfoForm* EditInfoForm() const { return editInfoForm_; }
     TEditAlbumInfoForm* EditAlbumInfoForm() const { return editAlbumInfoForm_; }
     const TPictureClipboard& Clipboard() const { return clipboard_; }
+    // Writes every change of the album list and the open picture list soon after it was made.
+    TStoreAutosave& Autosave() { return autosave_; }
 
     // The action handlers, callable from tests without the menus.
     void actNewGalleryExecute();
@@ -134,6 +137,7 @@ private:
     TProgramContext context_;
     TPictureList pictures_;
     TPictureClipboard clipboard_;
+    TStoreAutosave autosave_{context_.albums};
     int openAlbum_ = TAlbumList::kNone;
     std::filesystem::path openThumbs_;
     bool ready_ = true;

@@ -41,6 +41,7 @@ void TMainWindow::actNewGalleryExecute() {
     tree_->fill(context_.albums);
     tree_->selectRow(index);
     OpenAlbum();
+    autosave_.AlbumsChanged();
     tree_->setFocus();
 }
 
@@ -57,6 +58,9 @@ void TMainWindow::actRenameGalleryExecute() {
                    StoredFromMemo(editAlbumInfoForm_->edGalleryText->toPlainText()));
     tree_->updateRow(index, context_.albums);
     if (index == openAlbum_) openThumbs_ = context_.albums.ThumbsPath(index);
+    // A renamed folder must reach the list at once: after a crash the old name would be dropped
+    // and the renamed folder come back as a new album without its title and texts.
+    autosave_.AlbumsChanged();
     ShowStatus();
 }
 
@@ -80,6 +84,8 @@ void TMainWindow::MoveAlbumTo(int from, int to) {
         else if (from > openAlbum_ && to <= openAlbum_)
             ++openAlbum_;
     }
+    autosave_.OpenAlbumMoved(openAlbum_);
+    autosave_.AlbumsChanged();
     tree_->fill(context_.albums);
     tree_->selectRow(to);
     context_.albums.SetCurrent(to);
@@ -104,6 +110,7 @@ void TMainWindow::actDeleteImageExecute() {
     for (auto it = selected.rbegin(); it != selected.rend(); ++it)
         pictures_.erase(pictures_.begin() + *it);
     grid_->removeTiles(selected);
+    autosave_.PicturesChanged();
     ShowStatus();
 }
 
@@ -124,6 +131,7 @@ void TMainWindow::EditPictureInfo(int index) {
     SetPictureInfo(entry, QStringToAnsi(editInfoForm_->Edit1->text()),
                    StoredFromMemo(editInfoForm_->Memo1->toPlainText()));
     grid_->updateTile(index, TileFor(entry));
+    autosave_.PicturesChanged();
 }
 
 void TMainWindow::actRotateExecute(double degrees) {
@@ -147,6 +155,7 @@ void TMainWindow::actUseForGalleryExecute() {
     auto first = FirstSelectedPicture();
     if (!first || !context_.albums.IsValidIndex(openAlbum_)) return;
     context_.albums[openAlbum_].PreviewPicture = pictures_[static_cast<size_t>(*first)].FileName();
+    autosave_.AlbumsChanged();
 }
 
 void TMainWindow::actCopyExecute(TClipboardMode mode) {
@@ -169,6 +178,7 @@ void TMainWindow::actPasteExecute() {
             grid_->appendTile(TileFor(pictures_[static_cast<size_t>(index)]));
         if (!result.appended.empty()) ScrollIntoView(result.appended.back());
     }
+    if (result.changed) autosave_.PicturesChanged();
     ShowStatus();
     QApplication::restoreOverrideCursor();
     UnlockMainWindow();
@@ -178,6 +188,7 @@ void TMainWindow::MovePicture(int from, int to) {
     if (!ready_) return;
     MoveItem(pictures_, from, to);
     grid_->moveTile(from, to);
+    autosave_.PicturesChanged();
 }
 
 // What the import needs of the main window beyond its public services: the tile of a picture it added.
@@ -187,6 +198,7 @@ void TMainWindow::ShowImportedPicture(int index, bool appended) {
         grid_->appendTile(TileFor(pictures_[static_cast<size_t>(index)]));
     else
         grid_->reloadThumbnail(index);
+    autosave_.PicturesChanged();
 }
 
 // The site actions of the main window: preview, style choice and the CD-ROM export. The site
@@ -203,7 +215,10 @@ TSiteWindowHooks TMainWindow::SiteHooks() {
     hooks.saveOpenPictureList = [this] {
         if (context_.albums.IsValidIndex(openAlbum_)) context_.albums.SavePictureList(openAlbum_, pictures_);
     };
-    hooks.albumPublished = [this](int index) { tree_->updateRow(index, context_.albums); };
+    hooks.albumPublished = [this](int index) {
+        tree_->updateRow(index, context_.albums);
+        autosave_.AlbumsChanged();
+    };
     hooks.showStatus = [this] { ShowStatus(); };
     return hooks;
 }
