@@ -207,6 +207,7 @@ void TPictureImporter::Prepare(const fs::path& source, TPreparedPicture& prepare
                                const TImageProgressEvent& progress, const std::atomic<bool>* stop) const {
     prepared.source = source;
     prepared.picture.FreeImage();
+    prepared.decodeWarnings = 0;
     prepared.orientation = ReadExifOrientation(source);
     if (const TGraphicClass* cls = GraphicClassForFile(source); cls && cls->name == "TJpegGraphic")
         return PrepareJpeg(source, prepared, progress, stop);
@@ -242,7 +243,7 @@ void TPictureImporter::PrepareJpeg(const fs::path& source, TPreparedPicture& pre
         progress(0);
         resize.OnDecodeProgress = progress;
     }
-    DecodeJpegFile(source, resize);
+    prepared.decodeWarnings = DecodeJpegFile(source, resize);
     resize.Finish();
 }
 

@@ -110,13 +110,13 @@ template <typename Start> void TImportActions::Run(TImportWay way, Start start) 
     if (!context.albums.IsValidIndex(album)) return;
     host_.LockMainWindow();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    TImportOutcome outcome;
+    TImportResult result;
     try {
         TImportJob job(context.settings, *statusForm_, context.albums.AlbumPath(album), host_.Pictures());
         job.OnPictureAdded = [this](const TAddedPicture& added) {
             host_.ShowImportedPicture(added.index, added.appended);
         };
-        outcome = start(job);
+        result = start(job);
     } catch (...) {
         statusForm_->Close();
         QApplication::restoreOverrideCursor();
@@ -125,18 +125,21 @@ template <typename Start> void TImportActions::Run(TImportWay way, Start start) 
     }
     QApplication::restoreOverrideCursor();
     host_.UnlockMainWindow();
-    ShowOutcome(outcome, way);
+    ShowResult(result, way);
 }
 
-void TImportActions::ShowOutcome(const TImportOutcome& outcome, TImportWay way) {
-    if (outcome.lastAdded >= 0 && way != TImportWay::Files) {
-        host_.LayoutTiles(outcome.lastAdded, outcome.lastAdded);
-        host_.ScrollIntoView(outcome.lastAdded);
+void TImportActions::ShowResult(const TImportResult& result, TImportWay way) {
+    if (result.lastAdded >= 0 && way != TImportWay::Files) {
+        host_.LayoutTiles(result.lastAdded, result.lastAdded);
+        host_.ScrollIntoView(result.lastAdded);
     }
     host_.ShowStatus();
-    if (outcome.noPictures) host_.Context().prompts.ShowMessage(kNoPicturesMessage, MessageKind::Information);
-    if (!outcome.error.empty())
-        host_.Context().prompts.ShowMessage(ImportFailureMessage(outcome), MessageKind::Error);
+    std::string message = ImportMessage(result);
+    if (message.empty()) return;
+    MessageKind kind = result.code == TImportCode::NoPictures ? MessageKind::Information
+                       : result.Ok()                          ? MessageKind::Warning
+                                                              : MessageKind::Error;
+    host_.Context().prompts.ShowMessage(message, kind);
 }
 
 } // namespace vistrel

@@ -32,7 +32,7 @@ public:
 
 private:
     template <typename Start> void Run(TImportWay way, Start start);
-    void ShowOutcome(const TImportOutcome& outcome, TImportWay way);
+    void ShowResult(const TImportResult& result, TImportWay way);
 
     ImportHost& host_;
     TStatusForm* statusForm_;
