@@ -5,7 +5,8 @@
 
 namespace vistrel::album_library_texts {
 
-inline constexpr const char* kNoPictures = "Das Verzeichnis enthält keine Bilder, die importiert werden könnten.";
+inline constexpr const char* kNoPictures =
+    "Das Verzeichnis enthält keine Bilder, die importiert werden könnten.";
 
 // The import's closing summary.
 inline constexpr const char* kSummaryCount = "Von %s Dateien wurden %s importiert.";

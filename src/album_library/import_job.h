@@ -90,6 +90,10 @@ struct TImportResult : TJobResult<TImportCode> {
 // that is no picture at all from a damaged picture.
 TImportProblem ClassifyImportFailure(const std::exception& error, const std::filesystem::path& file);
 
+// The reason in plain German words and what to do (Windows-1252), e.g. for a picture the editor
+// cannot read.
+std::string ImportProblemMessage(TImportProblem problem);
+
 // The import's one German message (Windows-1252): how many files were imported, each file left out
 // or possibly damaged with the reason in words and what to do, and last the English details on
 // their own lines under "Details:". Empty when there is nothing to tell.

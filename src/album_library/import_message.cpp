@@ -22,8 +22,12 @@ namespace {
 // means a damaged picture, otherwise a file that is no picture at all (a text file named ".jpg").
 bool StartsLikeAPicture(const std::string& head) {
     static const std::array<std::string_view, 7> kSignatures = {
-        std::string_view("\xFF\xD8\xFF", 3), std::string_view("\x89PNG", 4), "GIF8", "BM",
-        std::string_view("II*\0", 4),        std::string_view("MM\0*", 4),
+        std::string_view("\xFF\xD8\xFF", 3),
+        std::string_view("\x89PNG", 4),
+        "GIF8",
+        "BM",
+        std::string_view("II*\0", 4),
+        std::string_view("MM\0*", 4),
         std::string_view("\x0A", 1), // PCX
     };
     for (std::string_view signature : kSignatures)
@@ -89,6 +93,10 @@ TImportProblem ClassifyImportFailure(const std::exception& error, const fs::path
         return TImportProblem::Unsupported;
     if (!dynamic_cast<const EImageError*>(&error)) return TImportProblem::Other;
     return StartsLikeAPicture(head) ? TImportProblem::Broken : TImportProblem::NotAPicture;
+}
+
+std::string ImportProblemMessage(TImportProblem problem) {
+    return Text(ProblemText(problem));
 }
 
 std::string ImportMessage(const TImportResult& result) {

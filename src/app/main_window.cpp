@@ -76,6 +76,7 @@ TMainWindow::TMainWindow(const std::filesystem::path& programFolder, UserPrompts
     connect(grid_, &TThumbGrid::selectionChanged, this, &TMainWindow::UpdateActions);
     connect(grid_, &TThumbGrid::pictureDoubleClicked, this, &TMainWindow::EditPicture);
     connect(grid_, &TThumbGrid::captionDoubleClicked, this, &TMainWindow::EditPictureInfo);
+    connect(editInfoForm_, &TEditInfoForm::stepRequested, this, &TMainWindow::StepPictureInfo);
     connect(grid_, &TThumbGrid::moveRequested, this, &TMainWindow::MovePicture);
     connect(grid_, &TThumbGrid::filesDropped, importActions_, &TImportActions::FilesDropped);
     connect(grid_, &TThumbGrid::contextMenuRequested, this, [this](const QPoint& pos) {

@@ -129,6 +129,9 @@ private:
                         void (TMainWindow::*handler)());
     void UpdateActions();
     void EditPictureInfo(int index);
+    void FillPictureInfo(int index);
+    void StorePictureInfo(int index);
+    void StepPictureInfo(int delta);
     void OpenUrl(const QString& url);
     TTileData TileFor(const TPictureEntry& entry) const;
     void SavePlacement();
@@ -139,6 +142,7 @@ private:
     TPictureClipboard clipboard_;
     TStoreAutosave autosave_{context_.albums};
     int openAlbum_ = TAlbumList::kNone;
+    int infoIndex_ = -1; // the picture "Bildinformationen" shows
     std::filesystem::path openThumbs_;
     bool ready_ = true;
     std::map<QAction*, bool> lockedActions_;

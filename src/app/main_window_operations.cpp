@@ -122,16 +122,45 @@ void TMainWindow::actEditInfoExecute() {
     if (auto first = FirstSelectedPicture()) EditPictureInfo(*first);
 }
 
+// The dialog stays open while "Zurück"/"Weiter" move through the album; each picture's fields are
+// stored as it is left, and "Ok" stores the last one.
 void TMainWindow::EditPictureInfo(int index) {
     if (index < 0 || index >= static_cast<int>(pictures_.size())) return;
-    TPictureEntry& entry = pictures_[static_cast<size_t>(index)];
+    FillPictureInfo(index);
+    if (editInfoForm_->exec() != QDialog::Accepted) return;
+    StorePictureInfo(infoIndex_);
+}
+
+void TMainWindow::FillPictureInfo(int index) {
+    infoIndex_ = index;
+    const TPictureEntry& entry = pictures_[static_cast<size_t>(index)];
     editInfoForm_->Edit1->setText(AnsiToDisplay(entry.Title()));
     editInfoForm_->Memo1->setPlainText(MemoFromStored(entry.Text()));
-    if (editInfoForm_->exec() != QDialog::Accepted) return;
-    SetPictureInfo(entry, QStringToAnsi(editInfoForm_->Edit1->text()),
-                   StoredFromMemo(editInfoForm_->Memo1->toPlainText()));
+    editInfoForm_->ShowPicture(
+        QString::fromStdString((context_.albums.ImagesPath(openAlbum_) / entry.FileName()).string()));
+    editInfoForm_->SetStepsEnabled(index > 0, index + 1 < static_cast<int>(pictures_.size()));
+    editInfoForm_->Edit1->setFocus();
+    editInfoForm_->Edit1->selectAll();
+}
+
+void TMainWindow::StorePictureInfo(int index) {
+    if (index < 0 || index >= static_cast<int>(pictures_.size())) return;
+    TPictureEntry& entry = pictures_[static_cast<size_t>(index)];
+    std::string title = QStringToAnsi(editInfoForm_->Edit1->text());
+    std::string text = StoredFromMemo(editInfoForm_->Memo1->toPlainText());
+    // Nothing to write when the fields are as stored; otherwise as "Ok" always did.
+    if (title == entry.Title() && text == entry.Text() && entry.Fields().size() >= 3) return;
+    SetPictureInfo(entry, title, text);
     grid_->updateTile(index, TileFor(entry));
     autosave_.PicturesChanged();
+}
+
+void TMainWindow::StepPictureInfo(int delta) {
+    int next = infoIndex_ + delta;
+    if (!editInfoForm_->isVisible() || next < 0 || next >= static_cast<int>(pictures_.size())) return;
+    StorePictureInfo(infoIndex_);
+    FillPictureInfo(next);
+    ScrollIntoView(next);
 }
 
 void TMainWindow::actRotateExecute(double degrees) {
@@ -323,7 +352,14 @@ void TMainWindow::EditPicture(int index) {
     status->Close();
     if (!thumbnail.IsEmpty() && result.code != TWriteBackCode::PictureWriteFailed)
         grid_->tile(index)->setThumbnail(ThumbnailImage(thumbnail));
-    if (!result.Ok()) context_.prompts.ShowMessage(WriteBackMessage(result, params), MessageKind::Error);
+    if (!result.Ok()) {
+        std::string message = WriteBackMessage(result, params);
+        if (result.code == TWriteBackCode::PictureWriteFailed ||
+            result.code == TWriteBackCode::ThumbWriteFailed)
+            message += " " + ImportProblemMessage(TImportProblem::WriteFailed);
+        if (!result.detail.empty()) message += "\r\nDetails: " + Utf8ToAnsi(result.detail);
+        context_.prompts.ShowMessage(message, MessageKind::Error);
+    }
     editor->ClearPicture();
 }
 

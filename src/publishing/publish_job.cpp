@@ -384,6 +384,7 @@ void TPublishJob::UploadFolder() {
     view_.SetLabel(TPublishLabel::lbRemoteDir, FRemoteDir);
     ChangeRemoteDir(FRemoteDir);
     WaitForRequest();
+    if (!FStopped) DeleteSentProgramFiles();
 
     view_.SetLabel(TPublishLabel::lbLocalDir, FLocalDir);
     TFolderFiles files = ListPlanFolder(FLocalDir);
@@ -397,6 +398,18 @@ void TPublishJob::UploadFolder() {
     if (!FStopped && params_.checkServer) VerificationPass();
     list_.Flush(true);
     if (!FStopped) ClimbBack();
+}
+
+// Copies of the program's own list files that an earlier run sent leave the server: they name every
+// album with its texts, unpublished ones included. A refusal is only logged, like every DELE.
+void TPublishJob::DeleteSentProgramFiles() {
+    for (const std::string& name : ProgramFilesSentFrom(list_.Old(), FLocalDir)) {
+        client_.HostFileName = name;
+        client_.Dele();
+        WaitForRequest();
+        list_.Forget({FLocalDir + name});
+        if (FStopped) return;
+    }
 }
 
 // Decides for every file of the folder whether it is sent, and takes the lines of those that are

@@ -141,6 +141,7 @@ private:
     bool ConfirmDeletion();
     void Connect();
     void SendFiles();
+    void DeleteSentProgramFiles();
     void CheckFolderFiles();
     std::optional<size_t> TakeFile();
     bool Skipped(const std::string& name);

@@ -129,8 +129,9 @@ TEST(CrashSafety, KillAfterEditsLosesNothing) {
     ASSERT_TRUE(child.waitForFinished(10000));
     EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
 
-    EXPECT_EQ(ReadBytes(dir / "galleries/info.txt"), "Sommer_am_See\tKurz\tZeile 1\x01Zeile 2\t\tSommer am See\ttrue\r\n"
-                                                     "A\t\t\tp2.jpg\tA\tfalse\r\n");
+    EXPECT_EQ(ReadBytes(dir / "galleries/info.txt"),
+              "Sommer_am_See\tKurz\tZeile 1\x01Zeile 2\t\tSommer am See\ttrue\r\n"
+              "A\t\t\tp2.jpg\tA\tfalse\r\n");
     EXPECT_EQ(ReadBytes(dir / "galleries/A/info.txt"), "p2.jpg\r\np1.jpg\tBr\xFC"
                                                        "cke\tAm Abend\r\n");
     EXPECT_FALSE(fs::exists(dir / "galleries/A/images/p0.jpg"));

@@ -6,7 +6,10 @@
 #include "image_processing/graphic_registry.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QWidget>
 
 namespace vistrel {
@@ -74,16 +77,28 @@ void TImportActions::actImportExecute() {
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilters(ImportFileFilters());
     dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setDirectory(StartFolder());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    lastFolder_ = QFileInfo(dialog.selectedFiles().first()).absolutePath();
     ImportFiles(dialog.selectedFiles());
 }
 
 void TImportActions::actImportDirExecute() {
     host_.Context().settings.UpdateMaxPictureSize();
     QString folder = QFileDialog::getExistingDirectory(
-        host_.DialogParent(), QStringLiteral("Verzeichnis f\u00fcr Bildimport w\u00e4hlen"));
+        host_.DialogParent(), QStringLiteral("Verzeichnis f\u00fcr Bildimport w\u00e4hlen"), StartFolder());
     if (folder.isEmpty()) return;
+    lastFolder_ = folder;
     ImportFolder(folder);
+}
+
+// Where the user's pictures are: the folder of the last import, else the desktop's pictures folder
+// (XDG_PICTURES_DIR), else the home folder; never the program folder.
+QString TImportActions::StartFolder() const {
+    if (!lastFolder_.isEmpty() && QFileInfo(lastFolder_).isDir()) return lastFolder_;
+    QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!pictures.isEmpty() && QFileInfo(pictures).isDir()) return pictures;
+    return QDir::homePath();
 }
 
 void TImportActions::FilesDropped(const QStringList& paths) {
