@@ -32,8 +32,9 @@ bool ReadRecord(std::string_view line, std::string& name, TRenditionRecord& reco
     record.source = std::string(f[1]);
     record.md5 = std::string(f[4]);
     record.key = std::string(f[5]);
-    return ReadNumber(f[2], record.bytes) && ReadNumber(f[3], record.modified) && ReadNumber(f[6], record.width) &&
-           ReadNumber(f[7], record.height) && record.width > 0 && record.height > 0;
+    return ReadNumber(f[2], record.bytes) && ReadNumber(f[3], record.modified) &&
+           ReadNumber(f[6], record.width) && ReadNumber(f[7], record.height) && record.width > 0 &&
+           record.height > 0;
 }
 
 } // namespace
@@ -58,8 +59,9 @@ TRenditionList ReadRenditionList(const std::filesystem::path& file) {
 void WriteRenditionList(const std::filesystem::path& file, const TRenditionList& list) {
     std::string text;
     for (const auto& [name, r] : list) {
-        text += name + '\t' + r.source + '\t' + std::to_string(r.bytes) + '\t' + std::to_string(r.modified) + '\t' +
-                r.md5 + '\t' + r.key + '\t' + std::to_string(r.width) + '\t' + std::to_string(r.height) + "\r\n";
+        text += name + '\t' + r.source + '\t' + std::to_string(r.bytes) + '\t' + std::to_string(r.modified) +
+                '\t' + r.md5 + '\t' + r.key + '\t' + std::to_string(r.width) + '\t' +
+                std::to_string(r.height) + "\r\n";
     }
     WriteFileAtomic(file, text, TDurability::Unsynced);
 }

@@ -33,7 +33,8 @@ int HeightFor(int width, TRenditionSize source) {
 
 void AddSize(std::vector<TRenditionSize>& sizes, int width, TRenditionSize source) {
     width = std::clamp(width, 1, source.width);
-    if (std::any_of(sizes.begin(), sizes.end(), [&](const TRenditionSize& s) { return s.width == width; })) return;
+    if (std::any_of(sizes.begin(), sizes.end(), [&](const TRenditionSize& s) { return s.width == width; }))
+        return;
     sizes.push_back({width, width == source.width ? source.height : HeightFor(width, source)});
 }
 
@@ -99,10 +100,12 @@ bool RecordStands(TPictureWork& work, const TRenditionList& list, const std::str
     return !work.record.md5.empty() && work.record.md5 == old.md5;
 }
 
-void WriteRendition(const fs::path& folder, const std::string& picture, TDibGraphic& image, const TRenditionPlan& plan) {
+void WriteRendition(const fs::path& folder, const std::string& picture, TDibGraphic& image,
+                    const TRenditionPlan& plan) {
     ByteBuffer webp = EncodeWebp(image, {plan.webpQuality, 4});
     WriteFileAtomic(folder / RenditionFileName(picture, image.Width(), TRenditionFormat::Webp),
-                    std::string_view(reinterpret_cast<const char*>(webp.data()), webp.size()), TDurability::Unsynced);
+                    std::string_view(reinterpret_cast<const char*>(webp.data()), webp.size()),
+                    TDurability::Unsynced);
     TJpegGraphic jpeg;
     jpeg.CopyFromGraphic(&image);
     jpeg.Quality = static_cast<uint8_t>(plan.jpegQuality);
@@ -111,7 +114,8 @@ void WriteRendition(const fs::path& folder, const std::string& picture, TDibGrap
     ByteBuffer bytes;
     jpeg.WriteToStream(bytes);
     WriteFileAtomic(folder / RenditionFileName(picture, image.Width(), TRenditionFormat::Jpeg),
-                    std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), TDurability::Unsynced);
+                    std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                    TDurability::Unsynced);
 }
 
 // Scales the largest sizes first, each from the smallest picture made so far that is at least twice
@@ -181,9 +185,11 @@ TPictureRenditions RenditionsOf(const TPictureWork& work, const TRenditionPlan& 
 std::vector<TRenditionSize> TPictureRenditions::AllSizes() const {
     std::vector<TRenditionSize> sizes = thumbs;
     for (const TRenditionSize& size : ladder)
-        if (std::none_of(sizes.begin(), sizes.end(), [&](const TRenditionSize& s) { return s.width == size.width; }))
+        if (std::none_of(sizes.begin(), sizes.end(),
+                         [&](const TRenditionSize& s) { return s.width == size.width; }))
             sizes.push_back(size);
-    std::sort(sizes.begin(), sizes.end(), [](const TRenditionSize& a, const TRenditionSize& b) { return a.width < b.width; });
+    std::sort(sizes.begin(), sizes.end(),
+              [](const TRenditionSize& a, const TRenditionSize& b) { return a.width < b.width; });
     return sizes;
 }
 
@@ -196,7 +202,8 @@ std::string TRenditionPlan::Key() const {
     return key;
 }
 
-TPictureRenditions PlanRenditions(const std::string& picture, int width, int height, const TRenditionPlan& plan) {
+TPictureRenditions PlanRenditions(const std::string& picture, int width, int height,
+                                  const TRenditionPlan& plan) {
     TPictureRenditions renditions;
     renditions.picture = picture;
     if (width < 1 || height < 1) return renditions;
@@ -239,8 +246,9 @@ TRenditionOutcome UpdateRenditions(const fs::path& albumFolder, const std::vecto
         TPictureWork& work = works[i];
         work.name = pictures[i];
         work.source = SourceOf(albumFolder, work.name);
-        work.current = RecordStands(work, list, key) &&
-                       AllFilesPresent(folder, PlanRenditions(work.name, work.record.width, work.record.height, plan));
+        work.current =
+            RecordStands(work, list, key) &&
+            AllFilesPresent(folder, PlanRenditions(work.name, work.record.width, work.record.height, plan));
         if (!work.current) pending.push_back(static_cast<int>(i));
     }
 
@@ -252,7 +260,10 @@ TRenditionOutcome UpdateRenditions(const fs::path& albumFolder, const std::vecto
         if (!outcome.cancelled) {
             ParallelFor(
                 static_cast<int>(pending.size()), threads,
-                [&](int k) { MakeRenditionsOrNote(folder, works[static_cast<size_t>(pending[static_cast<size_t>(k)])], plan); },
+                [&](int k) {
+                    MakeRenditionsOrNote(folder, works[static_cast<size_t>(pending[static_cast<size_t>(k)])],
+                                         plan);
+                },
                 [&](int finished) {
                     if (!progress(alreadyDone + finished)) throw TRenditionsCancelled{};
                 });

@@ -78,7 +78,7 @@ using TRenditionProgress = std::function<bool(int picturesDone)>;
 // cores, and keeps what was finished when stopped. A file that cannot be written ends the run with
 // EFileWriteError; a picture that cannot be read is noted in the outcome's failures.
 TRenditionOutcome UpdateRenditions(const std::filesystem::path& albumFolder,
-                                   const std::vector<std::string>& pictures, const TRenditionProgress& progress,
-                                   const TRenditionPlan& plan = {});
+                                   const std::vector<std::string>& pictures,
+                                   const TRenditionProgress& progress, const TRenditionPlan& plan = {});
 
 } // namespace vistrel

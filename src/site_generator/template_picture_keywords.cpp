@@ -19,7 +19,7 @@ namespace {
 
 // Thumbnail lists also offer the ladder's small widths, so a tile a style shows larger than the
 // thumbnail box on a HiDPI screen still finds a sharp file.
-constexpr int kThumbListLimit = 800;
+constexpr int kThumbListLimit = 1200;
 // The width a browser without srcset gets: sharp on most screens, small enough for a phone.
 constexpr int kPlainImageWidth = 1200;
 // Tiles and covers in the first rows are loaded at once; a lazy picture in view delays the page.
@@ -39,7 +39,8 @@ const TPictureRenditions* RenditionsAt(const TSiteState& s, int cursor) {
 }
 
 const TAlbumEntry* CurrentAlbumEntry(const TSiteState& s) {
-    if (!s.Albums || s.CurrentAlbum < 0 || static_cast<size_t>(s.CurrentAlbum) >= s.Albums->size()) return nullptr;
+    if (!s.Albums || s.CurrentAlbum < 0 || static_cast<size_t>(s.CurrentAlbum) >= s.Albums->size())
+        return nullptr;
     return &(*s.Albums)[static_cast<size_t>(s.CurrentAlbum)];
 }
 
@@ -54,13 +55,14 @@ std::string AlbumPrefix(const TSiteState& s) {
     return (s.RootMode ? "" : "../") + album->FolderName + "/";
 }
 
-std::string RenditionLink(const std::string& prefix, const TPictureRenditions& r, int width, TRenditionFormat format) {
+std::string RenditionLink(const std::string& prefix, const TPictureRenditions& r, int width,
+                          TRenditionFormat format) {
     return prefix + kRenditionFolder + "/" + RenditionFileName(r.picture, width, format);
 }
 
 // "renditions/a-480.jpg 480w, renditions/a-800.jpg 800w".
-std::string Srcset(const std::string& prefix, const TPictureRenditions& r, const std::vector<TRenditionSize>& sizes,
-                   TRenditionFormat format) {
+std::string Srcset(const std::string& prefix, const TPictureRenditions& r,
+                   const std::vector<TRenditionSize>& sizes, TRenditionFormat format) {
     std::string list;
     for (const TRenditionSize& size : sizes) {
         if (!list.empty()) list += ", ";
@@ -95,7 +97,8 @@ void AppendStoredLink(TExpansion& e, const TSiteState& s, std::string_view folde
 }
 
 void AppendGalleryStoredLink(TExpansion& e, const TSiteState& s) {
-    if (const TAlbumEntry* album = CurrentAlbumEntry(s)) e.AppendText(AlbumPrefix(s) + "thumbs/" + album->PreviewPicture);
+    if (const TAlbumEntry* album = CurrentAlbumEntry(s))
+        e.AppendText(AlbumPrefix(s) + "thumbs/" + album->PreviewPicture);
 }
 
 // Text for an attribute: tags dropped, line ends and tabs as blanks, double quotes as &quot;.
@@ -296,7 +299,9 @@ void ThumbPageLinks(TExpansion& e, TSiteState& s) {
     for (int page = 0; page < count; ++page) {
         bool shown = page == 0 || page == count - 1 || (page >= current - 2 && page <= current + 2);
         if (!shown) continue;
-        if (last >= 0) e.AppendText(page == last + 1 ? " " : " <span class=\"gap\" aria-hidden=\"true\">&hellip;</span> ");
+        if (last >= 0)
+            e.AppendText(page == last + 1 ? " "
+                                          : " <span class=\"gap\" aria-hidden=\"true\">&hellip;</span> ");
         e.AppendText(PageLink(page, current));
         last = page;
     }
@@ -304,11 +309,26 @@ void ThumbPageLinks(TExpansion& e, TSiteState& s) {
 
 bool NeedsRenditions(std::string_view keyword) {
     static constexpr std::array<std::string_view, 20> kNames = {
-        "IMAGEWIDTH",         "IMAGEHEIGHT",        "IMAGESRC",           "IMAGESRCSET",
-        "IMAGESRCSETWEBP",    "IMAGEFULLSRC",       "THUMBWIDTH",         "THUMBHEIGHT",
-        "THUMBSRC",           "THUMBSRCSET",        "THUMBSRCSETWEBP",    "THUMBFULLWIDTH",
-        "THUMBFULLHEIGHT",    "THUMBFULLSRC",       "THUMBFULLSRCSETWEBP", "GALLERYIMAGEWIDTH",
-        "GALLERYIMAGEHEIGHT", "GALLERYIMAGESRC",    "GALLERYIMAGESRCSET", "GALLERYIMAGESRCSETWEBP",
+        "IMAGEWIDTH",
+        "IMAGEHEIGHT",
+        "IMAGESRC",
+        "IMAGESRCSET",
+        "IMAGESRCSETWEBP",
+        "IMAGEFULLSRC",
+        "THUMBWIDTH",
+        "THUMBHEIGHT",
+        "THUMBSRC",
+        "THUMBSRCSET",
+        "THUMBSRCSETWEBP",
+        "THUMBFULLWIDTH",
+        "THUMBFULLHEIGHT",
+        "THUMBFULLSRC",
+        "THUMBFULLSRCSETWEBP",
+        "GALLERYIMAGEWIDTH",
+        "GALLERYIMAGEHEIGHT",
+        "GALLERYIMAGESRC",
+        "GALLERYIMAGESRCSET",
+        "GALLERYIMAGESRCSETWEBP",
     };
     return std::find(kNames.begin(), kNames.end(), keyword) != kNames.end();
 }

@@ -77,7 +77,8 @@ void WritePicture(const fs::path& file, int width, int height, int shade, int or
     picture.NewImage(width, height, ifRgb24);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            picture.WritePixel(x, y, TColor((x * 255 / width) << 16 | (y * 255 / height) << 8 | (shade * 37 & 0xff)));
+            picture.WritePixel(
+                x, y, TColor((x * 255 / width) << 16 | (y * 255 / height) << 8 | (shade * 37 & 0xff)));
     ByteBuffer bytes;
     picture.WriteToStream(bytes);
     std::string jpeg(bytes.begin(), bytes.end());
@@ -181,7 +182,8 @@ TEST_F(RenditionFolder, SameBytesUnderANewTimeAreNotEncodedAgain) {
     fs::last_write_time(b, fs::last_write_time(b) + std::chrono::hours(2));
     EXPECT_EQ(Update(names).encoded, 0);
     EXPECT_EQ(ReadRenditionList(renditions / kRenditionList).at("b.jpg").modified,
-              std::chrono::duration_cast<std::chrono::nanoseconds>(fs::last_write_time(b).time_since_epoch()).count());
+              std::chrono::duration_cast<std::chrono::nanoseconds>(fs::last_write_time(b).time_since_epoch())
+                  .count());
 }
 
 TEST_F(RenditionFolder, MissingFilesAreMadeAgainAndFilesOfGonePicturesRemoved) {

@@ -35,8 +35,8 @@ TEST_F(PictureKeywords, PicturePageValuesComeFromTheLadder) {
          "renditions/p0-480.webp 480w, renditions/p0-800.webp 800w, renditions/p0-1200.webp 1200w, "
          "renditions/p0-1600.webp 1600w, renditions/p0-2048.webp 2048w"},
         {"viewer source is the largest webp", 1, "/#IMAGEFULLSRC#/", "renditions/p1-1365.webp"},
-        {"unreadable picture falls back to the stored one", 2, "[/#IMAGESRC#/|/#IMAGESRCSETWEBP#/|/#IMAGEWIDTH#/]",
-         "[images/p2.jpg|images/p2.jpg|]"},
+        {"unreadable picture falls back to the stored one", 2,
+         "[/#IMAGESRC#/|/#IMAGESRCSETWEBP#/|/#IMAGEWIDTH#/]", "[images/p2.jpg|images/p2.jpg|]"},
         {"alt is the title", 0, "/#IMAGEALT#/", "T0"},
     };
     for (const Row& row : rows) {
@@ -49,17 +49,21 @@ TEST_F(PictureKeywords, PicturePageValuesComeFromTheLadder) {
 TEST_F(PictureKeywords, OverviewValuesOfferThumbnailDensitiesAndSmallRungs) {
     const Row rows[] = {
         {"1x size", 0, "/#ALLTHUMBS#//#THUMBWIDTH#/x/#THUMBHEIGHT#/ /#ENDALLTHUMBS#/", "120x80 80x120 x "},
-        {"densities and rungs up to 800", 0, "/#ALLTHUMBS#//#THUMBSRCSET#/|/#NEXTTHUMB#//#NEXTTHUMB#//#ENDALLTHUMBS#/",
+        {"densities and rungs up to 1200", 0,
+         "/#ALLTHUMBS#//#THUMBSRCSET#/|/#NEXTTHUMB#//#NEXTTHUMB#//#ENDALLTHUMBS#/",
          "renditions/p0-120.jpg 120w, renditions/p0-240.jpg 240w, renditions/p0-360.jpg 360w, "
-         "renditions/p0-480.jpg 480w, renditions/p0-800.jpg 800w|"},
-        {"portrait densities by width", 0, "/#ALLTHUMBS#//#NEXTTHUMB#//#THUMBSRCSETWEBP#/|/#NEXTTHUMB#//#ENDALLTHUMBS#/",
+         "renditions/p0-480.jpg 480w, renditions/p0-800.jpg 800w, renditions/p0-1200.jpg 1200w|"},
+        {"portrait densities by width", 0,
+         "/#ALLTHUMBS#//#NEXTTHUMB#//#THUMBSRCSETWEBP#/|/#NEXTTHUMB#//#ENDALLTHUMBS#/",
          "renditions/p1-80.webp 80w, renditions/p1-160.webp 160w, renditions/p1-240.webp 240w, "
-         "renditions/p1-480.webp 480w, renditions/p1-800.webp 800w|"},
+         "renditions/p1-480.webp 480w, renditions/p1-800.webp 800w, renditions/p1-1200.webp 1200w|"},
         {"1x src, viewer values", 0,
-         "/#ALLTHUMBS#//#THUMBSRC#/ /#THUMBFULLSRC#/ /#THUMBFULLWIDTH#/x/#THUMBFULLHEIGHT#/|/#NEXTTHUMB#//#NEXTTHUMB#//#ENDALLTHUMBS#/",
+         "/#ALLTHUMBS#//#THUMBSRC#/ /#THUMBFULLSRC#/ "
+         "/#THUMBFULLWIDTH#/x/#THUMBFULLHEIGHT#/|/#NEXTTHUMB#//#NEXTTHUMB#//#ENDALLTHUMBS#/",
          "renditions/p0-120.jpg renditions/p0-2048.webp 2048x1365|"},
         {"fallback to the stored thumbnail and picture", 0,
-         "/#ALLTHUMBS#//#NEXTTHUMB#//#NEXTTHUMB#//#THUMBSRC#/ /#THUMBSRCSET#/ /#THUMBFULLSRC#/ /#THUMBFULLSRCSETWEBP#//#ENDALLTHUMBS#/",
+         "/#ALLTHUMBS#//#NEXTTHUMB#//#NEXTTHUMB#//#THUMBSRC#/ /#THUMBSRCSET#/ /#THUMBFULLSRC#/ "
+         "/#THUMBFULLSRCSETWEBP#//#ENDALLTHUMBS#/",
          "thumbs/p2.jpg thumbs/p2.jpg images/p2.jpg images/p2.jpg"},
         {"box", 0, "/#THUMBBOX#/", "120"},
     };
@@ -81,9 +85,11 @@ TEST_F(PictureKeywords, FirstTilesLoadAtOnceAndTheRestLazily) {
 TEST_F(PictureKeywords, CoverValuesLinkIntoTheAlbumFromRootAndAlbumPages) {
     state.CoverRenditions[1] = PlanRenditions("b0.jpg", 800, 600);
     state.CoverRenditions[1].ready = true;
-    const char* text = "/#ALLGALLERIES#//#GALLERYIMAGESRC#/ /#GALLERYIMAGEWIDTH#/x/#GALLERYIMAGEHEIGHT#/;/#ENDALLGALLERIES#/";
+    const char* text = "/#ALLGALLERIES#//#GALLERYIMAGESRC#/ "
+                       "/#GALLERYIMAGEWIDTH#/x/#GALLERYIMAGEHEIGHT#/;/#ENDALLGALLERIES#/";
     state.RootMode = true;
-    EXPECT_EQ(ExpandLine(text), "Alpen/thumbs/a0.jpg x;Bodensee/renditions/b0-120.jpg 120x90;Chiemgau/thumbs/c0.jpg x;");
+    EXPECT_EQ(ExpandLine(text),
+              "Alpen/thumbs/a0.jpg x;Bodensee/renditions/b0-120.jpg 120x90;Chiemgau/thumbs/c0.jpg x;");
     state.RootMode = false;
     state.CurrentAlbum = 1;
     EXPECT_EQ(ExpandLine("/#GALLERYIMAGESRCSETWEBP#/"),
@@ -108,8 +114,10 @@ TEST_F(PictureKeywords, DescriptionTakesTheAlbumsOrTheSitesText) {
     albums[0].Text = "";
     EXPECT_EQ(ExpandLine("/#PAGEDESCRIPTION#/"), "Berge");
     state.RootMode = true;
-    settings.edIndexText1 = {"Reisen und", "St\xe4" "dte"};
-    EXPECT_EQ(ExpandLine("/#PAGEDESCRIPTION#/"), "Reisen und St\xe4" "dte");
+    settings.edIndexText1 = {"Reisen und", "St\xe4"
+                                           "dte"};
+    EXPECT_EQ(ExpandLine("/#PAGEDESCRIPTION#/"), "Reisen und St\xe4"
+                                                 "dte");
     settings.edIndexText1 = {};
     EXPECT_EQ(ExpandLine("/#PAGEDESCRIPTION#/"), "Site");
     settings.edSiteTitle = "";
@@ -139,7 +147,8 @@ TEST_F(PictureKeywords, PageLinksShowAWindowAroundTheCurrentPage) {
          "<a href=\"thumbpage2.html\">3</a> <span class=\"gap\" aria-hidden=\"true\">&hellip;</span> "
          "<a href=\"thumbpage166.html\">167</a>"},
         {"neighbour of the first page joins without a gap", 2000, 3,
-         "<a href=\"thumbpage0.html\">1</a> <a href=\"thumbpage1.html\">2</a> <a href=\"thumbpage2.html\">3</a> "
+         "<a href=\"thumbpage0.html\">1</a> <a href=\"thumbpage1.html\">2</a> <a "
+         "href=\"thumbpage2.html\">3</a> "
          "<a href=\"thumbpage3.html\" aria-current=\"page\">4</a> <a href=\"thumbpage4.html\">5</a> "
          "<a href=\"thumbpage5.html\">6</a> <span class=\"gap\" aria-hidden=\"true\">&hellip;</span> "
          "<a href=\"thumbpage166.html\">167</a>"},
