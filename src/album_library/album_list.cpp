@@ -188,12 +188,16 @@ fs::path TAlbumList::AlbumPath(int index) const {
 
 fs::path TAlbumList::ThumbsPath(int index) const {
     if (!IsValidIndex(index)) return {};
-    return albumFolder_ / (*this)[index].FolderName / "thumbs" / "";
+    return Layout(index).Thumbs() / "";
 }
 
 fs::path TAlbumList::ImagesPath(int index) const {
     if (!IsValidIndex(index)) return {};
-    return albumFolder_ / (*this)[index].FolderName / "images" / "";
+    return Layout(index).Images() / "";
+}
+
+TAlbumLayout TAlbumList::Layout(int index) const {
+    return TAlbumLayout(albumFolder_ / (*this)[index].FolderName);
 }
 
 TPictureList TAlbumList::OpenPictureList(int index) const {
@@ -242,9 +246,11 @@ int TAlbumList::CreateAlbumFolder(const std::string& title) {
     for (int n = 1; NameTaken(name) && n <= 9999; ++n)
         name = Numbered(base, n);
     std::error_code ec;
-    fs::path folder = albumFolder_ / name;
-    fs::create_directories(folder / "thumbs", ec);
-    if (!ec) fs::create_directories(folder / "images", ec);
+    try {
+        TAlbumLayout(albumFolder_ / name).CreatePictureFolders();
+    } catch (const fs::filesystem_error& error) {
+        ec = error.code();
+    }
     if (ec) {
         prompts_.ShowMessage(FormatMessage("Das Verzeichnis %s %s konnte nicht angelegt werden. Fehler: %s",
                                            {albumFolder_.string(), title, ec.message()}),
@@ -292,9 +298,7 @@ bool TAlbumList::DeleteAlbumFolder(int index) {
 
 void TAlbumList::DeletePictureFiles(const std::string& fileName) {
     if (!IsValidIndex(current_) || !IsPlainFolderName(fileName)) return;
-    std::error_code ec;
-    fs::remove(ThumbsPath(current_) / fileName, ec);
-    fs::remove(ImagesPath(current_) / fileName, ec);
+    Layout(current_).DeletePictureFiles(fileName);
 }
 
 bool IsAlbumFolderInside(const std::filesystem::path& albumFolder, const std::filesystem::path& galleries) {

@@ -1,7 +1,9 @@
 #pragma once
 // The album store: albums are plain folders below the album folder, listed in order in the album
-// folder's "info.txt"; each album holds "images", "thumbs" and its own "info.txt" with the pictures'
-// titles and texts. All text is Windows-1252 bytes as stored.
+// folder's "info.txt"; each album holds its pictures' folders (TAlbumLayout) and its own "info.txt"
+// with the pictures' titles and texts. All text is Windows-1252 bytes as stored.
+#include "album_library/album_layout.h"
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -77,6 +79,8 @@ public:
     std::filesystem::path AlbumPath(int index) const;
     std::filesystem::path ThumbsPath(int index) const;
     std::filesystem::path ImagesPath(int index) const;
+    // The folders and picture files of album `index` (which must be valid).
+    TAlbumLayout Layout(int index) const;
 
     TPictureList LoadPictureList(int index) const;
     // What opening an album for work does: mends what a killed import left in its folder
@@ -91,7 +95,7 @@ public:
     // Moves the folder to the desktop's trash, or deletes the tree where there is none (never following
     // a symbolic link out of it). Returns false on failure, after showing "Fehler beim Löschen von <path>".
     bool DeleteAlbumFolder(int index);
-    // Deletes the picture and its thumbnail in the current album; failures are ignored.
+    // Deletes every file of the picture in the current album; failures are ignored.
     void DeletePictureFiles(const std::string& fileName);
 
 private:

@@ -15,11 +15,6 @@ int FindPicture(const TPictureList& pictures, const std::string& fileName) {
     return -1;
 }
 
-void CopyIgnoringFailure(const fs::path& from, const fs::path& to) {
-    std::error_code ec;
-    fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
-}
-
 // The source album of a paste: found by its remembered folder name, so that albums moved, added or
 // deleted since the cut do not send the removal to the wrong album; by position when the name is gone.
 int SourceAlbumIndex(const TAlbumList& albums, const TPictureClipboard& clipboard) {
@@ -51,15 +46,13 @@ void CompleteCut(TAlbumList& albums, TPictureClipboard& clipboard) {
     int source = SourceAlbumIndex(albums, clipboard);
     if (albums.IsValidIndex(source)) {
         TPictureList sourcePictures = albums.LoadPictureList(source);
-        fs::path folder = albums.AlbumFolder() / clipboard.sourceFolder;
+        TAlbumLayout folder(albums.AlbumFolder() / clipboard.sourceFolder);
         for (const auto& entry : clipboard.entries) {
             int index = FindPicture(sourcePictures, entry.FileName());
             if (index < 0) continue;
             sourcePictures.erase(sourcePictures.begin() + index);
             if (!IsPlainFolderName(entry.FileName()) || !IsPlainFolderName(clipboard.sourceFolder)) continue;
-            std::error_code ec;
-            fs::remove(folder / "thumbs" / entry.FileName(), ec);
-            fs::remove(folder / "images" / entry.FileName(), ec);
+            folder.DeletePictureFiles(entry.FileName());
         }
         albums.SavePictureList(source, sourcePictures);
     }
@@ -166,15 +159,13 @@ TPasteResult PastePictures(TAlbumList& albums, int openIndex, TPictureList& pict
 
     TPasteResult result;
     result.changed = true;
-    fs::path source = albums.AlbumFolder() / clipboard.sourceFolder;
-    fs::path images = albums.ImagesPath(openIndex);
-    fs::path thumbs = albums.ThumbsPath(openIndex);
+    TAlbumLayout source(albums.AlbumFolder() / clipboard.sourceFolder);
+    TAlbumLayout open = albums.Layout(openIndex);
     std::optional<int> position = target;
     for (const auto& entry : clipboard.entries) {
         if (!IsPlainFolderName(entry.FileName())) continue;
-        std::string name = FreeFileName(images, entry.FileName());
-        CopyIgnoringFailure(source / "thumbs" / entry.FileName(), thumbs / name);
-        CopyIgnoringFailure(source / "images" / entry.FileName(), images / name);
+        std::string name = FreeFileName(open.Images(), entry.FileName());
+        open.CopyPictureFiles(source, entry.FileName(), name);
         TPictureEntry copy = entry;
         copy.SetFileName(name);
         if (position) {

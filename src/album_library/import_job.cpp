@@ -3,6 +3,7 @@
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "common/folder_listing.h"
+#include "image_processing/graphic_registry.h"
 #include "image_processing/image_error.h"
 
 #include <algorithm>
@@ -17,7 +18,10 @@ namespace fs = std::filesystem;
 bool PassesImportExtensionTest(const fs::path& file) {
     static const std::string kKnown = ".jpg.jpeg.png.gif.bmp.tif";
     std::string extension = AnsiLowerCase(file.extension().string());
-    return !extension.empty() && kKnown.find(extension) != std::string::npos;
+    if (!extension.empty() && kKnown.find(extension) != std::string::npos) return true;
+    // The formats of phones and the web come from the picture registry, so a reader added there is
+    // taken here without a second list to keep in step.
+    return IsFolderImportFormat(file);
 }
 
 std::string ImportCountText(int number, int total) {

@@ -22,6 +22,7 @@ inline constexpr const char* kNoPicturesMessage =
 
 // The folder and drop test: the extension in lower case, with its dot, must be a piece of
 // ".jpg.jpeg.png.gif.bmp.tif". So ".jpe" and ".pn" pass, while ".tiff", ".pcx" and no extension fail.
+// Beside those, the registry's formats of phones and the web (".heic", ".webp", ".avif", ...) pass.
 bool PassesImportExtensionTest(const std::filesystem::path& file);
 
 // "3 von 10".

@@ -207,9 +207,11 @@ void TPictureImporter::Prepare(const fs::path& source, TPreparedPicture& prepare
                                const TImageProgressEvent& progress, const std::atomic<bool>* stop) const {
     prepared.source = source;
     prepared.picture.FreeImage();
-    prepared.orientation = ReadExifOrientation(source);
-    if (const TGraphicClass* cls = GraphicClassForFile(source); cls && cls->name == "TJpegGraphic")
-        return PrepareJpeg(source, prepared, progress, stop);
+    const TGraphicClass* cls = GraphicClassForFile(source);
+    // A HEIF reader turns the picture by the file's own properties; its EXIF orientation only
+    // repeats them and must not turn it again.
+    prepared.orientation = cls && cls->orientsItself ? 1 : ReadExifOrientation(source);
+    if (cls && cls->name == "TJpegGraphic") return PrepareJpeg(source, prepared, progress, stop);
     TDibGraphic whole;
     LoadPictureFile(source, 1, progress, whole);
     TPictureSize size{whole.Width(), whole.Height()};

@@ -9,7 +9,6 @@
 #include "app/main_window_status.h"
 #include "common/cp1252.h"
 #include "program/help_pages.h"
-#include "publishing/ftp_client.h"
 #include "publishing/ui/ftp_windows.h"
 
 #include <QApplication>
@@ -42,7 +41,7 @@ TMainWindow::TMainWindow(const std::filesystem::path& programFolder, UserPrompts
       grid_(new TThumbGrid(this)), splitter_(new QSplitter(this)), statusAlbum_(new TStatusPanel),
       statusStyle_(new TStatusPanel), editInfoForm_(new TEditInfoForm(this)),
       editAlbumInfoForm_(new TEditAlbumInfoForm(this)), aboutBox_(new TAboutBox(this)),
-      ftpClient_(new TFtpClient(this)), ftpProtocol_(new TftpProtoForm(this)), testPrompts_(prompts) {
+      ftpProtocol_(new TftpProtoForm(this)), testPrompts_(prompts) {
     setObjectName(QStringLiteral("VEzarIzaraRuzaZeza"));
     setWindowTitle(QStringLiteral("Vantro Vistrel"));
     // 785 x 567 with a tree of 225 for a 13-pixel line; a larger font makes all of it larger.

@@ -21,7 +21,6 @@ class TAboutBox;
 class TAlbumTree;
 class TEditAlbumInfoForm;
 class TEditInfoForm;
-class TFtpClient;
 class TftpProtoForm;
 class TGenStat;
 class TImportActions;
@@ -152,7 +151,7 @@ private:
     TAboutBox* aboutBox_;
     // Live as long as the window: the protocol stays readable after the publish dialog closed, and
     // a password typed once stays for the run.
-    TFtpClient* ftpClient_;
+    std::string publishPassword_; // typed into the publish dialog, kept for the program's run
     TftpProtoForm* ftpProtocol_;
     TGenStat* genStat_ = nullptr;
     TSettingsForm* settingsForm_ = nullptr;

@@ -242,7 +242,7 @@ void TMainWindow::actSettingsExecute() {
 // "&Einstellungen..." opens the program's settings dialog on its page "Veröffentlichen".
 void TMainWindow::actPublishExecute() {
     TSiteWindowHooks hooks = SiteHooks();
-    RunPublish(this, context_, {*ftpClient_, *ftpProtocol_}, *GenStat(), hooks, [this] {
+    RunPublish(this, context_, {publishPassword_, *ftpProtocol_}, *GenStat(), hooks, [this] {
         TSettingsForm* form = SettingsForm();
         form->PageControl->setCurrentIndex(static_cast<int>(TSettingsPage::Publish));
         form->exec();

@@ -1,6 +1,8 @@
 #include "program/site_run.h"
 
 #include "common/atomic_file.h"
+#include "common/text_utils.h"
+#include "program/program_texts.h"
 
 namespace vistrel {
 
@@ -29,12 +31,9 @@ std::string SiteRunMessage(const TJobResult<TSiteRunError>& result) {
     case TSiteRunError::Cancelled:
         return {};
     case TSiteRunError::NoStartPage:
-        return "Es wurde keine Seite erstellt: kein ver\xF6"
-               "ffentlichtes Album enth\xE4lt Bilder.";
+        return Text(program_texts::kNoStartPage);
     case TSiteRunError::WriteFailed:
-        return "Die Seiten konnten nicht geschrieben werden (Schreibschutz oder kein Speicherplatz "
-               "mehr?).\r\n" +
-               result.detail;
+        return Text(program_texts::kPagesNotWritten) + "\r\n" + result.detail;
     }
     return {};
 }
@@ -45,7 +44,8 @@ std::string SiteWarningsMessage(const TSiteResult& site) {
     for (size_t i = 0; i < site.warnings.size() && i < kShown; ++i)
         text += (i ? "\r\n" : "") + site.warnings[i];
     if (site.warnings.size() > kShown)
-        text += "\r\n... und " + std::to_string(site.warnings.size() - kShown) + " weitere Seiten.";
+        text += "\r\n" + FormatMessage(Text(program_texts::kMoreWarnings),
+                                       {std::to_string(site.warnings.size() - kShown)});
     return text;
 }
 
