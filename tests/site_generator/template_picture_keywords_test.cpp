@@ -49,14 +49,14 @@ TEST_F(PictureKeywords, PicturePageValuesComeFromTheLadder) {
 TEST_F(PictureKeywords, OverviewValuesOfferThumbnailDensitiesAndSmallRungs) {
     const Row rows[] = {
         {"1x size", 0, "/#ALLTHUMBS#//#THUMBWIDTH#/x/#THUMBHEIGHT#/ /#ENDALLTHUMBS#/", "120x80 80x120 x "},
-        {"densities and rungs up to 800", 0,
+        {"densities and rungs up to 1200", 0,
          "/#ALLTHUMBS#//#THUMBSRCSET#/|/#NEXTTHUMB#//#NEXTTHUMB#//#ENDALLTHUMBS#/",
          "renditions/p0-120.jpg 120w, renditions/p0-240.jpg 240w, renditions/p0-360.jpg 360w, "
-         "renditions/p0-480.jpg 480w, renditions/p0-800.jpg 800w|"},
+         "renditions/p0-480.jpg 480w, renditions/p0-800.jpg 800w, renditions/p0-1200.jpg 1200w|"},
         {"portrait densities by width", 0,
          "/#ALLTHUMBS#//#NEXTTHUMB#//#THUMBSRCSETWEBP#/|/#NEXTTHUMB#//#ENDALLTHUMBS#/",
          "renditions/p1-80.webp 80w, renditions/p1-160.webp 160w, renditions/p1-240.webp 240w, "
-         "renditions/p1-480.webp 480w, renditions/p1-800.webp 800w|"},
+         "renditions/p1-480.webp 480w, renditions/p1-800.webp 800w, renditions/p1-1200.webp 1200w|"},
         {"1x src, viewer values", 0,
          "/#ALLTHUMBS#//#THUMBSRC#/ /#THUMBFULLSRC#/ "
          "/#THUMBFULLWIDTH#/x/#THUMBFULLHEIGHT#/|/#NEXTTHUMB#//#NEXTTHUMB#//#ENDALLTHUMBS#/",
