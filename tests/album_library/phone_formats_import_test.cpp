@@ -1,7 +1,9 @@
 // Pictures as phones and the web make them (HEIC, AVIF, WebP) through the whole import: the folder
 // import and the drop take them, a broken one stores nothing, and HEIF's own rotation is the only one.
+#include "album_library/album_library_texts.h"
 #include "album_library/exif_orientation.h"
 #include "album_library/import_job.h"
+#include "common/german_text.h"
 #include "image_processing/graphic_registry.h"
 #include "image_processing/png_graphic.h"
 #include "support/test_support.h"
@@ -66,7 +68,7 @@ struct PhoneFormatsImport : ::testing::Test {
 } // namespace
 
 TEST_F(PhoneFormatsImport, FolderImportTakesThemAndSkipsTheBrokenOne) {
-    TImportOutcome outcome = job.ImportFolder(in);
+    TImportResult outcome = job.ImportFolder(in);
     ASSERT_EQ(outcome.stored.size(), 3u);
     std::vector<std::string> expected{"IMG_0001.jpg", "turned.jpg", "web.jpg"};
     EXPECT_EQ(Files("images"), expected);
@@ -79,20 +81,22 @@ TEST_F(PhoneFormatsImport, FolderImportTakesThemAndSkipsTheBrokenOne) {
 }
 
 TEST_F(PhoneFormatsImport, DropTakesThemToo) {
-    TImportOutcome outcome = job.ImportDropped({in / "web.webp", in / "notes.txt", in / "IMG_0001.HEIC"});
+    TImportResult outcome = job.ImportDropped({in / "web.webp", in / "notes.txt", in / "IMG_0001.HEIC"});
     EXPECT_EQ(outcome.stored.size(), 2u);
 }
 
 TEST_F(PhoneFormatsImport, BrokenFileGivesTheGermanMessageAndStoresNothing) {
-    TImportOutcome outcome = job.ImportFiles({in / "broken.heic"});
-    EXPECT_EQ(outcome.failure, TImportError::Unreadable);
-    EXPECT_NE(ImportFailureMessage(outcome).find("\"broken.heic\" ist kein lesbares Bild"), std::string::npos)
-        << ImportFailureMessage(outcome);
+    TImportResult outcome = job.ImportFiles({in / "broken.heic"});
+    ASSERT_EQ(outcome.leftOut.size(), 1u);
+    EXPECT_EQ(outcome.leftOut[0].problem, TImportProblem::Broken);
+    EXPECT_NE(ImportMessage(outcome).find("broken.heic"), std::string::npos) << ImportMessage(outcome);
+    EXPECT_NE(ImportMessage(outcome).find(Text(album_library_texts::kBroken)), std::string::npos)
+        << ImportMessage(outcome);
     EXPECT_TRUE(Files("images").empty());
     EXPECT_TRUE(Files("thumbs").empty());
-    // A JPEG named .heic is refused the same way.
+    // A PNG named .heic is refused the same way.
     fs::copy_file(album.parent_path().parent_path() / "source.png", in / "png.heic");
     outcome = job.ImportFiles({in / "png.heic"});
-    EXPECT_EQ(outcome.failure, TImportError::Unreadable);
+    ASSERT_EQ(outcome.leftOut.size(), 1u);
     EXPECT_TRUE(Files("images").empty());
 }
