@@ -32,6 +32,9 @@ bool StartsLikeAPicture(const std::string& head) {
     };
     for (std::string_view signature : kSignatures)
         if (head.compare(0, signature.size(), signature) == 0) return true;
+    // HEIF and AVIF are ISO media files ("ftyp" box first); WebP is a RIFF file.
+    if (head.size() >= 8 && head.compare(4, 4, "ftyp") == 0) return true;
+    if (head.size() >= 4 && head.compare(0, 4, "RIFF") == 0) return true;
     // Netpbm pictures have six kinds ("P1" .. "P6").
     return head.size() >= 2 && head[0] == 'P' && head[1] >= '1' && head[1] <= '6';
 }
