@@ -48,6 +48,9 @@ struct TConnectionSettings {
     // The fingerprint trusted for HostPort(): the certificate's (FTPS) or the host key's (SFTP),
     // from the section TrustedCertificates; empty when none is stored.
     std::string trustedFingerprint;
+    // FTP: the user allowed this HostPort() to go without encryption when it offers none
+    // (section UnencryptedServers).
+    bool unencryptedAllowed = false;
     bool checkServer = false;     // cbCheckServer
     bool parallelUploads = false; // cbParallelUploads
 };
@@ -71,7 +74,7 @@ enum class TRemoteFailure {
     ConnectionLost,    // the session broke after it stood
     LoginRefused,      // user name, password or key not accepted
     TrustRefused,      // the server's certificate or host key was not trusted
-    EncryptionRefused, // encryption required, but the server offers none
+    EncryptionRefused, // encryption required (or going without it declined), but the server offers none
     TimedOut,          // no progress within the time limit; the session is closed
     Cancelled,         // Abort ended the request
     LocalFile,         // the local file could not be read
@@ -134,6 +137,9 @@ struct TRemoteEvents {
     // True trusts the identity for this session and its siblings; without a handler nothing
     // unverified is trusted.
     std::function<bool(const TTrustQuestion& question)> trust;
+    // Encryption is wanted but not required, and the server offers none: true goes on without it
+    // (the password then goes in clear). Without a handler nothing goes unencrypted.
+    std::function<bool(const std::string& hostPort)> unencrypted;
 };
 
 // What the session's connection is protected by, for the protocol window.
@@ -196,7 +202,8 @@ public:
     virtual std::unique_ptr<TRemoteSite> OpenSibling() const = 0;
 };
 
-// A new, unconnected session of the settings' protocol.
+// A new, unconnected session of the settings' protocol; nullptr when this build has no adapter for
+// it.
 std::unique_ptr<TRemoteSite> OpenRemoteSite(const TConnectionSettings& settings);
 
 // Runs the event loop until the request that `start` begins has completed, and returns its result.
