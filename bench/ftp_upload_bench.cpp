@@ -17,13 +17,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     vistrel::TFtpClient client;
-    client.HostName = "127.0.0.1";
-    client.Port = argv[1];
-    client.UserName = "alice";
-    client.PassWord = "secret";
+    client.Config.HostName = "127.0.0.1";
+    client.Config.Port = argv[1];
+    client.Config.UserName = "alice";
+    client.Config.PassWord = "secret";
     client.Timeout = 60;
     client.SetPassive(std::string(argv[2]) == "passive");
-    client.EndOfFileDelayMs = std::stoi(argv[3]);
+    client.Config.EndOfFileDelayMs = std::stoi(argv[3]);
     if (!client.Connect() || !client.TypeSet()) {
         std::fprintf(stderr, "login failed: %s\n", client.ErrorMessage().c_str());
         return 1;

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Usage: bench/publish_scale_vs_lftp.sh   [ROUNDS=3 FILES=6000 BUILD=build/release]
+# Usage: bench/publish_scale_vs_lftp.sh   [ROUNDS=3 FILES=6000 BUILD=build/release BENCH_BIN=...]
 #
 # FILES pictures of 20-40 KB in 3 albums (images/ and thumbs/ halves), published over loopback to
 # the tests' pyftpdlib server by the publish job (bench_publish_scale: one session, then with the
@@ -14,10 +14,13 @@ rounds=${ROUNDS:-3}
 files=${FILES:-6000}
 half=$((files / 2))
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVISTREL_BENCH=ON -DVISTREL_GUI=OFF >/dev/null
-cmake --build "$build" --target bench_publish_scale -j2 >/dev/null
-bench=$PWD/$build/bench/bench_publish_scale
-[ -x "$bench" ] || bench=$(find "$PWD/$build" -name bench_publish_scale -type f | head -1)
+# BENCH_BIN: a bench_publish_scale built elsewhere (then nothing is built here).
+bench=${BENCH_BIN:-}
+if [ -z "$bench" ]; then
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVISTREL_BENCH=ON -DVISTREL_GUI=OFF >/dev/null
+    cmake --build "$build" --target bench_publish_scale -j2 >/dev/null
+    bench=$(find "$PWD/$build" -name bench_publish_scale -type f | head -1)
+fi
 
 work=$(mktemp -d)
 server_pid=
@@ -29,7 +32,7 @@ trap cleanup EXIT
 
 site=$work/site
 mkdir -p "$site" "$work/server"
-python3 - "$site" "$files" <<'PY'
+/usr/bin/python3 - "$site" "$files" <<'PY'
 import os, random, sys
 root, count = sys.argv[1], int(sys.argv[2])
 random.seed(7)
@@ -42,7 +45,7 @@ for i in range(count):
         f.write(os.urandom(random.randint(20000, 40000)))
 PY
 
-python3 tests/ftp_integration/ftp_server.py "$work/server" >"$work/port" &
+/usr/bin/python3 tests/ftp_integration/ftp_server.py "$work/server" >"$work/port" &
 server_pid=$!
 for _ in $(seq 50); do [ -s "$work/port" ] && break; sleep 0.1; done
 port=$(head -1 "$work/port")

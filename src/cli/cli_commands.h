@@ -46,9 +46,10 @@ std::optional<TCdromArgs> ParseCdromArgs(const TCommandArgs& args);
 int RunCdrom(TProgramContext& context, const TCdromArgs& args, TCommandIo io);
 
 struct TPublishArgs {
-    bool transferAll = false;     // ignore the transfer list
-    bool deleteAll = false;       // empty the server folder first
-    std::string trustCertificate; // --trust-certificate: the SHA-256 fingerprint to trust
+    bool transferAll = false;      // ignore the transfer list
+    bool deleteAll = false;        // empty the server folder first
+    std::string trustCertificate;  // --trust-certificate: the SHA-256 fingerprint to trust
+    bool allowUnencrypted = false; // --allow-unencrypted: a server without FTPS may be used in clear
 };
 std::optional<TPublishArgs> ParsePublishArgs(const TCommandArgs& args);
 int RunPublish(TProgramContext& context, const TPublishArgs& args, TCommandIo io);

@@ -2,6 +2,7 @@
 
 #include "cli/terminal_progress.h"
 #include "common/cp1252.h"
+#include "common/text_utils.h"
 #include "publishing/publish_job.h"
 #include "publishing/publish_texts.h"
 
@@ -17,8 +18,18 @@ namespace {
 // The protocol window on stdout; the password prompt on the terminal, without echo.
 class TTerminalPublishView : public PublishView {
 public:
-    TTerminalPublishView(std::ostream& out, TProgramSettings& settings, std::string trusted)
-        : out_(out), settings_(settings), trusted_(std::move(trusted)) {}
+    TTerminalPublishView(TCommandIo io, TProgramSettings& settings, const TPublishArgs& args)
+        : out_(io.out), err_(io.err), settings_(settings), trusted_(args.trustCertificate),
+          allowUnencrypted_(args.allowUnencrypted) {}
+
+    // A server without encryption is used only with --allow-unencrypted (for this run); otherwise
+    // the question goes to stderr and the run ends before the password is sent.
+    bool AllowUnencrypted(const std::string& hostPort) override {
+        if (allowUnencrypted_) return true;
+        err_ << AnsiToUtf8(FormatMessage(Text(publish_texts::kAskUnencrypted), {hostPort})) << '\n'
+             << "vistrel-cli publish --allow-unencrypted\n";
+        return false;
+    }
 
     // Never trusts an unknown certificate by itself: only the one --trust-certificate names, which
     // is then stored like the dialog's "Ja".
@@ -32,7 +43,7 @@ public:
 
     std::optional<std::string> AskPassword() override {
         if (!::isatty(STDIN_FILENO)) return std::nullopt;
-        std::cerr << AnsiToUtf8(Utf8ToAnsi("Passwort für den FTP-Server: ")) << std::flush;
+        std::cerr << "Passwort für den FTP-Server: " << std::flush;
         termios saved{};
         bool restore = ::tcgetattr(STDIN_FILENO, &saved) == 0;
         if (restore) {
@@ -50,8 +61,10 @@ public:
 
 private:
     std::ostream& out_;
+    std::ostream& err_;
     TProgramSettings& settings_;
     std::string trusted_;
+    bool allowUnencrypted_;
 };
 
 // 64 hex digits, given in either case; kept in upper case.
@@ -68,7 +81,8 @@ bool ParseFingerprint(std::string text, std::string& fingerprint) {
 } // namespace
 
 // Arguments: --transfer-all, --delete-all, --trust-certificate HEX (trust the server certificate
-// with this SHA-256 fingerprint; it is then stored).
+// with this SHA-256 fingerprint; it is then stored), --allow-unencrypted (use a server that offers
+// no encryption although FTPS is chosen).
 std::optional<TPublishArgs> ParsePublishArgs(const TCommandArgs& args) {
     TPublishArgs parsed;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -77,6 +91,8 @@ std::optional<TPublishArgs> ParsePublishArgs(const TCommandArgs& args) {
             parsed.transferAll = true;
         else if (arg == "--delete-all")
             parsed.deleteAll = true;
+        else if (arg == "--allow-unencrypted")
+            parsed.allowUnencrypted = true;
         else if (arg == "--trust-certificate" && i + 1 < args.size() &&
                  ParseFingerprint(args[i + 1], parsed.trustCertificate))
             ++i;
@@ -88,10 +104,9 @@ std::optional<TPublishArgs> ParsePublishArgs(const TCommandArgs& args) {
 
 // Generates the site as F10 does and publishes it with the settings of vistrel.ini.
 int RunPublish(TProgramContext& context, const TPublishArgs& args, TCommandIo io) {
-    if (!BuildSiteFor(context, TSiteMode::Publish, AnsiToUtf8(Utf8ToAnsi(publish_texts::kNoAlbum)), io))
-        return 1;
+    if (!BuildSiteFor(context, TSiteMode::Publish, publish_texts::kNoAlbum, io)) return 1;
 
-    TTerminalPublishView view(io.out, context.settings, args.trustCertificate);
+    TTerminalPublishView view(io, context.settings, args);
     TPublishJob job(context.prompts, view);
     TPublishParams params;
     TakeSettings(params, context.settings);

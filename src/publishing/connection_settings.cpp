@@ -18,6 +18,7 @@ TConnectionSettings ConnectionSettingsFrom(const TProgramSettings& settings) {
     connection.checkServer = settings.cbCheckServer;
     connection.parallelUploads = settings.cbParallelUploads;
     connection.trustedFingerprint = settings.TrustedCertificate(HostPort(connection));
+    connection.unencryptedAllowed = settings.AllowsUnencrypted(HostPort(connection));
     return connection;
 }
 

@@ -259,17 +259,17 @@ std::vector<int> TCustomFtpClient::Expected() const {
 void TCustomFtpClient::ConnectAsync() {
     RequireReady();
     if (Connected()) throw FtpException("FTP component already connected");
-    if (UserName.empty()) throw FtpException("UserName emtpy");
+    if (Config.UserName.empty()) throw FtpException("UserName emtpy");
     BeginRequest(ftpConnectAsync);
     reader_.Clear();
-    reader_.SetAcceptLF(Options & ftpAcceptLF);
-    reader_.SetTimeLimit(std::chrono::milliseconds(std::max(ReplyTimeLimitMs, 0)));
+    reader_.SetAcceptLF(Config.Options & ftpAcceptLF);
+    reader_.SetTimeLimit(std::chrono::milliseconds(std::max(Config.ReplyTimeLimitMs, 0)));
     tlsControl_ = protP_ = tlsRefused_ = welcomed_ = false;
     tickets_.clear(); // the data connections resume this session's, not an older one's
     untrustedFingerprint_.clear();
     SetStep(TFtpStep::Resolve);
     // A dotted address reports at once, from inside DnsLookup.
-    control_.DnsLookup(HostName);
+    control_.DnsLookup(Config.HostName);
 }
 
 void TCustomFtpClient::TypeSetAsync() {
@@ -348,9 +348,9 @@ void TCustomFtpClient::ControlLookupDone(int error) {
         return Fail(error, lastResponse_);
     }
     control_.SetAddr(control_.DnsResult());
-    control_.SetLocalAddr(LocalAddr);
+    control_.SetLocalAddr(Config.LocalAddr);
     control_.SetProto("tcp");
-    control_.SetPort(Port);
+    control_.SetPort(Config.Port);
     SetStep(TFtpStep::Connect);
     try {
         control_.Connect();
@@ -399,7 +399,7 @@ void TCustomFtpClient::ReplyClockExpired() {
                                                                           TFtpReplyReader::Clock::now());
         return replyClock_.start(static_cast<int>(left.count()) + 1);
     }
-    EndSession("Reply not complete after " + std::to_string(ReplyTimeLimitMs / 1000) + " seconds");
+    EndSession("Reply not complete after " + std::to_string(Config.ReplyTimeLimitMs / 1000) + " seconds");
 }
 
 // The server broke a bound of the replies: the session ends, the request fails with 421.
@@ -447,12 +447,12 @@ void TCustomFtpClient::HandleReply(const TFtpReply& reply) {
         if (code != 234) return AuthRefused();
         SetStep(TFtpStep::Handshake);
         control_.OnTlsDone = [this](int error) { ControlTlsDone(error); };
-        return control_.StartTls(HostName);
+        return control_.StartTls(Config.HostName);
     case TFtpStep::User:
         if (code == 230) return LoggedIn();
         if (code != 331) return Refused();
-        if (PassWord.empty()) return Fail(500, "Password emtpy");
-        return Send(TFtpStep::Pass, "PASS " + PassWord);
+        if (Config.PassWord.empty()) return Fail(500, "Password emtpy");
+        return Send(TFtpStep::Pass, "PASS " + Config.PassWord);
     case TFtpStep::Pass:
         return code == 230 ? LoggedIn() : Refused();
     case TFtpStep::Pbsz:
@@ -485,12 +485,12 @@ void TCustomFtpClient::HandleReply(const TFtpReply& reply) {
 void TCustomFtpClient::Welcomed() {
     welcomed_ = true;
     if (OnSessionConnected) OnSessionConnected(0);
-    if (UseTls) return Send(TFtpStep::Auth, "AUTH TLS");
+    if (Config.UseTls) return Send(TFtpStep::Auth, "AUTH TLS");
     SendUser();
 }
 
 void TCustomFtpClient::SendUser() {
-    Send(TFtpStep::User, "USER " + UserName);
+    Send(TFtpStep::User, "USER " + Config.UserName);
 }
 
 void TCustomFtpClient::LoggedIn() {
@@ -509,14 +509,30 @@ void TCustomFtpClient::CommandDone() {
 
 // A refused AUTH TLS leaves the session unencrypted, unless encryption is required.
 void TCustomFtpClient::AuthRefused() {
-    if (RequireTls) {
+    if (Config.RequireTls) {
         tlsRefused_ = true;
         Display("! The server offers no TLS; nothing is sent unencrypted");
         Refused();
         return control_.Close();
     }
-    Display("! The server offers no TLS; the session stays unencrypted");
-    SendUser();
+    if (!OnPlainFallback) {
+        Display("! The server offers no TLS; the session stays unencrypted");
+        return SendUser();
+    }
+    // The question may open a window; it runs from the event loop, not inside the socket's handler.
+    SetStep(TFtpStep::TrustQuestion);
+    const uint64_t serial = requestSerial_;
+    Post([this, serial] {
+        if (serial != requestSerial_ || step_ != TFtpStep::TrustQuestion) return;
+        if (!OnPlainFallback()) {
+            tlsRefused_ = true;
+            statusCode_ = 534;
+            Fail(534, "534 The server offers no TLS; going on without it was declined");
+            return control_.Close();
+        }
+        Display("! The server offers no TLS; the session stays unencrypted");
+        SendUser();
+    });
 }
 
 void TCustomFtpClient::ControlTlsDone(int error) {
@@ -527,7 +543,8 @@ void TCustomFtpClient::ControlTlsDone(int error) {
         Fail(534, "534 TLS handshake failed: " + (tls ? tls->Error() : std::string("no connection")));
         return control_.Close();
     }
-    if (tls->Verified() || (!TrustedFingerprint.empty() && tls->Fingerprint() == TrustedFingerprint))
+    if (tls->Verified() ||
+        (!Config.TrustedFingerprint.empty() && tls->Fingerprint() == Config.TrustedFingerprint))
         return CertificateAnswered(true);
     // The question may open a window; it runs from the event loop, not inside the socket's handler.
     SetStep(TFtpStep::TrustQuestion);

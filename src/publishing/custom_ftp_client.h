@@ -25,7 +25,8 @@ enum class TFtpStep : unsigned char {
     Welcome,           // connected; the welcome (220) is awaited
     Auth,              // AUTH TLS sent (234)
     Handshake,         // the control connection's TLS handshake runs
-    TrustQuestion,     // the user decides whether an unverified certificate is trusted
+    TrustQuestion,     // the user decides whether an unverified certificate is trusted, or whether
+                       // the login goes on without encryption
     User,              // USER sent (331 or 230)
     Pass,              // PASS sent (230)
     Pbsz,              // PBSZ 0 sent (200)
@@ -43,6 +44,36 @@ enum class TFtpStep : unsigned char {
 };
 const char* StepName(TFtpStep step);
 
+// How the client reaches and talks to its server: set before ConnectAsync.
+struct TFtpConfig {
+    std::string HostName;
+    std::string Port = "ftp";
+    std::string LocalAddr = "0.0.0.0";
+    std::string UserName;
+    std::string PassWord;
+    TFtpOptions Options = ftpAcceptLF;
+    // How long an uploaded file's data connection stays open after its last byte before it is
+    // closed. The delayed close already waits for the send queue to empty, so no wait is needed;
+    // it stays adjustable for a server that wants a pause before the close.
+    int EndOfFileDelayMs = 0;
+    // The longest a reply may take from its first byte to its last line; 0 waits without limit.
+    int ReplyTimeLimitMs = 60000;
+    // Explicit FTPS (AUTH TLS, PBSZ 0, PROT P): the control connection and every data connection
+    // encrypted. Without RequireTls a server that refuses AUTH TLS is used without encryption when
+    // OnPlainFallback agrees.
+    bool UseTls = false;
+    bool RequireTls = false;
+    // A certificate the system does not vouch for is accepted when its SHA-256 fingerprint (64
+    // upper-case hex digits) is this one, or when OnUntrustedCertificate answers true.
+    std::string TrustedFingerprint;
+    // Start a data connection's handshake as soon as the connection stands (uploads in passive
+    // mode; STOR goes out at once) instead of after the 150 reply.
+    bool DataTlsFirst = false;
+    // Bounds of one listing: its size and its whole duration (0: no time limit).
+    int64_t MaxListingBytes = 16 * 1024 * 1024;
+    int ListingTimeLimitMs = 300000;
+};
+
 // The FTP engine: one control connection, one data connection, one request at a time, as one
 // explicit state machine (TFtpStep) over a reply reader that buffers, joins and bounds replies.
 // Each finished request is reported once through OnRequestDone, always posted through the event
@@ -52,37 +83,14 @@ public:
     explicit TCustomFtpClient(QObject* parent = nullptr);
     ~TCustomFtpClient() override;
 
-    std::string HostName;
-    std::string Port = "ftp";
-    std::string LocalAddr = "0.0.0.0";
-    std::string UserName;
-    std::string PassWord;
+    TFtpConfig Config;
+    // Arguments of the next request.
     std::string HostDirName;  // argument of Cwd
     std::string HostFileName; // argument of Mkd, Rmd, Dele, of STOR and of the listing command
     std::string LocalFileName;
     bool Binary = true;
-    TFtpOptions Options = ftpAcceptLF;
-    // How long an uploaded file's data connection stays open after its last byte before it is
-    // closed. The delayed close already waits for the send queue to empty, so no wait is needed;
-    // it stays adjustable for a server that wants a pause before the close.
-    int EndOfFileDelayMs = 0;
-    // The longest a reply may take from its first byte to its last line; 0 waits without limit.
-    int ReplyTimeLimitMs = 60000;
-    // Explicit FTPS (AUTH TLS, PBSZ 0, PROT P): the control connection and every data connection
-    // encrypted. Without RequireTls a server that refuses AUTH TLS is used without encryption.
-    bool UseTls = false;
-    bool RequireTls = false;
-    // A certificate the system does not vouch for is accepted when its SHA-256 fingerprint (64
-    // upper-case hex digits) is this one, or when OnUntrustedCertificate answers true.
-    std::string TrustedFingerprint;
-    // Start a data connection's handshake as soon as the connection stands (uploads in passive
-    // mode; STOR goes out at once) instead of after the 150 reply.
-    bool DataTlsFirst = false;
     // The listing command of Ls: "NLST", "MLSD" or "LIST -a"; HostFileName follows when not empty.
     std::string ListCommand = "NLST";
-    // Bounds of one listing: its size and its whole duration (0: no time limit).
-    int64_t MaxListingBytes = 16 * 1024 * 1024;
-    int ListingTimeLimitMs = 300000;
 
     bool Passive() const { return passive_; }
     void SetPassive(bool value) { passive_ = value; }
@@ -120,6 +128,10 @@ public:
     // The server's certificate is not vouched for by the system's CA store (or names another
     // host): true trusts it for this session. `reason` is OpenSSL's English text.
     std::function<bool(const std::string& fingerprint, const std::string& reason)> OnUntrustedCertificate;
+    // UseTls without RequireTls, and the server refused AUTH TLS: true goes on without encryption
+    // (the password then goes in clear), false ends the login (TlsRefused). Without a handler the
+    // session goes on unencrypted.
+    std::function<bool()> OnPlainFallback;
 
     // Non-blocking operations: they start a request and return; OnRequestDone tells the outcome.
     // A call the present state does not allow throws FtpException.

@@ -35,17 +35,17 @@ TRemoteEntry EntryOf(const TListingLine& line) {
 
 TFtpSite::TFtpSite(const TConnectionSettings& settings, QObject* parent)
     : QObject(parent), settings_(settings) {
-    client_.HostName = settings.host;
-    client_.Port = PortOf(settings);
-    client_.LocalAddr = "0.0.0.0";
-    client_.UserName = settings.user;
-    client_.PassWord = settings.password;
+    client_.Config.HostName = settings.host;
+    client_.Config.Port = PortOf(settings);
+    client_.Config.LocalAddr = "0.0.0.0";
+    client_.Config.UserName = settings.user;
+    client_.Config.PassWord = settings.password;
     client_.Binary = true;
-    client_.Options = ftpAcceptLF;
+    client_.Config.Options = ftpAcceptLF;
     client_.SetPassive(settings.passive);
-    client_.UseTls = settings.useTls;
-    client_.RequireTls = settings.useTls && settings.requireTls;
-    client_.TrustedFingerprint = settings.trustedFingerprint;
+    client_.Config.UseTls = settings.useTls;
+    client_.Config.RequireTls = settings.useTls && settings.requireTls;
+    client_.Config.TrustedFingerprint = settings.trustedFingerprint;
     stall_.setSingleShot(true);
     QObject::connect(&stall_, &QTimer::timeout, this, [this] { StallExpired(); });
     WireClient();
@@ -60,6 +60,7 @@ TFtpSite::~TFtpSite() {
     client_.OnRequestDone = nullptr;
     client_.OnBackgroundException = nullptr;
     client_.OnUntrustedCertificate = nullptr;
+    client_.OnPlainFallback = nullptr;
     client_.Abort();
 }
 
@@ -96,6 +97,13 @@ void TFtpSite::WireClient() {
         AbortClient();
         Complete({TRemoteFailure::ConnectionLost, 0, error.what(), {}});
     };
+    // Going without encryption needs the user's consent, once per server; once given, a
+    // reconnection and the siblings of this site go on without asking.
+    client_.OnPlainFallback = [this] {
+        if (!settings_.unencryptedAllowed && events_.unencrypted)
+            settings_.unencryptedAllowed = events_.unencrypted(HostPort(settings_));
+        return settings_.unencryptedAllowed;
+    };
     // Once trusted, a reconnection and the siblings of this site do not ask again.
     client_.OnUntrustedCertificate = [this](const std::string& fingerprint, const std::string& reason) {
         if (!events_.trust) return false;
@@ -104,7 +112,7 @@ void TFtpSite::WireClient() {
         question.fingerprint = fingerprint;
         question.reason = reason;
         bool trusted = events_.trust(question);
-        if (trusted) client_.TrustedFingerprint = fingerprint;
+        if (trusted) client_.Config.TrustedFingerprint = fingerprint;
         return trusted;
     };
 }
@@ -269,14 +277,14 @@ TRemoteSecurity TFtpSite::Security() const {
 
 std::unique_ptr<TRemoteSite> TFtpSite::OpenSibling() const {
     TConnectionSettings settings = settings_;
-    settings.password = client_.PassWord;
+    settings.password = client_.Config.PassWord;
     // Whatever this session settled about the certificate holds for the sibling.
-    settings.trustedFingerprint = client_.TrustedFingerprint;
+    settings.trustedFingerprint = client_.Config.TrustedFingerprint;
     auto sibling = std::make_unique<TFtpSite>(settings);
-    sibling->client_.Options = client_.Options;
-    sibling->client_.EndOfFileDelayMs = client_.EndOfFileDelayMs;
-    sibling->client_.ReplyTimeLimitMs = client_.ReplyTimeLimitMs;
-    sibling->client_.DataTlsFirst = client_.DataTlsFirst;
+    sibling->client_.Config.Options = client_.Config.Options;
+    sibling->client_.Config.EndOfFileDelayMs = client_.Config.EndOfFileDelayMs;
+    sibling->client_.Config.ReplyTimeLimitMs = client_.Config.ReplyTimeLimitMs;
+    sibling->client_.Config.DataTlsFirst = client_.Config.DataTlsFirst;
     sibling->limit_ = limit_;
     return sibling;
 }
@@ -324,10 +332,6 @@ void TFtpSite::ListingReceived(const TRemoteResult& received, const std::string&
         }
     }
     done(result, std::move(entries));
-}
-
-std::unique_ptr<TRemoteSite> OpenRemoteSite(const TConnectionSettings& settings) {
-    return std::make_unique<TFtpSite>(settings);
 }
 
 } // namespace vistrel

@@ -39,7 +39,7 @@ public:
     void Abort() override;
     bool Connected() const override { return client_.Connected(); }
     TRemoteSecurity Security() const override;
-    std::string HostName() const override { return client_.HostName; }
+    std::string HostName() const override { return client_.Config.HostName; }
     int MaxSiblings() const override { return 3; }
     std::unique_ptr<TRemoteSite> OpenSibling() const override;
 

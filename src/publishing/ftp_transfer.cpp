@@ -110,7 +110,7 @@ void TCustomFtpClient::PasvReply() {
     if (host != address.host) Display("! PASV names " + address.host + ", connecting to " + host);
     data_.SetAddr(host);
     data_.SetPort(std::to_string(address.port));
-    data_.SetLocalAddr(LocalAddr);
+    data_.SetLocalAddr(Config.LocalAddr);
     data_.LingerOnOff = wsLingerOff;
     data_.LingerTimeout = 0;
     data_.OnSessionConnected = [this](int error) { DataConnected(error); };
@@ -139,7 +139,7 @@ void TCustomFtpClient::DataConnected(int error) {
         return control_.Close();
     }
     WireDataConnection();
-    if (replied || (protP_ && DataTlsFirst && Uploading())) StartDataTlsOrTransfer();
+    if (replied || (protP_ && Config.DataTlsFirst && Uploading())) StartDataTlsOrTransfer();
 }
 
 void TCustomFtpClient::WireDataConnection() {
@@ -191,7 +191,7 @@ void TCustomFtpClient::DataCommandAccepted() {
 }
 
 // With PROT P the data connection is encrypted first, offering the control connection's session
-// again. Its handshake starts after the 150 reply (unless DataTlsFirst): the server has then taken
+// again. Its handshake starts after the 150 reply (unless Config.DataTlsFirst): the server has then taken
 // the command and expects it; some servers drop a handshake that comes earlier.
 void TCustomFtpClient::StartDataTlsOrTransfer() {
     if (!protP_ || (data_.Tls() && data_.Tls()->Established())) return StartTransfer();
@@ -206,7 +206,7 @@ void TCustomFtpClient::StartDataTlsOrTransfer() {
         offer = tickets_.back();
         tickets_.pop_back();
     }
-    data_.StartTls(HostName, offer);
+    data_.StartTls(Config.HostName, offer);
 }
 
 // A few are enough; the oldest go first.
@@ -287,10 +287,10 @@ void TCustomFtpClient::EndTransfer() {
 // would otherwise hold the run, since every byte counts as progress.
 void TCustomFtpClient::StartListingClock() {
     const uint64_t serial = transferSerial_;
-    if (ListingTimeLimitMs <= 0) return;
-    QTimer::singleShot(ListingTimeLimitMs, this, [this, serial] {
+    if (Config.ListingTimeLimitMs <= 0) return;
+    QTimer::singleShot(Config.ListingTimeLimitMs, this, [this, serial] {
         if (serial != transferSerial_ || step_ == TFtpStep::Stop || Uploading()) return;
-        ListingRefused("Listing not complete after " + std::to_string(ListingTimeLimitMs / 1000) +
+        ListingRefused("Listing not complete after " + std::to_string(Config.ListingTimeLimitMs / 1000) +
                        " seconds");
     });
 }
@@ -308,8 +308,8 @@ void TCustomFtpClient::ReceiveData() {
     int count = data_.Receive(buffer, sizeof buffer);
     if (count > 0) {
         byteCount_ += count;
-        if (byteCount_ > MaxListingBytes)
-            return ListingRefused("Listing longer than " + std::to_string(MaxListingBytes) + " bytes");
+        if (byteCount_ > Config.MaxListingBytes)
+            return ListingRefused("Listing longer than " + std::to_string(Config.MaxListingBytes) + " bytes");
         if (!localFile_ ||
             std::fwrite(buffer, 1, static_cast<size_t>(count), localFile_) != static_cast<size_t>(count))
             TransferFault(kLocalWriteFailure, "Error writing local file");
@@ -340,8 +340,8 @@ void TCustomFtpClient::EndOfFile() {
     auto close = [this, serial] {
         if (serial == transferSerial_) data_.CloseDelayed();
     };
-    if (EndOfFileDelayMs <= 0) return close();
-    QTimer::singleShot(EndOfFileDelayMs, this, close);
+    if (Config.EndOfFileDelayMs <= 0) return close();
+    QTimer::singleShot(Config.EndOfFileDelayMs, this, close);
 }
 
 bool TCustomFtpClient::ProgressAborts() {

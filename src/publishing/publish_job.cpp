@@ -159,6 +159,7 @@ TPublishResult TPublishJob::Run(const TPublishParams& params) {
     uploading_.reset();
     if (site_) site_->SetEvents({});
     site_ = factory_(params_.connection);
+    if (!site_) return Ended(TPublishCode::LoginFailed, "no adapter for the protocol");
     WireSite();
 
     Delay(timings_.startDelayMs);

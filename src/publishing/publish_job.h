@@ -71,6 +71,7 @@ enum class TPublishCode {
     Refused,             // the server refused a command the run needs (the protocol shows which)
     DeleteFailed,        // the server folder could not be emptied; nothing was sent
     TlsRefused,          // encryption required, but the server offers none
+    EncryptionDeclined,  // encryption wanted, the server offers none, and going without was declined
     CertificateRejected, // the server's certificate was not trusted; detail: its fingerprint
     Cancelled,           // "Abbrechen"
 };

@@ -23,7 +23,14 @@ void TPublishJob::WireSite() {
     events.connection = [this](bool connected) { SiteConnection(connected); };
     // An identity the adapter cannot vouch for: the user decides.
     events.trust = [this](const TTrustQuestion& question) {
+        if (question.kind == TTrustQuestion::TKind::HostKey) return view_.TrustHostKey(question);
         return view_.TrustCertificate(question.hostPort, question.fingerprint, question.reason);
+    };
+    // No password and no file in clear text without the user's consent; a refusal ends the run.
+    events.unencrypted = [this](const std::string& hostPort) {
+        if (view_.AllowUnencrypted(hostPort)) return true;
+        Stop(TPublishCode::EncryptionDeclined);
+        return false;
     };
     site_->SetEvents(std::move(events));
 }

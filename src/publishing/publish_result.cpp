@@ -29,6 +29,8 @@ std::string PublishMessage(const TPublishResult& result, const std::string& host
         return FormatMessage(Text(kEndDeleteFailed), {remoteRoot});
     case TPublishCode::TlsRefused:
         return FormatMessage(Text(kEndTlsRefused), {host});
+    case TPublishCode::EncryptionDeclined:
+        return FormatMessage(Text(kEndEncryptionDeclined), {host});
     case TPublishCode::CertificateRejected:
         return FormatMessage(Text(kEndCertificate), {host, result.detail});
     case TPublishCode::Cancelled:

@@ -72,6 +72,11 @@ inline constexpr const char* kEndTlsRefused =
     "Die Veröffentlichung wurde nicht abgeschlossen: Der Server %s bietet keine verschlüsselte Verbindung "
     "(FTPS) an, und unter \"Einstellungen/Veröffentlichen\" ist \"Nur verschlüsselt übertragen\" gewählt. "
     "Es wurde nichts übertragen.";
+inline constexpr const char* kAskUnencrypted =
+    "Der Server %s bietet keine Verschlüsselung an. Kennwort und Dateien unverschlüsselt übertragen?";
+inline constexpr const char* kEndEncryptionDeclined =
+    "Die Veröffentlichung wurde nicht abgeschlossen: Der Server %s bietet keine Verschlüsselung an, und "
+    "die unverschlüsselte Übertragung wurde nicht erlaubt. Es wurde nichts übertragen.";
 inline constexpr const char* kEndCertificate =
     "Die Veröffentlichung wurde nicht abgeschlossen: Dem Zertifikat des Servers %s wurde nicht vertraut "
     "(SHA-256-Fingerabdruck %s). Es wurde nichts übertragen.";

@@ -3,6 +3,7 @@
 // its labels, bars, the protocol window and the deletion window; vistrel-cli prints the protocol
 // lines; tests record. Every text is Windows-1252 bytes. Only Log must be implemented.
 #include "common/job.h"
+#include "publishing/remote_site.h"
 
 #include <cstdint>
 #include <optional>
@@ -56,6 +57,13 @@ public:
                                   const std::string& /*reason*/) {
         return false;
     }
+    // Encryption is wanted but not required, and the server offers none: true sends the password
+    // and the files unencrypted (and remembers that for `hostPort`). Nothing is sent in clear
+    // without this consent.
+    virtual bool AllowUnencrypted(const std::string& /*hostPort*/) { return false; }
+    // The server's host key (SFTP) is unknown, or differs from the one trusted before
+    // (question.changed): true trusts it and stores its fingerprint for question.hostPort.
+    virtual bool TrustHostKey(const TTrustQuestion& /*question*/) { return false; }
     // A successful run closes the dialog.
     virtual void CloseDialog() {}
 

@@ -1,5 +1,7 @@
 #include "publishing/remote_site.h"
 
+#include "publishing/ftp_site.h"
+
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -52,6 +54,17 @@ TRemoteResult AwaitListing(const std::function<void(TListingDone)>& start,
     });
     entries = std::move(received);
     return result;
+}
+
+// One adapter per protocol; none for a protocol this build does not have.
+std::unique_ptr<TRemoteSite> OpenRemoteSite(const TConnectionSettings& settings) {
+    switch (settings.protocol) {
+    case TRemoteProtocol::Ftp:
+        return std::make_unique<TFtpSite>(settings);
+    case TRemoteProtocol::Sftp:
+        break;
+    }
+    return nullptr;
 }
 
 const char* FailureName(TRemoteFailure failure) {

@@ -48,6 +48,9 @@ struct TConnectionSettings {
     // The fingerprint trusted for HostPort(): the certificate's (FTPS) or the host key's (SFTP),
     // from the section TrustedCertificates; empty when none is stored.
     std::string trustedFingerprint;
+    // FTP: the user allowed this HostPort() to go without encryption when it offers none
+    // (section UnencryptedServers).
+    bool unencryptedAllowed = false;
     bool checkServer = false;     // cbCheckServer
     bool parallelUploads = false; // cbParallelUploads
     // SFTP: the program folder's known_hosts, where trusted host keys are kept (~/.ssh/known_hosts
@@ -74,7 +77,7 @@ enum class TRemoteFailure {
     ConnectionLost,    // the session broke after it stood
     LoginRefused,      // user name, password or key not accepted
     TrustRefused,      // the server's certificate or host key was not trusted
-    EncryptionRefused, // encryption required, but the server offers none
+    EncryptionRefused, // encryption required (or going without it declined), but the server offers none
     TimedOut,          // no progress within the time limit; the session is closed
     Cancelled,         // Abort ended the request
     LocalFile,         // the local file could not be read
@@ -142,6 +145,9 @@ struct TRemoteEvents {
     // SFTP: the login needs a secret now: the passphrase of the private key `keyFile`, or, when
     // `keyFile` is empty, the password. False when the user gave none. Never stored.
     std::function<bool(const std::string& keyFile, std::string& secret)> secret;
+    // Encryption is wanted but not required, and the server offers none: true goes on without it
+    // (the password then goes in clear). Without a handler nothing goes unencrypted.
+    std::function<bool(const std::string& hostPort)> unencrypted;
 };
 
 // What the session's connection is protected by, for the protocol window.
@@ -204,7 +210,8 @@ public:
     virtual std::unique_ptr<TRemoteSite> OpenSibling() const = 0;
 };
 
-// A new, unconnected session of the settings' protocol.
+// A new, unconnected session of the settings' protocol; nullptr when this build has no adapter for
+// it.
 std::unique_ptr<TRemoteSite> OpenRemoteSite(const TConnectionSettings& settings);
 
 // Runs the event loop until the request that `start` begins has completed, and returns its result.

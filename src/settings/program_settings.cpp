@@ -324,4 +324,16 @@ bool TProgramSettings::StoreTrustedCertificate(const std::string& hostPort, cons
     return SaveFile(ini);
 }
 
+bool TProgramSettings::AllowsUnencrypted(const std::string& hostPort) const {
+    std::string allowed;
+    ReadText(LoadFile(), kUnencryptedServersSection, hostPort, allowed);
+    return allowed == "1";
+}
+
+bool TProgramSettings::StoreAllowUnencrypted(const std::string& hostPort) {
+    TIniFile ini = LoadFile();
+    WriteText(ini, kUnencryptedServersSection, hostPort, "1");
+    return SaveFile(ini);
+}
+
 } // namespace vistrel

@@ -113,6 +113,10 @@ public:
     // trusted for a server, one key per "host:port". Read and written on their own.
     std::string TrustedCertificate(const std::string& hostPort) const;
     bool StoreTrustedCertificate(const std::string& hostPort, const std::string& fingerprint);
+    // Section "UnencryptedServers": "host:port=1" when the user allowed that server to be used
+    // without encryption because it offers none.
+    bool AllowsUnencrypted(const std::string& hostPort) const;
+    bool StoreAllowUnencrypted(const std::string& hostPort);
 
     // Reads and writes a value of any other section by the same rules (the invitation dialog's fields).
     TIniFile LoadFile() const;
@@ -149,6 +153,7 @@ void ReadLines(const TIniFile& ini, const std::string& section, std::vector<std:
 
 inline constexpr const char* kSettingsSection = "TSettingsForm";
 inline constexpr const char* kTrustedCertificatesSection = "TrustedCertificates";
+inline constexpr const char* kUnencryptedServersSection = "UnencryptedServers";
 inline constexpr const char* kMainWindowSection = "VEzarIzaraRuzaZeza";
 inline constexpr const char* kInviteSection = "TInviteForm";
 

@@ -41,7 +41,7 @@ const TSettingDescription kSettings[] = {
     // On for a new installation; Load keeps plain FTP for a file written before it existed.
     {"cbUseTLS", K::Flag, &S::cbUseTLS, "True", P::Publish},
     {"cbRequireTLS", K::Flag, &S::cbRequireTLS, "False", P::Publish},
-    {"cbParallelUploads", K::Flag, &S::cbParallelUploads, "False", P::Publish},
+    {"cbParallelUploads", K::Flag, &S::cbParallelUploads, "True", P::Publish},
     {"edNoOfThumbs", K::Text, &S::edNoOfThumbs, "12", P::Other, {R::ThumbCount}},
     {"rgOverwriteFiles", K::Choice, &S::rgOverwriteFiles, "1", P::Other, Choices(2)},
     {"cbAllowInvitations", K::Flag, &S::cbAllowInvitations, "True", P::Other},

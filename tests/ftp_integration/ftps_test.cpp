@@ -35,12 +35,12 @@ protected:
         server_.start();
         ASSERT_TRUE(server_.waitForStarted(5000));
         ASSERT_TRUE(RunUntil([&] { return server_.canReadLine(); }, 15000)) << "the server did not start";
-        client_.HostName = "127.0.0.1";
-        client_.Port = server_.readLine().trimmed().toStdString();
-        client_.UserName = "alice";
-        client_.PassWord = "secret";
+        client_.Config.HostName = "127.0.0.1";
+        client_.Config.Port = server_.readLine().trimmed().toStdString();
+        client_.Config.UserName = "alice";
+        client_.Config.PassWord = "secret";
         client_.Timeout = 15;
-        client_.UseTls = true;
+        client_.Config.UseTls = true;
         client_.OnDisplay = [this](const std::string& line) { protocol_.push_back(line); };
     }
     void StartTls(bool requireTls = false, const QStringList& more = {}) {
@@ -135,7 +135,7 @@ TEST_F(FtpsServer, BothOrdersOfHandshakeAndReplyWork) {
             client_.Abort();
             fixedServer ? StartTls(false, {QStringLiteral("--fixed-data-handler")}) : StartTls();
             TrustAnything();
-            client_.DataTlsFirst = handshakeFirst;
+            client_.Config.DataTlsFirst = handshakeFirst;
             client_.SetPassive(true);
             ASSERT_TRUE(client_.Connect()) << client_.ErrorMessage();
             const std::string name = handshakeFirst ? "early.bin" : "late.bin";
@@ -162,7 +162,7 @@ TEST_F(FtpsServer, UnknownCertificateIsRefusedUnlessItsFingerprintIsTrusted) {
     EXPECT_EQ(client_.UntrustedFingerprint(), seen);
     EXPECT_FALSE(client_.Connected());
 
-    client_.TrustedFingerprint = seen;
+    client_.Config.TrustedFingerprint = seen;
     client_.OnUntrustedCertificate = [](const std::string&, const std::string&) -> bool {
         ADD_FAILURE() << "a trusted fingerprint asks nothing";
         return false;
@@ -173,11 +173,11 @@ TEST_F(FtpsServer, UnknownCertificateIsRefusedUnlessItsFingerprintIsTrusted) {
 
 TEST_F(FtpsServer, EncryptedOnlyRefusesAServerWithoutTls) {
     Start(QStringLiteral("ftp_server.py"));
-    client_.RequireTls = true;
+    client_.Config.RequireTls = true;
     EXPECT_FALSE(client_.Connect());
     EXPECT_TRUE(client_.TlsRefused());
 
-    client_.RequireTls = false;
+    client_.Config.RequireTls = false;
     ASSERT_TRUE(client_.Connect()) << "without the requirement the session goes on unencrypted";
     EXPECT_FALSE(client_.Encrypted());
     EXPECT_TRUE(Logged("offers no TLS"));
@@ -213,7 +213,7 @@ TEST_F(FtpsServer, PublishJobSendsEncryptedAndNamesTheRefusedCertificate) {
         WriteBytes(local + "images/" + name, name);
     TPublishParams params;
     params.connection.host = "127.0.0.1";
-    params.connection.port = client_.Port;
+    params.connection.port = client_.Config.Port;
     params.connection.user = "alice";
     params.connection.password = "secret";
     params.connection.remoteRoot = "web";
@@ -232,7 +232,7 @@ TEST_F(FtpsServer, PublishJobSendsEncryptedAndNamesTheRefusedCertificate) {
         EXPECT_EQ(job.Run(params).code, TPublishCode::Completed);
     }
     ASSERT_EQ(view.asked.size(), 1u);
-    EXPECT_EQ(view.asked[0].rfind("127.0.0.1:" + client_.Port + " ", 0), 0u);
+    EXPECT_EQ(view.asked[0].rfind("127.0.0.1:" + client_.Config.Port + " ", 0), 0u);
     EXPECT_EQ(ReadBytes(root_ / "web" / "index.html"), "<html>");
     EXPECT_EQ(ReadBytes(root_ / "web" / "images" / "c.jpg"), "c.jpg");
     EXPECT_NE(

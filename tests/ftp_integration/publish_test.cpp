@@ -26,6 +26,8 @@ namespace {
 
 class RecordingView : public PublishView {
 public:
+    // The test server offers no FTPS; the user agreed to go without it.
+    bool AllowUnencrypted(const std::string&) override { return true; }
     void Log(const std::string& line) override {
         lines.push_back(line);
         if (std::getenv("VISTREL_FTP_DEBUG")) std::fprintf(stderr, "job: %s\n", AnsiToUtf8(line).c_str());
@@ -154,7 +156,7 @@ protected:
         // Each run's FTP session, tuned as the tests need; it reports what FEAT said.
         job = std::make_unique<TPublishJob>(prompts, view, [this](const TConnectionSettings& connection) {
             auto site = std::make_unique<TFtpSite>(connection);
-            site->Client().EndOfFileDelayMs = 5;
+            site->Client().Config.EndOfFileDelayMs = 5;
             lastSite = site.get();
             return site;
         });

@@ -39,10 +39,10 @@ protected:
         ASSERT_TRUE(server_.waitForStarted(5000));
         ASSERT_TRUE(RunUntil([&] { return server_.canReadLine(); }, 10000)) << "pyftpdlib did not start";
         port_ = server_.readLine().trimmed().toStdString();
-        client_.HostName = "127.0.0.1";
-        client_.Port = port_;
-        client_.UserName = "alice";
-        client_.PassWord = "secret";
+        client_.Config.HostName = "127.0.0.1";
+        client_.Config.Port = port_;
+        client_.Config.UserName = "alice";
+        client_.Config.PassWord = "secret";
         client_.Timeout = 15;
         client_.SetPassive(GetParam());
         client_.OnRequestDone = [this](TFtpRequest request, int error) { done_.push_back({request, error}); };
@@ -133,7 +133,7 @@ TEST_P(PyFtpdlib, WholeSession) {
 }
 
 TEST_P(PyFtpdlib, WrongPasswordFailsTheConnectWith530) {
-    client_.PassWord = "falsch";
+    client_.Config.PassWord = "falsch";
     EXPECT_FALSE(client_.Connect());
     ASSERT_FALSE(done_.empty());
     EXPECT_EQ(done_.back(), (Done{ftpConnectAsync, 530}));
@@ -188,10 +188,10 @@ TEST(FtpConnect, RefusedConnectionCarriesTheSocketError) {
     probe.Close();
 
     TFtpClient client;
-    client.HostName = "127.0.0.1";
-    client.Port = freePort;
-    client.UserName = "alice";
-    client.PassWord = "secret";
+    client.Config.HostName = "127.0.0.1";
+    client.Config.Port = freePort;
+    client.Config.UserName = "alice";
+    client.Config.PassWord = "secret";
     std::vector<Done> done;
     client.OnRequestDone = [&](TFtpRequest request, int error) { done.push_back({request, error}); };
     EXPECT_FALSE(client.Connect());

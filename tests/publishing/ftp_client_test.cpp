@@ -28,12 +28,12 @@ using Transcript = std::vector<std::string>;
 class ScriptedFtp : public ::testing::Test {
 protected:
     void SetUp() override {
-        client.HostName = "127.0.0.1";
-        client.Port = server.Port();
-        client.UserName = "alice";
-        client.PassWord = "secret";
+        client.Config.HostName = "127.0.0.1";
+        client.Config.Port = server.Port();
+        client.Config.UserName = "alice";
+        client.Config.PassWord = "secret";
         client.TimeoutMs = 5000;
-        client.EndOfFileDelayMs = 10;
+        client.Config.EndOfFileDelayMs = 10;
         client.OnRequestDone = [this](TFtpRequest request, int error) { done.push_back({request, error}); };
         client.OnSessionConnected = [this](int) { ++sessionsConnected; };
     }
@@ -115,7 +115,7 @@ TEST_F(ScriptedFtp, RepliesByteByByteAndWithLoneLF) {
 }
 
 TEST_F(ScriptedFtp, WithoutAcceptLFaLoneLFDoesNotEndTheReply) {
-    client.Options = 0;
+    client.Config.Options = 0;
     client.TimeoutMs = 300;
     server.welcome = "220 Ready\n";
     EXPECT_FALSE(client.Connect());
@@ -245,7 +245,7 @@ TEST_F(ScriptedFtp, ActivePortNamesLoopbackAndBothOrdersUpload) {
         ScriptedFtpServer local;
         local.connectAfterReply = replyFirst;
         client.Abort();
-        client.Port = local.Port();
+        client.Config.Port = local.Port();
         ASSERT_TRUE(client.Connect());
         std::string bytes = Pattern(100000);
         ASSERT_TRUE(Upload(bytes)) << client.ErrorMessage();
@@ -342,7 +342,7 @@ TEST_F(ScriptedFtp, PasvNumbersAnywhereAndTheDataGoesToTheControlPeer) {
 TEST_F(ScriptedFtp, EndlessWelcomeEndsAtTheReplyLimit) {
     server.welcome = "220-Hallo\r\n";
     server.endlessWelcomeMs = 5;
-    client.ReplyTimeLimitMs = 300;
+    client.Config.ReplyTimeLimitMs = 300;
     client.TimeoutMs = 10000;
     QElapsedTimer timer;
     timer.start();
@@ -381,7 +381,7 @@ TEST_F(ScriptedFtp, ProgressMovesTheDeadline) {
 TEST_F(ScriptedFtp, DrippingListingEndsAtItsTimeLimit) {
     ASSERT_TRUE(client.Connect());
     client.TimeoutMs = 250;
-    client.ListingTimeLimitMs = 400;
+    client.Config.ListingTimeLimitMs = 400;
     server.listing = std::string(1000, 'n');
     server.dripBytes = 1;
     server.dripMs = 20; // 20 s in all

@@ -27,6 +27,12 @@ namespace {
 class RecordingView : public PublishView {
 public:
     void Log(const std::string& line) override { lines.push_back(line); }
+    bool AllowUnencrypted(const std::string& hostPort) override {
+        askedUnencrypted.push_back(hostPort);
+        return allowUnencrypted;
+    }
+    bool allowUnencrypted = true; // the scripted server offers no FTPS
+    std::vector<std::string> askedUnencrypted;
     bool Logged(const std::string& line) const {
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
@@ -65,7 +71,7 @@ protected:
     TPublishResult Run() {
         TPublishJob job(prompts, view, [](const TConnectionSettings& connection) {
             auto site = std::make_unique<TFtpSite>(connection);
-            site->Client().EndOfFileDelayMs = 10;
+            site->Client().Config.EndOfFileDelayMs = 10;
             return site;
         });
         job.Prepare(params);
@@ -97,6 +103,33 @@ TEST_F(ScriptedJob, TheProtocolNeverShowsThePassword) {
     EXPECT_TRUE(view.Logged("PASS"));
     for (const std::string& line : view.lines)
         EXPECT_EQ(line.find("secret"), std::string::npos) << line;
+}
+
+// FTPS is wanted (the default) but not required, and the server refuses AUTH TLS: nothing, the
+// password least of all, goes out before the user agreed; once agreed, the server is remembered.
+TEST_F(ScriptedJob, AServerWithoutEncryptionIsUsedOnlyWithConsent) {
+    ASSERT_TRUE(params.connection.useTls);
+    ASSERT_FALSE(params.connection.requireTls);
+    params.connection.checkServer = false;
+    view.allowUnencrypted = false;
+    TPublishResult result = Run();
+    EXPECT_EQ(result.code, TPublishCode::EncryptionDeclined);
+    EXPECT_EQ(view.askedUnencrypted, (std::vector<std::string>{"127.0.0.1:" + server.Port()}));
+    EXPECT_EQ(Commands("USER PASS STOR"), std::vector<std::string>{}) << "no login in clear text";
+    EXPECT_EQ(view.lines.back(), PublishMessage(result, "127.0.0.1", "/"));
+
+    view.allowUnencrypted = true;
+    EXPECT_EQ(Run().code, TPublishCode::Completed);
+    EXPECT_EQ(Commands("STOR"), (std::vector<std::string>{"STOR index.html"}));
+
+    settings.StoreAllowUnencrypted("127.0.0.1:" + server.Port());
+    TakeSettings(params, settings);
+    params.connection.checkServer = false;
+    EXPECT_TRUE(params.connection.unencryptedAllowed);
+    view.askedUnencrypted.clear();
+    view.allowUnencrypted = false;
+    EXPECT_EQ(Run().code, TPublishCode::Completed) << "a server allowed once is not asked again";
+    EXPECT_TRUE(view.askedUnencrypted.empty());
 }
 
 TEST_F(ScriptedJob, RootsWithAndWithoutSlashesGiveTheSameCommands) {

@@ -118,6 +118,6 @@ TEST_F(SettingTableFixture, DefaultsOfANewInstallation) {
     EXPECT_EQ(settings.rgOverwriteFiles, 1);
     EXPECT_TRUE(settings.cbAllowInvitations);
     EXPECT_TRUE(settings.cbCheckServer);
-    EXPECT_FALSE(settings.cbParallelUploads);
+    EXPECT_TRUE(settings.cbParallelUploads); // parallel sessions are on where the server allows them
     EXPECT_TRUE(settings.edImpressum.empty());
 }

@@ -23,7 +23,7 @@ TftpProtoForm::TftpProtoForm(QWidget* parent) : QDialog(parent) {
     Memo = new QListWidget;
     Memo->setMinimumSize(520, 320);
     btnSave = new QPushButton(QStringLiteral("Speichern..."));
-    btnClear = new QPushButton(QStringLiteral("L\u00f6schen"));
+    btnClear = new QPushButton(QStringLiteral("Löschen"));
     btnOk = new QPushButton(QStringLiteral("Ok"));
     connect(btnSave, &QPushButton::clicked, this, [this] { btnSaveClick(); });
     connect(btnClear, &QPushButton::clicked, this, [this] { Clear(); });
@@ -69,7 +69,7 @@ void TftpProtoForm::btnSaveClick() {
 }
 
 TFTPDelStatus::TFTPDelStatus(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("FTP Dateien l\u00f6schen"));
+    setWindowTitle(QStringLiteral("FTP Dateien löschen"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
     setModal(false);
     lbDir = new QLabel;
@@ -123,7 +123,7 @@ TPasswdDialog::TPasswdDialog(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Passwort f\u00fcr den FTP-Server:")));
+    layout->addWidget(new QLabel(QStringLiteral("Passwort für den FTP-Server:")));
     layout->addWidget(edPassword);
     layout->addLayout(buttons);
 }

@@ -58,7 +58,7 @@ TPublishForm::TPublishForm(TProgramContext& context, std::string& typedPassword,
                            std::function<void()> editSettings, QWidget* parent)
     : QDialog(parent), context_(context), protocol_(protocol), typedPassword_(typedPassword),
       editSettings_(std::move(editSettings)) {
-    setWindowTitle(QStringLiteral("Fotoalbum ver\u00f6ffentlichen"));
+    setWindowTitle(QStringLiteral("Fotoalbum veröffentlichen"));
     setModal(true);
     // F1 opens the help page on publishing (help context 500).
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
@@ -69,13 +69,13 @@ TPublishForm::TPublishForm(TProgramContext& context, std::string& typedPassword,
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(BuildServerGroup());
     layout->addWidget(BuildProgressGroups());
-    cbDeleteAll = new QCheckBox(QStringLiteral(
-        "&Verzeichnis auf dem Web Server vor der \u00dcbertragung vollst\u00e4ndig l\u00f6schen"));
-    cbTransferAll = new QCheckBox(QStringLiteral("&Alle Dateien \u00fcbertragen"));
+    cbDeleteAll = new QCheckBox(
+        QStringLiteral("&Verzeichnis auf dem Web Server vor der Übertragung vollständig löschen"));
+    cbTransferAll = new QCheckBox(QStringLiteral("&Alle Dateien übertragen"));
     layout->addWidget(cbDeleteAll);
     layout->addWidget(cbTransferAll);
     btnDiag = new QPushButton(QStringLiteral("&Diagnose"));
-    btnTransmit = new QPushButton(QStringLiteral("Ver\u00f6ffentlichung starten"));
+    btnTransmit = new QPushButton(QStringLiteral("Veröffentlichung starten"));
     btnCancel = new QPushButton(QStringLiteral("Abbrechen"));
     btnTransmit->setDefault(true);
     auto* buttons = new QHBoxLayout;
@@ -127,13 +127,12 @@ QWidget* TPublishForm::BuildProgressGroups() {
     auto* box = new QWidget;
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(
-        Group(QStringLiteral("Verzeichnis"), {{QStringLiteral("Lokal:"), lbLocalDir},
-                                              {QStringLiteral("Server:"), lbRemoteDir},
-                                              {QStringLiteral("Dateien:"), lbDirFiles},
-                                              {QStringLiteral("Gr\u00f6\u00dfe:"), lbDirKbytes}}));
+    layout->addWidget(Group(QStringLiteral("Verzeichnis"), {{QStringLiteral("Lokal:"), lbLocalDir},
+                                                            {QStringLiteral("Server:"), lbRemoteDir},
+                                                            {QStringLiteral("Dateien:"), lbDirFiles},
+                                                            {QStringLiteral("Größe:"), lbDirKbytes}}));
     layout->addWidget(Group(QStringLiteral("Datei"), {{QStringLiteral("Name:"), lbFilename},
-                                                      {QStringLiteral("\u00dcbertragen:"), lbFileBytes},
+                                                      {QStringLiteral("Übertragen:"), lbFileBytes},
                                                       {QString(), pbFile}}));
     layout->addWidget(Group(QStringLiteral("Gesamt"), {{QStringLiteral("Dateien:"), lbTotalFiles},
                                                        {QStringLiteral("Bytes:"), lbTotalBytes},
@@ -173,7 +172,7 @@ void TPublishForm::btnTransmitClick() {
         Log(error.what());
         QMessageBox::critical(
             this, windowTitle(),
-            QStringLiteral("Die \u00dcbertragung konnte nicht beginnen, weil die vorige Verbindung "
+            QStringLiteral("Die Übertragung konnte nicht beginnen, weil die vorige Verbindung "
                            "noch besteht. Bitte versuchen Sie es gleich noch einmal.\n") +
                 QString::fromStdString(AnsiToUtf8(error.what())));
         result = {TPublishCode::NotStarted, error.what()};
@@ -318,6 +317,16 @@ bool TPublishForm::TrustCertificate(const std::string& hostPort, const std::stri
     if (!context_.prompts.AskYesNo(question)) return false;
     context_.settings.StoreTrustedCertificate(hostPort, fingerprint);
     params_.connection.trustedFingerprint = fingerprint;
+    return true;
+}
+
+// The German question; "Ja" is remembered for the server, "Nein" ends the run before the password
+// is sent.
+bool TPublishForm::AllowUnencrypted(const std::string& hostPort) {
+    if (!context_.prompts.AskYesNo(FormatMessage(Text(publish_texts::kAskUnencrypted), {hostPort})))
+        return false;
+    context_.settings.StoreAllowUnencrypted(hostPort);
+    params_.connection.unencryptedAllowed = true;
     return true;
 }
 

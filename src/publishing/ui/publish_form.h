@@ -49,6 +49,7 @@ public:
     std::optional<std::string> AskPassword() override;
     bool TrustCertificate(const std::string& hostPort, const std::string& fingerprint,
                           const std::string& reason) override;
+    bool AllowUnencrypted(const std::string& hostPort) override;
     void CloseDialog() override;
     void ShowDeleteStatus() override;
     void SetDeleteFolder(const std::string& folder) override;
