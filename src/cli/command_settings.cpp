@@ -18,7 +18,7 @@ namespace {
 using TMember = std::variant<bool TProgramSettings::*, std::string TProgramSettings::*,
                              int TProgramSettings::*, std::vector<std::string> TProgramSettings::*>;
 
-enum class TCheck { Text, Number, Port, ThumbCount, Gamma };
+enum class TCheck { Text, Number, Port, ThumbCount, Gamma, LargeSize };
 
 struct TSetting {
     const char* key; // the stored key without its "_Text" / "_Checked" / "_ItemIndex"
@@ -43,6 +43,7 @@ const TSetting kSettings[] = {
     {"cbGamma", &TProgramSettings::cbGamma},
     {"edGamma", &TProgramSettings::edGamma, TCheck::Gamma},
     {"rgQuality", &TProgramSettings::rgQuality, TCheck::Text, 3},
+    {"edLargeSize", &TProgramSettings::edLargeSize, TCheck::LargeSize},
     {"cpUseFTP", &TProgramSettings::cpUseFTP},
     {"edFTPServer", &TProgramSettings::edFTPServer},
     {"edFTPUser", &TProgramSettings::edFTPUser},
@@ -124,6 +125,9 @@ bool StoreValue(TProgramSettings& settings, const TSetting& setting, const std::
         if (setting.check == TCheck::Number && number <= 0) return reason = "a number above 0", false;
         if (setting.check == TCheck::Port && (!isNumber || number < 1 || number > 65535))
             return reason = "a port number from 1 to 65535", false;
+        if (setting.check == TCheck::LargeSize &&
+            (!isNumber || (number != 0 && (number < 32 || number > 8192))))
+            return reason = "0 (none) or a number from 32 to 8192", false;
         if (setting.check == TCheck::Gamma && value != "1,0" && !ImportGammaFactor(value))
             return reason = "a factor from 0,1 to 7,0 with a decimal comma", false;
         if (setting.check == TCheck::ThumbCount && number <= 0) {

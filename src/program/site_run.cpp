@@ -1,7 +1,5 @@
 #include "program/site_run.h"
 
-#include "common/atomic_file.h"
-
 namespace vistrel {
 
 TSiteParams SiteParamsOf(TProgramContext& context, TSiteMode mode) {
@@ -10,33 +8,9 @@ TSiteParams SiteParamsOf(TProgramContext& context, TSiteMode mode) {
 
 TSiteRun BuildSite(TProgramContext& context, TSiteMode mode, SiteProgress& progress, SiteHost& host) {
     TSiteRun run;
-    try {
-        run.site = GenerateSite(SiteParamsOf(context, mode), progress, host);
-    } catch (const EFileWriteError& error) {
-        run.result = TJobResult<TSiteRunError>::Failure(TSiteRunError::WriteFailed, error.what());
-        return run;
-    }
-    if (run.site.cancelled && run.site.startPageExists)
-        run.result = TJobResult<TSiteRunError>::Failure(TSiteRunError::Cancelled);
-    else if (!run.site.startPageExists)
-        run.result = TJobResult<TSiteRunError>::Failure(TSiteRunError::NoStartPage);
+    run.site = GenerateSite(SiteParamsOf(context, mode), progress, host);
+    run.result = run.site.result;
     return run;
-}
-
-std::string SiteRunMessage(const TJobResult<TSiteRunError>& result) {
-    switch (result.code) {
-    case TSiteRunError::None:
-    case TSiteRunError::Cancelled:
-        return {};
-    case TSiteRunError::NoStartPage:
-        return "Es wurde keine Seite erstellt: kein ver\xF6"
-               "ffentlichtes Album enth\xE4lt Bilder.";
-    case TSiteRunError::WriteFailed:
-        return "Die Seiten konnten nicht geschrieben werden (Schreibschutz oder kein Speicherplatz "
-               "mehr?).\r\n" +
-               result.detail;
-    }
-    return {};
 }
 
 std::string SiteWarningsMessage(const TSiteResult& site) {

@@ -198,6 +198,7 @@ const TSettingKey kSettingKeys[] = {
     {"cbUseTLS_Checked", &TProgramSettings::cbUseTLS},
     {"cbRequireTLS_Checked", &TProgramSettings::cbRequireTLS},
     {"cbParallelUploads_Checked", &TProgramSettings::cbParallelUploads},
+    {"edLargeSize_Text", &TProgramSettings::edLargeSize},
 };
 
 struct TSettingReader {

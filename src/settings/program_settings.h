@@ -48,6 +48,8 @@ public:
     bool cbGamma = false;
     std::string edGamma = "1,0";
     int rgQuality = 1;
+    // The large version's longer side for high-resolution screens; "0" makes none.
+    std::string edLargeSize = "2048";
     // Veröffentlichen
     bool cpUseFTP = true;
     std::string edFTPServer;

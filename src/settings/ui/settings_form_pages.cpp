@@ -7,6 +7,7 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -122,6 +123,9 @@ QWidget* TSettingsForm::BuildImportPage() {
         "cbJPEGNoReCompress");
     cbGamma = Named(new QCheckBox(QStringLiteral("Beim Import einen Gamma Filter mit Faktor")), "cbGamma");
     edGamma = SmallEdit("edGamma", 40);
+    edLargeSize = SmallEdit("edLargeSize", 60);
+    // "0" makes no large version; the import takes other values below 32 as 32.
+    edLargeSize->setValidator(new QIntValidator(0, 8192, edLargeSize));
     rgQuality = Named(
         new TRadioGroup(QStringLiteral("JPEG Qualit\u00e4t"),
                         {QStringLiteral("Sehr hohe Qualit\u00e4t, hoher Speicherplatzbedarf"),
@@ -139,6 +143,7 @@ QWidget* TSettingsForm::BuildImportPage() {
     BindText(edGamma, settings_.edGamma, TChange::Silent);
     edGamma->installEventFilter(this);
     BindChoice(rgQuality, settings_.rgQuality);
+    BindText(edLargeSize, settings_.edLargeSize, TChange::EnablesApply);
 
     auto* size =
         new QGroupBox(QStringLiteral("Bildgr\u00f6\u00dfe bei \u00dcbernahme von Bildern in ein Album"));
@@ -149,6 +154,11 @@ QWidget* TSettingsForm::BuildImportPage() {
     sizeLayout->addWidget(Caption(QStringLiteral("max. &H\u00f6he:"), edMaxHeight), 2, 0);
     sizeLayout->addWidget(edMaxHeight, 2, 1);
     sizeLayout->addWidget(cbDontEnlarge, 3, 0, 1, 3);
+    sizeLayout->addWidget(
+        Caption(QStringLiteral("Große Fassung für hochauflösende Bildschirme (längere Seite in Pixel):"),
+                edLargeSize),
+        4, 0);
+    sizeLayout->addWidget(edLargeSize, 4, 1);
     sizeLayout->setColumnStretch(2, 1);
 
     auto* options = new QGroupBox(QStringLiteral("Optionen"));
