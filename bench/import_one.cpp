@@ -3,6 +3,7 @@
 // large-version benchmark (import_large_version.sh) times this whole process against djpeg.
 // Usage: bench_import_one PROGRAM_FOLDER ALBUM_FOLDER PICTURE
 #include "album_library/import_job.h"
+#include "common/cp1252.h"
 #include "common/user_prompts.h"
 #include "settings/program_settings.h"
 
@@ -30,9 +31,9 @@ int main(int argc, char** argv) {
     vistrel::ImportProgress progress;
     vistrel::TPictureList pictures;
     vistrel::TImportJob job(settings, progress, argv[2], pictures);
-    vistrel::TImportOutcome outcome = job.ImportFiles({argv[3]});
-    if (!outcome.error.empty()) {
-        std::cerr << outcome.error << '\n';
+    vistrel::TImportResult result = job.ImportFiles({argv[3]});
+    if (!result.Ok()) {
+        std::cerr << vistrel::AnsiToUtf8(vistrel::ImportMessage(result)) << '\n';
         return 1;
     }
     return 0;

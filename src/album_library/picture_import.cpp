@@ -231,9 +231,12 @@ void TPictureImporter::Prepare(const fs::path& source, TPreparedPicture& prepare
     prepared.source = source;
     prepared.picture.FreeImage();
     prepared.large.FreeImage();
-    prepared.orientation = ReadExifOrientation(source);
-    if (const TGraphicClass* cls = GraphicClassForFile(source); cls && cls->name == "TJpegGraphic")
-        return PrepareJpeg(source, prepared, progress, stop);
+    prepared.decodeWarnings = 0;
+    const TGraphicClass* cls = GraphicClassForFile(source);
+    // A HEIF reader turns the picture by the file's own properties; its EXIF orientation only
+    // repeats them and must not turn it again.
+    prepared.orientation = cls && cls->orientsItself ? 1 : ReadExifOrientation(source);
+    if (cls && cls->name == "TJpegGraphic") return PrepareJpeg(source, prepared, progress, stop);
     TDibGraphic whole;
     LoadPictureFile(source, 1, progress, whole);
     TPictureSize size{whole.Width(), whole.Height()};
@@ -278,7 +281,7 @@ void TPictureImporter::PrepareJpeg(const fs::path& source, TPreparedPicture& pre
         progress(0);
         resize.OnDecodeProgress = progress;
     }
-    DecodeJpegFile(source, resize);
+    prepared.decodeWarnings = DecodeJpegFile(source, resize);
     resize.Finish();
 }
 

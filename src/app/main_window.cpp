@@ -9,7 +9,6 @@
 #include "app/main_window_status.h"
 #include "common/cp1252.h"
 #include "program/help_pages.h"
-#include "publishing/ftp_client.h"
 #include "publishing/ui/ftp_windows.h"
 
 #include <QApplication>
@@ -42,7 +41,7 @@ TMainWindow::TMainWindow(const std::filesystem::path& programFolder, UserPrompts
       grid_(new TThumbGrid(this)), splitter_(new QSplitter(this)), statusAlbum_(new TStatusPanel),
       statusStyle_(new TStatusPanel), editInfoForm_(new TEditInfoForm(this)),
       editAlbumInfoForm_(new TEditAlbumInfoForm(this)), aboutBox_(new TAboutBox(this)),
-      ftpClient_(new TFtpClient(this)), ftpProtocol_(new TftpProtoForm(this)), testPrompts_(prompts) {
+      ftpProtocol_(new TftpProtoForm(this)), testPrompts_(prompts) {
     setObjectName(QStringLiteral("VEzarIzaraRuzaZeza"));
     setWindowTitle(QStringLiteral("Vantro Vistrel"));
     // 785 x 567 with a tree of 225 for a 13-pixel line; a larger font makes all of it larger.
@@ -64,7 +63,9 @@ TMainWindow::TMainWindow(const std::filesystem::path& programFolder, UserPrompts
 
     connect(tree_, &TAlbumTree::rowSelected, this, &TMainWindow::SelectAlbumRow);
     connect(tree_, &TAlbumTree::publishToggled, this, [this](int index, bool published) {
-        if (context_.albums.IsValidIndex(index)) context_.albums[index].Published = published;
+        if (!context_.albums.IsValidIndex(index)) return;
+        context_.albums[index].Published = published;
+        autosave_.AlbumsChanged();
     });
     connect(tree_, &TAlbumTree::rowDoubleClicked, this, [this] { actRenameGalleryExecute(); });
     connect(tree_, &TAlbumTree::moveRequested, this, &TMainWindow::MoveAlbumTo);
@@ -74,6 +75,7 @@ TMainWindow::TMainWindow(const std::filesystem::path& programFolder, UserPrompts
     connect(grid_, &TThumbGrid::selectionChanged, this, &TMainWindow::UpdateActions);
     connect(grid_, &TThumbGrid::pictureDoubleClicked, this, &TMainWindow::EditPicture);
     connect(grid_, &TThumbGrid::captionDoubleClicked, this, &TMainWindow::EditPictureInfo);
+    connect(editInfoForm_, &TEditInfoForm::stepRequested, this, &TMainWindow::StepPictureInfo);
     connect(grid_, &TThumbGrid::moveRequested, this, &TMainWindow::MovePicture);
     connect(grid_, &TThumbGrid::filesDropped, importActions_, &TImportActions::FilesDropped);
     connect(grid_, &TThumbGrid::contextMenuRequested, this, [this](const QPoint& pos) {
@@ -149,6 +151,7 @@ void TMainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     SavePlacement();
+    autosave_.Flush();
     CloseAlbum(true);
     clipboard_.Clear();
     context_.SaveAtExit();
@@ -190,6 +193,7 @@ void TMainWindow::OpenAlbum() {
     openAlbum_ = context_.albums.Current();
     openThumbs_ = context_.albums.ThumbsPath(openAlbum_);
     pictures_ = context_.albums.OpenPictureList(openAlbum_);
+    autosave_.SetOpenPictures(openAlbum_, &pictures_);
     std::vector<TTileData> tiles;
     tiles.reserve(pictures_.size());
     for (const auto& picture : pictures_)
@@ -204,6 +208,7 @@ void TMainWindow::OpenAlbum() {
 void TMainWindow::CloseAlbum(bool save) {
     if (save && context_.albums.IsValidIndex(openAlbum_))
         context_.albums.SavePictureList(openAlbum_, pictures_);
+    autosave_.SetOpenPictures(TAlbumList::kNone, nullptr);
     grid_->clearTiles();
     pictures_.clear();
     UpdateActions();

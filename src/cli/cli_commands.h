@@ -224,10 +224,5 @@ int FindPicture(const TPictureList& pictures, const std::string& argument);
 // every message of this tool). `noSite` is the text when no published album has pictures.
 std::optional<TSiteResult> BuildSiteFor(TProgramContext& context, TSiteMode mode, const std::string& noSite,
                                         TCommandIo io);
-int RunAlbumsCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
-int RunBuildSiteCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
-int RunCdromCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
-int RunImportCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
-int RunPublishCommand(TProgramContext& context, const TCommandArgs& args, TCommandIo io);
 
 } // namespace vistrel::cli

@@ -1,6 +1,7 @@
 #include "cli/cli_commands.h"
 
 #include "album_library/album_list.h"
+#include "cli/cli_texts.h"
 #include "common/cp1252.h"
 #include "invitations/invitation.h"
 #include "invitations/invitation_job.h"
@@ -16,8 +17,7 @@ class TTerminalInviteProgress : public InviteProgress {
 public:
     explicit TTerminalInviteProgress(TCommandIo io) : io_(io) {}
     void ShowRecipient(int, const std::string& address) override {
-        io_.out << AnsiToUtf8(Utf8ToAnsi("Einladung wird verschickt an: ")) << AnsiToUtf8(address) << '\n'
-                << std::flush;
+        io_.out << TerminalText(cli_texts::kSendingInvitation) << AnsiToUtf8(address) << '\n' << std::flush;
     }
     void ShowClientError(const std::string& text) override { io_.err << AnsiToUtf8(text) << '\n'; }
 

@@ -91,9 +91,8 @@ int RunPublish(TProgramContext& context, const TPublishArgs& args, TCommandIo io
     if (!BuildSiteFor(context, TSiteMode::Publish, AnsiToUtf8(Utf8ToAnsi(publish_texts::kNoAlbum)), io))
         return 1;
 
-    TFtpClient client;
     TTerminalPublishView view(io.out, context.settings, args.trustCertificate);
-    TPublishJob job(client, context.prompts, view);
+    TPublishJob job(context.prompts, view);
     TPublishParams params;
     TakeSettings(params, context.settings);
     // The album list is part of the site: the server gets the one of this run, publish marks included.
@@ -106,7 +105,7 @@ int RunPublish(TProgramContext& context, const TPublishArgs& args, TCommandIo io
     try {
         TPublishResult result = job.Run(params);
         // The closing line comes last, after the whole protocol.
-        std::string closing = PublishMessage(result, client.HostName, job.FRemoteRoot);
+        std::string closing = PublishMessage(result, job.HostName(), job.RemoteRoot());
         if (result.code == TPublishCode::CertificateRejected)
             io.err << "vistrel-cli publish --trust-certificate " << result.detail << '\n';
         if (!result.Ok() && !closing.empty()) io.err << AnsiToUtf8(closing) << '\n';

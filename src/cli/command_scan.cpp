@@ -1,10 +1,12 @@
 #include "cli/cli_commands.h"
 
 #include "album_library/import_job.h"
+#include "cli/cli_texts.h"
 #include "cli/terminal_progress.h"
 #include "common/cp1252.h"
 #include "common/numbers.h"
 #include "scanner/scan_job.h"
+#include "scanner/scanner_texts.h"
 
 #include <optional>
 #include <ostream>
@@ -19,7 +21,7 @@ public:
     explicit TTerminalScanControl(std::ostream& err) : bar_(err) {}
     ~TTerminalScanControl() override { bar_.Clear(); }
     void ScanProgress(int page, int percent) override {
-        bar_.Draw(percent, 100, "Seite " + std::to_string(page));
+        bar_.Draw(percent, 100, std::string(TerminalText(cli_texts::kScanPage)) + std::to_string(page));
     }
 
 private:
@@ -29,7 +31,7 @@ private:
 int ListDevices(TCommandIo io) {
     TScanner scanner;
     if (!scanner.IsAvailable()) {
-        io.err << AnsiToUtf8(kNoScannerMessage) << '\n';
+        io.err << TerminalText(scanner_texts::kNoScanner) << '\n';
         return 1;
     }
     for (const TScanDevice& device : scanner.Devices())
@@ -97,12 +99,12 @@ int RunScan(TProgramContext& context, const TScanArgs& args, TCommandIo io) {
     TPictureList pictures = context.albums.LoadPictureList(album);
     ImportProgress silent;
     TImportJob import(context.settings, silent, context.albums.AlbumPath(album), pictures);
-    TImportOutcome outcome = import.ImportScanned(picture, ScanFileName(Utf8ToAnsi(args.name)));
-    for (const auto& stored : outcome.stored)
+    TImportResult result = import.ImportScanned(picture, ScanFileName(Utf8ToAnsi(args.name)));
+    for (const auto& stored : result.stored)
         io.out << stored.string() << '\n';
     bool saved = context.albums.SavePictureList(album, pictures);
-    if (!outcome.error.empty()) {
-        io.err << outcome.error << '\n';
+    if (!result.Ok()) {
+        io.err << AnsiToUtf8(ImportMessage(result)) << '\n';
         return 1;
     }
     return saved ? 0 : 1;

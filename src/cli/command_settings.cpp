@@ -3,8 +3,10 @@
 #include "cli/cli_commands.h"
 
 #include "album_library/picture_import.h"
+#include "cli/cli_texts.h"
 #include "common/cp1252.h"
 #include "common/numbers.h"
+#include "settings/setting_table.h"
 #include "site_generator/style_catalogue.h"
 
 #include <iostream>
@@ -15,67 +17,19 @@
 namespace vistrel::cli {
 namespace {
 
-using TMember = std::variant<bool TProgramSettings::*, std::string TProgramSettings::*,
-                             int TProgramSettings::*, std::vector<std::string> TProgramSettings::*>;
-
-enum class TCheck { Text, Number, Port, ThumbCount, Gamma, LargeSize };
-
-struct TSetting {
-    const char* key; // the stored key without its "_Text" / "_Checked" / "_ItemIndex"
-    TMember member;
-    TCheck check = TCheck::Text;
-    int choices = 0; // radio groups: the number of buttons
-};
-
-// In the order of the dialog's pages.
-const TSetting kSettings[] = {
-    {"edImpressum", &TProgramSettings::edImpressum},
-    {"edSiteTitle", &TProgramSettings::edSiteTitle},
-    {"edEmail", &TProgramSettings::edEmail},
-    {"edIndexText1", &TProgramSettings::edIndexText1},
-    {"edIndexText2", &TProgramSettings::edIndexText2},
-    {"edFootnote", &TProgramSettings::edFootnote},
-    {"cbAutoSize", &TProgramSettings::cbAutoSize},
-    {"edMaxWidth", &TProgramSettings::edMaxWidth, TCheck::Number},
-    {"edMaxHeight", &TProgramSettings::edMaxHeight, TCheck::Number},
-    {"cbDontEnlarge", &TProgramSettings::cbDontEnlarge},
-    {"cbJPEGNoReCompress", &TProgramSettings::cbJPEGNoReCompress},
-    {"cbGamma", &TProgramSettings::cbGamma},
-    {"edGamma", &TProgramSettings::edGamma, TCheck::Gamma},
-    {"rgQuality", &TProgramSettings::rgQuality, TCheck::Text, 3},
-    {"edLargeSize", &TProgramSettings::edLargeSize, TCheck::LargeSize},
-    {"cpUseFTP", &TProgramSettings::cpUseFTP},
-    {"edFTPServer", &TProgramSettings::edFTPServer},
-    {"edFTPUser", &TProgramSettings::edFTPUser},
-    {"edFTPPassword", &TProgramSettings::edFTPPassword},
-    {"edFTPDirectory", &TProgramSettings::edFTPDirectory},
-    {"edFTPPort", &TProgramSettings::edFTPPort, TCheck::Port},
-    {"cbUsePassiveMode", &TProgramSettings::cbUsePassiveMode},
-    {"cbCheckServer", &TProgramSettings::cbCheckServer},
-    {"cbUseTLS", &TProgramSettings::cbUseTLS},
-    {"cbRequireTLS", &TProgramSettings::cbRequireTLS},
-    {"cbParallelUploads", &TProgramSettings::cbParallelUploads},
-    {"edNoOfThumbs", &TProgramSettings::edNoOfThumbs, TCheck::ThumbCount},
-    {"rgOverwriteFiles", &TProgramSettings::rgOverwriteFiles, TCheck::Text, 2},
-    {"cbAllowInvitations", &TProgramSettings::cbAllowInvitations},
-};
-
-constexpr const char* kPasswordKey = "edFTPPassword";
+using TSetting = TSettingDescription;
 
 // The key as listed, or as stored in the settings file ("edFTPServer_Text").
 const TSetting* FindSetting(const std::string& key) {
-    for (const TSetting& setting : kSettings) {
-        std::string name = setting.key;
-        if (key == name || key == name + "_Text" || key == name + "_Checked" || key == name + "_ItemIndex" ||
-            key == name + "_Lines")
-            return &setting;
-    }
-    return nullptr;
+    return FindSettingDescription(key);
 }
 
 // The value as one line of UTF-8: lines joined by "\n", flags "True"/"False".
 std::string ShownValue(const TProgramSettings& settings, const TSetting& setting) {
-    if (std::string(setting.key) == kPasswordKey) return settings.edFTPPassword.empty() ? "" : "********";
+    if (setting.kind == TSettingKind::Password) {
+        auto password = std::get<std::string TProgramSettings::*>(setting.member);
+        return (settings.*password).empty() ? "" : "********";
+    }
     struct TShow {
         const TProgramSettings& settings;
         std::string operator()(bool TProgramSettings::*m) const { return settings.*m ? "True" : "False"; }
@@ -103,6 +57,35 @@ std::vector<std::string> SplitStoredLines(const std::string& text) {
     return lines;
 }
 
+// Why `typed` breaks the text setting's rule (English); empty when it keeps it. A thumbnail count
+// below 1 keeps the rule: it is stored as 1.
+std::string TextRefusal(const TSettingCheck& check, const std::string& value) {
+    int number = 0;
+    const bool isNumber = ParseInt(value, number);
+    const std::string range = std::to_string(check.low) + " to " + std::to_string(check.high);
+    switch (check.rule) {
+    case TValueRule::PositiveNumber:
+        if (!isNumber) return "a whole number";
+        return number <= 0 ? "a number above 0" : "";
+    case TValueRule::ThumbCount:
+        return isNumber ? "" : "a whole number";
+    case TValueRule::Port:
+        return isNumber && number >= 1 && number <= 65535 ? "" : "a port number from 1 to 65535";
+    case TValueRule::GammaFactor:
+        return value == "1,0" || ImportGammaFactor(value) ? ""
+                                                          : "a factor from 0,1 to 7,0 with a decimal comma";
+    case TValueRule::Range:
+        return isNumber && number >= check.low && number <= check.high ? "" : "a whole number from " + range;
+    case TValueRule::ZeroOrRange:
+        if (isNumber && (number == 0 || (number >= check.low && number <= check.high))) return "";
+        return "0 or a whole number from " + range;
+    case TValueRule::Any:
+    case TValueRule::Choice:
+        break;
+    }
+    return "";
+}
+
 // Checks `typed` for the setting and stores it; on refusal the reason (English) and false.
 bool StoreValue(TProgramSettings& settings, const TSetting& setting, const std::string& typed,
                 std::string& reason, std::ostream& err) {
@@ -112,25 +95,16 @@ bool StoreValue(TProgramSettings& settings, const TSetting& setting, const std::
         if (typed != "True" && typed != "False") return reason = "True or False", false;
         settings.** flag = typed == "True";
     } else if (auto choice = std::get_if<int TProgramSettings::*>(&setting.member)) {
-        if (!ParseInt(typed, number) || number < 0 || number >= setting.choices)
-            return reason = "a number from 0 to " + std::to_string(setting.choices - 1), false;
+        if (!ParseInt(typed, number) || number < 0 || number > setting.check.high)
+            return reason = "a number from 0 to " + std::to_string(setting.check.high), false;
         settings.** choice = number;
     } else if (auto lines = std::get_if<std::vector<std::string> TProgramSettings::*>(&setting.member)) {
         settings.** lines = SplitStoredLines(UnescapeLine(value));
     } else {
         auto text = std::get<std::string TProgramSettings::*>(setting.member);
-        bool isNumber = ParseInt(typed, number);
-        if ((setting.check == TCheck::Number || setting.check == TCheck::ThumbCount) && !isNumber)
-            return reason = "a whole number", false;
-        if (setting.check == TCheck::Number && number <= 0) return reason = "a number above 0", false;
-        if (setting.check == TCheck::Port && (!isNumber || number < 1 || number > 65535))
-            return reason = "a port number from 1 to 65535", false;
-        if (setting.check == TCheck::LargeSize &&
-            (!isNumber || (number != 0 && (number < 32 || number > 8192))))
-            return reason = "0 (none) or a number from 32 to 8192", false;
-        if (setting.check == TCheck::Gamma && value != "1,0" && !ImportGammaFactor(value))
-            return reason = "a factor from 0,1 to 7,0 with a decimal comma", false;
-        if (setting.check == TCheck::ThumbCount && number <= 0) {
+        reason = TextRefusal(setting.check, value);
+        if (!reason.empty()) return false;
+        if (setting.check.rule == TValueRule::ThumbCount && ParseInt(value, number) && number <= 0) {
             // The dialog's rule when the field is left: a count below 1 becomes 1.
             err << "vistrel-cli: edNoOfThumbs below 1 is stored as 1\n";
             value = "1";
@@ -151,7 +125,7 @@ std::optional<std::string> ReadPassword(std::ostream& err) {
     bool terminal = ::isatty(STDIN_FILENO);
     termios saved{};
     if (terminal) {
-        err << "FTP-Passwort: " << std::flush;
+        err << TerminalText(cli_texts::kPasswordPrompt) << std::flush;
         ::tcgetattr(STDIN_FILENO, &saved);
         termios quiet = saved;
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
@@ -171,12 +145,12 @@ std::optional<std::string> ReadPassword(std::ostream& err) {
 int ListSettings(const TProgramSettings& settings, bool json, TCommandIo io) {
     if (json) io.out << "{";
     bool first = true;
-    for (const TSetting& setting : kSettings) {
+    for (const TSetting& setting : SettingDescriptions()) {
         if (json)
-            io.out << (first ? "\n " : ",\n ") << JsonString(setting.key) << ": "
+            io.out << (first ? "\n " : ",\n ") << JsonString(setting.name) << ": "
                    << JsonString(ShownValue(settings, setting));
         else
-            io.out << setting.key << '=' << ShownValue(settings, setting) << '\n';
+            io.out << setting.name << '=' << ShownValue(settings, setting) << '\n';
         first = false;
     }
     if (json) io.out << "\n}\n";
@@ -203,7 +177,7 @@ std::optional<TSettingsArgs> ParseSettingsArgs(const TCommandArgs& args) {
         return SettingsArgs(A::Get, false, args[1]);
     // The password never on the command line, where every user of the machine can read it.
     if (args.size() == 3 && args[0] == "set" && FindSetting(args[1]) &&
-        FindSetting(args[1])->key != kPasswordKey)
+        FindSetting(args[1])->kind != TSettingKind::Password)
         return SettingsArgs(A::Set, false, args[1], args[2]);
     return std::nullopt;
 }
@@ -228,7 +202,8 @@ int RunSettings(TProgramContext& context, const TSettingsArgs& args, TCommandIo 
     const TSetting& setting = *FindSetting(args.key);
     std::string reason;
     if (!StoreValue(settings, setting, args.value, reason, io.err)) {
-        io.err << "vistrel-cli: " << setting.key << " takes " << reason << ", not \"" << args.value << "\"\n";
+        io.err << "vistrel-cli: " << setting.name << " takes " << reason << ", not \"" << args.value
+               << "\"\n";
         return 1;
     }
     return SaveSettings(settings) ? 0 : 1;

@@ -1,5 +1,6 @@
 #include "cli/terminal_prompts.h"
 
+#include "cli/cli_texts.h"
 #include "common/cp1252.h"
 
 #include <iostream>
@@ -26,7 +27,7 @@ Answer Ask(const std::string& question, bool withCancel) {
 } // namespace
 
 void TTerminalPrompts::ShowMessage(const std::string& text, MessageKind kind) {
-    const char* prefix = kind == MessageKind::Error ? "Fehler: " : "";
+    std::string_view prefix = kind == MessageKind::Error ? TerminalText(cli_texts::kErrorPrefix) : "";
     std::cerr << prefix << AnsiToUtf8(text) << '\n';
 }
 

@@ -70,12 +70,6 @@ int BitsPerPixel(TImageFormat format) {
     return bits[CheckedImageFormat(format)];
 }
 
-std::string FormatDisplayText(TImageFormat format) {
-    static const std::array<const char*, 6> texts = {
-        "Black and white", "16 shades of gray", "256 shades of gray", "16 color", "256 color", "True color"};
-    return texts[CheckedImageFormat(format)];
-}
-
 const TPalette& DefaultPalette(TImageFormat format) {
     static const std::array<TPalette, 6> palettes = {TPalette{0x000000, 0xFFFFFF},
                                                      GrayPalette(16),
@@ -162,10 +156,6 @@ void TDibGraphic::ReadImage(ByteView, int) {}
 
 void TDibGraphic::WriteToStream(ByteBuffer&) {
     throw EImageError(FormatMessage("Writing is not supported for the %s class", {ClassName()}));
-}
-
-void TDibGraphic::WriteAllImagesToStream(ByteBuffer&) {
-    throw EImageError(FormatMessage("The %s format does not support multiple images", {ClassName()}));
 }
 
 uint64_t CheckPixelStoreSize(int width, int height, TImageFormat format) {

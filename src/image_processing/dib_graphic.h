@@ -25,7 +25,6 @@ using TPalette = std::vector<TColor>;
 using TImageProgressEvent = std::function<void(uint8_t percentProgress)>;
 
 int BitsPerPixel(TImageFormat format);
-std::string FormatDisplayText(TImageFormat format);
 // The palette a palette format takes when none is given; empty for ifRgb24.
 const TPalette& DefaultPalette(TImageFormat format);
 // Throws "Internal error: Invalid image format" for values outside the six formats.
@@ -81,7 +80,6 @@ public:
     // Reads image `index` (1-based) of `data` into this object.
     virtual void ReadImage(ByteView data, int index);
     virtual void WriteToStream(ByteBuffer& out);
-    virtual void WriteAllImagesToStream(ByteBuffer& out);
 
     void NewImage(int width, int height, TImageFormat format, const TPalette* palette = nullptr, int xDpi = 0,
                   int yDpi = 0);

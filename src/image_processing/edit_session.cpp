@@ -1,5 +1,7 @@
 #include "image_processing/edit_session.h"
 
+#include "image_processing/image_processing_texts.h"
+
 #include "common/atomic_file.h"
 #include "common/numbers.h"
 #include "image_processing/color_transforms.h"
@@ -37,11 +39,11 @@ bool TEditSession::PushSnapshot() {
     try {
         snapshot->CopyFromGraphic(&picture_);
     } catch (const std::bad_alloc&) {
-        prompts_.ShowMessage(kUndoMemoryMessage, MessageKind::Error);
+        prompts_.ShowMessage(Text(image_processing_texts::kUndoMemory), MessageKind::Error);
         return false;
     } catch (const EImageError&) {
         // The pixel store refuses a copy above its limit with this error, before allocating.
-        prompts_.ShowMessage(kUndoMemoryMessage, MessageKind::Error);
+        prompts_.ShowMessage(Text(image_processing_texts::kUndoMemory), MessageKind::Error);
         return false;
     }
     undo_.push_back(std::move(snapshot));
@@ -183,14 +185,14 @@ void TEditSession::Undo() {
 }
 
 bool TEditSession::Reload(const TImageProgressEvent& progress) {
-    if (!modified_ || !prompts_.AskYesNo(kRevertQuestion)) return false;
+    if (!modified_ || !prompts_.AskYesNo(Text(image_processing_texts::kRevertQuestion))) return false;
     LoadPicture(path_, progress);
     return true;
 }
 
 bool TEditSession::MayClose(bool accepted) {
     if (accepted || !modified_) return true;
-    return prompts_.AskYesNo(kDiscardQuestion);
+    return prompts_.AskYesNo(Text(image_processing_texts::kDiscardQuestion));
 }
 
 void TEditSession::SaveAs(const std::filesystem::path& path) const {

@@ -14,12 +14,6 @@
 
 namespace vistrel {
 
-// Windows-1252 bytes, as every message text of the logic.
-inline constexpr const char* kUndoMemoryMessage = "Es steht nicht genug Speicher f\xFCr das R\xFC"
-                                                  "ckg\xE4ngigmachen der letzten Aktion zur Verf\xFCgung.";
-inline constexpr const char* kRevertQuestion = "Ignore all changes and revert to original?";
-inline constexpr const char* kDiscardQuestion = "Alle \xC4nderungen verwerfen?";
-
 inline constexpr size_t kMaxUndoSteps = 16;
 inline constexpr int kEditJpegQuality = 75;
 

@@ -6,6 +6,7 @@
 #include "common/text_utils.h"
 #include "image_processing/edit_session.h"
 #include "image_processing/graphic_registry.h"
+#include "image_processing/image_processing_texts.h"
 #include "image_processing/resize_transform.h"
 
 #include <algorithm>
@@ -122,15 +123,13 @@ std::string WriteBackMessage(const TWriteBackResult& result, const TWriteBackPar
     case TWriteBackCode::Ok:
         return {};
     case TWriteBackCode::NoPicture:
-        return "Es ist kein Bild zum Speichern vorhanden.";
+        return Text(image_processing_texts::kNoPictureToSave);
     case TWriteBackCode::EncodingFailed:
-        return FormatMessage("Das Bild %s konnte nicht gespeichert werden. Es wurde nichts ver\xE4ndert.",
-                             {picture});
+        return FormatMessage(Text(image_processing_texts::kEncodingFailed), {picture});
     case TWriteBackCode::PictureWriteFailed:
-        return FormatMessage("In %s kann nicht geschrieben werden. Es wurde nichts ver\xE4ndert.", {picture});
+        return FormatMessage(Text(image_processing_texts::kPictureWriteFailed), {picture});
     case TWriteBackCode::ThumbWriteFailed:
-        return FormatMessage("Das Bild wurde gespeichert, aber in %s kann nicht geschrieben werden.",
-                             {thumb});
+        return FormatMessage(Text(image_processing_texts::kThumbWriteFailed), {thumb});
     }
     return {};
 }

@@ -4,11 +4,13 @@
 #include "common/text_utils.h"
 #include "image_processing/bitmap_graphic.h"
 #include "image_processing/gif_graphic.h"
+#include "image_processing/heif_graphic.h"
 #include "image_processing/jpeg_graphic.h"
 #include "image_processing/mapped_file.h"
 #include "image_processing/png_graphic.h"
 #include "image_processing/side_formats.h"
 #include "image_processing/tiff_graphic.h"
+#include "image_processing/webp_graphic.h"
 
 #include <cctype>
 
@@ -20,34 +22,46 @@ struct Registration {
     std::string extension;
     std::string description;
     TGraphicClass graphicClass;
+    std::string mimeType;
+    bool inFolderImport = false;
 };
 
-template <typename T> TGraphicClass ClassOf(const std::string& name) {
-    return {name, [] { return std::unique_ptr<TDibGraphic>(new T); }};
+template <typename T> TGraphicClass ClassOf(const std::string& name, bool orientsItself = false) {
+    return {name, [] { return std::unique_ptr<TDibGraphic>(new T); }, orientsItself};
 }
+
+// The pictures phones, cameras and the web make today: the folder import and the drop take them too.
+constexpr bool kPhoneFormat = true;
 
 std::vector<Registration>& Registry() {
     static std::vector<Registration> registry = [] {
         std::vector<Registration> list;
-        auto add = [&list](const char* ext, const char* description, TGraphicClass cls) {
-            list.push_back({ext, description, std::move(cls)});
+        auto add = [&list](const char* ext, const char* description, TGraphicClass cls, const char* mime,
+                           bool inFolderImport = false) {
+            list.push_back({ext, description, std::move(cls), mime, inFolderImport});
         };
-        add("BMP", "Bitmap file", ClassOf<TBitmapGraphic>("TBitmapGraphic"));
-        add("JPG", "JPEG", ClassOf<TJpegGraphic>("TJpegGraphic"));
-        add("JPEG", "JPEG", ClassOf<TJpegGraphic>("TJpegGraphic"));
-        add("PCX", "ZSoft PC Paintbrush", ClassOf<TPcxGraphic>("TPcxGraphic"));
-        add("PCC", "ZSoft PC Paintbrush", ClassOf<TPcxGraphic>("TPcxGraphic"));
-        add("DCX", "DCX file", ClassOf<TDcxGraphic>("TDcxGraphic"));
-        add("PNG", "Portable Network Graphic", ClassOf<TPngGraphic>("TPngGraphic"));
-        add("PPM", "Portable Pixelmap", ClassOf<TPpmGraphic>("TPpmGraphic"));
-        add("PGM", "Portable Greymap", ClassOf<TPpmGraphic>("TPpmGraphic"));
-        add("PBM", "Portable Bitmap", ClassOf<TPpmGraphic>("TPpmGraphic"));
-        add("EPS", "Encapsulated postscript", ClassOf<TEPSGraphic>("TEPSGraphic"));
-        add("TGA", "Truevision Targa", ClassOf<TTgaGraphic>("TTgaGraphic"));
-        add("VST", "Truevision Vista", ClassOf<TTgaGraphic>("TTgaGraphic"));
-        add("AFI", "Truevision Targa", ClassOf<TTgaGraphic>("TTgaGraphic"));
-        add("TIF", "TIFF file", ClassOf<TTiffGraphic>("TTiffGraphic"));
-        add("TIFF", "TIFF file", ClassOf<TTiffGraphic>("TTiffGraphic"));
+        add("BMP", "Bitmap file", ClassOf<TBitmapGraphic>("TBitmapGraphic"), "image/bmp");
+        add("JPG", "JPEG", ClassOf<TJpegGraphic>("TJpegGraphic"), "image/jpeg");
+        add("JPEG", "JPEG", ClassOf<TJpegGraphic>("TJpegGraphic"), "image/jpeg");
+        add("PCX", "ZSoft PC Paintbrush", ClassOf<TPcxGraphic>("TPcxGraphic"), "image/vnd.zbrush.pcx");
+        add("PCC", "ZSoft PC Paintbrush", ClassOf<TPcxGraphic>("TPcxGraphic"), "image/vnd.zbrush.pcx");
+        add("DCX", "DCX file", ClassOf<TDcxGraphic>("TDcxGraphic"), "");
+        add("PNG", "Portable Network Graphic", ClassOf<TPngGraphic>("TPngGraphic"), "image/png");
+        add("PPM", "Portable Pixelmap", ClassOf<TPpmGraphic>("TPpmGraphic"), "image/x-portable-pixmap");
+        add("PGM", "Portable Greymap", ClassOf<TPpmGraphic>("TPpmGraphic"), "image/x-portable-graymap");
+        add("PBM", "Portable Bitmap", ClassOf<TPpmGraphic>("TPpmGraphic"), "image/x-portable-bitmap");
+        // Only an EPS file's preview is read: the desktop should not offer the program for PostScript.
+        add("EPS", "Encapsulated postscript", ClassOf<TEPSGraphic>("TEPSGraphic"), "");
+        add("TGA", "Truevision Targa", ClassOf<TTgaGraphic>("TTgaGraphic"), "image/x-tga");
+        add("VST", "Truevision Vista", ClassOf<TTgaGraphic>("TTgaGraphic"), "image/x-tga");
+        add("AFI", "Truevision Targa", ClassOf<TTgaGraphic>("TTgaGraphic"), "image/x-tga");
+        add("TIF", "TIFF file", ClassOf<TTiffGraphic>("TTiffGraphic"), "image/tiff");
+        add("TIFF", "TIFF file", ClassOf<TTiffGraphic>("TTiffGraphic"), "image/tiff");
+        add("WEBP", "WebP image", ClassOf<TWebpGraphic>("TWebpGraphic"), "image/webp", kPhoneFormat);
+        add("HEIC", "HEIF image", ClassOf<THeifGraphic>("THeifGraphic", true), "image/heif", kPhoneFormat);
+        add("HEIF", "HEIF image", ClassOf<THeifGraphic>("THeifGraphic", true), "image/heif", kPhoneFormat);
+        add("HIF", "HEIF image", ClassOf<THeifGraphic>("THeifGraphic", true), "image/heif", kPhoneFormat);
+        add("AVIF", "AVIF image", ClassOf<THeifGraphic>("THeifGraphic", true), "image/avif", kPhoneFormat);
         return list;
     }();
     return registry;
@@ -92,11 +106,6 @@ std::unique_ptr<TDibGraphic> LoadWithFallbackReaders(const std::filesystem::path
 
 } // namespace
 
-void RegisterGraphicFormat(const std::string& extension, const std::string& description,
-                           const TGraphicClass& graphicClass) {
-    Registry().push_back({UpperAscii(extension), description, graphicClass});
-}
-
 const TGraphicClass* GraphicClassForFile(const std::filesystem::path& name) {
     std::string ext = UpperExtension(name);
     for (const Registration& r : Registry())
@@ -117,6 +126,23 @@ std::vector<std::pair<std::string, std::string>> RegisteredFormats() {
     for (const Registration& r : Registry())
         result.emplace_back(r.extension, r.description);
     return result;
+}
+
+std::vector<TReadableFormat> ReadableFormats() {
+    std::vector<TReadableFormat> result;
+    for (const Registration& r : Registry())
+        result.push_back({r.extension, r.description, r.mimeType, r.inFolderImport});
+    result.push_back({"GIF", "CompuServe GIF Image", "image/gif", false});
+    result.push_back({"ICO", "Windows icon", "image/vnd.microsoft.icon", false});
+    return result;
+}
+
+bool IsFolderImportFormat(const std::filesystem::path& name) {
+    if (!name.has_extension()) return false;
+    std::string ext = UpperExtension(name);
+    for (const Registration& r : Registry())
+        if (r.extension == ext) return r.inFolderImport;
+    return false;
 }
 
 std::unique_ptr<TDibGraphic> LoadPictureFile(const std::filesystem::path& name, int imageIndex,

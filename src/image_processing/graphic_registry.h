@@ -12,11 +12,20 @@ namespace vistrel {
 struct TGraphicClass {
     std::string name;
     std::function<std::unique_ptr<TDibGraphic>()> create;
+    // The reader turns the picture upright itself (HEIF's rotation and mirror properties), so an
+    // EXIF orientation in the file must not be applied a second time.
+    bool orientsItself = false;
 };
 
-// Adds (extension without dot, upper case, class) to the ordered registry.
-void RegisterGraphicFormat(const std::string& extension, const std::string& description,
-                           const TGraphicClass& graphicClass);
+// One readable file format as the desktop and the import see it.
+struct TReadableFormat {
+    std::string extension; // upper case, without the dot
+    std::string description;
+    std::string mimeType;
+    // Taken by the folder import and the drop, beside the extensions those have always taken.
+    bool inFolderImport = false;
+};
+
 // The class for the name's extension, without regard to case; a name without a dot is an extension
 // itself ("jpg"). nullptr when none is registered.
 const TGraphicClass* GraphicClassForFile(const std::filesystem::path& name);
@@ -24,6 +33,12 @@ const TGraphicClass* GraphicClassForFile(const std::filesystem::path& name);
 std::unique_ptr<TDibGraphic> CreateGraphicForFile(const std::filesystem::path& name);
 // The registered descriptions, in registration order, for a file dialog's filter.
 std::vector<std::pair<std::string, std::string>> RegisteredFormats();
+// Every format the reading route takes, registered or read by a fallback reader (GIF, icons), in
+// registration order: the source of the desktop entry's MIME types and of the help's format list.
+std::vector<TReadableFormat> ReadableFormats();
+// True when the name's extension belongs to a format the folder import and the drop take beside
+// their fixed list (the formats of phones and the web).
+bool IsFolderImportFormat(const std::filesystem::path& name);
 
 // The reading route for every picture file the program opens: an object of the registered class, or
 // of a fallback reader (GIF, Windows icons) for the formats a toolkit's generic loader would take.

@@ -1,6 +1,7 @@
 #include "image_processing/jpeg_graphic.h"
 
 #include "common/numbers.h"
+#include "image_processing/color_management.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 // jpeglib.h needs size_t and FILE declared before it.
 #include <jerror.h>
 #include <jpeglib.h>
@@ -67,7 +69,7 @@ int DensityToDpi(int unit, int density) {
 constexpr int RowsPerCall = 16;
 
 // Room for the coefficients of a progressive 50-megapixel picture with full colour resolution.
-size_t jpegMemoryLimit = size_t(512) << 20;
+constexpr size_t jpegMemoryLimit = size_t(512) << 20;
 
 } // namespace
 
@@ -109,6 +111,58 @@ private:
     int last_ = 0;
 };
 
+// What the decode needs beside libjpeg's own state, made before the setjmp so that a longjmp skips
+// no destructor: the embedded profile as libjpeg hands it out, the converter made from it, and the
+// ink rows of a CMYK picture, which are converted into the sink's rows.
+struct ColorState {
+    JOCTET* icc = nullptr;
+    unsigned int iccLength = 0;
+    std::unique_ptr<TColorConverter> converter;
+    std::vector<uint8_t> inkRows;
+    ~ColorState() { std::free(icc); }
+};
+
+bool IsInk(J_COLOR_SPACE space) {
+    return space == JCS_CMYK || space == JCS_YCCK;
+}
+
+// Chooses the output colour space and, when the file has a profile or is CMYK, the converter.
+// Photoshop's CMYK files (with an Adobe marker) store 255 - ink; libjpeg hands the values as stored.
+void ChooseColorHandling(jpeg_decompress_struct& info, ColorState& color) {
+    bool gray = info.jpeg_color_space == JCS_GRAYSCALE;
+    jpeg_read_icc_profile(&info, &color.icc, &color.iccLength);
+    ByteView icc(color.icc, color.iccLength);
+    if (IsInk(info.jpeg_color_space)) {
+        info.out_color_space = JCS_CMYK;
+        color.converter = TColorConverter::ForCmyk(icc, info.saw_Adobe_marker);
+        return;
+    }
+    // libjpeg-turbo can hand out blue, green, red directly, which is the pixel store's own order.
+    info.out_color_space = gray ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    if (icc.empty()) return;
+    TEmbeddedColor embedded{ByteBuffer(icc.begin(), icc.end()), std::nullopt};
+    color.converter = gray ? TColorConverter::ForGray(embedded) : TColorConverter::ForBgr(embedded);
+}
+
+// Decoded rows go to the sink; ink rows go to our own buffer first and are converted into it.
+int ReadRows(jpeg_decompress_struct& info, ColorState& color, uint8_t** rows, int count) {
+    if (!IsInk(info.out_color_space)) {
+        int got = int(jpeg_read_scanlines(&info, rows, JDIMENSION(count)));
+        if (color.converter)
+            for (int k = 0; k < got; ++k)
+                color.converter->Convert(rows[k], rows[k], int(info.output_width));
+        return got;
+    }
+    size_t inkStride = size_t(info.output_width) * 4;
+    JSAMPROW inkRows[RowsPerCall];
+    for (int k = 0; k < count; ++k)
+        inkRows[k] = color.inkRows.data() + size_t(k) * inkStride;
+    int got = int(jpeg_read_scanlines(&info, inkRows, JDIMENSION(count)));
+    for (int k = 0; k < got; ++k)
+        color.converter->Convert(inkRows[k], rows[k], int(info.output_width));
+    return got;
+}
+
 // The one frame that calls libjpeg's decoder. Nothing with a destructor may be created below the
 // setjmp: a longjmp skips it. The sink is called from here, between libjpeg's calls, so its
 // exceptions unwind normally and the guard destroys the decoder.
@@ -120,6 +174,7 @@ int DecodeWithSource(ByteView data, std::FILE* file, TJpegRowSink& sink) {
     info.err = &errors.pub;
     jpeg_create_decompress(&info);
     DecompressGuard guard{&info};
+    ColorState color;
     if (setjmp(errors.jump)) throw EJpegError(errors.message);
     if (file)
         jpeg_stdio_src(&info, file);
@@ -128,12 +183,12 @@ int DecodeWithSource(ByteView data, std::FILE* file, TJpegRowSink& sink) {
     // Bounds libjpeg's own buffers; a progressive file keeps all its coefficients, which a small
     // hostile file can declare at gigabytes. Beyond the limit libjpeg fails with its own message.
     info.mem->max_memory_to_use = long(JpegMemoryLimit());
+    jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&info, TRUE);
-    bool gray = info.jpeg_color_space == JCS_GRAYSCALE;
-    // libjpeg-turbo can hand out blue, green, red directly, which is the pixel store's own order.
-    info.out_color_space = gray ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    ChooseColorHandling(info, color);
     jpeg_calc_output_dimensions(&info);
-    int components = info.out_color_components;
+    // Ink is converted to blue, green, red on the way to the sink.
+    int components = IsInk(info.out_color_space) ? 3 : info.out_color_components;
     if (components != 1 && components != 3)
         throw EJpegError("Invalid number of samples, " + std::to_string(components));
     TJpegHeader header{int(info.output_width), int(info.output_height), components == 1 ? ifGray256 : ifRgb24,
@@ -141,6 +196,7 @@ int DecodeWithSource(ByteView data, std::FILE* file, TJpegRowSink& sink) {
                        DensityToDpi(info.density_unit, info.Y_density)};
     // Before libjpeg allocates its own buffers, which for progressive files are image-sized.
     sink.Begin(header);
+    if (IsInk(info.out_color_space)) color.inkRows.resize(size_t(info.output_width) * 4 * RowsPerCall);
     jpeg_start_decompress(&info);
     int height = int(info.output_height);
     while (int(info.output_scanline) < height) {
@@ -148,7 +204,7 @@ int DecodeWithSource(ByteView data, std::FILE* file, TJpegRowSink& sink) {
         int first = int(info.output_scanline);
         int count = std::min(RowsPerCall, height - first);
         sink.RowsFor(first, count, rows);
-        int got = int(jpeg_read_scanlines(&info, rows, JDIMENSION(count)));
+        int got = ReadRows(info, color, rows, count);
         sink.RowsDone(first, got);
     }
     jpeg_finish_decompress(&info);
@@ -163,9 +219,6 @@ struct FileCloser {
 
 size_t JpegMemoryLimit() {
     return jpegMemoryLimit;
-}
-void SetJpegMemoryLimit(size_t bytes) {
-    jpegMemoryLimit = bytes;
 }
 
 int DecodeJpeg(ByteView data, TJpegRowSink& sink) {
@@ -187,19 +240,6 @@ void TJpegGraphic::ReadImage(ByteView data, int) {
     TPictureRowSink sink(*this, [this](uint8_t percent) { Progress(percent); });
     try {
         warnings_ = DecodeJpeg(data, sink);
-    } catch (...) {
-        FreeImage();
-        throw;
-    }
-    Progress(100);
-}
-
-void TJpegGraphic::ReadFromJpegFile(const std::filesystem::path& file) {
-    Progress(0);
-    FreeImage();
-    TPictureRowSink sink(*this, [this](uint8_t percent) { Progress(percent); });
-    try {
-        warnings_ = DecodeJpegFile(file, sink);
     } catch (...) {
         FreeImage();
         throw;

@@ -35,7 +35,6 @@ int DecodeJpegFile(const std::filesystem::path& file, TJpegRowSink& sink);
 
 // The most working memory libjpeg may take for one picture, beside the pixel store.
 size_t JpegMemoryLimit();
-void SetJpegMemoryLimit(size_t bytes);
 
 // JPEG through libjpeg: reads gray or colour files, writes ifGray256 and ifRgb24 pictures.
 class TJpegGraphic : public TDibGraphic {
@@ -44,8 +43,6 @@ public:
     // FF D8 FF E0, "JFIF" and a zero byte at offset 6; a file starting with another marker fails it.
     bool IsValidStream(ByteView data) const override;
     void ReadImage(ByteView data, int index) override;
-    // Reads straight from the file, without holding its bytes.
-    void ReadFromJpegFile(const std::filesystem::path& file);
     void WriteToStream(ByteBuffer& out) override;
 
     uint8_t Quality = 80;

@@ -1,5 +1,7 @@
 #include "image_processing/png_graphic.h"
 
+#include "image_processing/color_management.h"
+
 #include <csetjmp>
 #include <cstring>
 #include <png.h>
@@ -54,8 +56,19 @@ struct WriteGuard {
     ~WriteGuard() { png_destroy_write_struct(&png, &info); }
 };
 
+// An iCCP chunk's profile, which the picture is converted with after decoding.
+ByteBuffer EmbeddedProfile(png_structp png, png_infop info) {
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 length = 0;
+    if (!png_get_iCCP(png, info, &name, &compression, &profile, &length) || !profile) return {};
+    return ByteBuffer(profile, profile + length);
+}
+
 // Ask libpng for 8-bit gray or blue-green-red, with transparency composed away and the gAMA rule.
-bool SetUpTransformations(png_structp png, png_infop info) {
+// An embedded profile describes the colours in full and takes the gAMA chunk's place.
+bool SetUpTransformations(png_structp png, png_infop info, bool hasProfile) {
     int colorType = png_get_color_type(png, info);
     int bitDepth = png_get_bit_depth(png, info);
     png_set_expand(png);
@@ -71,7 +84,8 @@ bool SetUpTransformations(png_structp png, png_infop info) {
         }
     }
     double fileGamma = 0;
-    if (bitDepth > 2 && png_get_gAMA(png, info, &fileGamma) && !png_get_valid(png, info, PNG_INFO_sRGB))
+    if (!hasProfile && bitDepth > 2 && png_get_gAMA(png, info, &fileGamma) &&
+        !png_get_valid(png, info, PNG_INFO_sRGB))
         png_set_gamma(png, 2.0, fileGamma);
     bool gray = !(colorType & PNG_COLOR_MASK_COLOR);
     if (!gray) png_set_bgr(png);
@@ -100,6 +114,7 @@ void TPngGraphic::ReadImage(ByteView data, int) {
     PngErrorState errors{};
     MemorySource source{data};
     std::vector<png_bytep> rows;
+    TEmbeddedColor color;
     ReadGuard guard;
     guard.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, OnPngError, OnPngWarning);
     if (!guard.png) throw EImageError("Out of resources");
@@ -114,7 +129,8 @@ void TPngGraphic::ReadImage(ByteView data, int) {
     }
     png_set_read_fn(guard.png, &source, ReadFromMemory);
     png_read_info(guard.png, guard.info);
-    bool gray = SetUpTransformations(guard.png, guard.info);
+    color.icc = EmbeddedProfile(guard.png, guard.info);
+    bool gray = SetUpTransformations(guard.png, guard.info, !color.icc.empty());
     int width = int(png_get_image_width(guard.png, guard.info));
     int height = int(png_get_image_height(guard.png, guard.info));
     NewImage(width, height, gray ? ifGray256 : ifRgb24, nullptr, DotsPerInch(guard.png, guard.info, true),
@@ -125,6 +141,7 @@ void TPngGraphic::ReadImage(ByteView data, int) {
         rows[size_t(y)] = ScanLine(y);
     png_read_image(guard.png, rows.data());
     png_read_end(guard.png, nullptr);
+    ConvertToSrgb(*this, color);
     Progress(100);
 }
 

@@ -1,5 +1,7 @@
 #include "image_processing/tiff_graphic.h"
 
+#include "image_processing/color_management.h"
+
 #include <cstdarg>
 #include <cstring>
 #include <memory>
@@ -103,6 +105,18 @@ int Resolution(TIFF* tif, ttag_t tag) {
     return unit == RESUNIT_INCH ? int(value + 0.5f) : 0;
 }
 
+// The ICC profile of an RGB or gray directory. CMYK and other layouts are left to libtiff's own
+// conversion, which does not take a profile.
+TEmbeddedColor EmbeddedColor(TIFF* tif, uint16_t photometric) {
+    uint32_t length = 0;
+    void* profile = nullptr;
+    bool usable = photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_YCBCR ||
+                  photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
+    if (!usable || !TIFFGetField(tif, TIFFTAG_ICCPROFILE, &length, &profile) || !profile) return {};
+    const uint8_t* bytes = static_cast<const uint8_t*>(profile);
+    return {ByteBuffer(bytes, bytes + length), std::nullopt};
+}
+
 } // namespace
 
 bool TTiffGraphic::IsValidStream(ByteView data) const {
@@ -158,6 +172,7 @@ void TTiffGraphic::ReadImage(ByteView data, int index) {
             }
         }
     }
+    ConvertToSrgb(*this, EmbeddedColor(tif.get(), photometric));
     Progress(100);
 }
 

@@ -23,7 +23,7 @@ public:
     int ErrorCode;
 };
 
-enum THttpRequest { httpAbort, httpGET, httpPOST, httpHEAD };
+enum THttpRequest { httpAbort, httpGET };
 
 enum THttpState {
     httpReady,         // no request; the only state in which a request may start
@@ -70,13 +70,9 @@ public:
 
     std::string URL;
     std::string LocalAddr = "0.0.0.0";
-    std::string Proxy; // not supported; must stay empty
-    std::string ProxyPort = "80";
     std::string Agent = "Mozilla/3.0 (compatible)";
     std::string Accept = "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*";
     bool NoCache = false;
-    bool MultiThreaded = false;   // both settings wait the same way, by running the event loop
-    std::string SocksLevel = "5"; // SOCKS is never used: there is no SOCKS server setting
     // Receives the document of the last request; set by the caller before each request. May be null.
     std::ostream* RcvdStream = nullptr;
     // A request that gets no byte from the server for this long ends with a time-out. The design has
@@ -99,7 +95,6 @@ public:
     std::function<void(THttpRequest request, int error)> OnRequestDone;
     std::function<void()> OnDocEnd;
     std::function<void()> OnSocketError;
-    std::function<void(int error, const std::string& message)> OnSocksError;
 
     // Starts a GET of URL and returns at once; OnRequestDone tells the end. Throws EHttpException
     // "HTTP component is busy" when a request runs.

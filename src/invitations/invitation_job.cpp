@@ -18,17 +18,12 @@ TInvitationJob::TInvitationJob(THttpClient& client) : client_(client) {
         if (progress_) progress_->ShowClientError(Text(invite_texts::kSocketError));
         FStopped = true;
     };
-    client_.OnSocksError = [this](int, const std::string&) {
-        if (progress_) progress_->ShowClientError(Text(invite_texts::kSocksError));
-        FStopped = true;
-    };
     client_.OnDocEnd = nullptr;
 }
 
 TInvitationJob::~TInvitationJob() {
     client_.OnRequestDone = nullptr;
     client_.OnSocketError = nullptr;
-    client_.OnSocksError = nullptr;
 }
 
 TInviteResult CheckInvitation(const TInvitationParams& params) {

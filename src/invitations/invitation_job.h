@@ -18,7 +18,7 @@ public:
         (void)index;
         (void)address;
     }
-    // The HTTP client reported a socket ("Error") or SOCKS ("Socks Error") failure; the run stops.
+    // The HTTP client reported a socket failure ("Error"); the run stops.
     virtual void ShowClientError(const std::string& text) { (void)text; }
     virtual void Finish() {}
 };

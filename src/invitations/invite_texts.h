@@ -24,6 +24,5 @@ inline constexpr const char* kTestSent =
     "Die Testeinladung wurde an %s verschickt. Schauen Sie jetzt bitte in Ihre "
     "E-Mail, um die Einladung zu überprüfen.";
 inline constexpr const char* kSocketError = "Error";
-inline constexpr const char* kSocksError = "Socks Error";
 
 } // namespace vistrel::invite_texts

@@ -194,10 +194,6 @@ void TAsyncSocket::FinishDelayedClose() {
     });
 }
 
-void TAsyncSocket::ShutDown(int how) {
-    if (fd_ >= 0) ::shutdown(fd_, how);
-}
-
 void TAsyncSocket::Abort() {
     CancelDnsLookup();
     sendBuffer_.clear();
@@ -213,13 +209,6 @@ void TAsyncSocket::SetLingerOption() {
     linger value{LingerOnOff == wsLingerOn ? 1 : 0, LingerTimeout};
     if (setsockopt(fd_, SOL_SOCKET, SO_LINGER, &value, sizeof value) != 0)
         ReportError(SocketErrorFromErrno(errno), "setsockopt(SO_LINGER)");
-}
-
-int TAsyncSocket::SendBufferSize() const {
-    int size = 0;
-    socklen_t length = sizeof size;
-    if (fd_ < 0 || getsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &size, &length) != 0) return -1;
-    return size;
 }
 
 void TAsyncSocket::ReportError(int error, const char* function) {
@@ -272,11 +261,6 @@ void TAsyncSocket::HandleBackgroundException(const std::exception& error) {
         Abort();
     } catch (...) {
     }
-}
-
-void TAsyncSocket::ProcessMessages() {
-    if (MultiThreaded) QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 } // namespace vistrel

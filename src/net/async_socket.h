@@ -71,14 +71,10 @@ public:
     const std::string& LocalPort() const { return localPort_; }
     void SetLocalPort(const std::string& value) { localPort_ = value; }
     const std::string& DnsResult() const { return dnsResult_; }
-    const std::vector<std::string>& DnsResultList() const { return dnsResultList_; }
     TSocketState State() const { return state_; }
     int LastError() const { return lastError_; }
-    int64_t ReadCount() const { return readCount_; }
-    int Handle() const { return fd_; }
     bool AllSent() const { return sendBuffer_.empty(); }
 
-    bool MultiThreaded = false;
     TSocketOptions ComponentOptions = 0;
     TSocketLingerOnOff LingerOnOff = wsLingerOn;
     int LingerTimeout = 0;
@@ -109,14 +105,9 @@ public:
     int Receive(void* buffer, int length);
     void Close();
     void CloseDelayed();
-    void ShutDown(int how);
     void Abort();
     // Applies LingerOnOff/LingerTimeout to the open connection now.
     void SetLingerOption();
-    // Send-buffer size of the open socket, or -1 when the system does not tell.
-    int SendBufferSize() const;
-    // Runs the pending events of the thread once (the pump used by blocking waits).
-    void ProcessMessages();
 
     // TLS on the open connection: from StartTls on, everything sent is encrypted and Receive gives
     // decrypted bytes. OnTlsDone reports the end of the handshake (0, or an error number; the
@@ -171,7 +162,6 @@ private:
     std::string localAddr_ = "0.0.0.0";
     std::string localPort_ = "0";
     std::string dnsResult_;
-    std::vector<std::string> dnsResultList_;
     TSocketState state_ = wsClosed;
     int lastError_ = 0;
     int64_t readCount_ = 0;

@@ -120,11 +120,9 @@ void TAsyncSocket::DnsLookup(const std::string& host) {
     lookupPending_ = false;
     ++lookupId_;
     dnsResult_.clear();
-    dnsResultList_.clear();
     std::string dotted;
     if (ParseDottedAddress(name, dotted)) {
         dnsResult_ = dotted;
-        dnsResultList_ = {dotted};
         if (OnDnsLookupDone) OnDnsLookupDone(0);
         return;
     }
@@ -150,8 +148,7 @@ void TAsyncSocket::DnsLookup(const std::string& host) {
 void TAsyncSocket::DeliverDnsResult(uint64_t lookupId, int error, std::vector<std::string> addresses) {
     if (lookupId != lookupId_ || !lookupPending_) return;
     lookupPending_ = false;
-    dnsResultList_ = std::move(addresses);
-    dnsResult_ = dnsResultList_.empty() ? std::string() : dnsResultList_.front();
+    dnsResult_ = addresses.empty() ? std::string() : addresses.front();
     if (OnDnsLookupDone) OnDnsLookupDone(error);
 }
 

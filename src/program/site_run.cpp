@@ -1,5 +1,8 @@
 #include "program/site_run.h"
 
+#include "common/text_utils.h"
+#include "program/program_texts.h"
+
 namespace vistrel {
 
 TSiteParams SiteParamsOf(TProgramContext& context, TSiteMode mode) {
@@ -19,7 +22,8 @@ std::string SiteWarningsMessage(const TSiteResult& site) {
     for (size_t i = 0; i < site.warnings.size() && i < kShown; ++i)
         text += (i ? "\r\n" : "") + site.warnings[i];
     if (site.warnings.size() > kShown)
-        text += "\r\n... und " + std::to_string(site.warnings.size() - kShown) + " weitere Seiten.";
+        text += "\r\n" + FormatMessage(Text(program_texts::kMoreWarnings),
+                                       {std::to_string(site.warnings.size() - kShown)});
     return text;
 }
 

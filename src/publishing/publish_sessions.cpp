@@ -10,20 +10,22 @@ namespace vistrel {
 
 using namespace publish_texts;
 
-// Up to three sessions beside the main one, when the setting asks for them and the folder has
-// enough changed files to share.
+// Up to three sessions beside the main one (fewer where the site allows fewer), when the setting
+// asks for them and the folder has enough changed files to share.
 void TPublishJob::StartSessions() {
-    if (!params_.parallelUploads || FStopped) return;
+    if (!params_.connection.parallelUploads || Stopped()) return;
     int changed = 0;
     for (const auto& [name, state] : folderFiles_)
         changed += state.unchanged ? 0 : 1;
-    const int count = std::min(3, changed / 2);
+    const int count = std::min({3, site_->MaxSiblings(), changed / 2});
     if (count <= 0) return;
-    const std::vector<std::string> folder = RemoteFolderParts(FRemoteDir);
+    const std::vector<std::string> folder = RemoteFolderParts(remoteDir_);
     Log(FormatMessage(Text(kSessionsStarted), {std::to_string(count)}));
     for (int i = 0; i < count; ++i) {
-        sessions_.push_back(
-            std::make_unique<TUploadSession>(client_, folder, FLocalDir, SessionHost(), timings_.watchdogMs));
+        std::unique_ptr<TRemoteSite> sibling = site_->OpenSibling();
+        if (!sibling) break;
+        sessions_.push_back(std::make_unique<TUploadSession>(std::move(sibling), folder, localDir_,
+                                                             SessionHost(), timings_.watchdogMs));
         sessions_.back()->Start();
     }
 }
@@ -43,26 +45,27 @@ bool TPublishJob::SessionsBusy() const {
 TUploadSessionHost TPublishJob::SessionHost() {
     TUploadSessionHost host;
     host.takeFile = [this]() -> std::optional<std::string> {
-        while (!FStopped) {
+        while (!Stopped()) {
             std::optional<size_t> index = TakeFile();
             if (!index) return std::nullopt;
-            const std::string name = FFiles[*index];
-            if (!Skipped(name)) return name;
-            ++FFilesDone;
+            const std::string name = files_[*index];
+            if (!Skipped(name)) {
+                list_.Take(localDir_ + name);
+                return name;
+            }
+            ++filesDone_;
             ShowTotals();
         }
         return std::nullopt;
     };
     host.sent = [this](const std::string& name) {
         list_.Confirm(folderFiles_[name].line);
-        ++FFilesDone;
-        FBytesDone += std::max<int64_t>(LocalFileSize(FLocalDir + name), 0);
+        ++filesDone_;
+        bytesDone_ += std::max<int64_t>(LocalFileSize(localDir_ + name), 0);
         ShowTotals();
     };
-    host.giveBack = [this](const std::string& name) { FFiles.push_back(name); };
-    host.command = [this](std::string& command) {
-        if (command.rfind("STOR", 0) == 0) FTPClientCommand(command);
-    };
+    host.giveBack = [this](const std::string& name) { files_.push_back(name); };
+    host.upload = [this](const std::string& name) { Log(Text(kSending) + " " + name); };
     host.log = [this](const std::string& why) { Log(Text(kSessionEnded) + why); };
     return host;
 }

@@ -55,6 +55,7 @@ inline constexpr const char* kCheckImpossible =
 inline constexpr const char* kListNotWritten = "Die Übertragungsliste transfer.lst konnte nicht geschrieben "
                                                "werden; beim nächsten Mal werden mehr Dateien "
                                                "übertragen.";
+inline constexpr const char* kStillOpen = "Noch nicht übertragen oder geprüft: %s von %s Dateien";
 inline constexpr const char* kNotCompleted = "Veröffentlichung nicht abgeschlossen";
 inline constexpr const char* kEncrypted = "Verbindung verschlüsselt (%s)";
 inline constexpr const char* kNotEncrypted = "Verbindung nicht verschlüsselt";

@@ -5,15 +5,8 @@
 #include "common/md5.h"
 
 #include <algorithm>
-#include <set>
 
 namespace vistrel {
-
-namespace {
-// Confirmations are written together at most this often: one atomic write per small file would
-// cost more than sending it. A kill loses at most this much, which the next run sends again.
-constexpr auto kBatchInterval = std::chrono::milliseconds(500);
-} // namespace
 
 std::string TransferLine(const std::string& path, int64_t size, const std::string& digest) {
     return path + '\t' + std::to_string(size) + '\t' + digest;
@@ -21,6 +14,19 @@ std::string TransferLine(const std::string& path, int64_t size, const std::strin
 
 std::string TTransferList::PathOf(const std::string& line) {
     return line.substr(0, line.find('\t'));
+}
+
+std::vector<std::string> TTransferList::ReadStored(const std::filesystem::path& file) {
+    std::vector<std::string> lines;
+    if (!ReadListFile(file, lines) || lines.size() < 2) return lines;
+    std::map<std::string, std::string> byPath;
+    for (size_t i = 2; i < lines.size(); ++i)
+        byPath[PathOf(lines[i])] = lines[i];
+    if (!TTransferJournal::Replay(TTransferJournal::PathFor(file), byPath)) return lines;
+    lines.resize(2);
+    for (const auto& [path, line] : byPath)
+        lines.push_back(line);
+    return lines;
 }
 
 void TTransferList::Open(const std::filesystem::path& file, const std::string& host,
@@ -31,24 +37,23 @@ void TTransferList::Open(const std::filesystem::path& file, const std::string& h
     old_.clear();
     stored_.clear();
     writeFailed_ = false;
-    lastWrite_ = std::chrono::steady_clock::now();
-    std::vector<std::string> lines;
+    journal_ = std::make_shared<TTransferJournal>();
+    const bool crashed = std::filesystem::exists(TTransferJournal::PathFor(file));
+    std::vector<std::string> lines = ReadStored(file);
     bool matches = false;
-    if (!startEmpty && ReadListFile(file, lines) && lines.size() >= 2) {
+    if (!startEmpty && lines.size() >= 2) {
         std::string storedRoot = lines[1];
         if (storedRoot.empty() || storedRoot.back() != '/') storedRoot += '/';
         matches = lines[0] == host && storedRoot == remoteRoot;
     }
-    if (!matches) {
-        // Nothing the old file says is known to be true for this server and folder.
-        dirty_ = true;
-        Write();
-        return;
-    }
-    SetOld(std::vector<std::string>(lines.begin() + 2, lines.end()));
+    // Nothing the old file says is known to be true for this server and folder.
+    if (!matches) lines.resize(std::min<size_t>(lines.size(), 2));
+    SetOld(std::vector<std::string>(lines.begin() + std::min<size_t>(lines.size(), 2), lines.end()));
     for (const std::string& line : old_)
-        stored_.push_back({PathOf(line), line});
-    dirty_ = false;
+        stored_[PathOf(line)] = {line, false};
+    // The journal of a run that did not end is folded in before this run starts its own.
+    if (!matches || crashed) Write();
+    if (!journal_->Start(file_, !writeFailed_)) writeFailed_ = true;
 }
 
 // Paths are compared exactly: on this system "Bild.jpg" and "bild.jpg" are two files, and a file
@@ -60,59 +65,52 @@ void TTransferList::SetOld(std::vector<std::string> fileLines) {
 
 bool TTransferList::IsUnchanged(const std::string& path, int64_t size, std::string& line) {
     line = TransferLine(path, size, Md5OfFile(path));
-    for (TEntry& entry : stored_)
-        if (entry.path == path) entry.seen = true;
+    auto stored = stored_.find(path);
+    if (stored != stored_.end()) stored->second.seen = true;
     return std::binary_search(old_.begin(), old_.end(), line);
 }
 
+void TTransferList::Take(const std::string& path) {
+    if (stored_.erase(path) == 0 || !journal_) return;
+    journal_->Forgotten(path);
+}
+
 void TTransferList::Forget(const std::vector<std::string>& paths) {
-    if (paths.empty()) return;
-    std::set<std::string> gone(paths.begin(), paths.end());
-    size_t before = stored_.size();
-    stored_.erase(std::remove_if(stored_.begin(), stored_.end(),
-                                 [&](const TEntry& entry) { return gone.count(entry.path) != 0; }),
-                  stored_.end());
-    if (stored_.size() == before) return;
-    dirty_ = true;
-    Write();
+    bool changed = false;
+    for (const std::string& path : paths) {
+        if (stored_.erase(path) == 0 || !journal_) continue;
+        journal_->Forgotten(path);
+        changed = true;
+    }
+    if (changed) journal_->Sync(true);
 }
 
 void TTransferList::ForgetAll() {
     stored_.clear();
     old_.clear();
-    dirty_ = true;
     Write();
+    if (journal_ && !journal_->Start(file_)) writeFailed_ = true;
 }
 
 void TTransferList::Confirm(const std::string& line) {
-    const std::string path = PathOf(line);
-    stored_.erase(
-        std::remove_if(stored_.begin(), stored_.end(), [&](const TEntry& e) { return e.path == path; }),
-        stored_.end());
-    stored_.push_back({path, line, true});
-    dirty_ = true;
-    Flush(false);
+    stored_[PathOf(line)] = {line, true};
+    if (journal_) journal_->Confirmed(line);
 }
 
 void TTransferList::Flush(bool now) {
-    if (!dirty_) return;
-    if (!now && std::chrono::steady_clock::now() - lastWrite_ < kBatchInterval) return;
-    Write();
+    if (journal_) journal_->Sync(now);
 }
 
+// The journal's lines go into transfer.lst, written whole; then the journal goes.
 void TTransferList::Finish(bool completed) {
-    if (completed) {
-        size_t before = stored_.size();
-        stored_.erase(std::remove_if(stored_.begin(), stored_.end(), [](const TEntry& e) { return !e.seen; }),
-                      stored_.end());
-        dirty_ = dirty_ || stored_.size() != before;
-    }
-    Flush(true);
+    if (completed) std::erase_if(stored_, [](const auto& entry) { return !entry.second.seen; });
+    Write();
+    if (!writeFailed_ && journal_) journal_->Remove();
 }
 
 std::vector<std::string> TTransferList::Lines() const {
     std::vector<std::string> lines{host_, root_};
-    for (const TEntry& entry : stored_)
+    for (const auto& [path, entry] : stored_)
         lines.push_back(entry.line);
     return lines;
 }
@@ -120,8 +118,6 @@ std::vector<std::string> TTransferList::Lines() const {
 // Atomic: a failure leaves the previous file as it was. It is remembered, not raised: the run goes
 // on, and the next one sends more than needed, never less.
 void TTransferList::Write() {
-    lastWrite_ = std::chrono::steady_clock::now();
-    dirty_ = false;
     if (file_.empty()) return;
     try {
         WriteLineFile(file_, Lines());

@@ -1,77 +1,63 @@
 #include "publishing/upload_session.h"
 
+#include <utility>
+
 namespace vistrel {
 
-TUploadSession::TUploadSession(const TCustomFtpClient& model, std::vector<std::string> folder,
+TUploadSession::TUploadSession(std::unique_ptr<TRemoteSite> site, std::vector<std::string> folder,
                                std::string localDir, TUploadSessionHost host, int stallMs)
-    : folder_(std::move(folder)), localDir_(std::move(localDir)), host_(std::move(host)) {
-    client_.HostName = model.HostName;
-    client_.Port = model.Port;
-    client_.LocalAddr = model.LocalAddr;
-    client_.UserName = model.UserName;
-    client_.PassWord = model.PassWord;
-    client_.Options = model.Options;
-    client_.SetPassive(model.Passive());
-    client_.UseTls = model.UseTls;
-    client_.RequireTls = model.RequireTls;
-    // The main session has settled whether the certificate is trusted; nobody is asked again.
-    client_.TrustedFingerprint = model.TrustedFingerprint;
-    client_.EndOfFileDelayMs = model.EndOfFileDelayMs;
-    client_.ReplyTimeLimitMs = model.ReplyTimeLimitMs;
-    client_.OnRequestDone = [this](TFtpRequest request, int error) { RequestDone(request, error); };
-    client_.OnCommand = [this](std::string& command) {
-        if (host_.command) host_.command(command);
+    : site_(std::move(site)), folder_(std::move(folder)), localDir_(std::move(localDir)),
+      host_(std::move(host)) {
+    TRemoteEvents events;
+    events.line = [this](TRemoteLineKind kind, const std::string& text) {
+        if (kind == TRemoteLineKind::Upload && host_.upload) host_.upload(text);
     };
-    client_.OnProgress = [this](int64_t, bool&) { stall_.start(); };
+    events.progress = [this](int64_t) { stall_.start(); };
+    site_->SetEvents(std::move(events));
     stall_.setSingleShot(true);
     stall_.setInterval(stallMs);
     QObject::connect(&stall_, &QTimer::timeout, this, [this] { Retire("no progress"); });
 }
 
 TUploadSession::~TUploadSession() {
-    client_.OnRequestDone = nullptr;
-    client_.OnCommand = nullptr;
-    client_.OnProgress = nullptr;
-    client_.Abort();
+    site_->SetEvents({});
+    site_->Abort();
 }
 
 void TUploadSession::Start() {
     phase_ = TPhase::Login;
-    Go(&TCustomFtpClient::ConnectAsync);
+    stall_.start();
+    site_->Connect(Next());
 }
 
 void TUploadSession::Stop() {
     if (phase_ == TPhase::Done) return;
     phase_ = TPhase::Done;
     stall_.stop();
-    client_.Abort();
+    site_->Abort();
     if (file_ && host_.giveBack) host_.giveBack(*std::exchange(file_, std::nullopt));
 }
 
-// Starts a request under the stall timer; a request the client refuses to start retires us.
-void TUploadSession::Go(void (TCustomFtpClient::*request)()) {
+// The completion of the next request, under the stall timer. A completion that comes after the
+// session was stopped changes nothing.
+TRemoteDone TUploadSession::Next() {
     stall_.start();
-    try {
-        (client_.*request)();
-    } catch (const std::exception& error) {
-        Retire(error.what());
-    }
+    return [this](const TRemoteResult& result) { Done(result); };
 }
 
-void TUploadSession::RequestDone(TFtpRequest, int error) {
+void TUploadSession::Done(const TRemoteResult& result) {
     if (phase_ == TPhase::Done) return;
     if (phase_ == TPhase::Quit) {
         phase_ = TPhase::Done;
         stall_.stop();
-        client_.Abort();
+        site_->Abort();
         return;
     }
-    if (error != 0) return Retire(client_.ErrorMessage());
+    if (!result.Ok()) return Retire(result.detail.empty() ? FailureName(result.failure) : result.detail);
     switch (phase_) {
     case TPhase::Login:
         phase_ = TPhase::Type;
-        client_.Binary = true;
-        return Go(&TCustomFtpClient::TypeSetAsync);
+        return site_->PrepareTransfers(Next());
     case TPhase::Type:
         phase_ = TPhase::Enter;
         return EnterNext();
@@ -90,19 +76,16 @@ void TUploadSession::EnterNext() {
         phase_ = TPhase::Send;
         return SendNext();
     }
-    client_.HostDirName = folder_[entered_++];
-    Go(&TCustomFtpClient::CwdAsync);
+    site_->EnterFolder(folder_[entered_++], Next());
 }
 
 void TUploadSession::SendNext() {
     file_ = host_.takeFile ? host_.takeFile() : std::nullopt;
     if (!file_) {
         phase_ = TPhase::Quit;
-        return Go(&TCustomFtpClient::QuitAsync);
+        return site_->Quit(Next());
     }
-    client_.LocalFileName = localDir_ + *file_;
-    client_.HostFileName = *file_;
-    Go(&TCustomFtpClient::PutAsync);
+    site_->Put(localDir_ + *file_, *file_, Next());
 }
 
 void TUploadSession::Retire(const std::string& why) {

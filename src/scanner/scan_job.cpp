@@ -1,6 +1,8 @@
 #include "scanner/scan_job.h"
 
+#include "common/text_utils.h"
 #include "scanner/scanner_error.h"
+#include "scanner/scanner_texts.h"
 
 namespace vistrel {
 
@@ -112,27 +114,28 @@ TJobResult<TScanCode> TScanJob::Acquire(const TScanParams& params, TDibGraphic& 
 }
 
 std::string ScanMessage(const TJobResult<TScanCode>& result) {
+    using namespace scanner_texts;
     switch (result.code) {
     case TScanCode::Success:
         return {};
     case TScanCode::NoDevice:
-        return kNoScannerMessage;
+        return Text(kNoScanner);
     case TScanCode::UnknownDevice:
-        return "Der Scanner \"" + result.detail + "\" wurde nicht gefunden.";
+        return FormatMessage(Text(kUnknownDevice), {result.detail});
     case TScanCode::DeviceBusy:
-        return "Der Scanner ist belegt. Bitte versuchen Sie es sp\xE4ter noch einmal.";
+        return Text(kDeviceBusy);
     case TScanCode::Jammed:
-        return "Im Vorlageneinzug des Scanners ist das Papier gestaut.";
+        return Text(kJammed);
     case TScanCode::CoverOpen:
-        return "Der Deckel des Scanners ist offen.";
+        return Text(kCoverOpen);
     case TScanCode::NoDocuments:
-        return "Im Vorlageneinzug des Scanners liegen keine Vorlagen.";
+        return Text(kNoDocuments);
     case TScanCode::AccessDenied:
-        return "Der Zugriff auf den Scanner wurde verweigert.";
+        return Text(kAccessDenied);
     case TScanCode::InvalidOption:
-        return "Der Scanner nimmt die Einstellung nicht an.\n" + result.detail;
+        return Text(kInvalidOption) + "\n" + result.detail;
     case TScanCode::DeviceFailed:
-        return "Beim Scannen ist ein Fehler aufgetreten.\n" + result.detail;
+        return Text(kDeviceFailed) + "\n" + result.detail;
     }
     return {};
 }

@@ -13,9 +13,6 @@ namespace vistrel {
 
 inline constexpr const char* kScannerSection = "TScanner";
 inline constexpr const char* kScannerDeviceKey = "Device";
-// Windows-1252 bytes, as every message text of the logic.
-inline constexpr const char* kNoScannerMessage = "TWAIN Schnittstelle nicht gefunden";
-inline constexpr const char* kScanStatusText = "TWAIN-Schnittstelle wird aufgerufen...";
 
 enum class TScanCode {
     Success,       // also when nothing was scanned: the window was closed or the scan cancelled

@@ -6,6 +6,8 @@
 #include "common/numbers.h"
 #include "common/text_utils.h"
 #include "common/user_prompts.h"
+#include "settings/setting_table.h"
+#include "settings/settings_texts.h"
 
 #include <algorithm>
 #include <variant>
@@ -14,13 +16,6 @@ namespace vistrel {
 namespace {
 
 constexpr const char* kPasswordKey = "ZEK Marnholdtine";
-constexpr const char* kNoStylesMessage =
-    "Es wurden keine Stilvorlagen gefunden. Bitte installieren Sie das Programm erneut.";
-constexpr const char* kCannotWriteMessage = "In %s kann nicht geschrieben werden";
-
-std::string LinesSection(const char* setting) {
-    return std::string(kSettingsSection) + "." + setting + "_Lines";
-}
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -142,7 +137,10 @@ std::string UnscramblePassword(const std::string& scrambled) {
 }
 
 TProgramSettings::TProgramSettings(const TProgramFolders& folders, UserPrompts& prompts)
-    : folders_(folders), prompts_(prompts) {}
+    : folders_(folders), prompts_(prompts) {
+    for (const TSettingDescription& setting : SettingDescriptions())
+        ApplyDefault(*this, setting);
+}
 
 TIniFile TProgramSettings::LoadFile() const {
     return TIniFile::Load(folders_.SettingsFile());
@@ -153,81 +151,60 @@ bool TProgramSettings::SaveFile(const TIniFile& ini) {
         ini.Save(folders_.SettingsFile());
         return true;
     } catch (const EFileWriteError&) {
-        prompts_.ShowMessage(FormatMessage(kCannotWriteMessage, {folders_.SettingsFile().string()}),
-                             MessageKind::Error);
+        prompts_.ShowMessage(
+            FormatMessage(Text(settings_texts::kCannotWrite), {folders_.SettingsFile().string()}),
+            MessageKind::Error);
         return false;
     }
 }
 
 namespace {
 
-using TSettingMember = std::variant<bool TProgramSettings::*, std::string TProgramSettings::*,
-                                    int TProgramSettings::*, std::vector<std::string> TProgramSettings::*>;
-
-struct TSettingKey {
-    const char* key; // the stored key; for a lines setting the setting's name, which names its section
-    TSettingMember member;
-};
-
-// Every setting of section "TSettingsForm" in the order a save writes them.
-const TSettingKey kSettingKeys[] = {
-    {"cbAutoSize_Checked", &TProgramSettings::cbAutoSize},
-    {"cbDontEnlarge_Checked", &TProgramSettings::cbDontEnlarge},
-    {"edFTPServer_Text", &TProgramSettings::edFTPServer},
-    {"edFTPUser_Text", &TProgramSettings::edFTPUser},
-    {"edMaxHeight_Text", &TProgramSettings::edMaxHeight},
-    {"edMaxWidth_Text", &TProgramSettings::edMaxWidth},
-    {"edFTPDirectory_Text", &TProgramSettings::edFTPDirectory},
-    {"cbGamma_Checked", &TProgramSettings::cbGamma},
-    {"cbJPEGNoReCompress_Checked", &TProgramSettings::cbJPEGNoReCompress},
-    {"edGamma_Text", &TProgramSettings::edGamma},
-    {"edImpressum", &TProgramSettings::edImpressum},
-    {"edEmail_Text", &TProgramSettings::edEmail},
-    {"edSiteTitle_Text", &TProgramSettings::edSiteTitle},
-    {"edIndexText1", &TProgramSettings::edIndexText1},
-    {"edIndexText2", &TProgramSettings::edIndexText2},
-    {"edFootnote_Text", &TProgramSettings::edFootnote},
-    {"cpUseFTP_Checked", &TProgramSettings::cpUseFTP},
-    {"edNoOfThumbs_Text", &TProgramSettings::edNoOfThumbs},
-    {"rgQuality_ItemIndex", &TProgramSettings::rgQuality},
-    {"edFTPPort_Text", &TProgramSettings::edFTPPort},
-    {"cbUsePassiveMode_Checked", &TProgramSettings::cbUsePassiveMode},
-    {"rgOverwriteFiles_ItemIndex", &TProgramSettings::rgOverwriteFiles},
-    {"cbCheckServer_Checked", &TProgramSettings::cbCheckServer},
-    {"cbAllowInvitations_Checked", &TProgramSettings::cbAllowInvitations},
-    {"cbUseTLS_Checked", &TProgramSettings::cbUseTLS},
-    {"cbRequireTLS_Checked", &TProgramSettings::cbRequireTLS},
-    {"cbParallelUploads_Checked", &TProgramSettings::cbParallelUploads},
-    {"edLargeSize_Text", &TProgramSettings::edLargeSize},
-};
-
 struct TSettingReader {
     const TIniFile& ini;
     TProgramSettings& settings;
-    const char* key;
+    const std::string& key;
     void operator()(bool TProgramSettings::*m) const { ReadFlag(ini, kSettingsSection, key, settings.*m); }
     void operator()(std::string TProgramSettings::*m) const {
         ReadText(ini, kSettingsSection, key, settings.*m);
     }
     void operator()(int TProgramSettings::*m) const { ReadNumber(ini, kSettingsSection, key, settings.*m); }
-    void operator()(std::vector<std::string> TProgramSettings::*m) const {
-        ReadLines(ini, LinesSection(key), settings.*m);
-    }
+    void operator()(std::vector<std::string> TProgramSettings::*m) const { ReadLines(ini, key, settings.*m); }
 };
 
 struct TSettingWriter {
     TIniFile& ini;
     const TProgramSettings& settings;
-    const char* key;
+    const std::string& key;
     void operator()(bool TProgramSettings::*m) const { WriteFlag(ini, kSettingsSection, key, settings.*m); }
     void operator()(std::string TProgramSettings::*m) const {
         WriteText(ini, kSettingsSection, key, settings.*m);
     }
     void operator()(int TProgramSettings::*m) const { WriteNumber(ini, kSettingsSection, key, settings.*m); }
     void operator()(std::vector<std::string> TProgramSettings::*m) const {
-        WriteLines(ini, LinesSection(key), settings.*m);
+        WriteLines(ini, key, settings.*m);
     }
 };
+
+void ReadSetting(const TIniFile& ini, TProgramSettings& settings, const TSettingDescription& setting) {
+    const std::string key = StoredKey(setting);
+    if (setting.kind == TSettingKind::Password) {
+        auto text = std::get<std::string TProgramSettings::*>(setting.member);
+        if (auto stored = ini.Read(kSettingsSection, key)) settings.*text = UnscramblePassword(*stored);
+        return;
+    }
+    std::visit(TSettingReader{ini, settings, key}, setting.member);
+}
+
+void WriteSetting(TIniFile& ini, const TProgramSettings& settings, const TSettingDescription& setting) {
+    const std::string key = StoredKey(setting);
+    if (setting.kind == TSettingKind::Password) {
+        auto text = std::get<std::string TProgramSettings::*>(setting.member);
+        WriteText(ini, kSettingsSection, key, ScramblePassword(settings.*text));
+        return;
+    }
+    std::visit(TSettingWriter{ini, settings, key}, setting.member);
+}
 
 } // namespace
 
@@ -236,9 +213,8 @@ void TProgramSettings::Load() {
     if (!SectionLoadAllowed(ini, kSettingsSection)) return;
     loadedSettingsFormPlacement = ReadPlacement(ini, kSettingsSection, screen);
     settingsFormPlacement = loadedSettingsFormPlacement.placement;
-    for (const TSettingKey& setting : kSettingKeys)
-        std::visit(TSettingReader{ini, *this, setting.key}, setting.member);
-    if (auto stored = ini.Read(kSettingsSection, "FTPPassword")) edFTPPassword = UnscramblePassword(*stored);
+    for (const TSettingDescription& setting : SettingDescriptions())
+        ReadSetting(ini, *this, setting);
     // A server that worked in plain FTP before encryption existed keeps working the same way.
     if (!ini.Read(kSettingsSection, "cbUseTLS_Checked") && ini.Read(kSettingsSection, "edFTPServer_Text"))
         cbUseTLS = false;
@@ -247,9 +223,8 @@ void TProgramSettings::Load() {
 bool TProgramSettings::Save() {
     TIniFile ini = LoadFile();
     WritePlacement(ini, kSettingsSection, settingsFormPlacement, screen);
-    for (const TSettingKey& setting : kSettingKeys)
-        std::visit(TSettingWriter{ini, *this, setting.key}, setting.member);
-    WriteText(ini, kSettingsSection, "FTPPassword", ScramblePassword(edFTPPassword));
+    for (const TSettingDescription* setting : SettingsInFileOrder())
+        WriteSetting(ini, *this, *setting);
     return SaveFile(ini);
 }
 
@@ -270,7 +245,7 @@ bool TProgramSettings::SaveMainPlacement(const TWindowPlacement& placement, int 
 std::string TProgramSettings::FirstStyleName() {
     auto styles = ListFolderWithin(folders_.styles, EntryKind::Folders, folders_.styles);
     if (styles.empty()) {
-        prompts_.ShowMessage(kNoStylesMessage, MessageKind::Error);
+        prompts_.ShowMessage(Text(settings_texts::kNoStyles), MessageKind::Error);
         return {};
     }
     return styles.front();

@@ -31,6 +31,8 @@ class TProgramSettings {
 public:
     TProgramSettings(const TProgramFolders& folders, UserPrompts& prompts);
 
+    // The dialog's settings; setting_table.cpp describes each (stored key, default, page, rule), and
+    // the constructor sets them to their defaults.
     // Info
     std::vector<std::string> edImpressum;
     std::string edSiteTitle;
@@ -40,33 +42,31 @@ public:
     std::vector<std::string> edIndexText2;
     std::string edFootnote;
     // Bildimport
-    bool cbAutoSize = true;
-    std::string edMaxWidth = "500";
-    std::string edMaxHeight = "500";
-    bool cbDontEnlarge = false;
-    bool cbJPEGNoReCompress = false;
-    bool cbGamma = false;
-    std::string edGamma = "1,0";
-    int rgQuality = 1;
-    // The large version's longer side for high-resolution screens; "0" makes none.
-    std::string edLargeSize = "2048";
+    bool cbAutoSize{};
+    std::string edMaxWidth;
+    std::string edMaxHeight;
+    bool cbDontEnlarge{};
+    bool cbJPEGNoReCompress{};
+    bool cbGamma{};
+    std::string edGamma;
+    int rgQuality{};
+    std::string edLargeSize; // the large version's longer side for HiDPI screens; "0" makes none
     // Veröffentlichen
-    bool cpUseFTP = true;
+    bool cpUseFTP{};
     std::string edFTPServer;
     std::string edFTPUser;
     std::string edFTPPassword;
     std::string edFTPDirectory;
-    std::string edFTPPort = "21";
-    bool cbUsePassiveMode = true;
-    bool cbCheckServer = true;
-    // FTPS: on for a new installation; a settings file written before it existed keeps plain FTP.
-    bool cbUseTLS = true;
-    bool cbRequireTLS = false;
-    bool cbParallelUploads = false; // up to four sessions send a folder's files side by side
+    std::string edFTPPort;
+    bool cbUsePassiveMode{};
+    bool cbCheckServer{};
+    bool cbUseTLS{};
+    bool cbRequireTLS{};
+    bool cbParallelUploads{}; // up to four sessions send a folder's files side by side
     // Sonstiges
-    std::string edNoOfThumbs = "12";
-    int rgOverwriteFiles = 1;
-    bool cbAllowInvitations = true;
+    std::string edNoOfThumbs;
+    int rgOverwriteFiles{};
+    bool cbAllowInvitations{};
     // Not edited by the dialog: the selected style's folder name (not a path).
     std::string ActStyle;
 

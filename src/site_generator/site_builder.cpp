@@ -1,15 +1,19 @@
 #include "site_generator/site_builder.h"
 
+#include "album_library/program_list_files.h"
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "common/folder_listing.h"
+#include "common/german_text.h"
 #include "common/numbers.h"
 #include "common/text_utils.h"
 #include "common/user_prompts.h"
 #include "site_generator/page_file.h"
+#include "site_generator/renditions.h"
 #include "site_generator/site_texts.h"
 #include "site_generator/style_files.h"
 #include "site_generator/template_engine.h"
+#include "site_generator/template_picture_keywords.h"
 
 #include <algorithm>
 #include <memory>
@@ -88,6 +92,7 @@ private:
     const std::vector<std::string>& ExpandPage(const fs::path& templateFile, const fs::path& page);
     void FileDone(TStepAdvance advance);
     void SetWholeAlbumImageScope(int n);
+    void UpdateAlbumRenditions(int k, const fs::path& album);
 
     TProgramSettings& settings_;
     TAlbumList& albums_;
@@ -98,7 +103,20 @@ private:
     std::vector<std::string> page_;
     fs::path startPage_;
     std::vector<std::string> warnings_;
+    bool renditions_ = false; // the style asks for renditions
 };
+
+// Whether a template of the style uses a keyword whose value comes from renditions. Styles written
+// before renditions existed use none, and their sites stay exactly as they were.
+bool StyleNeedsRenditions(const TStyleFiles& style) {
+    for (const std::string& name : style.Names()) {
+        if (!IsTemplateName(name)) continue;
+        std::string text;
+        if (ReadFileBytes(style.PathOf(name), text) && picture_keywords::TemplateNeedsRenditions(text))
+            return true;
+    }
+    return false;
+}
 
 void WritePage(const fs::path& file, const std::vector<std::string>& lines) {
     WritePageFile(file, lines);
@@ -113,12 +131,14 @@ void TSiteBuilder::Prepare() {
     state_.StyleDir = settings_.CurrentStyleFolder();
     state_.ScriptsDir = settings_.Folders().scripts / "";
     TStyleFiles style(state_.StyleDir);
+    renditions_ = StyleNeedsRenditions(style);
     int total = 0;
     for (int k = 0; k < albums_.Count(); ++k) {
         if (!albums_[k].Published) continue;
         TPictureList pictures = albums_.LoadPictureList(k);
         if (!pictures.empty()) RepairPreviewPicture(albums_[k], pictures);
         total += 2 * (style.Count() - 2) + static_cast<int>(pictures.size());
+        if (renditions_) total += static_cast<int>(pictures.size());
     }
     progress_.Start(std::max(total, 0));
 }
@@ -164,7 +184,9 @@ void TSiteBuilder::BuildAlbum(int k) {
     state_.ThumbPageCount = n / p + (n % p > 0 ? 1 : 0);
     SetWholeAlbumImageScope(n);
     state_.RootMode = false;
-    ProcessStyleFiles(style, album);
+    state_.Renditions.clear();
+    if (renditions_) UpdateAlbumRenditions(k, album);
+    if (!progress_.Cancelled()) ProcessStyleFiles(style, album);
     if (!progress_.Cancelled()) WriteOverviewPages(style, album);
     if (!progress_.Cancelled()) WritePicturePages(style, album);
 }
@@ -176,6 +198,8 @@ void TSiteBuilder::ProcessStyleFiles(const TStyleFiles& style, const fs::path& t
     for (const std::string& name : style.Names()) {
         if (progress_.Cancelled()) break;
         if (TStyleFiles::IsOverviewTemplate(name) || TStyleFiles::IsPictureTemplate(name)) continue;
+        // A style's "info.txt" would replace the album list or an album's picture list.
+        if (IsProgramListFile(name)) continue;
         fs::path file = target / name;
         if (IsTemplateName(name)) {
             progress_.ShowFile(file);
@@ -259,6 +283,30 @@ const std::vector<std::string>& TSiteBuilder::ExpandPage(const fs::path& templat
     }
     InsertHeadLines(page_, ProgramHeadLines());
     return page_;
+}
+
+// The album's renditions, made or found current, before any page of the album is expanded: the
+// pages need their sizes. The cover's are kept for the start page.
+void TSiteBuilder::UpdateAlbumRenditions(int k, const fs::path& album) {
+    std::vector<std::string> names;
+    for (const TPictureEntry& picture : state_.Pictures)
+        names.push_back(picture.FileName());
+    progress_.BeginStep(Text(site_texts::kRenditionStep), static_cast<int>(names.size()));
+    int reported = 0;
+    TRenditionOutcome outcome = UpdateRenditions(album, names, [&](int done) {
+        if (done > reported) progress_.ShowFile(album / kRenditionFolder);
+        for (; reported < done; ++reported)
+            FileDone(TStepAdvance::TotalAndStep);
+        progress_.ProcessEvents();
+        return !progress_.Cancelled();
+    });
+    for (const std::string& failure : outcome.failures) {
+        progress_.Warning(failure);
+        warnings_.push_back(failure);
+    }
+    state_.Renditions = std::move(outcome.pictures);
+    for (const TPictureRenditions& renditions : state_.Renditions)
+        if (renditions.picture == albums_[k].PreviewPicture) state_.CoverRenditions[k] = renditions;
 }
 
 void TSiteBuilder::FileDone(TStepAdvance advance) {

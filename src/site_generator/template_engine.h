@@ -5,9 +5,11 @@
 // a named tag. Templates that are not well formed are expanded by the same rules, never rejected.
 // All text is Windows-1252 bytes as stored; nothing is re-encoded or escaped.
 #include "album_library/album_list.h"
+#include "site_generator/renditions.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -43,6 +45,10 @@ struct TSiteState {
     // Read at the moment a keyword is expanded; without settings the setting keywords give nothing
     // and IFECARD counts as off.
     const TProgramSettings* Settings = nullptr;
+    // The renditions of Pictures, index for index, and of each album's cover picture by album index
+    // (for the start page). Empty while the style uses no keyword that needs them.
+    std::vector<TPictureRenditions> Renditions;
+    std::map<int, TPictureRenditions> CoverRenditions;
 
     // A template whose loops never end (an END tag met with an empty loop stack that keeps restarting
     // the file, loops nested the wrong way round) would otherwise run forever or fill the memory. One

@@ -5,6 +5,7 @@
 #include "site_generator/template_keywords.h"
 
 #include "settings/program_settings.h"
+#include "site_generator/template_picture_keywords.h"
 
 #include <array>
 #include <charconv>
@@ -272,6 +273,34 @@ constexpr std::array kValueKeywords{
     TKeywordEntry{"IMAGEURL", ImageUrl},
     TKeywordEntry{"IMAGETITLE", ImageTitle},
     TKeywordEntry{"IMAGETEXT", ImageText},
+    // Pictures for today's screens: sizes against layout shift, renditions for srcset and <picture>.
+    TKeywordEntry{"IMAGEWIDTH", picture_keywords::ImageWidth},
+    TKeywordEntry{"IMAGEHEIGHT", picture_keywords::ImageHeight},
+    TKeywordEntry{"IMAGESRC", picture_keywords::ImageSrc},
+    TKeywordEntry{"IMAGESRCSET", picture_keywords::ImageSrcset},
+    TKeywordEntry{"IMAGESRCSETWEBP", picture_keywords::ImageSrcsetWebp},
+    TKeywordEntry{"IMAGEFULLSRC", picture_keywords::ImageFullSrc},
+    TKeywordEntry{"IMAGEALT", picture_keywords::ImageAlt},
+    TKeywordEntry{"THUMBWIDTH", picture_keywords::ThumbWidth},
+    TKeywordEntry{"THUMBHEIGHT", picture_keywords::ThumbHeight},
+    TKeywordEntry{"THUMBSRC", picture_keywords::ThumbSrc},
+    TKeywordEntry{"THUMBSRCSET", picture_keywords::ThumbSrcset},
+    TKeywordEntry{"THUMBSRCSETWEBP", picture_keywords::ThumbSrcsetWebp},
+    TKeywordEntry{"THUMBFULLWIDTH", picture_keywords::ThumbFullWidth},
+    TKeywordEntry{"THUMBFULLHEIGHT", picture_keywords::ThumbFullHeight},
+    TKeywordEntry{"THUMBFULLSRC", picture_keywords::ThumbFullSrc},
+    TKeywordEntry{"THUMBFULLSRCSETWEBP", picture_keywords::ThumbFullSrcsetWebp},
+    TKeywordEntry{"THUMBALT", picture_keywords::ThumbAlt},
+    TKeywordEntry{"THUMBLOADING", picture_keywords::ThumbLoading},
+    TKeywordEntry{"THUMBBOX", picture_keywords::ThumbBox},
+    TKeywordEntry{"GALLERYIMAGEWIDTH", picture_keywords::GalleryImageWidth},
+    TKeywordEntry{"GALLERYIMAGEHEIGHT", picture_keywords::GalleryImageHeight},
+    TKeywordEntry{"GALLERYIMAGESRC", picture_keywords::GalleryImageSrc},
+    TKeywordEntry{"GALLERYIMAGESRCSET", picture_keywords::GalleryImageSrcset},
+    TKeywordEntry{"GALLERYIMAGESRCSETWEBP", picture_keywords::GalleryImageSrcsetWebp},
+    TKeywordEntry{"GALLERYLOADING", picture_keywords::GalleryLoading},
+    TKeywordEntry{"PAGEDESCRIPTION", picture_keywords::PageDescription},
+    TKeywordEntry{"THUMBPAGELINKS", picture_keywords::ThumbPageLinks},
 };
 
 using TKeywordTable = std::unordered_map<std::string_view, TKeywordHandler>;

@@ -77,8 +77,8 @@ struct LargeVersion : ::testing::Test, TempProgramFolder {
 
     void Import(const fs::path& file) {
         TImportJob job{settings, progress, folder, pictures};
-        TImportOutcome outcome = job.ImportFiles({file});
-        ASSERT_EQ(outcome.error, "");
+        TImportResult outcome = job.ImportFiles({file});
+        ASSERT_EQ(ImportMessage(outcome), "");
     }
 };
 

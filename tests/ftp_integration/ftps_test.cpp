@@ -212,22 +212,22 @@ TEST_F(FtpsServer, PublishJobSendsEncryptedAndNamesTheRefusedCertificate) {
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
         WriteBytes(local + "images/" + name, name);
     TPublishParams params;
-    params.host = "127.0.0.1";
-    params.port = client_.Port;
-    params.user = "alice";
-    params.password = "secret";
-    params.remoteRoot = "web";
-    params.passive = true;
-    params.useTls = true;
+    params.connection.host = "127.0.0.1";
+    params.connection.port = client_.Port;
+    params.connection.user = "alice";
+    params.connection.password = "secret";
+    params.connection.remoteRoot = "web";
+    params.connection.passive = true;
+    params.connection.useTls = true;
     params.plan = {local, {local, local + "images/"}};
-    params.checkServer = true; // a listing after each folder, uploads again after it
+    params.connection.checkServer = true; // a listing after each folder, uploads again after it
     params.transferListFile = temp_ / "transfer.lst";
     params.timings.startDelayMs = 0;
     params.timings.connectFailedDelayMs = 0;
     NoPrompts prompts;
     RecordingView view;
     {
-        TPublishJob job(client_, prompts, view);
+        TPublishJob job(prompts, view);
         job.Prepare(params);
         EXPECT_EQ(job.Run(params).code, TPublishCode::Completed);
     }
@@ -241,8 +241,7 @@ TEST_F(FtpsServer, PublishJobSendsEncryptedAndNamesTheRefusedCertificate) {
         view.lines.end());
 
     view.trust = false;
-    client_.TrustedFingerprint.clear();
-    TPublishJob job(client_, prompts, view);
+    TPublishJob job(prompts, view); // a new session: the certificate trusted above is not stored
     job.Prepare(params);
     TPublishResult result = job.Run(params);
     EXPECT_EQ(result.code, TPublishCode::CertificateRejected);

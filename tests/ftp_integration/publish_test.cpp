@@ -3,6 +3,7 @@
 #include "common/line_file.h"
 #include "net/run_until.h"
 #include "program/site_run.h"
+#include "publishing/ftp_site.h"
 #include "publishing/publish_job.h"
 #include "site_generator/site_fixture.h"
 
@@ -80,8 +81,7 @@ protected:
         settings.edFTPDirectory = "web";
         settings.cbUsePassiveMode = true;
         settings.cbCheckServer = true;
-        client.TimeoutMs = 5000;
-        client.EndOfFileDelayMs = 5;
+        settings.cbParallelUploads = false; // one session unless a test asks for more
     }
 
     void TearDown() override {
@@ -129,7 +129,7 @@ protected:
         WriteBytes(serverRoot / "outside.txt", "keep");
         fs::create_symlink(serverRoot / "outside.txt", web / "link.txt");
         ASSERT_EQ(Publish(true), TPublishCode::Completed);
-        EXPECT_EQ(job->ServerHasMlsd(), Mlsd());
+        EXPECT_EQ(serverHasMlsd, Mlsd());
         EXPECT_EQ(prompts.questions.back(),
                   Utf8ToAnsi("Wollen Sie wirklich alle Dateien auf dem Server löschen?"));
         for (const char* gone : {"stale.html", ".htaccess", "my old page.html", "Alt"})
@@ -148,13 +148,22 @@ protected:
         params.timings.startDelayMs = 0;
         params.timings.connectFailedDelayMs = 0;
         params.timings.watchdogMs = watchdogMs;
-        job.reset(); // its destructor unwires the client, so it goes before the next one wires it
-        job = std::make_unique<TPublishJob>(client, prompts, view);
+        params.timings.transferTimeoutMs = 5000;
+        params.timings.deleteTimeoutMs = 5000;
+        job.reset();
+        // Each run's FTP session, tuned as the tests need; it reports what FEAT said.
+        job = std::make_unique<TPublishJob>(prompts, view, [this](const TConnectionSettings& connection) {
+            auto site = std::make_unique<TFtpSite>(connection);
+            site->Client().EndOfFileDelayMs = 5;
+            lastSite = site.get();
+            return site;
+        });
         job->Prepare(params);
         params.deleteAll = deleteAll;
         params.transferAll = transferAll;
-        client.TimeoutMs = 5000; // the job sets Timeout in seconds; tests keep their own limit
-        return job->Run(params).code;
+        TPublishCode code = job->Run(params).code;
+        serverHasMlsd = lastSite && lastSite->ServerHasMlsd();
+        return code;
     }
 
     fs::path serverRoot = dir / "server";
@@ -162,7 +171,8 @@ protected:
     QProcess server;
     std::string port;
     std::unique_ptr<TProgramContext> context;
-    TFtpClient client;
+    TFtpSite* lastSite = nullptr;
+    bool serverHasMlsd = false;
     RecordingView view;
     std::unique_ptr<TPublishJob> job;
 };
@@ -172,7 +182,9 @@ TEST_F(PublishToPyFtpdlib, SendsTheSiteThenOnlyWhatChanged) {
     EXPECT_EQ(ReadBytes(web / "Urlaub" / "images" / "p100.jpg"), "image0");
     EXPECT_EQ(ReadBytes(web / "Zoo" / "thumbs" / "p100.jpg"), "thumb0");
     EXPECT_EQ(ReadBytes(web / "index.html"), ReadBytes(galleries / "index.html"));
-    EXPECT_EQ(ReadBytes(web / "Urlaub" / "info.txt"), ReadBytes(galleries / "Urlaub" / "info.txt"));
+    // The program's own lists name unpublished albums and every text: they never go.
+    EXPECT_FALSE(fs::exists(web / "Urlaub" / "info.txt"));
+    EXPECT_FALSE(fs::exists(web / "info.txt"));
     EXPECT_EQ(view.Sent().size(), static_cast<size_t>(job->TotalFiles()));
     EXPECT_EQ(prompts.messages.back(),
               Utf8ToAnsi("Übertragung zu 127.0.0.1 in das Verzeichnis web/ beendet."));
@@ -186,6 +198,29 @@ TEST_F(PublishToPyFtpdlib, SendsTheSiteThenOnlyWhatChanged) {
     ASSERT_EQ(Publish(), TPublishCode::Completed);
     EXPECT_EQ(view.Sent(), (std::vector<std::string>{"p101.jpg"}));
     EXPECT_EQ(ReadBytes(web / "Urlaub" / "images" / "p101.jpg"), "image1 retouched");
+}
+
+// An earlier run sent the album list and a picture list; the transfer list remembers them, and
+// the next run deletes them from the server.
+TEST_F(PublishToPyFtpdlib, ListsAnEarlierRunSentAreDeleted) {
+    ASSERT_EQ(Publish(), TPublishCode::Completed);
+    WriteBytes(web / "info.txt", "Privat\tGeheim\t\t\tPrivat\tfalse\r\n");
+    WriteBytes(web / "Urlaub" / "info.txt", "p100.jpg\tTitel\r\n");
+    WriteBytes(web / "Urlaub" / "keep.txt", "not ours");
+    std::vector<std::string> list;
+    ASSERT_TRUE(ReadLineFile(context->folders.TransferList(), list));
+    list.push_back((galleries / "info.txt").string() + "\t34\t0123456789ABCDEF0123456789ABCDEF");
+    list.push_back((galleries / "Urlaub" / "info.txt").string() + "\t16\t0123456789ABCDEF0123456789ABCDEF");
+    WriteLineFile(context->folders.TransferList(), list);
+
+    ASSERT_EQ(Publish(), TPublishCode::Completed);
+    EXPECT_FALSE(fs::exists(web / "info.txt"));
+    EXPECT_FALSE(fs::exists(web / "Urlaub" / "info.txt"));
+    EXPECT_TRUE(fs::exists(web / "Urlaub" / "keep.txt"));
+    EXPECT_TRUE(view.Sent().empty());
+    ASSERT_TRUE(ReadLineFile(context->folders.TransferList(), list));
+    for (const std::string& line : list)
+        EXPECT_EQ(line.find("info.txt"), std::string::npos) << line;
 }
 
 TEST_F(PublishToPyFtpdlib, ServerCheckSendsAFileDeletedOnTheServer) {
@@ -224,9 +259,15 @@ TEST_F(PublishToPyFtpdlib, AKillDuringAnUploadLeavesAListThatResendsTheFile) {
     ASSERT_EQ(Publish(), TPublishCode::Completed);
     WriteBytes(galleries / "Urlaub" / "images" / "p101.jpg", std::string(300000, 'n'));
     const fs::path list = context->folders.TransferList();
-    std::string atKill;
+    const fs::path journal = TTransferJournal::PathFor(list);
+    // The stored list is transfer.lst with the journal of the run; both are kept as they were.
+    std::string atKill, listAtKill, journalAtKill;
     view.onLog = [&](const std::string& line) {
-        if (line == Utf8ToAnsi("Übertrage  p101.jpg")) atKill = ReadBytes(list);
+        if (line != Utf8ToAnsi("Übertrage  p101.jpg")) return;
+        for (const std::string& stored : TTransferList::ReadStored(list))
+            atKill += stored + "\n";
+        listAtKill = ReadBytes(list);
+        journalAtKill = ReadBytes(journal);
     };
     ASSERT_EQ(Publish(), TPublishCode::Completed);
     ASSERT_FALSE(atKill.empty());
@@ -235,7 +276,8 @@ TEST_F(PublishToPyFtpdlib, AKillDuringAnUploadLeavesAListThatResendsTheFile) {
     EXPECT_NE(atKill.find("images/p100.jpg\t"), std::string::npos) << "the other files stay recorded";
 
     view.onLog = nullptr;
-    WriteBytes(list, atKill);
+    WriteBytes(list, listAtKill);
+    WriteBytes(journal, journalAtKill);
     WriteBytes(web / "Urlaub" / "images" / "p101.jpg", std::string(1000, 'n')); // torn on the server
     ASSERT_EQ(Publish(), TPublishCode::Completed);
     EXPECT_EQ(view.Sent(), (std::vector<std::string>{"p101.jpg"}));

@@ -283,6 +283,36 @@ TEST_F(SettingsFormTest, PositionIsSavedAndRestoredWithTheSettings) {
     EXPECT_EQ(second.geometry().topLeft(), saved);
 }
 
+// Every described setting has its control on its own page, and that control edits the setting.
+TEST_F(SettingsFormTest, EverySettingIsBoundToAControlOnItsPage) {
+    Open();
+    for (const TSettingDescription& setting : SettingDescriptions()) {
+        SCOPED_TRACE(setting.name);
+        auto* control = form->findChild<QWidget*>(QString::fromLatin1(setting.name));
+        ASSERT_NE(control, nullptr);
+        EXPECT_TRUE(form->PageControl->widget(static_cast<int>(setting.page))->isAncestorOf(control));
+        form->PageControl->setCurrentIndex(static_cast<int>(setting.page));
+        if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+            edit->setText(QStringLiteral("4711"));
+            EXPECT_EQ(settings.*std::get<std::string TProgramSettings::*>(setting.member), "4711");
+        } else if (auto* memo = qobject_cast<QPlainTextEdit*>(control)) {
+            memo->setPlainText(QStringLiteral("a\nb"));
+            EXPECT_EQ(settings.*std::get<std::vector<std::string> TProgramSettings::*>(setting.member),
+                      (std::vector<std::string>{"a", "b"}));
+        } else if (auto* group = qobject_cast<TRadioGroup*>(control)) {
+            group->Item(0)->click();
+            EXPECT_EQ(settings.*std::get<int TProgramSettings::*>(setting.member), 0);
+        } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+            bool& flag = settings.*std::get<bool TProgramSettings::*>(setting.member);
+            flag = !button->isChecked();
+            button->click();
+            EXPECT_EQ(flag, button->isChecked());
+        } else {
+            ADD_FAILURE() << "no kind of control the dialog binds";
+        }
+    }
+}
+
 TEST(SettingsFormWiring, MainWindowOpensTheDialogModally) {
     TempDir dir;
     ScriptedPrompts prompts;

@@ -2,6 +2,7 @@
 #include "image_processing/convolution_transform.h"
 #include "image_processing/edit_session.h"
 #include "image_processing/edit_zoom.h"
+#include "image_processing/image_processing_texts.h"
 #include "image_processing/jpeg_graphic.h"
 #include "image_processing/rotate_transform.h"
 #include "image_processing/view_render.h"
@@ -194,7 +195,7 @@ TEST_F(EditSessionTest, ASnapshotThatCannotBeMadeShowsTheMessageAndTheChangeStil
     SetPixelStoreLimit(20000); // the 10,000-byte gray result fits, a true-colour copy does not
     session.Apply(TEditAction::actBlackWhite);
     SetPixelStoreLimit(limit);
-    EXPECT_EQ(prompts.messages, std::vector<std::string>{kUndoMemoryMessage});
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{Text(image_processing_texts::kUndoMemory)});
     EXPECT_EQ(session.Picture().ImageFormat(), ifGray256);
     EXPECT_FALSE(session.CanUndo());
     EXPECT_TRUE(session.Modified());

@@ -160,7 +160,10 @@ std::vector<std::string> TidyFindings(const fs::path& root, const std::vector<fs
         bool reported =
             line.find(": Warning: ") != std::string::npos || line.find(": Error: ") != std::string::npos;
         bool harmless = line.find("Warning: trimming empty <") != std::string::npos ||
-                        line.find("proprietary attribute \"loading\"") != std::string::npos;
+                        line.find("proprietary attribute \"loading\"") != std::string::npos ||
+                        line.find("proprietary attribute \"fetchpriority\"") != std::string::npos ||
+                        line.find("<source> proprietary attribute \"sizes\"") != std::string::npos ||
+                        line.find("proprietary attribute \"aria-current\"") != std::string::npos;
         if (reported && !harmless) findings.push_back(line);
         line.clear();
     }
@@ -182,6 +185,21 @@ std::vector<std::string> MissingReferences(const fs::path& page, const std::stri
         if (tag.name == "base") continue;
         for (const char* attribute : {"src", "href"})
             if (tag.Has(attribute)) check(tag, attribute, tag.Attribute(attribute));
+        // Every candidate of a srcset ("url 480w, url 800w") must exist as well.
+        if (tag.Has("srcset")) {
+            std::string list = tag.Attribute("srcset");
+            for (size_t at = 0; at < list.size();) {
+                size_t comma = list.find(',', at);
+                std::string candidate =
+                    list.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+                size_t first = candidate.find_first_not_of(' ');
+                if (first != std::string::npos) {
+                    candidate = candidate.substr(first);
+                    check(tag, "srcset", candidate.substr(0, candidate.find(' ')));
+                }
+                at = comma == std::string::npos ? list.size() : comma + 1;
+            }
+        }
         std::string source = tag.Attribute("src");
         size_t thumbs = source.rfind("thumbs/");
         if (tag.Has("data-full") && thumbs != std::string::npos)

@@ -28,14 +28,15 @@ std::string FirstElementText(const std::string& html, const std::string& name);
 
 // What tidy reports about the pages (one line each, "page:line:column: Warning: ..."), except what is
 // not a fault of the markup: elements trimmed because an empty setting left them empty, and the
-// "loading" attribute, which is newer than Debian's tidy.
+// "loading", "fetchpriority" and "aria-current" attributes and "sizes" on <source>, which are newer
+// than Debian's tidy.
 std::vector<std::string> TidyFindings(const std::filesystem::path& root,
                                       const std::vector<std::filesystem::path>& pages);
 
-// Every src and href of the page that names a local file which does not exist, as "tag attribute=value";
-// an empty value counts as missing. A <base href> moves the folder the references start from. An
-// image marked data-full also needs the picture of the same name in "images/" (the page script
-// swaps the thumbnail for it).
+// Every src, href and srcset candidate of the page that names a local file which does not exist, as "tag
+// attribute=value"; an empty value counts as missing. A <base href> moves the folder the references start
+// from. An image marked data-full also needs the picture of the same name in "images/" (the page script swaps
+// the thumbnail for it).
 std::vector<std::string> MissingReferences(const std::filesystem::path& page, const std::string& html);
 
 // Links a visitor cannot read: no text, no aria-label and no picture. A link to an empty mail address passes

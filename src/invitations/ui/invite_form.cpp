@@ -24,11 +24,11 @@ namespace {
 
 // The explanation of the first tab; the two blanks before "Knopf" are the dialog's own.
 const char* const kExplanation =
-    "Sie k\u00f6nnen nach der Ver\u00f6ffentlichung Ihrer Fotoalben Ihre Freunde und Bekannte mit einer "
+    "Sie können nach der Veröffentlichung Ihrer Fotoalben Ihre Freunde und Bekannte mit einer "
     "eCard "
     "einladen, Ihr Fotoalbum zu besuchen. Die Einladungen werden per E-Mail verschickt. Ihr Fotoalbum und "
     "das "
-    "f\u00fcr die Einladung ausgew\u00e4hlte Bild m\u00fcssen dazu bereits im Internet ver\u00f6ffentlicht "
+    "für die Einladung ausgewählte Bild müssen dazu bereits im Internet veröffentlicht "
     "sein.\n\nZu Testzwecken senden Sie mit dem 'Testeinladung...'  Knopf eine Einladung an die allgemeine "
     "E-Mail Adresse, die Sie in den Einstellungen des Vantro Vistrel angegeben haben. In Ihrer Einladung "
     "erscheint der unten eingetragene Link.";
@@ -60,11 +60,11 @@ TInviteForm::TInviteForm(TProgramContext& context, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     PageControl = new QTabWidget;
     PageControl->addTab(BuildInvitationPage(), QStringLiteral("Einladung"));
-    PageControl->addTab(BuildRecipientsPage(), QStringLiteral("Empf\u00e4nger"));
+    PageControl->addTab(BuildRecipientsPage(), QStringLiteral("Empfänger"));
     layout->addWidget(PageControl);
     btnSend = new QPushButton(QStringLiteral("Einladungen verschicken..."));
     btnTest = new QPushButton(QStringLiteral("Testeinladung..."));
-    btnClose = new QPushButton(QStringLiteral("Schlie\u00dfen"));
+    btnClose = new QPushButton(QStringLiteral("Schließen"));
     btnSend->setDefault(true);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -125,7 +125,7 @@ QWidget* TInviteForm::BuildInvitationPage() {
 QWidget* TInviteForm::BuildRecipientsPage() {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
-    auto* group = new QGroupBox(QStringLiteral("Liste der Empf\u00e4nger"));
+    auto* group = new QGroupBox(QStringLiteral("Liste der Empfänger"));
     auto* grid = new QVBoxLayout(group);
     lbAddresses = new QListWidget;
     lbAddresses->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -136,8 +136,8 @@ QWidget* TInviteForm::BuildRecipientsPage() {
     edEMail = new QLineEdit;
     auto* mailLabel = new QLabel(QStringLiteral("E-Mail:"));
     mailLabel->setBuddy(edEMail);
-    btnAdd = new QPushButton(QStringLiteral("Hinzuf\u00fcgen"));
-    btnDelete = new QPushButton(QStringLiteral("Markierte L\u00f6schen"));
+    btnAdd = new QPushButton(QStringLiteral("Hinzufügen"));
+    btnDelete = new QPushButton(QStringLiteral("Markierte Löschen"));
     auto* row = new QHBoxLayout;
     row->addWidget(mailLabel);
     row->addWidget(edEMail, 1);

@@ -54,9 +54,10 @@ QGroupBox* Group(const QString& caption, const std::vector<std::pair<QString, QW
 
 } // namespace
 
-TPublishForm::TPublishForm(TProgramContext& context, TFtpClient& client, TftpProtoForm& protocol,
+TPublishForm::TPublishForm(TProgramContext& context, std::string& typedPassword, TftpProtoForm& protocol,
                            std::function<void()> editSettings, QWidget* parent)
-    : QDialog(parent), context_(context), protocol_(protocol), editSettings_(std::move(editSettings)) {
+    : QDialog(parent), context_(context), protocol_(protocol), typedPassword_(typedPassword),
+      editSettings_(std::move(editSettings)) {
     setWindowTitle(QStringLiteral("Fotoalbum ver\u00f6ffentlichen"));
     setModal(true);
     // F1 opens the help page on publishing (help context 500).
@@ -93,7 +94,7 @@ TPublishForm::TPublishForm(TProgramContext& context, TFtpClient& client, TftpPro
 
     delStatus_ = new TFTPDelStatus(this);
     delStatus_->OnCancel = [this] { btnCancelClick(); };
-    job_ = std::make_unique<TPublishJob>(client, context.prompts, *this);
+    job_ = std::make_unique<TPublishJob>(context.prompts, *this);
     decimalSeparator_ = DecimalSeparator();
 }
 
@@ -160,7 +161,11 @@ void TPublishForm::btnTransmitClick() {
     running_ = true;
     TPublishResult result;
     try {
-        result = job_->Run(params_);
+        // A password typed once stays for the program's run when none is stored.
+        TPublishParams params = params_;
+        if (params.connection.password.empty()) params.connection.password = typedPassword_;
+        result = job_->Run(params);
+        if (!job_->TypedPassword().empty()) typedPassword_ = job_->TypedPassword();
     } catch (const std::exception& error) {
         // The client refused to start the login (still busy); the job has made the dialog usable
         // again. The English reason goes to the protocol.
@@ -181,7 +186,7 @@ void TPublishForm::btnTransmitClick() {
                  result.code == TPublishCode::NoHost || result.code == TPublishCode::DiskFull ||
                  result.code == TPublishCode::Cancelled;
     if (!shown)
-        context_.prompts.ShowMessage(PublishMessage(result, job_->HostName(), job_->FRemoteRoot),
+        context_.prompts.ShowMessage(PublishMessage(result, job_->HostName(), job_->RemoteRoot()),
                                      MessageKind::Error);
     FinishIfClosing();
 }
@@ -312,7 +317,7 @@ bool TPublishForm::TrustCertificate(const std::string& hostPort, const std::stri
         FormatMessage(Text(publish_texts::kAskTrust), {hostPort, reason, fingerprint});
     if (!context_.prompts.AskYesNo(question)) return false;
     context_.settings.StoreTrustedCertificate(hostPort, fingerprint);
-    params_.trustedFingerprint = fingerprint;
+    params_.connection.trustedFingerprint = fingerprint;
     return true;
 }
 
@@ -377,7 +382,6 @@ void TPublishForm::CloseDeleteStatus() {
 
 void RunPublish(QWidget* parent, TProgramContext& context, TPublishSession session, TGenStat& progress,
                 const TSiteWindowHooks& hooks, std::function<void()> editSettings) {
-    TFtpClient& client = session.client;
     TftpProtoForm& protocol = session.protocol;
     TSiteResult site = RunSiteGeneration(context, TSiteMode::Publish, progress, hooks);
     if (!site.startPageExists) {
@@ -385,7 +389,7 @@ void RunPublish(QWidget* parent, TProgramContext& context, TPublishSession sessi
         return;
     }
     if (site.cancelled) return;
-    TPublishForm form(context, client, protocol, std::move(editSettings), parent);
+    TPublishForm form(context, session.typedPassword, protocol, std::move(editSettings), parent);
     // The album list is part of the site: the server gets the one of this run, publish marks included.
     context.albums.SaveAlbumList();
     form.Prepare(BuildUploadPlan(context.albums));

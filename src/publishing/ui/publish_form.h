@@ -24,7 +24,7 @@ class TPublishForm : public QDialog, public PublishView {
     Q_OBJECT
 public:
     // `protocol` outlives the dialog; `editSettings` opens the settings dialog on "Veröffentlichen".
-    TPublishForm(TProgramContext& context, TFtpClient& client, TftpProtoForm& protocol,
+    TPublishForm(TProgramContext& context, std::string& typedPassword, TftpProtoForm& protocol,
                  std::function<void()> editSettings, QWidget* parent = nullptr);
     ~TPublishForm() override;
 
@@ -94,6 +94,7 @@ private:
 
     TProgramContext& context_;
     TftpProtoForm& protocol_;
+    std::string& typedPassword_;
     std::function<void()> editSettings_;
     std::unique_ptr<TPublishJob> job_;
     TPublishParams params_;
@@ -106,10 +107,10 @@ private:
 
 // The action "Alben im Web veröffentlichen..." (F10): generates the site; unless that produced no
 // site or was cancelled, fills the upload plan and shows the publish dialog modally.
-// The protocol window and the client live as long as the main window: the protocol can be read and
-// saved after the dialog closed, and a password typed once stays for the program's run.
+// The protocol window and the typed password live as long as the main window: the protocol can be
+// read and saved after the dialog closed, and a password typed once stays for the program's run.
 struct TPublishSession {
-    TFtpClient& client;
+    std::string& typedPassword;
     TftpProtoForm& protocol;
 };
 

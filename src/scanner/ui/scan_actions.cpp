@@ -6,6 +6,7 @@
 #include "common/user_prompts.h"
 #include "scanner/scan_job.h"
 #include "scanner/scanner_error.h"
+#include "scanner/scanner_texts.h"
 #include "scanner/ui/scan_form.h"
 #include "scanner/ui/scan_source_form.h"
 
@@ -25,7 +26,7 @@ TScanActions::TScanActions(ImportHost& host)
     AskFileName = [this]() -> std::optional<QString> {
         bool ok = false;
         QString name = QInputDialog::getText(host_.DialogParent(), QStringLiteral("Vantro Vistrel"),
-                                             QStringLiteral("Dateiname f\u00fcr das eingelesene Bild?"),
+                                             QStringLiteral("Dateiname für das eingelesene Bild?"),
                                              QLineEdit::Normal, QString(), &ok);
         return ok ? std::optional(name) : std::nullopt;
     };
@@ -35,7 +36,7 @@ TScanActions::~TScanActions() = default;
 
 bool TScanActions::ScannerAvailable() {
     if (scanner_ && scanner_->IsAvailable()) return true;
-    host_.Context().prompts.ShowMessage(kNoScannerMessage, MessageKind::Information);
+    host_.Context().prompts.ShowMessage(Text(scanner_texts::kNoScanner), MessageKind::Information);
     return false;
 }
 
@@ -61,7 +62,7 @@ void TScanActions::actImportTwainExecute() {
     workBuffer_.FreeImage();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     host_.LockMainWindow();
-    host_.ShowStatusText(AnsiToQString(kScanStatusText));
+    host_.ShowStatusText(QString::fromUtf8(scanner_texts::kScanStatus));
     QApplication::processEvents();
     TJobResult<TScanCode> result;
     try {
@@ -90,7 +91,7 @@ void TScanActions::ImportScanned(const QString& answer) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // No progress window for a scan: one picture is stored quickly.
     ImportProgress silent;
-    TImportOutcome outcome;
+    TImportResult outcome;
     try {
         TImportJob job(context.settings, silent, context.albums.AlbumPath(album), host_.Pictures());
         job.OnPictureAdded = [this](const TAddedPicture& added) {
@@ -106,7 +107,7 @@ void TScanActions::ImportScanned(const QString& answer) {
         host_.LayoutTiles(outcome.lastAdded, outcome.lastAdded);
         host_.ScrollIntoView(outcome.lastAdded);
     }
-    if (!outcome.error.empty()) context.prompts.ShowMessage(Utf8ToAnsi(outcome.error), MessageKind::Error);
+    if (!outcome.Ok()) context.prompts.ShowMessage(ImportMessage(outcome), MessageKind::Error);
 }
 
 void TScanActions::actTwainSourceExecute() {

@@ -37,7 +37,7 @@ QString ScanValueText(const std::string& value) {
     static const std::map<std::string, QString> words = {
         {"Gray", QStringLiteral("Graustufen")},
         {"Color", QStringLiteral("Farbe")},
-        {"Lineart", QStringLiteral("Schwarzwei\u00df")},
+        {"Lineart", QStringLiteral("Schwarzweiß")},
         {"Halftone", QStringLiteral("Raster")},
         {"Flatbed", QStringLiteral("Flachbett")},
         {"ADF", QStringLiteral("Vorlageneinzug")},
@@ -57,10 +57,10 @@ TScanForm::TScanForm(QWidget* parent) : QDialog(parent) {
     cbMode = new QComboBox(this);
     cbResolution = new QComboBox(this);
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Ger\u00e4t:"), lbDevice);
+    form->addRow(QStringLiteral("Gerät:"), lbDevice);
     form->addRow(QStringLiteral("Vorlage:"), cbSource);
     form->addRow(QStringLiteral("Modus:"), cbMode);
-    form->addRow(QStringLiteral("Aufl\u00f6sung:"), cbResolution);
+    form->addRow(QStringLiteral("Auflösung:"), cbResolution);
 
     auto* areaBox = new QGroupBox(QStringLiteral("Scanbereich (mm)"), this);
     auto* areaForm = new QFormLayout(areaBox);

@@ -69,7 +69,7 @@ void TScanPreview::paintEvent(QPaintEvent*) {
         p.fillRect(frame, Qt::white);
         p.setPen(palette().color(QPalette::PlaceholderText));
         p.drawText(frame, Qt::AlignCenter | Qt::TextWordWrap,
-                   QStringLiteral("F\u00fcr eine Vorschau \u201eVorschau\u201c w\u00e4hlen"));
+                   QStringLiteral("Für eine Vorschau „Vorschau“ wählen"));
     } else {
         p.setRenderHint(QPainter::SmoothPixmapTransform);
         p.drawImage(frame, picture_);

@@ -13,7 +13,7 @@ namespace vistrel {
 
 TScanSourceForm::TScanSourceForm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("TScanSourceForm"));
-    setWindowTitle(QStringLiteral("Quelle w\u00e4hlen"));
+    setWindowTitle(QStringLiteral("Quelle wählen"));
     auto* caption = new QLabel(QStringLiteral("Quellen:"), this);
     lbSources = new QTreeWidget(this);
     lbSources->setRootIsDecorated(false);
@@ -21,7 +21,7 @@ TScanSourceForm::TScanSourceForm(QWidget* parent) : QDialog(parent) {
         {QStringLiteral("Hersteller"), QStringLiteral("Modell"), QStringLiteral("Name")});
     lbSources->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     caption->setBuddy(lbSources);
-    btnSelect = new QPushButton(QStringLiteral("Ausw\u00e4hlen"), this);
+    btnSelect = new QPushButton(QStringLiteral("Auswählen"), this);
     btnCancel = new QPushButton(QStringLiteral("Abbrechen"), this);
     btnSelect->setDefault(true);
     auto* buttons = new QHBoxLayout;

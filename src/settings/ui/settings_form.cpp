@@ -22,6 +22,10 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <iterator>
+#include <string_view>
+
 namespace vistrel {
 namespace {
 
@@ -108,9 +112,10 @@ TSettingsForm::TSettingsForm(TProgramSettings& settings, UserPrompts& prompts, Q
     PageControl->addTab(BuildInfoPage(), QStringLiteral("Info"));
     PageControl->addTab(BuildMainPage(), QStringLiteral("Hauptseite"));
     PageControl->addTab(BuildImportPage(), QStringLiteral("Bildimport"));
-    PageControl->addTab(BuildPublishPage(), QStringLiteral("Ver\u00f6ffentlichen"));
+    PageControl->addTab(BuildPublishPage(), QStringLiteral("Veröffentlichen"));
     PageControl->addTab(BuildOtherPage(), QStringLiteral("Sonstiges"));
     connect(PageControl, &QTabWidget::currentChanged, this, [this] { FocusFirstField(); });
+    BindSettings();
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(PageControl, 1);
@@ -138,6 +143,45 @@ int TSettingsForm::HelpContext(TSettingsPage page) {
 QStringList TSettingsForm::FileFilterRows() {
     return {QStringLiteral("Text Dateien (*.txt)"), QStringLiteral("HTML Dateien (*.htm; *.html)"),
             QStringLiteral("Alle Dateien (*.*)")};
+}
+
+// These make "&Übernehmen" available in their own way, or not at all: the gamma field when it is
+// clicked (see eventFilter); the text still goes into the settings at once.
+constexpr std::string_view kSilentSettings[] = {"edGamma", "cbCheckServer", "cbAllowInvitations"};
+
+void TSettingsForm::BindSettings() {
+    for (const TSettingDescription& setting : SettingDescriptions()) {
+        bool silent = std::find(std::begin(kSilentSettings), std::end(kSilentSettings), setting.name) !=
+                      std::end(kSilentSettings);
+        BindSetting(setting, silent ? TChange::Silent : TChange::EnablesApply);
+    }
+}
+
+void TSettingsForm::BindSetting(const TSettingDescription& setting, TChange change) {
+    const QString name = QString::fromLatin1(setting.name);
+    switch (setting.kind) {
+    case TSettingKind::Flag:
+        if (auto* button = findChild<QAbstractButton*>(name))
+            return BindFlag(button, settings_.*std::get<bool TProgramSettings::*>(setting.member), change);
+        break;
+    case TSettingKind::Text:
+    case TSettingKind::Password:
+        if (auto* edit = findChild<QLineEdit*>(name))
+            return BindText(edit, settings_.*std::get<std::string TProgramSettings::*>(setting.member),
+                            change);
+        break;
+    case TSettingKind::Choice:
+        if (auto* group = findChild<TRadioGroup*>(name))
+            return BindChoice(group, settings_.*std::get<int TProgramSettings::*>(setting.member));
+        break;
+    case TSettingKind::Lines:
+        if (auto* memo = findChild<QPlainTextEdit*>(name))
+            return BindLines(
+                memo, settings_.*std::get<std::vector<std::string> TProgramSettings::*>(setting.member));
+        break;
+    }
+    // A row without its control is a programming error that the dialog's tests catch.
+    qWarning("TSettingsForm: no control named %s", setting.name);
 }
 
 void TSettingsForm::BindText(QLineEdit* edit, std::string& value, TChange change) {

@@ -3,6 +3,8 @@
 // the settings in place: every change goes into the model at once, so the rest of the program works
 // with it before it is saved. "OK" and "&Übernehmen" save, "Abbrechen" re-reads the settings file,
 // and the close box leaves the changes in effect for this run without saving them.
+#include "settings/setting_table.h"
+
 #include <QDialog>
 #include <QGroupBox>
 #include <functional>
@@ -40,9 +42,6 @@ signals:
 private:
     QButtonGroup* group_;
 };
-
-// The pages in their order; the index of each is its tab index.
-enum class TSettingsPage { Info, MainPage, ImageImport, Publish, Other };
 
 class TSettingsForm : public QDialog {
     Q_OBJECT
@@ -125,6 +124,9 @@ private:
     QWidget* BuildOtherPage();
     QWidget* BuildButtons();
 
+    // Binds every setting of the table to the control named after it.
+    void BindSettings();
+    void BindSetting(const TSettingDescription& setting, TChange change);
     void BindText(QLineEdit* edit, std::string& value, TChange change);
     void BindLines(QPlainTextEdit* memo, std::vector<std::string>& lines);
     void BindFlag(QAbstractButton* button, bool& value, TChange change);

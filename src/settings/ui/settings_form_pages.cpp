@@ -1,5 +1,6 @@
 // The settings dialog's pages: controls, captions and their order. What the controls do lives in
-// settings_form.cpp; here each control is only created, named and bound to its setting.
+// settings_form.cpp; here each control is only created and named after its setting, which binds it.
+#include "common/ui/button_row.h"
 #include "settings/program_settings.h"
 #include "settings/ui/settings_form.h"
 
@@ -7,7 +8,6 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -77,13 +77,10 @@ QWidget* TSettingsForm::BuildInfoPage() {
     btnLoadImpressum = LoadButton(edImpressum, QStringLiteral("btnLoadImpressum"));
     edSiteTitle = LineEdit("edSiteTitle");
     edEmail = LineEdit("edEmail");
-    BindLines(edImpressum, settings_.edImpressum);
-    BindText(edSiteTitle, settings_.edSiteTitle, TChange::EnablesApply);
-    BindText(edEmail, settings_.edEmail, TChange::EnablesApply);
 
     auto* page = Named(new QWidget, "tsInfo");
     auto* layout = new QVBoxLayout(page);
-    layout->addWidget(Group(QStringLiteral("Text f\u00fcr das Impressum"), edImpressum, btnLoadImpressum), 1);
+    layout->addWidget(Group(QStringLiteral("Text für das Impressum"), edImpressum, btnLoadImpressum), 1);
     layout->addWidget(
         Group(QStringLiteral("Titel der Galerie (erscheint in der Titelzeile des Browsers)"), edSiteTitle));
     layout->addWidget(Group(QStringLiteral("Ihre E-Mail Adresse"), edEmail));
@@ -96,62 +93,44 @@ QWidget* TSettingsForm::BuildMainPage() {
     edIndexText2 = Memo("edIndexText2");
     btnLoadIndexText2 = LoadButton(edIndexText2, QStringLiteral("btnLoadIndexText2"));
     edFootnote = LineEdit("edFootnote");
-    BindLines(edIndexText1, settings_.edIndexText1);
-    BindLines(edIndexText2, settings_.edIndexText2);
-    BindText(edFootnote, settings_.edFootnote, TChange::EnablesApply);
 
     auto* page = Named(new QWidget, "tsMainPage");
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(
-        Group(QStringLiteral("Erster Text f\u00fcr die Hauptseite"), edIndexText1, btnLoadIndexText1), 1);
+        Group(QStringLiteral("Erster Text für die Hauptseite"), edIndexText1, btnLoadIndexText1), 1);
     layout->addWidget(
-        Group(QStringLiteral("Zweiter Text f\u00fcr die Haupseite"), edIndexText2, btnLoadIndexText2), 1);
-    layout->addWidget(Group(QStringLiteral("Fu\u00dfzeile"), edFootnote));
+        Group(QStringLiteral("Zweiter Text für die Haupseite"), edIndexText2, btnLoadIndexText2), 1);
+    layout->addWidget(Group(QStringLiteral("Fußzeile"), edFootnote));
     return page;
 }
 
 QWidget* TSettingsForm::BuildImportPage() {
-    cbAutoSize =
-        Named(new QCheckBox(QStringLiteral("&Bildgr\u00f6\u00dfe automatisch an&passen")), "cbAutoSize");
+    cbAutoSize = Named(new QCheckBox(QStringLiteral("&Bildgröße automatisch an&passen")), "cbAutoSize");
     edMaxWidth = SmallEdit("edMaxWidth", 60);
     edMaxHeight = SmallEdit("edMaxHeight", 60);
-    cbDontEnlarge =
-        Named(new QCheckBox(QStringLiteral("Bilder nicht &vergr\u00f6\u00dfern")), "cbDontEnlarge");
-    cbJPEGNoReCompress = Named(
-        new QCheckBox(QStringLiteral(
-            "JPEG-Bilder nicht erneut komprimieren, wenn sie bereits die richtige Gr\u00f6\u00dfe haben")),
-        "cbJPEGNoReCompress");
+    cbDontEnlarge = Named(new QCheckBox(QStringLiteral("Bilder nicht &vergrößern")), "cbDontEnlarge");
+    cbJPEGNoReCompress =
+        Named(new QCheckBox(QStringLiteral(
+                  "JPEG-Bilder nicht erneut komprimieren, wenn sie bereits die richtige Größe haben")),
+              "cbJPEGNoReCompress");
     cbGamma = Named(new QCheckBox(QStringLiteral("Beim Import einen Gamma Filter mit Faktor")), "cbGamma");
     edGamma = SmallEdit("edGamma", 40);
     edLargeSize = SmallEdit("edLargeSize", 60);
-    // "0" makes no large version; the import takes other values below 32 as 32.
-    edLargeSize->setValidator(new QIntValidator(0, 8192, edLargeSize));
-    rgQuality = Named(
-        new TRadioGroup(QStringLiteral("JPEG Qualit\u00e4t"),
-                        {QStringLiteral("Sehr hohe Qualit\u00e4t, hoher Speicherplatzbedarf"),
-                         QStringLiteral("Mittlere Qualit\u00e4t, mittlerer Speicherplatzbedarf (empfohlen)"),
-                         QStringLiteral("Geringe Qualit\u00e4t, geringer Speicherplatzbedarf")}),
-        "rgQuality");
-    BindFlag(cbAutoSize, settings_.cbAutoSize, TChange::EnablesApply);
-    BindText(edMaxWidth, settings_.edMaxWidth, TChange::EnablesApply);
-    BindText(edMaxHeight, settings_.edMaxHeight, TChange::EnablesApply);
-    BindFlag(cbDontEnlarge, settings_.cbDontEnlarge, TChange::EnablesApply);
-    BindFlag(cbJPEGNoReCompress, settings_.cbJPEGNoReCompress, TChange::EnablesApply);
-    BindFlag(cbGamma, settings_.cbGamma, TChange::EnablesApply);
-    // The gamma field makes "Übernehmen" available when it is clicked (see eventFilter), not as
-    // its text changes; the text still goes into the settings at once.
-    BindText(edGamma, settings_.edGamma, TChange::Silent);
+    rgQuality =
+        Named(new TRadioGroup(QStringLiteral("JPEG Qualität"),
+                              {QStringLiteral("Sehr hohe Qualität, hoher Speicherplatzbedarf"),
+                               QStringLiteral("Mittlere Qualität, mittlerer Speicherplatzbedarf (empfohlen)"),
+                               QStringLiteral("Geringe Qualität, geringer Speicherplatzbedarf")}),
+              "rgQuality");
+    // The gamma field makes "Übernehmen" available when it is clicked (see eventFilter).
     edGamma->installEventFilter(this);
-    BindChoice(rgQuality, settings_.rgQuality);
-    BindText(edLargeSize, settings_.edLargeSize, TChange::EnablesApply);
 
-    auto* size =
-        new QGroupBox(QStringLiteral("Bildgr\u00f6\u00dfe bei \u00dcbernahme von Bildern in ein Album"));
+    auto* size = new QGroupBox(QStringLiteral("Bildgröße bei Übernahme von Bildern in ein Album"));
     auto* sizeLayout = new QGridLayout(size);
     sizeLayout->addWidget(cbAutoSize, 0, 0, 1, 3);
     sizeLayout->addWidget(Caption(QStringLiteral("&max. Breite:"), edMaxWidth), 1, 0);
     sizeLayout->addWidget(edMaxWidth, 1, 1);
-    sizeLayout->addWidget(Caption(QStringLiteral("max. &H\u00f6he:"), edMaxHeight), 2, 0);
+    sizeLayout->addWidget(Caption(QStringLiteral("max. &Höhe:"), edMaxHeight), 2, 0);
     sizeLayout->addWidget(edMaxHeight, 2, 1);
     sizeLayout->addWidget(cbDontEnlarge, 3, 0, 1, 3);
     sizeLayout->addWidget(
@@ -181,8 +160,8 @@ QWidget* TSettingsForm::BuildImportPage() {
 }
 
 QWidget* TSettingsForm::BuildPublishPage() {
-    cpUseFTP = Named(new QRadioButton(QStringLiteral("Ver\u00f6ffentlichung auf folgendem FTP-Server:")),
-                     "cpUseFTP");
+    cpUseFTP =
+        Named(new QRadioButton(QStringLiteral("Veröffentlichung auf folgendem FTP-Server:")), "cpUseFTP");
     edFTPServer = LineEdit("edFTPServer");
     edFTPUser = LineEdit("edFTPUser");
     edFTPPassword = LineEdit("edFTPPassword");
@@ -193,26 +172,13 @@ QWidget* TSettingsForm::BuildPublishPage() {
     edFTPDirectory = LineEdit("edFTPDirectory");
     edFTPPort = SmallEdit("edFTPPort", 60);
     cbUsePassiveMode = Named(new QCheckBox(QStringLiteral("&Passive Mode verwenden")), "cbUsePassiveMode");
-    cbCheckServer = Named(
-        new QCheckBox(QStringLiteral("Server Verzeichnis nach dem Upload automatisch \u00fcberpr\u00fcfen")),
-        "cbCheckServer");
-    cbUseTLS = Named(new QCheckBox(QStringLiteral("Verbindung verschl\u00fcsseln (FTPS)")), "cbUseTLS");
-    cbRequireTLS =
-        Named(new QCheckBox(QStringLiteral("Nur verschl\u00fcsselt \u00fcbertragen")), "cbRequireTLS");
-    cbParallelUploads =
-        Named(new QCheckBox(QStringLiteral("Bis zu vier Dateien &gleichzeitig \u00fcbertragen")),
-              "cbParallelUploads");
-    BindFlag(cpUseFTP, settings_.cpUseFTP, TChange::EnablesApply);
-    BindText(edFTPServer, settings_.edFTPServer, TChange::EnablesApply);
-    BindText(edFTPUser, settings_.edFTPUser, TChange::EnablesApply);
-    BindText(edFTPPassword, settings_.edFTPPassword, TChange::EnablesApply);
-    BindText(edFTPDirectory, settings_.edFTPDirectory, TChange::EnablesApply);
-    BindText(edFTPPort, settings_.edFTPPort, TChange::EnablesApply);
-    BindFlag(cbUsePassiveMode, settings_.cbUsePassiveMode, TChange::EnablesApply);
-    BindFlag(cbCheckServer, settings_.cbCheckServer, TChange::Silent);
-    BindFlag(cbUseTLS, settings_.cbUseTLS, TChange::EnablesApply);
-    BindFlag(cbRequireTLS, settings_.cbRequireTLS, TChange::EnablesApply);
-    BindFlag(cbParallelUploads, settings_.cbParallelUploads, TChange::EnablesApply);
+    cbCheckServer =
+        Named(new QCheckBox(QStringLiteral("Server Verzeichnis nach dem Upload automatisch überprüfen")),
+              "cbCheckServer");
+    cbUseTLS = Named(new QCheckBox(QStringLiteral("Verbindung verschlüsseln (FTPS)")), "cbUseTLS");
+    cbRequireTLS = Named(new QCheckBox(QStringLiteral("Nur verschlüsselt übertragen")), "cbRequireTLS");
+    cbParallelUploads = Named(new QCheckBox(QStringLiteral("Bis zu vier Dateien &gleichzeitig übertragen")),
+                              "cbParallelUploads");
     // "Nur verschlüsselt" means something only while encryption is on.
     connect(cbUseTLS, &QCheckBox::toggled, cbRequireTLS, &QWidget::setEnabled);
 
@@ -251,17 +217,13 @@ QWidget* TSettingsForm::BuildOtherPage() {
     edNoOfThumbs = SmallEdit("edNoOfThumbs", 40);
     // The count is checked as the focus leaves the field (see eventFilter).
     edNoOfThumbs->installEventFilter(this);
-    rgOverwriteFiles =
-        Named(new TRadioGroup(
-                  QStringLiteral("Import"),
-                  {QStringLiteral("Beim Import vorhandene Dateien ohne R\u00fcckfrage \u00fcberschreiben"),
-                   QStringLiteral("Neuen Namen erzeugen, wenn Datei gleichen Namens vorhanden ist")}),
-              "rgOverwriteFiles");
+    rgOverwriteFiles = Named(
+        new TRadioGroup(QStringLiteral("Import"),
+                        {QStringLiteral("Beim Import vorhandene Dateien ohne Rückfrage überschreiben"),
+                         QStringLiteral("Neuen Namen erzeugen, wenn Datei gleichen Namens vorhanden ist")}),
+        "rgOverwriteFiles");
     cbAllowInvitations =
-        Named(new QCheckBox(QStringLiteral("Versenden von eCards erm\u00f6glichen")), "cbAllowInvitations");
-    BindText(edNoOfThumbs, settings_.edNoOfThumbs, TChange::EnablesApply);
-    BindChoice(rgOverwriteFiles, settings_.rgOverwriteFiles);
-    BindFlag(cbAllowInvitations, settings_.cbAllowInvitations, TChange::Silent);
+        Named(new QCheckBox(QStringLiteral("Versenden von eCards ermöglichen")), "cbAllowInvitations");
 
     auto* thumbs = new QGroupBox(QStringLiteral("Vorschauseiten"));
     auto* thumbsLayout = new QHBoxLayout(thumbs);
@@ -281,20 +243,16 @@ QWidget* TSettingsForm::BuildOtherPage() {
 
 QWidget* TSettingsForm::BuildButtons() {
     btnOk = Named(new QPushButton(QStringLiteral("OK")), "btnOk");
-    btnOk->setDefault(true);
     btnCancel = Named(new QPushButton(QStringLiteral("Abbrechen")), "btnCancel");
-    btnApply = Named(new QPushButton(QStringLiteral("&\u00dcbernehmen")), "btnApply");
+    btnApply = Named(new QPushButton(QStringLiteral("&Übernehmen")), "btnApply");
     connect(btnOk, &QPushButton::clicked, this, [this] { btnOkClick(); });
     connect(btnCancel, &QPushButton::clicked, this, &TSettingsForm::reject);
     connect(btnApply, &QPushButton::clicked, this, [this] { btnApplyClick(); });
 
     auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
+    QHBoxLayout* layout = ButtonRow({btnOk, btnCancel, btnApply});
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addStretch(1);
-    layout->addWidget(btnOk);
-    layout->addWidget(btnCancel);
-    layout->addWidget(btnApply);
+    row->setLayout(layout);
     return row;
 }
 

@@ -2,6 +2,7 @@
 
 #include "common/cp1252.h"
 #include "common/numbers.h"
+#include "common/ui/button_row.h"
 #include "common/user_prompts.h"
 #include "settings/program_settings.h"
 
@@ -45,13 +46,8 @@ TGenCDROMForm::TGenCDROMForm(TProgramSettings& settings, UserPrompts& prompts, Q
     pbCopy = new QProgressBar;
     layout->addWidget(pbCopy);
     btnOk = new QPushButton(QStringLiteral("Ok"));
-    btnOk->setDefault(true);
     btnCancel = new QPushButton(QStringLiteral("Abbrechen"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOk);
-    buttons->addWidget(btnCancel);
-    layout->addLayout(buttons);
+    layout->addLayout(ButtonRow({btnOk, btnCancel}));
     connect(btnOk, &QPushButton::clicked, this, [this] { btnOkClick(); });
     connect(btnCancel, &QPushButton::clicked, this, &TGenCDROMForm::reject);
     connect(btnSeldir, &QPushButton::clicked, this, [this] { btnSeldirClick(); });

@@ -1,6 +1,7 @@
 #include "site_generator/ui/select_style_form.h"
 
 #include "common/cp1252.h"
+#include "common/ui/button_row.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,25 +13,20 @@
 namespace vistrel {
 
 TSelectStyleForm::TSelectStyleForm(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Style ausw\u00e4hlen"));
+    setWindowTitle(QStringLiteral("Style auswählen"));
     lbStyle = new QListWidget;
     lbStyle->setMinimumWidth(180);
     StylePreview = new QLabel;
     StylePreview->setFixedSize(320, 240);
     StylePreview->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     btnOk = new QPushButton(QStringLiteral("Ok"));
-    btnOk->setDefault(true);
     btnCancel = new QPushButton(QStringLiteral("Abbrechen"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOk);
-    buttons->addWidget(btnCancel);
     auto* top = new QHBoxLayout;
     top->addWidget(lbStyle);
     top->addWidget(StylePreview);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addLayout(buttons);
+    layout->addLayout(ButtonRow({btnOk, btnCancel}));
     connect(lbStyle, &QListWidget::currentRowChanged, this, [this] { ShowPreview(); });
     connect(lbStyle, &QListWidget::itemDoubleClicked, this, [this] { btnOkClick(); });
     connect(btnOk, &QPushButton::clicked, this, [this] { btnOkClick(); });

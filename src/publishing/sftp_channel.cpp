@@ -1,0 +1,185 @@
+#include "publishing/sftp_channel.h"
+
+#include "publishing/sftp_error.h"
+
+#include <libssh/libssh.h>
+
+namespace vistrel {
+
+namespace {
+
+constexpr const char* kPosixRename = "posix-rename@openssh.com";
+constexpr size_t kMaxListing = 1000000;
+
+[[noreturn]] void Lost(ssh_session session, const std::string& what) {
+    throw ESftpError(TSftpFailure::Lost, what + ": " + ssh_get_error(session));
+}
+
+std::string StatusText(uint32_t status, const std::string& message) {
+    return "SFTP status " + std::to_string(status) + (message.empty() ? "" : " (" + message + ")");
+}
+
+} // namespace
+
+TSftpPacket RenamePacket(uint32_t id, bool posixRename, const std::string& from, const std::string& to) {
+    if (!posixRename) {
+        TSftpPacket packet(sftp_type::Rename, id);
+        packet.Str(from).Str(to);
+        return packet;
+    }
+    TSftpPacket packet(sftp_type::Extended, id);
+    packet.Str(kPosixRename).Str(from).Str(to);
+    return packet;
+}
+
+TSftpChannel::TSftpChannel(ssh_session_struct* session, std::function<void()> moved)
+    : session_(session), moved_(std::move(moved)) {}
+
+TSftpChannel::~TSftpChannel() {
+    if (channel_) ssh_channel_free(channel_);
+}
+
+void TSftpChannel::Start() {
+    channel_ = ssh_channel_new(session_);
+    if (!channel_) Lost(session_, "no SSH channel");
+    if (ssh_channel_open_session(channel_) != SSH_OK) Lost(session_, "SSH channel refused");
+    moved_();
+    if (ssh_channel_request_subsystem(channel_, "sftp") != SSH_OK)
+        throw ESftpError(TSftpFailure::Connect,
+                         std::string("server offers no SFTP: ") + ssh_get_error(session_));
+    moved_();
+    auto init = TSftpPacket::Init(3);
+    Send(init);
+    const TSftpReply version = Receive();
+    if (version.type != sftp_type::Version || version.version < 3)
+        throw ESftpError(TSftpFailure::Protocol, "server speaks no SFTP version 3");
+    for (const auto& [name, data] : version.extensions)
+        if (name == kPosixRename && data == "1") posixRename_ = true;
+}
+
+void TSftpChannel::Stop() {
+    if (!channel_) return;
+    ssh_channel_send_eof(channel_);
+    ssh_channel_close(channel_);
+    ssh_channel_free(channel_);
+    channel_ = nullptr;
+}
+
+void TSftpChannel::Send(TSftpPacket& packet) {
+    const std::string& bytes = packet.Bytes();
+    if (ssh_channel_write(channel_, bytes.data(), uint32_t(bytes.size())) != int(bytes.size()))
+        Lost(session_, "SFTP request not sent");
+    moved_();
+}
+
+void TSftpChannel::ReadExact(char* buffer, size_t count) {
+    while (count > 0) {
+        const int got = ssh_channel_read(channel_, buffer, uint32_t(count), 0);
+        if (got == SSH_ERROR) Lost(session_, "SFTP reply not received");
+        if (got == 0) throw ESftpError(TSftpFailure::Lost, "the server closed the SFTP channel");
+        buffer += got;
+        count -= size_t(got);
+        moved_();
+    }
+}
+
+TSftpReply TSftpChannel::Receive() {
+    char head[4];
+    ReadExact(head, 4);
+    const uint32_t length = uint32_t(uint8_t(head[0])) << 24 | uint32_t(uint8_t(head[1])) << 16 |
+                            uint32_t(uint8_t(head[2])) << 8 | uint32_t(uint8_t(head[3]));
+    if (length == 0 || length > kSftpMaxPacket)
+        throw ESftpError(TSftpFailure::Protocol, "SFTP reply of " + std::to_string(length) + " bytes");
+    std::string body(length, '\0');
+    ReadExact(body.data(), length);
+    return TSftpReply::Parse(body);
+}
+
+TSftpReply TSftpChannel::Call(TSftpPacket& packet, uint32_t id) {
+    Send(packet);
+    TSftpReply reply = Receive();
+    if (reply.id != id) throw ESftpError(TSftpFailure::Protocol, "SFTP reply to a request never made");
+    return reply;
+}
+
+uint32_t TSftpChannel::StatusOf(const TSftpReply& reply, uint32_t id) const {
+    if (reply.id != id || reply.type != sftp_type::Status)
+        throw ESftpError(TSftpFailure::Protocol,
+                         "SFTP reply of type " + std::to_string(reply.type) + " where a status was due");
+    return reply.status;
+}
+
+uint32_t TSftpChannel::MakeDir(const std::string& path) {
+    const uint32_t id = NextId();
+    TSftpPacket packet(sftp_type::Mkdir, id);
+    packet.Str(path).Permissions(0755);
+    return StatusOf(Call(packet, id), id);
+}
+
+uint32_t TSftpChannel::RemoveFile(const std::string& path) {
+    const uint32_t id = NextId();
+    TSftpPacket packet(sftp_type::Remove, id);
+    packet.Str(path);
+    return StatusOf(Call(packet, id), id);
+}
+
+uint32_t TSftpChannel::RemoveDir(const std::string& path) {
+    const uint32_t id = NextId();
+    TSftpPacket packet(sftp_type::Rmdir, id);
+    packet.Str(path);
+    return StatusOf(Call(packet, id), id);
+}
+
+uint32_t TSftpChannel::Rename(const std::string& from, const std::string& to) {
+    const uint32_t id = NextId();
+    TSftpPacket packet = RenamePacket(id, posixRename_, from, to);
+    return StatusOf(Call(packet, id), id);
+}
+
+std::string TSftpChannel::RealPath(const std::string& path) {
+    const uint32_t id = NextId();
+    TSftpPacket packet(sftp_type::Realpath, id);
+    packet.Str(path);
+    const TSftpReply reply = Call(packet, id);
+    if (reply.type == sftp_type::Status)
+        throw ESftpError(TSftpFailure::Status, StatusText(reply.status, reply.message), reply.status);
+    if (reply.type != sftp_type::Name || reply.names.size() != 1)
+        throw ESftpError(TSftpFailure::Protocol, "SFTP REALPATH answered without one name");
+    return reply.names[0].name;
+}
+
+std::vector<TSftpName> TSftpChannel::List(const std::string& path) {
+    uint32_t id = NextId();
+    TSftpPacket open(sftp_type::Opendir, id);
+    open.Str(path);
+    const TSftpReply opened = Call(open, id);
+    if (opened.type == sftp_type::Status)
+        throw ESftpError(TSftpFailure::Status, StatusText(opened.status, opened.message), opened.status);
+    if (opened.type != sftp_type::Handle)
+        throw ESftpError(TSftpFailure::Protocol, "SFTP OPENDIR without handle");
+    std::vector<TSftpName> entries;
+    for (;;) {
+        id = NextId();
+        TSftpPacket read(sftp_type::Readdir, id);
+        read.Str(opened.handle);
+        TSftpReply batch = Call(read, id);
+        if (batch.type == sftp_type::Status) {
+            if (batch.status == sftp_status::Eof) break;
+            throw ESftpError(TSftpFailure::Status, StatusText(batch.status, batch.message), batch.status);
+        }
+        if (batch.type != sftp_type::Name)
+            throw ESftpError(TSftpFailure::Protocol, "SFTP READDIR without names");
+        for (auto& entry : batch.names)
+            if (entry.name != "." && entry.name != "..") entries.push_back(std::move(entry));
+        // A server that never says EOF would fill the memory.
+        if (entries.size() > kMaxListing)
+            throw ESftpError(TSftpFailure::Protocol, "SFTP listing without end");
+    }
+    id = NextId();
+    TSftpPacket close(sftp_type::Close, id);
+    close.Str(opened.handle);
+    StatusOf(Call(close, id), id);
+    return entries;
+}
+
+} // namespace vistrel

@@ -1,0 +1,564 @@
+#include "publishing/sftp_site.h"
+
+#include "common/atomic_file.h"
+#include "publishing/remote_listing.h"
+#include "publishing/sftp_channel.h"
+#include "publishing/sftp_error.h"
+
+#include <cstdlib>
+#include <optional>
+
+namespace vistrel {
+
+namespace {
+
+constexpr int kPassphraseTries = 3;
+// Status codes of later protocol versions that some servers send anyway.
+constexpr uint32_t kNoSpaceOnFilesystem = 14;
+constexpr uint32_t kQuotaExceeded = 15;
+
+std::filesystem::path UserSshFile(const char* name) {
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) return {};
+    return std::filesystem::path(home) / ".ssh" / name;
+}
+
+std::vector<std::filesystem::path> KnownHostsFiles(const TConnectionSettings& settings) {
+    std::vector<std::filesystem::path> files;
+    if (!settings.knownHostsFile.empty()) files.push_back(settings.knownHostsFile);
+    const auto user = UserSshFile("known_hosts");
+    if (!user.empty()) files.push_back(user);
+    return files;
+}
+
+bool Mentions(const std::string& text, const char* word) {
+    std::string lower = text;
+    for (char& c : lower)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return lower.find(word) != std::string::npos;
+}
+
+TRemoteEntryKind KindOf(const TSftpName& entry) {
+    if (!entry.hasPermissions) return TRemoteEntryKind::Unknown;
+    if (entry.IsFolder()) return TRemoteEntryKind::Folder;
+    if ((entry.permissions & 0170000) == 0100000) return TRemoteEntryKind::File;
+    return TRemoteEntryKind::Other;
+}
+
+} // namespace
+
+int SftpPort(const TConnectionSettings& settings) {
+    if (settings.port.empty() || settings.port == "ftp" || settings.port == "ssh") return 22;
+    int port = 0;
+    for (char c : settings.port) {
+        if (c < '0' || c > '9' || port > 65535) return 0;
+        port = port * 10 + (c - '0');
+    }
+    return port > 0 && port <= 65535 ? port : 0;
+}
+
+TSftpSite::TSftpSite(TConnectionSettings settings, std::shared_ptr<TSftpSharedLogin> shared)
+    : settings_(std::move(settings)), shared_(shared ? shared : std::make_shared<TSftpSharedLogin>()),
+      sibling_(shared != nullptr), box_(std::make_unique<TPostBox>()) {}
+
+TSftpSite::~TSftpSite() {
+    box_.reset();
+    session_.reset();
+}
+
+void TSftpSite::SetTimeLimit(std::chrono::milliseconds limit) {
+    stallMs_ = int(limit.count());
+    if (session_) session_->SetStallMs(stallMs_);
+}
+
+void TSftpSite::Post(std::function<void()> work) {
+    box_->Post(std::move(work));
+}
+
+bool TSftpSite::Begin(TRemoteDone& done) {
+    if (busy_) {
+        Post([done] { done({TRemoteFailure::Busy, 0, "another request is running", {}}); });
+        return false;
+    }
+    busy_ = true;
+    return true;
+}
+
+void TSftpSite::Complete(TRemoteDone& done, const TRemoteResult& result) {
+    busy_ = false;
+    // Last: the completion may start the next request or destroy the site.
+    done(result);
+}
+
+void TSftpSite::Line(TRemoteLineKind kind, const std::string& text) {
+    if (events_.line) events_.line(kind, text);
+}
+
+std::string TSftpSite::PathOf(const std::string& name) const {
+    return folder_ == "/" ? "/" + name : folder_ + "/" + name;
+}
+
+void TSftpSite::Work(std::function<void()> task,
+                     std::function<TRemoteResult(std::exception_ptr failure)> after, TRemoteDone done) {
+    if (!session_ || !connected_) {
+        Post([this, done]() mutable {
+            Complete(done, {TRemoteFailure::ConnectionLost, 0, "not connected", {}});
+        });
+        return;
+    }
+    session_->Begin([task = std::move(task)](const TSftpSession::TPost&) { task(); },
+                    [this, after = std::move(after), done](std::exception_ptr failure) mutable {
+                        Complete(done, after(failure));
+                    });
+}
+
+void TSftpSite::SessionEnded() {
+    const bool was = connected_;
+    connected_ = false;
+    if (was && events_.connection) events_.connection(false);
+}
+
+TRemoteResult TSftpSite::Failure(std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const ESftpError& error) {
+        TRemoteResult result{TRemoteFailure::ConnectionLost, int(error.status()), error.what(), {}};
+        switch (error.kind()) {
+        case TSftpFailure::Connect:
+            result.failure = TRemoteFailure::ConnectFailed;
+            break;
+        case TSftpFailure::TimedOut:
+            result.failure = TRemoteFailure::TimedOut;
+            break;
+        case TSftpFailure::LoginRefused:
+            result.failure = TRemoteFailure::LoginRefused;
+            break;
+        case TSftpFailure::Cancelled:
+            result.failure = TRemoteFailure::Cancelled;
+            break;
+        case TSftpFailure::Status:
+            return StatusResult(error.status(), error.what());
+        case TSftpFailure::Lost:
+        case TSftpFailure::Protocol:
+            break;
+        }
+        SessionEnded();
+        return result;
+    } catch (const std::exception& error) {
+        SessionEnded();
+        return {TRemoteFailure::ConnectionLost, 0, error.what(), {}};
+    }
+}
+
+TRemoteResult TSftpSite::StatusResult(uint32_t status, const std::string& what) {
+    TRemoteResult result{TRemoteFailure::Refused, int(status), what, {}};
+    if (status == sftp_status::Ok) result.failure = TRemoteFailure::None;
+    if (status == sftp_status::NoSuchFile) result.failure = TRemoteFailure::NotFound;
+    // OpenSSH says only "Failure" for a full disk; servers that say more are believed.
+    if (status == kNoSpaceOnFilesystem || status == kQuotaExceeded || Mentions(what, "space") ||
+        Mentions(what, "quota"))
+        result.failure = TRemoteFailure::NoSpace;
+    return result;
+}
+
+void TSftpSite::Connect(TRemoteDone done) {
+    if (!Begin(done)) return;
+    const int port = SftpPort(settings_);
+    if (port == 0 || settings_.host.empty()) {
+        Post([this, done]() mutable {
+            Complete(done, {TRemoteFailure::ConnectFailed, 0, "no valid host and port", {}});
+        });
+        return;
+    }
+    session_ = std::make_unique<TSftpSession>(stallMs_);
+    connected_ = false;
+    const std::string name = KnownHostsName(settings_.host, port);
+    const auto types = KnownKeyTypes(KnownHostsFiles(settings_), name);
+    auto key = std::make_shared<THostKey>();
+    TSftpSession* session = session_.get();
+    session_->Begin([session, key, host = settings_.host, port, user = settings_.user, types](
+                        const TSftpSession::TPost&) { *key = session->ConnectNow(host, port, user, types); },
+                    [this, key, done](std::exception_ptr failure) mutable {
+                        if (failure) {
+                            TRemoteResult result = Failure(failure);
+                            if (result.failure == TRemoteFailure::ConnectionLost)
+                                result.failure = TRemoteFailure::ConnectFailed;
+                            Complete(done, result);
+                            return;
+                        }
+                        AfterKeyExchange(*key, done);
+                    });
+}
+
+TRemoteResult TSftpSite::CheckTrust(const THostKey& key) {
+    const int port = SftpPort(settings_);
+    const std::string name = KnownHostsName(settings_.host, port);
+    const std::string fingerprint = HostKeyFingerprint(key.blob);
+    Line(TRemoteLineKind::Note, "! SSH host key " + key.type + " " + fingerprint);
+    const THostKeyCheck check = CheckHostKey(KnownHostsFiles(settings_), name, key);
+    const TRemoteResult refused{TRemoteFailure::TrustRefused, 0, "host key not trusted", fingerprint};
+    if (check.status == THostKeyStatus::Trusted) {
+        shared_->acceptedFingerprint = fingerprint;
+        return {};
+    }
+    // A sibling never asks: it takes exactly the key its session accepted.
+    if (sibling_) return fingerprint == shared_->acceptedFingerprint ? TRemoteResult{} : refused;
+    if (check.status == THostKeyStatus::Revoked)
+        return {TRemoteFailure::TrustRefused, 0, "host key revoked", fingerprint};
+    TTrustQuestion question;
+    question.kind = TTrustQuestion::TKind::HostKey;
+    question.hostPort = HostPort(settings_);
+    question.fingerprint = fingerprint;
+    question.keyType = key.type;
+    question.changed = check.status == THostKeyStatus::Changed;
+    if (question.changed) {
+        question.previousFingerprint = HostKeyFingerprint(check.known.blob);
+        question.reason =
+            "the host key differs from the one trusted before (" + question.previousFingerprint + ")";
+    } else {
+        question.reason = "unknown host key";
+    }
+    if (!events_.trust || !events_.trust(question)) {
+        TRemoteResult result = refused;
+        if (question.changed) result.detail = "host key changed from " + question.previousFingerprint;
+        return result;
+    }
+    shared_->acceptedFingerprint = fingerprint;
+    if (!settings_.knownHostsFile.empty()) {
+        try {
+            TrustHostKey(settings_.knownHostsFile, name, key);
+        } catch (const EFileWriteError& error) {
+            Line(TRemoteLineKind::Note, std::string("! known_hosts not written: ") + error.what());
+        }
+    }
+    return {};
+}
+
+void TSftpSite::AfterKeyExchange(const THostKey& key, TRemoteDone done) {
+    const TRemoteResult trust = CheckTrust(key);
+    if (!trust.Ok()) {
+        // Closed without a word more: no user name, key or password reaches this server.
+        session_->Cancel();
+        Complete(done, trust);
+        return;
+    }
+    auto methods = std::make_shared<TAuthMethods>();
+    TSftpSession* session = session_.get();
+    session_->Begin([session, methods](const TSftpSession::TPost&) { *methods = session->ProbeNow(); },
+                    [this, methods, done](std::exception_ptr failure) mutable {
+                        if (failure) return Complete(done, Failure(failure));
+                        if (session_->LoggedIn()) return OpenChannel(done);
+                        PlanLogin(*methods);
+                        NextLogin(done);
+                    });
+}
+
+void TSftpSite::PlanLogin(const TAuthMethods& methods) {
+    attempts_.clear();
+    using TKind = TAttempt::TKind;
+    if (methods.publicKey) {
+        if (!settings_.keyFile.empty()) {
+            attempts_.push_back({TKind::Key, settings_.keyFile, true});
+        } else {
+            attempts_.push_back({TKind::Agent, {}, false});
+            for (const char* name : {"id_ed25519", "id_ecdsa", "id_rsa"}) {
+                const auto file = UserSshFile(name);
+                std::error_code error;
+                if (!file.empty() && std::filesystem::exists(file, error))
+                    attempts_.push_back({TKind::Key, file, false});
+            }
+        }
+    }
+    if (methods.password) attempts_.push_back({TKind::Password, {}, false});
+    if (methods.keyboardInteractive) attempts_.push_back({TKind::KeyboardInteractive, {}, false});
+}
+
+bool TSftpSite::LoadConfiguredKey(const TAttempt& attempt) {
+    TKeyLoad load = session_->LoadKey(attempt.keyFile, shared_->passphrase);
+    // A default key with a passphrase is passed over: the user named no key to unlock.
+    for (int tries = 0; attempt.configured && load == TKeyLoad::NeedsPassphrase && tries < kPassphraseTries;
+         ++tries) {
+        std::string passphrase;
+        if (sibling_ || !events_.secret || !events_.secret(attempt.keyFile.string(), passphrase)) break;
+        load = session_->LoadKey(attempt.keyFile, passphrase);
+        if (load == TKeyLoad::Loaded) shared_->passphrase = passphrase;
+    }
+    if (load == TKeyLoad::Unreadable && attempt.configured)
+        Line(TRemoteLineKind::Note, "! key file cannot be read: " + attempt.keyFile.string());
+    return load == TKeyLoad::Loaded;
+}
+
+bool TSftpSite::PasswordKnown() {
+    if (!settings_.password.empty()) shared_->password = settings_.password;
+    if (!shared_->password.empty()) return true;
+    std::string password;
+    if (sibling_ || !events_.secret || !events_.secret({}, password) || password.empty()) return false;
+    shared_->password = password;
+    return true;
+}
+
+void TSftpSite::NextLogin(TRemoteDone done) {
+    if (attempts_.empty()) {
+        session_->Cancel();
+        return Complete(done, {TRemoteFailure::LoginRefused, 0, "no login method was accepted", {}});
+    }
+    const TAttempt attempt = attempts_.front();
+    attempts_.erase(attempts_.begin());
+    TSftpSession* session = session_.get();
+    std::function<bool()> login;
+    switch (attempt.kind) {
+    case TAttempt::TKind::Agent:
+        Line(TRemoteLineKind::Command, "LOGIN ssh-agent");
+        login = [session] { return session->AgentNow(); };
+        break;
+    case TAttempt::TKind::Key:
+        if (!LoadConfiguredKey(attempt)) return NextLogin(done);
+        Line(TRemoteLineKind::Command, "LOGIN key " + attempt.keyFile.string());
+        login = [session] { return session->KeyNow(); };
+        break;
+    case TAttempt::TKind::Password:
+    case TAttempt::TKind::KeyboardInteractive: {
+        if (!PasswordKnown()) return NextLogin(done);
+        const bool plain = attempt.kind == TAttempt::TKind::Password;
+        Line(TRemoteLineKind::Command, plain ? "LOGIN password" : "LOGIN keyboard-interactive");
+        login = [session, plain, password = shared_->password] {
+            return plain ? session->PasswordNow(password) : session->KeyboardNow(password);
+        };
+        break;
+    }
+    }
+    auto in = std::make_shared<bool>(false);
+    session_->Begin([login, in](const TSftpSession::TPost&) { *in = login(); },
+                    [this, in, done](std::exception_ptr failure) mutable {
+                        if (failure) return Complete(done, Failure(failure));
+                        if (*in) return OpenChannel(done);
+                        NextLogin(done);
+                    });
+}
+
+void TSftpSite::OpenChannel(TRemoteDone done) {
+    const bool absolute = !settings_.remoteRoot.empty() && settings_.remoteRoot[0] == '/';
+    auto folder = std::make_shared<std::string>();
+    TSftpSession* session = session_.get();
+    session_->Begin(
+        [session, folder, absolute](const TSftpSession::TPost&) {
+            session->StartSftpNow();
+            *folder = absolute ? "/" : session->Channel().RealPath(".");
+        },
+        [this, folder, done](std::exception_ptr failure) mutable {
+            if (failure) return Complete(done, Failure(failure));
+            folder_ = *folder;
+            connected_ = true;
+            Line(TRemoteLineKind::Note, "! SFTP in " + folder_);
+            if (events_.connection) events_.connection(true);
+            Complete(done, {});
+        });
+}
+
+void TSftpSite::LearnFeatures(TRemoteDone done) {
+    if (!Begin(done)) return;
+    Post([this, done]() mutable { Complete(done, {}); });
+}
+
+void TSftpSite::PrepareTransfers(TRemoteDone done) {
+    if (!Begin(done)) return;
+    Post([this, done]() mutable { Complete(done, {}); });
+}
+
+void TSftpSite::MakeFolder(const std::string& name, TRemoteDone done) {
+    if (!Begin(done)) return;
+    if (!IsPlainRemoteName(name)) {
+        Post([this, done]() mutable {
+            Complete(done, {TRemoteFailure::Refused, 0, "not a plain name", {}});
+        });
+        return;
+    }
+    Line(TRemoteLineKind::Command, "MKDIR " + name);
+    auto status = std::make_shared<uint32_t>(0);
+    TSftpSession* session = session_.get();
+    Work([session, status, path = PathOf(name)] { *status = session->Channel().MakeDir(path); },
+         [this, status](std::exception_ptr failure) {
+             if (failure) return Failure(failure);
+             // OpenSSH answers an existing folder with a plain "Failure"; entering it decides.
+             if (*status == sftp_status::Failure)
+                 return TRemoteResult{TRemoteFailure::AlreadyExists, int(*status), "exists", {}};
+             return StatusResult(*status, "SFTP status " + std::to_string(*status));
+         },
+         done);
+}
+
+void TSftpSite::EnterFolder(const std::string& name, TRemoteDone done) {
+    if (!Begin(done)) return;
+    if (!IsPlainRemoteName(name)) {
+        Post([this, done]() mutable {
+            Complete(done, {TRemoteFailure::Refused, 0, "not a plain name", {}});
+        });
+        return;
+    }
+    Line(TRemoteLineKind::Command, "CD " + name);
+    const std::string path = PathOf(name);
+    auto removed = std::make_shared<std::vector<std::string>>();
+    TSftpSession* session = session_.get();
+    // Listing the folder proves it is one, and shows what a killed run left behind: its
+    // temporary files go. A sibling leaves them, since the main session may be writing them.
+    Work(
+        [session, path, removed, clean = !sibling_] {
+            const auto entries = session->Channel().List(path);
+            if (!clean) return;
+            for (const auto& entry : entries)
+                if (IsSftpTemporaryName(entry.name) && !entry.IsFolder() &&
+                    session->Channel().RemoveFile(path + "/" + entry.name) == sftp_status::Ok)
+                    removed->push_back(entry.name);
+        },
+        [this, path, removed](std::exception_ptr failure) {
+            if (failure) return Failure(failure);
+            folder_ = path;
+            for (const auto& name : *removed)
+                Line(TRemoteLineKind::Note, "! left over, removed: " + name);
+            return TRemoteResult{};
+        },
+        done);
+}
+
+void TSftpSite::LeaveFolder(TRemoteDone done) {
+    if (!Begin(done)) return;
+    Line(TRemoteLineKind::Command, "CD ..");
+    const auto slash = folder_.rfind('/');
+    if (slash != std::string::npos) folder_ = slash == 0 ? "/" : folder_.substr(0, slash);
+    Post([this, done]() mutable { Complete(done, {}); });
+}
+
+void TSftpSite::Put(const std::filesystem::path& localFile, const std::string& name, TRemoteDone done) {
+    if (!Begin(done)) return;
+    if (!IsPlainRemoteName(name)) {
+        Post([this, done]() mutable {
+            Complete(done, {TRemoteFailure::Refused, 0, "not a plain name", {}});
+        });
+        return;
+    }
+    Line(TRemoteLineKind::Upload, name);
+    struct TOutcome {
+        bool sent = false;
+        std::optional<std::pair<uint32_t, std::string>> failed;
+        TSftpPutEvents events;
+    };
+    auto outcome = std::make_shared<TOutcome>();
+    outcome->events.progress = [this](size_t, int64_t bytes) {
+        if (events_.progress) events_.progress(bytes);
+    };
+    TOutcome* raw = outcome.get();
+    outcome->events.sent = [raw](size_t) { raw->sent = true; };
+    outcome->events.failed = [raw](size_t, uint32_t status, const std::string& why) {
+        raw->failed = {status, why};
+    };
+    TSftpSession* session = session_.get();
+    if (!session_ || !connected_) return Work({}, {}, done);
+    session_->Begin(
+        [session, outcome,
+         items = std::vector<TSftpPutItem>{{localFile, PathOf(name)}}](const TSftpSession::TPost& post) {
+            PutFiles(session->Channel(), items, TSftpPutLimits{}, RelayPutEvents(outcome->events, post));
+        },
+        [this, outcome, done](std::exception_ptr failure) mutable {
+            if (failure) return Complete(done, Failure(failure));
+            if (outcome->sent) return Complete(done, {});
+            const auto [status, why] =
+                outcome->failed.value_or(std::pair<uint32_t, std::string>{0, "not sent"});
+            if (status == 0) return Complete(done, {TRemoteFailure::LocalFile, 0, why, {}});
+            Complete(done, StatusResult(status, why));
+        });
+}
+
+void TSftpSite::List(TListingDetail, TListingDone done) {
+    TRemoteDone plain = [done](const TRemoteResult& result) { done(result, {}); };
+    if (!Begin(plain)) return;
+    Line(TRemoteLineKind::Command, "LS");
+    if (!session_ || !connected_) return Work({}, {}, plain);
+    auto entries = std::make_shared<std::vector<TSftpName>>();
+    TSftpSession* session = session_.get();
+    session_->Begin([session, entries, path = folder_](
+                        const TSftpSession::TPost&) { *entries = session->Channel().List(path); },
+                    [this, entries, done](std::exception_ptr failure) {
+                        busy_ = false;
+                        if (failure) return done(Failure(failure), {});
+                        std::vector<TRemoteEntry> listed;
+                        for (const auto& entry : *entries)
+                            listed.push_back(
+                                {entry.name, KindOf(entry), entry.hasPermissions ? int64_t(entry.size) : -1});
+                        if (events_.progress) events_.progress(0);
+                        done({}, std::move(listed));
+                    });
+}
+
+void TSftpSite::DeleteFile(const std::string& name, TRemoteDone done) {
+    if (!Begin(done)) return;
+    if (!IsPlainRemoteName(name)) {
+        Post([this, done]() mutable {
+            Complete(done, {TRemoteFailure::Refused, 0, "not a plain name", {}});
+        });
+        return;
+    }
+    Line(TRemoteLineKind::Command, "RM " + name);
+    auto status = std::make_shared<uint32_t>(0);
+    TSftpSession* session = session_.get();
+    Work([session, status, path = PathOf(name)] { *status = session->Channel().RemoveFile(path); },
+         [this, status](std::exception_ptr failure) {
+             return failure ? Failure(failure)
+                            : StatusResult(*status, "SFTP status " + std::to_string(*status));
+         },
+         done);
+}
+
+void TSftpSite::RemoveFolder(const std::string& name, TRemoteDone done) {
+    if (!Begin(done)) return;
+    if (!IsPlainRemoteName(name)) {
+        Post([this, done]() mutable {
+            Complete(done, {TRemoteFailure::Refused, 0, "not a plain name", {}});
+        });
+        return;
+    }
+    Line(TRemoteLineKind::Command, "RMDIR " + name);
+    auto status = std::make_shared<uint32_t>(0);
+    TSftpSession* session = session_.get();
+    Work([session, status, path = PathOf(name)] { *status = session->Channel().RemoveDir(path); },
+         [this, status](std::exception_ptr failure) {
+             return failure ? Failure(failure)
+                            : StatusResult(*status, "SFTP status " + std::to_string(*status));
+         },
+         done);
+}
+
+void TSftpSite::Quit(TRemoteDone done) {
+    if (!Begin(done)) return;
+    Line(TRemoteLineKind::Command, "QUIT");
+    if (!session_ || !connected_) {
+        Post([this, done]() mutable { Complete(done, {}); });
+        return;
+    }
+    session_->SetStallMs(std::min(stallMs_ > 0 ? stallMs_ : 5000, 5000));
+    TSftpSession* session = session_.get();
+    session_->Begin([session](const TSftpSession::TPost&) { session->DisconnectNow(); },
+                    [this, done](std::exception_ptr) mutable {
+                        SessionEnded();
+                        Complete(done, {});
+                    });
+}
+
+void TSftpSite::Abort() {
+    if (session_) session_->Cancel();
+    SessionEnded();
+}
+
+bool TSftpSite::Connected() const {
+    return connected_ && session_ && session_->Connected();
+}
+
+TRemoteSecurity TSftpSite::Security() const {
+    return {connected_, connected_ ? "SSH-2.0" : ""};
+}
+
+std::unique_ptr<TRemoteSite> TSftpSite::OpenSibling() const {
+    auto sibling = std::make_unique<TSftpSite>(settings_, shared_);
+    return sibling;
+}
+
+} // namespace vistrel

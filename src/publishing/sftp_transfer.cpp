@@ -1,0 +1,255 @@
+#include "publishing/sftp_transfer.h"
+
+#include "publishing/sftp_channel.h"
+#include "publishing/sftp_error.h"
+
+#include <cstdio>
+#include <list>
+#include <map>
+#include <memory>
+
+namespace vistrel {
+
+namespace {
+
+constexpr const char* kTemporarySuffix = ".vistrel-part";
+
+// What a request on its way was for.
+enum class TKind {
+    Open,     // OPEN of the temporary name
+    Write,    // one WRITE of the file's data
+    Close,    // CLOSE, sent right after the last WRITE: the server handles a handle's requests in
+              // order, and its answer is the last chance to hear of a full disk
+    ClearOld, // without posix-rename: REMOVE of the old file, RENAME follows
+    Rename,   // RENAME over the real name, once CLOSE and every WRITE were confirmed
+    CleanUp,  // the file failed: REMOVE of the temporary name
+};
+
+struct TFileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+struct TActiveFile {
+    size_t index = 0;
+    std::string temporary;
+    std::unique_ptr<std::FILE, TFileCloser> in;
+    std::string handle;
+    bool opened = false;
+    bool closeSent = false;
+    bool closed = false;
+    uint64_t offset = 0;
+    int64_t confirmed = 0;
+    size_t writesOut = 0;
+    bool allRead = false;
+    bool failed = false;
+    uint32_t failStatus = 0;
+    std::string failWhy;
+};
+
+class TPipeline {
+public:
+    TPipeline(TSftpChannel& channel, const std::vector<TSftpPutItem>& items, const TSftpPutLimits& limits,
+              const TSftpPutEvents& events)
+        : channel_(channel), items_(items), limits_(limits), events_(events), chunk_(limits.chunkBytes) {}
+
+    void Run() {
+        while (next_ < items_.size() || !active_.empty()) {
+            StartFiles();
+            FillWrites();
+            if (waiting_.empty()) continue;
+            Handle(channel_.Receive());
+        }
+    }
+
+private:
+    struct TRequest {
+        TActiveFile* file;
+        TKind kind;
+        size_t bytes;
+    };
+
+    void Send(TActiveFile& file, TKind kind, TSftpPacket& packet, uint32_t id, size_t bytes = 0) {
+        channel_.Send(packet);
+        waiting_[id] = {&file, kind, bytes};
+    }
+
+    void StartFiles() {
+        while (active_.size() < limits_.filesInFlight && next_ < items_.size()) {
+            const size_t index = next_++;
+            const TSftpPutItem& item = items_[index];
+            if (events_.started) events_.started(index);
+            std::unique_ptr<std::FILE, TFileCloser> in(std::fopen(item.local.c_str(), "rb"));
+            if (!in) {
+                events_.failed(index, 0, "cannot read " + item.local.string());
+                continue;
+            }
+            TActiveFile& file = active_.emplace_back();
+            file.index = index;
+            file.in = std::move(in);
+            const auto slash = item.remote.rfind('/');
+            const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+            file.temporary =
+                item.remote.substr(0, nameStart) + SftpTemporaryName(item.remote.substr(nameStart));
+            const uint32_t id = channel_.NextId();
+            TSftpPacket open(sftp_type::Open, id);
+            open.Str(file.temporary)
+                .U32(sftp_open::Write | sftp_open::Create | sftp_open::Truncate)
+                .Permissions(0644);
+            Send(file, TKind::Open, open, id);
+        }
+    }
+
+    // Keeps the window of outstanding requests full, the oldest file first, so files complete in
+    // the order they were started.
+    void FillWrites() {
+        for (TActiveFile& file : active_) {
+            if (!file.opened || file.closeSent) continue;
+            while (!file.allRead && waiting_.size() < limits_.requestsInFlight)
+                WriteChunk(file);
+            if (file.allRead) {
+                const uint32_t id = channel_.NextId();
+                TSftpPacket close(sftp_type::Close, id);
+                close.Str(file.handle);
+                file.closeSent = true;
+                Send(file, TKind::Close, close, id);
+            }
+        }
+    }
+
+    void WriteChunk(TActiveFile& file) {
+        const size_t got = std::fread(chunk_.data(), 1, chunk_.size(), file.in.get());
+        if (got == 0) {
+            file.allRead = true;
+            if (std::ferror(file.in.get())) Fail(file, 0, "cannot read " + items_[file.index].local.string());
+            return;
+        }
+        const uint32_t id = channel_.NextId();
+        TSftpPacket write(sftp_type::Write, id);
+        write.Str(file.handle).U64(file.offset).Str(std::string_view(chunk_.data(), got));
+        file.offset += got;
+        ++file.writesOut;
+        Send(file, TKind::Write, write, id, got);
+    }
+
+    void Fail(TActiveFile& file, uint32_t status, const std::string& why) {
+        if (file.failed) return;
+        file.failed = true;
+        file.failStatus = status;
+        file.failWhy = why;
+        file.allRead = true; // no more writes
+    }
+
+    void Handle(const TSftpReply& reply) {
+        const auto found = waiting_.find(reply.id);
+        if (found == waiting_.end())
+            throw ESftpError(TSftpFailure::Protocol, "SFTP reply to a request never made");
+        const TRequest request = found->second;
+        waiting_.erase(found);
+        TActiveFile& file = *request.file;
+        const bool ok = reply.type == sftp_type::Status && reply.status == sftp_status::Ok;
+        const std::string why = "SFTP status " + std::to_string(reply.status) +
+                                (reply.message.empty() ? "" : " (" + reply.message + ")");
+        switch (request.kind) {
+        case TKind::Open:
+            if (reply.type == sftp_type::Handle) {
+                file.handle = reply.handle;
+                file.opened = true;
+            } else {
+                Fail(file, reply.status, why);
+                Finish(file);
+            }
+            return;
+        case TKind::Write:
+            --file.writesOut;
+            if (!ok) {
+                Fail(file, reply.status, why);
+            } else {
+                file.confirmed += int64_t(request.bytes);
+                if (events_.progress) events_.progress(file.index, file.confirmed);
+            }
+            break;
+        case TKind::Close:
+            file.closed = true;
+            if (!ok) Fail(file, reply.status, why);
+            break;
+        case TKind::ClearOld:
+            // A missing old file is what we want; any other refusal shows in the RENAME.
+            Rename(file, TKind::Rename);
+            return;
+        case TKind::Rename:
+            if (ok) {
+                events_.sent(file.index);
+                Finish(file);
+            } else {
+                Fail(file, reply.status, why);
+                CleanUp(file);
+            }
+            return;
+        case TKind::CleanUp:
+            Finish(file);
+            return;
+        }
+        // Only a file whose every write and whose close the server confirmed replaces the old one.
+        if (file.closed && file.writesOut == 0) {
+            if (file.failed)
+                CleanUp(file);
+            else
+                Rename(file, channel_.HasPosixRename() ? TKind::Rename : TKind::ClearOld);
+        }
+    }
+
+    void Rename(TActiveFile& file, TKind kind) {
+        const std::string& target = items_[file.index].remote;
+        const uint32_t id = channel_.NextId();
+        if (kind == TKind::ClearOld) {
+            // Plain RENAME refuses an existing target: the old file goes first.
+            TSftpPacket remove(sftp_type::Remove, id);
+            remove.Str(target);
+            Send(file, kind, remove, id);
+            return;
+        }
+        TSftpPacket rename = RenamePacket(id, channel_.HasPosixRename(), file.temporary, target);
+        Send(file, kind, rename, id);
+    }
+
+    void CleanUp(TActiveFile& file) {
+        const uint32_t id = channel_.NextId();
+        TSftpPacket remove(sftp_type::Remove, id);
+        remove.Str(file.temporary);
+        Send(file, TKind::CleanUp, remove, id);
+    }
+
+    // The file leaves the pipeline; a failure is reported now, after its temporary file went.
+    void Finish(TActiveFile& file) {
+        if (file.failed) events_.failed(file.index, file.failStatus, file.failWhy);
+        active_.remove_if([&file](const TActiveFile& other) { return &other == &file; });
+    }
+
+    TSftpChannel& channel_;
+    const std::vector<TSftpPutItem>& items_;
+    TSftpPutLimits limits_;
+    const TSftpPutEvents& events_;
+    std::vector<char> chunk_;
+    std::list<TActiveFile> active_;
+    std::map<uint32_t, TRequest> waiting_;
+    size_t next_ = 0;
+};
+
+} // namespace
+
+std::string SftpTemporaryName(const std::string& name) {
+    return "." + name + kTemporarySuffix;
+}
+
+bool IsSftpTemporaryName(const std::string& name) {
+    const std::string suffix = kTemporarySuffix;
+    return name.size() > suffix.size() + 1 && name[0] == '.' &&
+           name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+void PutFiles(TSftpChannel& channel, const std::vector<TSftpPutItem>& items, const TSftpPutLimits& limits,
+              const TSftpPutEvents& events) {
+    TPipeline(channel, items, limits, events).Run();
+}
+
+} // namespace vistrel

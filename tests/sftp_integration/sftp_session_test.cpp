@@ -1,0 +1,254 @@
+// The SFTP session against Debian's OpenSSH server: host keys as ssh-keygen shows them, every way
+// of logging in, the folder requests and the pipelined upload.
+#include "net/run_until.h"
+#include "publishing/sftp_error.h"
+#include "publishing/sftp_session.h"
+#include "sftp_integration/ssh_server.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace vistrel;
+using namespace vistrel::testing;
+
+namespace {
+
+class SftpSession : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        keys_ = new TempDir;
+        MakeKey(*keys_ / "host_ed25519", "ed25519");
+        for (const char* type : {"ed25519", "ecdsa", "rsa"})
+            MakeKey(*keys_ / (std::string("id_") + type), type);
+        MakeKey(*keys_ / "id_locked", "ed25519", "Passwort mit Leerzeichen");
+        MakeKey(*keys_ / "id_stranger", "ed25519");
+        std::string authorized;
+        for (const char* name : {"id_ed25519", "id_ecdsa", "id_rsa", "id_locked"})
+            authorized += ReadBytes(*keys_ / (std::string(name) + ".pub"));
+        WriteBytes(*keys_ / "authorized_keys", authorized);
+    }
+    static void TearDownTestSuite() {
+        delete keys_;
+        keys_ = nullptr;
+    }
+
+    void SetUp() override {
+        server_ = std::make_unique<TSshServer>(*keys_ / "host_ed25519", *keys_ / "authorized_keys");
+        ASSERT_TRUE(server_->Start()) << server_->Log();
+    }
+
+    static std::filesystem::path Key(const std::string& name) { return *keys_ / name; }
+
+    THostKey Connect(TSftpSession& session) {
+        return session.Connect("127.0.0.1", server_->Port(), SshTestAccount().user);
+    }
+
+    void LogInWithKey(TSftpSession& session, const std::string& key = "id_ed25519") {
+        Connect(session);
+        session.ProbeMethods();
+        ASSERT_EQ(session.LoadKey(Key(key)), TKeyLoad::Loaded);
+        ASSERT_TRUE(session.LoginWithKey());
+        session.StartSftp();
+    }
+
+    static inline TempDir* keys_ = nullptr;
+    std::unique_ptr<TSshServer> server_;
+    TempDir local_;
+};
+
+TEST_F(SftpSession, HostKeyIsShownAsSshKeygenShowsIt) {
+    TSftpSession session;
+    const THostKey key = Connect(session);
+    EXPECT_EQ(key.type, "ssh-ed25519");
+    EXPECT_EQ(HostKeyFingerprint(key.blob), KeygenFingerprint(Key("host_ed25519.pub")));
+    EXPECT_FALSE(session.LoggedIn());
+}
+
+TEST_F(SftpSession, LogsInWithEveryKeyType) {
+    for (const char* key : {"id_ed25519", "id_ecdsa", "id_rsa"}) {
+        SCOPED_TRACE(key);
+        TSftpSession session;
+        Connect(session);
+        const TAuthMethods methods = session.ProbeMethods();
+        EXPECT_TRUE(methods.publicKey);
+        ASSERT_EQ(session.LoadKey(Key(key)), TKeyLoad::Loaded);
+        EXPECT_TRUE(session.LoginWithKey());
+    }
+}
+
+TEST_F(SftpSession, KeyOutsideAuthorizedKeysIsRefused) {
+    TSftpSession session;
+    Connect(session);
+    session.ProbeMethods();
+    ASSERT_EQ(session.LoadKey(Key("id_stranger")), TKeyLoad::Loaded);
+    EXPECT_FALSE(session.LoginWithKey());
+    EXPECT_FALSE(session.LoggedIn());
+    EXPECT_EQ(session.LoadKey(Key("no_such_key")), TKeyLoad::Unreadable);
+}
+
+TEST_F(SftpSession, EncryptedKeyNeedsItsPassphrase) {
+    TSftpSession session;
+    Connect(session);
+    session.ProbeMethods();
+    EXPECT_EQ(session.LoadKey(Key("id_locked")), TKeyLoad::NeedsPassphrase);
+    EXPECT_EQ(session.LoadKey(Key("id_locked"), "falsch"), TKeyLoad::NeedsPassphrase);
+    ASSERT_EQ(session.LoadKey(Key("id_locked"), "Passwort mit Leerzeichen"), TKeyLoad::Loaded);
+    EXPECT_TRUE(session.LoginWithKey());
+}
+
+TEST_F(SftpSession, PasswordLogin) {
+    const TSshAccount& account = SshTestAccount();
+    if (account.password.empty()) GTEST_SKIP() << "password logins need a test account (run as root)";
+    TSftpSession wrong;
+    Connect(wrong);
+    EXPECT_TRUE(wrong.ProbeMethods().password);
+    EXPECT_FALSE(wrong.LoginWithPassword("falsch"));
+    TSftpSession right;
+    Connect(right);
+    right.ProbeMethods();
+    EXPECT_TRUE(right.LoginWithPassword(account.password));
+    right.StartSftp();
+    EXPECT_EQ(right.RealPath("."), server_->Root().string());
+}
+
+TEST_F(SftpSession, FoldersAreMadeListedAndRemoved) {
+    TSftpSession session;
+    LogInWithKey(session);
+    const std::string root = session.RealPath(".");
+    EXPECT_EQ(session.MakeDir(root + "/Urlaub"), sftp_status::Ok);
+    EXPECT_NE(session.MakeDir(root + "/Urlaub"), sftp_status::Ok) << "exists already";
+    WriteBytes(server_->Root() / "Urlaub" / ".htaccess", "x");
+    std::filesystem::create_symlink("/etc", server_->Root() / "Urlaub" / "link");
+    std::map<std::string, TSftpName> names;
+    for (const auto& entry : session.List(root + "/Urlaub"))
+        names[entry.name] = entry;
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_TRUE(names[".htaccess"].hasPermissions);
+    EXPECT_FALSE(names[".htaccess"].IsFolder());
+    EXPECT_TRUE(names["link"].IsLink()) << "links are listed as links, not as what they point to";
+    EXPECT_EQ(session.RemoveFile(root + "/Urlaub/link"), sftp_status::Ok);
+    EXPECT_TRUE(std::filesystem::exists("/etc/hostname") || std::filesystem::exists("/etc"));
+    EXPECT_EQ(session.RemoveFile(root + "/Urlaub/.htaccess"), sftp_status::Ok);
+    EXPECT_EQ(session.RemoveDir(root + "/Urlaub"), sftp_status::Ok);
+    EXPECT_FALSE(std::filesystem::exists(server_->Root() / "Urlaub"));
+    EXPECT_THROW(session.List(root + "/Urlaub"), ESftpError);
+}
+
+std::string Pattern(size_t size, int seed) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = char((i * 131 + size_t(seed)) ^ (i >> 11));
+    return bytes;
+}
+
+TEST_F(SftpSession, PipelinedUploadReplacesFilesWhole) {
+    TSftpSession session;
+    LogInWithKey(session);
+    const std::string root = session.RealPath(".");
+    WriteBytes(server_->Root() / "b.jpg", "an old version that is longer than nothing");
+    std::vector<TSftpPutItem> items;
+    const std::vector<size_t> sizes = {0, 1, 32768, 32769, 3'000'000, 20000, 20000, 20000};
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        const std::string name = std::string(1, char('a' + i)) + ".jpg";
+        WriteBytes(local_ / name, Pattern(sizes[i], int(i)));
+        items.push_back({local_ / name, root + "/" + name});
+    }
+    for (size_t filesInFlight : {size_t(1), size_t(8)}) {
+        SCOPED_TRACE(filesInFlight);
+        std::vector<size_t> sent;
+        std::map<size_t, int64_t> progress;
+        TSftpPutEvents events;
+        events.sent = [&](size_t index) { sent.push_back(index); };
+        events.failed = [&](size_t index, uint32_t, const std::string& why) {
+            ADD_FAILURE() << index << why;
+        };
+        events.progress = [&](size_t index, int64_t bytes) { progress[index] = bytes; };
+        session.PutFiles(items, {filesInFlight, 64, 32768}, events);
+        EXPECT_EQ(sent.size(), items.size());
+        EXPECT_EQ(progress[4], 3'000'000);
+        for (size_t i = 0; i < items.size(); ++i)
+            EXPECT_EQ(ReadBytes(server_->Root() / items[i].local.filename()), Pattern(sizes[i], int(i))) << i;
+        for (const auto& entry : std::filesystem::directory_iterator(server_->Root()))
+            EXPECT_FALSE(IsSftpTemporaryName(entry.path().filename().string())) << entry.path();
+    }
+}
+
+TEST_F(SftpSession, RefusedFileIsReportedAndTheOthersGoOn) {
+    TSftpSession session;
+    LogInWithKey(session);
+    const std::string root = session.RealPath(".");
+    WriteBytes(local_ / "a.htm", "a");
+    WriteBytes(local_ / "c.htm", "c");
+    std::vector<TSftpPutItem> items = {{local_ / "a.htm", root + "/missing/a.htm"},
+                                       {local_ / "gone.htm", root + "/gone.htm"},
+                                       {local_ / "c.htm", root + "/c.htm"}};
+    std::vector<size_t> sent;
+    std::map<size_t, uint32_t> failed;
+    TSftpPutEvents events;
+    events.sent = [&](size_t index) { sent.push_back(index); };
+    events.failed = [&](size_t index, uint32_t status, const std::string&) { failed[index] = status; };
+    session.PutFiles(items, {4, 64, 32768}, events);
+    EXPECT_EQ(sent, std::vector<size_t>{2});
+    EXPECT_EQ(failed[0], sftp_status::NoSuchFile);
+    EXPECT_EQ(failed[1], 0u) << "a local file that cannot be read";
+    EXPECT_EQ(ReadBytes(server_->Root() / "c.htm"), "c");
+}
+
+TEST_F(SftpSession, SilentServerEndsWithinTheBound) {
+    TSilentServer silent;
+    TSftpSession session(300);
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        session.Connect("127.0.0.1", silent.Port(), "nobody");
+        ADD_FAILURE() << "connected to a server that never spoke";
+    } catch (const ESftpError& error) {
+        EXPECT_EQ(error.kind(), TSftpFailure::TimedOut) << error.what();
+    }
+    EXPECT_LT(timer.elapsed(), 3000);
+}
+
+TEST_F(SftpSession, RefusedConnectionSaysSo) {
+    TSftpSession session(2000);
+    try {
+        session.Connect("127.0.0.1", 1, "nobody");
+        ADD_FAILURE();
+    } catch (const ESftpError& error) {
+        EXPECT_EQ(error.kind(), TSftpFailure::Connect);
+        EXPECT_NE(std::string(error.what()).find("10061"), std::string::npos) << error.what();
+    }
+}
+
+TEST_F(SftpSession, CancelEndsAnUploadAtOnceAndLeavesNoTornFile) {
+    TSftpSession session;
+    LogInWithKey(session);
+    const std::string root = session.RealPath(".");
+    WriteBytes(server_->Root() / "big.bin", "old");
+    WriteBytes(local_ / "big.bin", Pattern(50'000'000, 3));
+    TSftpPutEvents events;
+    bool sent = false;
+    events.sent = [&](size_t) { sent = true; };
+    events.failed = [&](size_t, uint32_t, const std::string&) {};
+    QElapsedTimer timer;
+    events.progress = [&](size_t, int64_t bytes) {
+        if (bytes < 1'000'000 || timer.isValid()) return;
+        timer.start();
+        session.Cancel();
+    };
+    try {
+        session.PutFiles({{local_ / "big.bin", root + "/big.bin"}}, {}, events);
+        ADD_FAILURE() << "not cancelled";
+    } catch (const ESftpError& error) {
+        EXPECT_EQ(error.kind(), TSftpFailure::Cancelled);
+    }
+    EXPECT_LT(timer.elapsed(), 1000) << "cancel is answered within a second";
+    EXPECT_FALSE(sent);
+    EXPECT_EQ(ReadBytes(server_->Root() / "big.bin"), "old");
+    EXPECT_FALSE(session.Connected());
+}
+
+} // namespace
