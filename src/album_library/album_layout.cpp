@@ -52,8 +52,10 @@ void TAlbumLayout::CopyPictureFiles(const TAlbumLayout& source, const std::strin
     for (TPictureFile kind : kPictureFiles) {
         fs::path from = source.PathOf(kind, fileName);
         std::error_code ec;
-        if (kind == TPictureFile::Large && !fs::exists(from, ec)) {
-            RemovePictureFile(kind, newName);
+        // A link is no file of the album: copied, whatever it points at outside would become one.
+        bool plainFile = fs::symlink_status(from, ec).type() == fs::file_type::regular;
+        if (!plainFile) {
+            if (kind == TPictureFile::Large) RemovePictureFile(kind, newName);
             continue;
         }
         // Only the large version's folder may be missing: "images" and "thumbs" exist in every album.

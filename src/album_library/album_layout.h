@@ -80,7 +80,8 @@ public:
 
     // Copies every file of picture `fileName` of `source` here as `newName`, replacing what is there;
     // failures are ignored. A file that the source picture lacks (a picture without large version)
-    // is removed here, so no file of an earlier picture of the new name stays with it.
+    // is removed here, so no file of an earlier picture of the new name stays with it. Symbolic
+    // links are not copied: what they point at may lie outside the program's folders.
     void CopyPictureFiles(const TAlbumLayout& source, const std::string& fileName,
                           const std::string& newName) const;
 

@@ -1,4 +1,5 @@
 #include "album_library/album_list.h"
+#include "album_library/album_texts.h"
 #include "album_library/picture_files.h"
 
 #include "common/atomic_file.h"
@@ -171,14 +172,15 @@ bool TAlbumList::SaveAlbumList() {
         WriteLineFile(file, lines);
         return true;
     } catch (const EFileWriteError&) {
-        prompts_.ShowMessage("Fehler beim Schreiben der Albenliste " + file.string() + "!",
-                             MessageKind::Error);
+        prompts_.ShowMessage(
+            FormatMessage(Text(album_texts::kAlbumListWriteFailed), {Utf8ToAnsi(file.string())}),
+            MessageKind::Error);
         return false;
     }
 }
 
 void TAlbumList::EnsureOneAlbum() {
-    if (albums_.empty()) CreateAlbumFolder("Neues Album");
+    if (albums_.empty()) CreateAlbumFolder(Text(album_texts::kNewAlbumTitle));
 }
 
 fs::path TAlbumList::AlbumPath(int index) const {
@@ -234,8 +236,9 @@ bool TAlbumList::SavePictureList(int index, const TPictureList& pictures) {
         WriteLineFile(file, lines);
         return true;
     } catch (const EFileWriteError&) {
-        prompts_.ShowMessage("Fehler beim Schreiben der Info-Datei " + file.string() + "!",
-                             MessageKind::Error);
+        prompts_.ShowMessage(
+            FormatMessage(Text(album_texts::kPictureListWriteFailed), {Utf8ToAnsi(file.string())}),
+            MessageKind::Error);
         return false;
     }
 }
@@ -252,8 +255,8 @@ int TAlbumList::CreateAlbumFolder(const std::string& title) {
         ec = error.code();
     }
     if (ec) {
-        prompts_.ShowMessage(FormatMessage("Das Verzeichnis %s %s konnte nicht angelegt werden. Fehler: %s",
-                                           {albumFolder_.string(), title, ec.message()}),
+        prompts_.ShowMessage(FormatMessage(Text(album_texts::kFolderNotCreated),
+                                           {Utf8ToAnsi(albumFolder_.string()), title, ec.message()}),
                              MessageKind::Error);
     }
     TAlbumEntry album;
@@ -290,7 +293,9 @@ bool TAlbumList::DeleteAlbumFolder(int index) {
     bool plain = IsPlainFolderName(name);
     if (plain && !QFile::moveToTrash(QString::fromStdString(folder.string()))) fs::remove_all(folder, ec);
     if (!plain || ec || fs::exists(folder, ec)) {
-        prompts_.ShowMessage("Fehler beim L\xF6schen von " + (folder / "").string(), MessageKind::Error);
+        prompts_.ShowMessage(
+            FormatMessage(Text(album_texts::kDeleteFailed), {Utf8ToAnsi((folder / "").string())}),
+            MessageKind::Error);
         return false;
     }
     return true;

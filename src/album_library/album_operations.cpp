@@ -1,6 +1,8 @@
 #include "album_library/album_operations.h"
 
+#include "album_library/album_texts.h"
 #include "common/cp1252.h"
+#include "common/text_utils.h"
 
 #include <algorithm>
 
@@ -62,7 +64,7 @@ void CompleteCut(TAlbumList& albums, TPictureClipboard& clipboard) {
 } // namespace
 
 std::string NewAlbumTitle(const std::string& typed) {
-    return typed < std::string("!") ? std::string("Neues Album") : typed;
+    return typed < std::string("!") ? Text(album_texts::kNewAlbumTitle) : typed;
 }
 
 int CreateNewAlbum(TAlbumList& albums, const std::string& typedName, const std::string& info,
@@ -110,8 +112,8 @@ bool MoveAlbum(TAlbumList& albums, int from, int to) {
 }
 
 std::string DeletePicturesQuestion(int count) {
-    if (count == 1) return "Soll das gew\xE4hlte Bild wirklich gel\xF6scht werden?";
-    return "Sollen diese " + std::to_string(count) + " Bilder wirklich gel\xF6scht werden?";
+    if (count == 1) return Text(album_texts::kDeleteOnePicture);
+    return FormatMessage(Text(album_texts::kDeletePictures), {std::to_string(count)});
 }
 
 void SetPictureInfo(TPictureEntry& entry, const std::string& title, const std::string& text) {

@@ -1,4 +1,5 @@
 #include "album_library/picture_files.h"
+#include "album_library/album_texts.h"
 
 #include "common/cp1252.h"
 #include "common/folder_listing.h"
@@ -66,47 +67,103 @@ void RemoveStaleTemporaries(const std::filesystem::path& folder) {
 
 } // namespace
 
-void TidyAlbumFolder(const std::filesystem::path& albumFolder) {
-    const std::filesystem::path images = albumFolder / "images", thumbs = albumFolder / "thumbs";
-    for (const auto& folder : {albumFolder, images, thumbs})
-        RemoveStaleTemporaries(folder);
-    std::vector<std::string> thumbNames = ListFolder(thumbs, EntryKind::Files);
-    for (const std::string& name : ListFolder(images, EntryKind::Files)) {
-        bool hasThumb = std::any_of(thumbNames.begin(), thumbNames.end(),
-                                    [&](const std::string& thumb) { return AnsiSameText(thumb, name); });
-        if (!EndsWithNoCase(name, ".jpg") || hasThumb) continue;
+namespace {
+
+bool ContainsName(const std::vector<std::string>& names, const std::string& name) {
+    return std::any_of(names.begin(), names.end(),
+                       [&](const std::string& other) { return AnsiSameText(other, name); });
+}
+
+void RebuildMissingThumbnails(const TAlbumLayout& album) {
+    std::vector<std::string> thumbNames = ListFolder(album.Thumbs(), EntryKind::Files);
+    for (const std::string& name : ListFolder(album.Images(), EntryKind::Files)) {
+        if (!EndsWithNoCase(name, ".jpg") || ContainsName(thumbNames, name)) continue;
         std::error_code ec;
-        if (std::filesystem::is_symlink(images / name, ec)) continue;
+        if (std::filesystem::is_symlink(album.PathOf(TPictureFile::Picture, name), ec)) continue;
         try {
             TDibGraphic picture;
-            LoadPictureFile(images / name, 1, {}, picture);
-            std::filesystem::create_directories(thumbs, ec);
-            WriteThumbnail(picture, thumbs / name, 75);
+            LoadPictureFile(album.PathOf(TPictureFile::Picture, name), 1, {}, picture);
+            std::filesystem::create_directories(album.Thumbs(), ec);
+            WriteThumbnail(picture, album.PathOf(TPictureFile::Thumbnail, name), 75);
         } catch (const std::exception&) {
             // A picture that cannot be read stays without thumbnail; the user still has the file.
         }
     }
 }
 
-void RotatePictureFile(const std::filesystem::path& imagesFolder, const std::filesystem::path& thumbsFolder,
-                       const std::string& fileName, double degrees) {
-    constexpr int kQuality = 75;
+// A large version outlives its picture only when something was killed between two deletes; the
+// site would never show it, but it would still be copied and uploaded.
+void RemoveOrphanedLargeVersions(const TAlbumLayout& album) {
+    std::error_code ec;
+    // An "images" folder that cannot be listed says nothing about which pictures are gone.
+    if (!std::filesystem::is_directory(album.Images(), ec) ||
+        !std::filesystem::is_directory(album.Large(), ec))
+        return;
+    std::vector<std::string> pictures = ListFolder(album.Images(), EntryKind::Files);
+    if (pictures.empty() && !std::filesystem::is_empty(album.Images(), ec)) return;
+    for (const std::string& name : ListFolder(album.Large(), EntryKind::Files))
+        if (!ContainsName(pictures, name)) album.RemovePictureFile(TPictureFile::Large, name);
+}
+
+void RotateFile(const std::filesystem::path& file, double degrees, TDibGraphic& rotated) {
     TDibGraphic source;
-    LoadPictureFile(imagesFolder / fileName, 1, {}, source);
-    TDibGraphic work;
+    LoadPictureFile(file, 1, {}, source);
     TRotateTransform rotate;
     rotate.Degrees = degrees;
-    rotate.ApplyOnDest(source, work);
-    source.FreeImage();
-    WriteJpegFile(work, imagesFolder / fileName, kQuality);
-    WriteThumbnail(work, thumbsFolder / fileName, kQuality);
+    rotate.ApplyOnDest(source, rotated);
+}
+
+} // namespace
+
+void TidyAlbumFolder(const std::filesystem::path& albumFolder) {
+    const TAlbumLayout album(albumFolder);
+    RemoveStaleTemporaries(albumFolder);
+    for (TPictureFile kind : TAlbumLayout::kPictureFiles)
+        RemoveStaleTemporaries(album.FolderOf(kind));
+    RebuildMissingThumbnails(album);
+    RemoveOrphanedLargeVersions(album);
+}
+
+void RotatePictureFile(const TAlbumLayout& album, const std::string& fileName, double degrees) {
+    constexpr int kQuality = 75;
+    TDibGraphic work;
+    RotateFile(album.PathOf(TPictureFile::Picture, fileName), degrees, work);
+    TDibGraphic large;
+    std::error_code ec;
+    std::filesystem::path largeFile = album.PathOf(TPictureFile::Large, fileName);
+    if (std::filesystem::exists(largeFile, ec)) {
+        try {
+            RotateFile(largeFile, degrees, large);
+        } catch (const std::exception&) {
+            // The site falls back to the stored picture; an unturned large version would contradict it.
+            album.RemovePictureFile(TPictureFile::Large, fileName);
+        }
+    }
+    WriteJpegFile(work, album.PathOf(TPictureFile::Picture, fileName), kQuality);
+    WriteThumbnail(work, album.PathOf(TPictureFile::Thumbnail, fileName), kQuality);
+    if (large.IsEmpty()) return;
+    try {
+        WriteJpegFile(large, largeFile, kLargeVersionQuality);
+    } catch (const std::exception&) {
+        // The picture is turned; a large version left the old way round would contradict it.
+        album.RemovePictureFile(TPictureFile::Large, fileName);
+    }
+}
+
+TWriteBackParams EditWriteBackParams(const TAlbumLayout& album, const std::string& fileName,
+                                     const TDibGraphic& picture, const TEditChanges& changes) {
+    TWriteBackParams params;
+    params.picture = &picture;
+    params.picturePath = album.PathOf(TPictureFile::Picture, fileName);
+    params.thumbsFolder = album.Thumbs();
+    params.largePath = album.PathOf(TPictureFile::Large, WrittenPicturePath(params).filename().string());
+    params.changes = &changes;
+    params.largeQuality = kLargeVersionQuality;
+    return params;
 }
 
 std::string RotateFailureMessage(const std::string& fileName, const std::string& detail) {
-    return "Das Bild \"" + fileName +
-           "\" konnte nicht gedreht werden (besch\xE4"
-           "digt oder schreibgesch\xFCtzt).\r\n" +
-           Utf8ToAnsi(detail);
+    return FormatMessage(Text(album_texts::kRotateFailed), {fileName}) + "\r\n" + Utf8ToAnsi(detail);
 }
 
 } // namespace vistrel

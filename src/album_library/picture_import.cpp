@@ -147,6 +147,23 @@ std::optional<double> ImportGammaFactor(const std::string& text) {
     return value;
 }
 
+int LargeVersionSide(const std::string& text) {
+    constexpr int kDefault = 2048, kSmallest = 32, kLargest = 8192;
+    int value = 0;
+    if (!ParseInt(Trim(text), value)) return kDefault;
+    if (value == 0) return 0;
+    return std::clamp(value, kSmallest, kLargest);
+}
+
+std::optional<TPictureSize> LargeVersionSize(TPictureSize source, TPictureSize stored, int side) {
+    if (side <= 0 || source.width <= 0 || source.height <= 0) return std::nullopt;
+    int sourceSide = std::max(source.width, source.height);
+    TPictureSize large =
+        side >= sourceSide ? source : ProportionalSize(source.width, source.height, side, side);
+    if (std::max(large.width, large.height) <= std::max(stored.width, stored.height)) return std::nullopt;
+    return large;
+}
+
 int ImportQuality(int qualityChoice) {
     if (qualityChoice == 0) return 90;
     if (qualityChoice == 2) return 60;
@@ -184,9 +201,9 @@ TPictureImporter::TPictureImporter(const TProgramSettings& settings, ImportProgr
     : settings_(settings), progress_(progress) {}
 
 void TPictureImporter::Begin(const fs::path& albumFolder, TMaxPictureSize maxSize) {
-    imagesFolder_ = albumFolder / "images";
-    thumbsFolder_ = albumFolder / "thumbs";
+    album_ = TAlbumLayout(albumFolder);
     maxSize_ = maxSize;
+    largeSide_ = LargeVersionSide(settings_.edLargeSize);
 }
 
 TImageProgressEvent TPictureImporter::StepReporter() {
@@ -198,6 +215,12 @@ TPictureSize TPictureImporter::TargetFor(TPictureSize sourceSize) const {
                             settings_.cbDontEnlarge);
 }
 
+std::optional<TPictureSize> TPictureImporter::LargeFor(TPictureSize sourceSize, bool copyUnchanged) const {
+    // A picture stored as the very file it came from is as large as its source already.
+    if (copyUnchanged) return std::nullopt;
+    return LargeVersionSize(sourceSize, TargetFor(sourceSize), largeSide_);
+}
+
 bool TPictureImporter::CopiesUnchanged(const fs::path& source, TPictureSize sourceSize) const {
     return TargetFor(sourceSize) == sourceSize && settings_.cbJPEGNoReCompress && !settings_.cbGamma &&
            AnsiLowerCase(source.extension().string()) == ".jpg";
@@ -207,6 +230,7 @@ void TPictureImporter::Prepare(const fs::path& source, TPreparedPicture& prepare
                                const TImageProgressEvent& progress, const std::atomic<bool>* stop) const {
     prepared.source = source;
     prepared.picture.FreeImage();
+    prepared.large.FreeImage();
     prepared.decodeWarnings = 0;
     const TGraphicClass* cls = GraphicClassForFile(source);
     // A HEIF reader turns the picture by the file's own properties; its EXIF orientation only
@@ -221,8 +245,13 @@ void TPictureImporter::Prepare(const fs::path& source, TPreparedPicture& prepare
     prepared.copyUnchanged = CopiesUnchanged(source, size);
     TThumbSize thumb = ThumbnailSize(size.width, size.height);
     TPictureSize target = prepared.copyUnchanged ? TPictureSize{thumb.width, thumb.height} : TargetFor(size);
-    if (OrientationSwapsSides(prepared.orientation)) target = Swapped(target);
+    std::optional<TPictureSize> large = LargeFor(size, prepared.copyUnchanged);
+    if (OrientationSwapsSides(prepared.orientation)) {
+        target = Swapped(target);
+        if (large) large = Swapped(*large);
+    }
     ResizeForImport(whole, prepared.picture, target, {});
+    if (large) ResizeForImport(whole, prepared.large, *large, {});
 }
 
 // The stored picture (or, for a copied file, the thumbnail) is made while the file is decoded; the
@@ -240,7 +269,14 @@ void TPictureImporter::PrepareJpeg(const fs::path& source, TPreparedPicture& pre
         if (OrientationSwapsSides(prepared.orientation)) target = Swapped(target);
         return TResizeTarget{target.width, target.height};
     };
+    auto chooseLarge = [&](const TJpegHeader&) -> std::optional<TResizeTarget> {
+        std::optional<TPictureSize> large = LargeFor(prepared.sourceSize, prepared.copyUnchanged);
+        if (!large) return std::nullopt;
+        if (OrientationSwapsSides(prepared.orientation)) large = Swapped(*large);
+        return TResizeTarget{large->width, large->height};
+    };
     TStreamingResize resize(chooseTarget, sfLanczos3, prepared.picture, stop);
+    resize.AddOutput(chooseLarge, prepared.large);
     if (progress) {
         progress(0);
         resize.OnDecodeProgress = progress;
@@ -259,16 +295,19 @@ void TPictureImporter::ImportPicture(fs::path& path, TImportSource from) {
         return;
     }
     // The scanner's picture is upright and is never copied unchanged.
-    std::string name = FreeImportFileName(imagesFolder_, ImportFileName(path), settings_.rgOverwriteFiles);
-    fs::path stored = imagesFolder_ / name;
+    std::string name = FreeImportFileName(album_.Images(), ImportFileName(path), settings_.rgOverwriteFiles);
+    fs::path stored = album_.PathOf(TPictureFile::Picture, name);
     TPictureSize sourceSize{source_.Width(), source_.Height()};
-    fs::create_directories(imagesFolder_);
-    fs::create_directories(thumbsFolder_);
+    album_.CreatePictureFolders();
     progress_.ShowStep(kStepResize);
     ResizeForImport(source_, work_, TargetFor(sourceSize), StepReporter());
+    TDibGraphic large;
+    if (std::optional<TPictureSize> size = LargeFor(sourceSize, false))
+        ResizeForImport(source_, large, *size, StepReporter());
     source_.FreeImage();
     StoreResized(work_, 1, stored);
-    WriteThumbnailOf(work_, sourceSize, 1, thumbsFolder_ / name);
+    WriteThumbnailOf(work_, sourceSize, 1, album_.PathOf(TPictureFile::Thumbnail, name));
+    StoreLarge(large, 1, name);
     path = stored;
 }
 
@@ -281,38 +320,62 @@ void TPictureImporter::ShowReading(const fs::path& source) {
 
 void TPictureImporter::Store(TPreparedPicture& prepared, fs::path& path) {
     TBufferRelease release(prepared.picture, work_);
+    TBufferRelease releaseLarge(prepared.large, prepared.large);
     std::string name =
-        FreeImportFileName(imagesFolder_, ImportFileName(prepared.source), settings_.rgOverwriteFiles);
-    fs::path stored = imagesFolder_ / name;
-    fs::create_directories(imagesFolder_);
-    fs::create_directories(thumbsFolder_);
+        FreeImportFileName(album_.Images(), ImportFileName(prepared.source), settings_.rgOverwriteFiles);
+    fs::path stored = album_.PathOf(TPictureFile::Picture, name);
+    album_.CreatePictureFolders();
     if (prepared.copyUnchanged) {
         // The copy keeps its EXIF orientation, so viewers still turn it; only the thumbnail is ours.
         CopyFileAtomic(prepared.source, stored);
-        WriteSmallThumbnail(prepared.picture, prepared.orientation, thumbsFolder_ / name);
+        WriteSmallThumbnail(prepared.picture, prepared.orientation,
+                            album_.PathOf(TPictureFile::Thumbnail, name));
     } else {
         progress_.ShowStep(kStepResize);
         progress_.StepProgress(100);
         work_.TakeImageFrom(prepared.picture);
         StoreResized(work_, prepared.orientation, stored);
-        WriteThumbnailOf(work_, prepared.sourceSize, 1, thumbsFolder_ / name);
+        WriteThumbnailOf(work_, prepared.sourceSize, 1, album_.PathOf(TPictureFile::Thumbnail, name));
     }
+    StoreLarge(prepared.large, prepared.orientation, name);
     path = stored;
+}
+
+// The large version gets what the stored picture got (upright, the same gamma), at a quality for
+// high-resolution screens and without anything of the source's file but its pixels. A picture
+// without one loses the large version an earlier picture of its name may have left.
+void TPictureImporter::StoreLarge(TDibGraphic& large, int orientation, const std::string& name) {
+    if (large.IsEmpty()) {
+        album_.RemovePictureFile(TPictureFile::Large, name);
+        return;
+    }
+    // It is written under the last step shown, "Bild speichern": the steps stay those of a picture.
+    OrientUpright(large, orientation);
+    CorrectGamma(large, {});
+    large.SetXDotsPerInch(72);
+    large.SetYDotsPerInch(72);
+    fs::create_directories(album_.Large());
+    WriteJpegFile(large, album_.PathOf(TPictureFile::Large, name), kLargeVersionQuality);
+    large.FreeImage();
+}
+
+// `progress` empty: applied without showing the step.
+void TPictureImporter::CorrectGamma(TDibGraphic& picture, const TImageProgressEvent& progress) {
+    if (!settings_.cbGamma) return;
+    std::optional<double> factor = ImportGammaFactor(settings_.edGamma);
+    if (!factor) return;
+    if (progress) progress_.ShowStep(kStepGamma);
+    TGammaTransform gamma;
+    gamma.SetGammaValue(*factor);
+    gamma.OnProgress = progress;
+    gamma.Apply(picture);
 }
 
 // Turning the small result is cheaper than turning the camera picture, so the resize aimed at the
 // target as the picture lies and the turn comes after it.
 void TPictureImporter::StoreResized(TDibGraphic& picture, int orientation, const fs::path& stored) {
     OrientUpright(picture, orientation);
-    if (settings_.cbGamma) {
-        if (std::optional<double> factor = ImportGammaFactor(settings_.edGamma)) {
-            progress_.ShowStep(kStepGamma);
-            TGammaTransform gamma;
-            gamma.SetGammaValue(*factor);
-            gamma.OnProgress = StepReporter();
-            gamma.Apply(picture);
-        }
-    }
+    CorrectGamma(picture, StepReporter());
     WriteJpeg(picture, stored, ImportQuality(settings_.rgQuality));
 }
 

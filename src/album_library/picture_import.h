@@ -1,8 +1,9 @@
 #pragma once
 // The import pipeline for one picture: read, scale to the configured size, optionally correct the
-// gamma, store as JPEG in the album's "images" folder and write its thumbnail into "thumbs".
+// gamma, store as JPEG among the album's pictures and write its thumbnail (see TAlbumLayout).
 // Progress and the stop flag travel through ImportProgress, so the window, the terminal and the
 // tests each show them their own way.
+#include "album_library/album_layout.h"
 #include "common/job.h"
 #include "image_processing/dib_graphic.h"
 #include "settings/program_settings.h"
@@ -58,6 +59,15 @@ TPictureSize ImportTargetSize(int width, int height, TMaxPictureSize max, bool a
 // as the decimal separator of this German program), 1.0, and values outside 0.1 .. 7.0 apply none.
 std::optional<double> ImportGammaFactor(const std::string& text);
 
+// The longer side of the large version for the text of edLargeSize: 0 for none ("0"), otherwise
+// 32 .. 8192 (values outside are taken to the nearer end); text that is no whole number gives the
+// default 2048.
+int LargeVersionSide(const std::string& text);
+
+// The size of a picture's large version: the source (upright) fitted to `side` on its longer side,
+// never enlarged; nothing when `side` is 0 or the result would not be larger than the stored picture.
+std::optional<TPictureSize> LargeVersionSize(TPictureSize source, TPictureSize stored, int side);
+
 // JPEG quality for rgQuality: 0 gives 90, 2 gives 60, anything else 75.
 int ImportQuality(int qualityChoice);
 
@@ -88,6 +98,9 @@ struct TPreparedPicture {
     // The picture scaled to the stored size, or with copyUnchanged to the thumbnail size; both still
     // lying as the source lies.
     TDibGraphic picture;
+    // The large version, made from the same decoded rows, lying as the source lies; empty when the
+    // picture gets none.
+    TDibGraphic large;
 };
 
 // Runs the pipeline with the two picture buffers that live as long as the importer.
@@ -95,7 +108,7 @@ class TPictureImporter {
 public:
     TPictureImporter(const TProgramSettings& settings, ImportProgress& progress);
 
-    // The album folder whose "images" and "thumbs" receive the pictures, and the maximum size, which
+    // The album folder whose picture folders receive the pictures, and the maximum size, which
     // is worked out once at the start of every import action.
     void Begin(const std::filesystem::path& albumFolder, TMaxPictureSize maxSize);
 
@@ -119,6 +132,9 @@ public:
 
 private:
     TPictureSize TargetFor(TPictureSize sourceSize) const;
+    std::optional<TPictureSize> LargeFor(TPictureSize sourceSize, bool copyUnchanged) const;
+    void StoreLarge(TDibGraphic& large, int orientation, const std::string& name);
+    void CorrectGamma(TDibGraphic& picture, const TImageProgressEvent& progress);
     bool CopiesUnchanged(const std::filesystem::path& source, TPictureSize sourceSize) const;
     void PrepareJpeg(const std::filesystem::path& source, TPreparedPicture& prepared,
                      const TImageProgressEvent& progress, const std::atomic<bool>* stop) const;
@@ -131,9 +147,9 @@ private:
 
     const TProgramSettings& settings_;
     ImportProgress& progress_;
-    std::filesystem::path imagesFolder_;
-    std::filesystem::path thumbsFolder_;
+    TAlbumLayout album_{{}};
     TMaxPictureSize maxSize_;
+    int largeSide_ = 0;
     TDibGraphic source_;
     TDibGraphic work_;
 };

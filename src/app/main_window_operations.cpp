@@ -164,11 +164,13 @@ void TMainWindow::StepPictureInfo(int delta) {
 }
 
 void TMainWindow::actRotateExecute(double degrees) {
+    if (!context_.albums.IsValidIndex(openAlbum_)) return;
+    const TAlbumLayout album = context_.albums.Layout(openAlbum_);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     for (int index : grid_->selection().Selected()) {
         const std::string& name = pictures_[static_cast<size_t>(index)].FileName();
         try {
-            RotatePictureFile(context_.albums.ImagesPath(openAlbum_), openThumbs_, name, degrees);
+            RotatePictureFile(album, name, degrees);
         } catch (const std::exception& error) {
             QApplication::restoreOverrideCursor();
             context_.prompts.ShowMessage(RotateFailureMessage(name, error.what()), MessageKind::Error);
@@ -342,7 +344,9 @@ void TMainWindow::EditPicture(int index) {
 
     TStatusForm* status = importActions_->StatusForm();
     TStatusFormWriteBack progress(*status);
-    TWriteBackParams params{&editor->CurrentPicture(), path, openThumbs_};
+    TWriteBackParams params = EditWriteBackParams(context_.albums.Layout(openAlbum_),
+                                                  pictures_[static_cast<size_t>(index)].FileName(),
+                                                  editor->CurrentPicture(), editor->Session().Changes());
     TDibGraphic thumbnail;
     status->Start(1);
     status->ShowPicture(path);

@@ -12,15 +12,15 @@ std::optional<TSiteResult> BuildSiteFor(TProgramContext& context, TSiteMode mode
     SiteHost host;
     TSiteRun run = BuildSite(context, mode, progress, host);
     switch (run.result.code) {
-    case TSiteRunError::None:
+    case TSiteCode::Ok:
         return run.site;
-    case TSiteRunError::WriteFailed:
+    case TSiteCode::WriteFailed:
         io.err << "vistrel-cli: site generation failed: " << run.result.detail << '\n';
         return std::nullopt;
-    case TSiteRunError::NoStartPage:
+    case TSiteCode::NoStartPage:
         io.err << noSite << '\n';
         return std::nullopt;
-    case TSiteRunError::Cancelled:
+    case TSiteCode::Cancelled:
         return std::nullopt;
     }
     return std::nullopt;

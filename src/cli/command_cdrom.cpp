@@ -24,10 +24,11 @@ int RunCdrom(TProgramContext& context, const TCdromArgs& args, TCommandIo io) {
     io.err << AnsiToUtf8(CdromSummaryText(summary, ',')) << '\n';
     std::string target = Utf8ToAnsi(args.target);
     TTerminalCdromProgress copyProgress(io.err);
-    TCdromOutcome outcome = CopyCdromFiles(folders, target, summary.files, copyProgress, context.settings);
-    std::string message = AnsiToUtf8(CdromOutcomeMessage(outcome, target));
-    if (outcome != TCdromOutcome::Copied) {
+    TCdromResult result = CopyCdromFiles({folders, target, summary.files, context.settings}, copyProgress);
+    std::string message = AnsiToUtf8(CdromOutcomeMessage(result.code, target));
+    if (!result.Ok()) {
         io.err << message << '\n';
+        if (!result.detail.empty()) io.err << result.detail << '\n';
         return 1;
     }
     io.out << message << '\n';

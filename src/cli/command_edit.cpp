@@ -1,5 +1,6 @@
 #include "cli/cli_commands.h"
 
+#include "album_library/picture_files.h"
 #include "common/cp1252.h"
 #include "image_processing/edit_session.h"
 #include "image_processing/edit_write_back.h"
@@ -99,7 +100,9 @@ int RunEdit(TProgramContext& context, const TEditArgs& args, TCommandIo io) {
         return 1;
     }
     if (!session.Modified()) return 0;
-    TWriteBackParams params{&session.Picture(), path, context.albums.ThumbsPath(album)};
+    TWriteBackParams params =
+        EditWriteBackParams(context.albums.Layout(album), pictures[static_cast<size_t>(picture)].FileName(),
+                            session.Picture(), session.Changes());
     WriteBackProgress progress;
     TDibGraphic thumbnail;
     TWriteBackResult result = WriteBackEditedPicture(params, progress, thumbnail);

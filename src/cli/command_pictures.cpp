@@ -96,8 +96,7 @@ int RunRotate(TProgramContext& context, const TRotateArgs& args, TCommandIo io) 
     if (!found) return 1;
     const std::string& name = found->pictures[static_cast<size_t>(found->selected[0])].FileName();
     try {
-        RotatePictureFile(context.albums.ImagesPath(found->album), context.albums.ThumbsPath(found->album),
-                          name, args.degrees);
+        RotatePictureFile(context.albums.Layout(found->album), name, args.degrees);
     } catch (const std::exception& error) {
         io.err << AnsiToUtf8(RotateFailureMessage(name, error.what())) << '\n';
         return 1;

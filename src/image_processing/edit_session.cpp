@@ -24,6 +24,7 @@ void TEditSession::LoadPicture(const std::filesystem::path& path, const TImagePr
     path_ = path;
     modified_ = false;
     undo_.clear();
+    changes_.clear();
     LoadPictureFile(path, 1, progress, picture_);
 }
 
@@ -33,32 +34,34 @@ void TEditSession::ClearPicture() {
 }
 
 // A snapshot that cannot be made costs the user only the undo step, not the change itself.
-void TEditSession::PushSnapshot() {
+bool TEditSession::PushSnapshot() {
     auto snapshot = std::make_unique<TDibGraphic>();
     try {
         snapshot->CopyFromGraphic(&picture_);
     } catch (const std::bad_alloc&) {
         prompts_.ShowMessage(Text(image_processing_texts::kUndoMemory), MessageKind::Error);
-        return;
+        return false;
     } catch (const EImageError&) {
         // The pixel store refuses a copy above its limit with this error, before allocating.
         prompts_.ShowMessage(Text(image_processing_texts::kUndoMemory), MessageKind::Error);
-        return;
+        return false;
     }
     undo_.push_back(std::move(snapshot));
     if (undo_.size() > kMaxUndoSteps) undo_.pop_front();
+    return true;
 }
 
-void TEditSession::Apply(TEditAction action, const TImageProgressEvent& progress) {
-    PushSnapshot();
-    RunTransforms(action, progress);
-    modified_ = true;
+void TEditSession::Record(TEditChange change, bool undoable) {
+    change.undoable = undoable;
+    changes_.push_back(change);
 }
 
-void TEditSession::RunTransforms(TEditAction action, const TImageProgressEvent& progress) {
-    auto run = [this, &progress](TImageTransform& transform) {
+namespace {
+
+void RunTransforms(TEditAction action, TDibGraphic& picture, const TImageProgressEvent& progress) {
+    auto run = [&picture, &progress](TImageTransform& transform) {
         transform.OnProgress = progress;
-        transform.Apply(picture_);
+        transform.Apply(picture);
     };
     auto rotate = [&run](double degrees) {
         TRotateTransform transform;
@@ -118,20 +121,53 @@ void TEditSession::RunTransforms(TEditAction action, const TImageProgressEvent& 
     }
 }
 
-void TEditSession::AcceptGammaPreview(const TDibGraphic& preview) {
-    PushSnapshot();
+void RunGamma(double gamma, const TDibGraphic& from, TDibGraphic& to, const TImageProgressEvent& progress) {
+    TGammaTransform transform;
+    transform.SetGammaValue(gamma);
+    transform.OnProgress = progress;
+    transform.ApplyOnDest(from, to);
+}
+
+} // namespace
+
+void ReplayEditChanges(const TEditChanges& changes, TDibGraphic& picture) {
+    for (const TEditChange& change : changes) {
+        if (change.kind == TEditChange::TKind::Action) {
+            RunTransforms(change.action, picture, {});
+        } else if (change.kind == TEditChange::TKind::Gamma) {
+            TDibGraphic corrected;
+            RunGamma(change.gamma, picture, corrected, {});
+            picture.TakeImageFrom(corrected);
+        }
+    }
+}
+
+void TEditSession::Apply(TEditAction action, const TImageProgressEvent& progress) {
+    bool undoable = PushSnapshot();
+    try {
+        RunTransforms(action, picture_, progress);
+    } catch (...) {
+        // The snapshot stays, so an Undo must find a change of its own to take back.
+        Record({}, undoable);
+        throw;
+    }
+    Record({TEditChange::TKind::Action, action}, undoable);
+    modified_ = true;
+}
+
+void TEditSession::AcceptGammaPreview(const TDibGraphic& preview, double gamma) {
+    bool undoable = PushSnapshot();
     picture_.CopyFromGraphic(&preview);
+    Record({TEditChange::TKind::Gamma, {}, gamma}, undoable);
     modified_ = true;
 }
 
 void TEditSession::ApplyGamma(double gamma, const TImageProgressEvent& progress) {
-    TGammaTransform transform;
-    transform.SetGammaValue(gamma);
-    transform.OnProgress = progress;
     TDibGraphic preview;
-    transform.ApplyOnDest(picture_, preview);
-    PushSnapshot();
+    RunGamma(gamma, picture_, preview, progress);
+    bool undoable = PushSnapshot();
     picture_.TakeImageFrom(preview);
+    Record({TEditChange::TKind::Gamma, {}, gamma}, undoable);
     modified_ = true;
 }
 
@@ -139,6 +175,13 @@ void TEditSession::Undo() {
     if (undo_.empty()) return;
     picture_.TakeImageFrom(*undo_.back());
     undo_.pop_back();
+    // The snapshot was taken before the newest undoable change; changes without a snapshot of their
+    // own that came after it are gone with it.
+    while (!changes_.empty()) {
+        bool undoable = changes_.back().undoable;
+        changes_.pop_back();
+        if (undoable) break;
+    }
 }
 
 bool TEditSession::Reload(const TImageProgressEvent& progress) {

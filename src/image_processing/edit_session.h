@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vistrel {
 
@@ -33,6 +34,20 @@ enum class TEditAction {
     actBlackWhite,
 };
 
+// One change the session made, as it can be made again on another picture of the same content
+// (the large version of the edited picture). `undoable` marks a change that has its snapshot on the
+// undo stack; an Undo takes back the changes from the newest such one on.
+struct TEditChange {
+    enum class TKind { Action, Gamma, Nothing } kind = TKind::Nothing;
+    TEditAction action = TEditAction::actMirror;
+    double gamma = 1.0;
+    bool undoable = false;
+};
+using TEditChanges = std::vector<TEditChange>;
+
+// Makes `changes` again, in order, on `picture`.
+void ReplayEditChanges(const TEditChanges& changes, TDibGraphic& picture);
+
 class TEditSession {
 public:
     explicit TEditSession(UserPrompts& prompts);
@@ -52,13 +67,16 @@ public:
     bool Modified() const { return modified_; }
     size_t UndoCount() const { return undo_.size(); }
     bool CanUndo() const { return !undo_.empty(); }
+    // The changes since the picture was loaded, without those taken back.
+    const TEditChanges& Changes() const { return changes_; }
 
     // One change: an undo snapshot (or the memory message when none can be made), the transform in
     // place with `progress` as its handler, the modified flag. A transform error passes on with the
     // picture as it was; the snapshot stays on the stack.
     void Apply(TEditAction action, const TImageProgressEvent& progress = {});
-    // The gamma dialog's "Ok": a snapshot, then the dialog's preview becomes the picture.
-    void AcceptGammaPreview(const TDibGraphic& preview);
+    // The gamma dialog's "Ok": a snapshot, then the dialog's preview (made with `gamma`) becomes
+    // the picture.
+    void AcceptGammaPreview(const TDibGraphic& preview, double gamma);
     // What "Ok" in the gamma dialog gives for `gamma` (the track bar's value): the preview is always
     // made from the picture, so this is the same as AcceptGammaPreview of that preview.
     void ApplyGamma(double gamma, const TImageProgressEvent& progress = {});
@@ -76,14 +94,16 @@ public:
     void SaveAs(const std::filesystem::path& path) const;
 
 private:
-    void PushSnapshot();
-    void RunTransforms(TEditAction action, const TImageProgressEvent& progress);
+    // False when no snapshot could be made (the change then cannot be taken back).
+    bool PushSnapshot();
+    void Record(TEditChange change, bool undoable);
 
     UserPrompts& prompts_;
     TDibGraphic picture_;
     std::filesystem::path path_;
     bool modified_ = false;
     std::deque<std::unique_ptr<TDibGraphic>> undo_; // oldest first
+    TEditChanges changes_;
 };
 
 // The text of the gamma dialog's field read as a decimal number with `decimalSeparator` (blanks

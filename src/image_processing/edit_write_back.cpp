@@ -5,10 +5,12 @@
 #include "common/numbers.h"
 #include "common/text_utils.h"
 #include "image_processing/edit_session.h"
+#include "image_processing/graphic_registry.h"
 #include "image_processing/image_processing_texts.h"
 #include "image_processing/resize_transform.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace vistrel {
 namespace {
@@ -21,6 +23,33 @@ std::string_view AsText(const ByteBuffer& bytes) {
 // ask for exactly that; two pixels keep the thumbnail writable.
 int ThumbSide(double length) {
     return static_cast<int>(std::max<int64_t>(2, Round(length)));
+}
+
+// The large version with the edit's changes made on it, encoded; nothing when there is none or
+// it cannot be read, changed or encoded (the caller then removes it).
+std::optional<ByteBuffer> EncodeChangedLarge(const TWriteBackParams& params) {
+    std::error_code ec;
+    if (params.largePath.empty() || !params.changes || !std::filesystem::exists(params.largePath, ec))
+        return std::nullopt;
+    try {
+        TDibGraphic large;
+        LoadPictureFile(params.largePath, 1, {}, large);
+        ReplayEditChanges(*params.changes, large);
+        return EncodeJpeg(large, params.largeQuality);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+void WriteLarge(const TWriteBackParams& params, const std::optional<ByteBuffer>& bytes) {
+    std::error_code ec;
+    if (params.largePath.empty() || !std::filesystem::exists(params.largePath, ec)) return;
+    try {
+        if (bytes) return WriteFileAtomic(params.largePath, AsText(*bytes));
+    } catch (const std::exception&) {
+        // Falls through: a large version that shows the picture as it was must go.
+    }
+    std::filesystem::remove(params.largePath, ec);
 }
 
 } // namespace
@@ -51,6 +80,7 @@ TWriteBackResult WriteBackEditedPicture(const TWriteBackParams& params, WriteBac
         progress.ProcessEvents();
     };
     ByteBuffer pictureBytes, thumbBytes;
+    std::optional<ByteBuffer> largeBytes;
     try {
         progress.ShowStep(kStepSavePicture);
         progress.ProcessEvents();
@@ -64,6 +94,7 @@ TWriteBackResult WriteBackEditedPicture(const TWriteBackParams& params, WriteBac
         resize.OnProgress = percent;
         resize.ApplyOnDest(picture, thumbnail);
         thumbBytes = EncodeJpeg(thumbnail, kEditJpegQuality, percent);
+        largeBytes = EncodeChangedLarge(params);
     } catch (const std::exception& error) {
         thumbnail.FreeImage();
         return TWriteBackResult::Failure(TWriteBackCode::EncodingFailed, error.what());
@@ -77,8 +108,10 @@ TWriteBackResult WriteBackEditedPicture(const TWriteBackParams& params, WriteBac
         std::filesystem::create_directories(params.thumbsFolder);
         WriteFileAtomic(WrittenThumbnailPath(params), AsText(thumbBytes));
     } catch (const std::exception& error) {
+        WriteLarge(params, largeBytes);
         return TWriteBackResult::Failure(TWriteBackCode::ThumbWriteFailed, error.what());
     }
+    WriteLarge(params, largeBytes);
     progress.StepProgress(100);
     return TWriteBackResult::Success();
 }

@@ -2,9 +2,12 @@
 // Writing an edited album picture back: the picture as JPEG of quality 75 under its path with the
 // extension ".jpg", and a new thumbnail made from it with Lanczos3 into the album's "thumbs" folder.
 // Both files are encoded before either is written and each replaces its old file atomically, so a
-// failure of the encoder leaves the album as it was.
+// failure of the encoder leaves the album as it was. A large version of the picture gets the same
+// changes and is written last; where that fails it is removed, so that it never shows the picture
+// as it was before the edit.
 #include "common/job.h"
 #include "image_processing/dib_graphic.h"
+#include "image_processing/edit_session.h"
 
 #include <filesystem>
 #include <string>
@@ -18,6 +21,11 @@ struct TWriteBackParams {
     const TDibGraphic* picture = nullptr;
     std::filesystem::path picturePath;  // <album>/images/<file name>
     std::filesystem::path thumbsFolder; // <album>/thumbs
+    // The picture's large version (<album>/large/<file name>), rewritten with `changes` made on it
+    // when the file is there; empty for none.
+    std::filesystem::path largePath{};
+    const TEditChanges* changes = nullptr;
+    int largeQuality = 85;
 };
 
 enum class TWriteBackCode {

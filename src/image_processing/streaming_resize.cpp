@@ -9,19 +9,41 @@ namespace vistrel {
 
 TStreamingResize::TStreamingResize(TTargetChoice chooseTarget, TResampleFilter filter,
                                    TDibGraphic& destination, const std::atomic<bool>* stop)
-    : chooseTarget_(std::move(chooseTarget)), filter_(filter), destination_(destination), stop_(stop) {}
-
-TStreamingResize::~TStreamingResize() {
-    StopWorker();
+    : chooseTarget_(std::move(chooseTarget)), filter_(filter), stop_(stop) {
+    outputs_.emplace_back();
+    outputs_.back().destination = &destination;
 }
 
-void TStreamingResize::StopWorker() {
+TStreamingResize::~TStreamingResize() {
+    StopWorkers();
+}
+
+void TStreamingResize::AddOutput(TOptionalTargetChoice choose, TDibGraphic& destination) {
+    TOutput output;
+    output.choose = std::move(choose);
+    output.destination = &destination;
+    extra_.push_back(std::move(output));
+}
+
+void TStreamingResize::StopWorkers() {
     {
         std::lock_guard<std::mutex> guard(lock_);
         quit_ = true;
     }
     changed_.notify_all();
-    if (worker_.joinable()) worker_.join();
+    for (std::thread& worker : workers_)
+        if (worker.joinable()) worker.join();
+}
+
+void TStreamingResize::PrepareOutput(TOutput& output, TResizeTarget target) {
+    // The same check as a resize of the decoded picture: the destination must be at least 2 x 2.
+    if (target.width <= 1 || target.height <= 1) throw EImageError("Destination graphic too small");
+    output.destination->NewImage(target.width, target.height, header_.format, nullptr, header_.xDpi,
+                                 header_.yDpi);
+    output.dw = target.width;
+    output.columns =
+        BuildContributors(output.dw, header_.width, ResampleScale(output.dw, header_.width), filter_);
+    output.work.reset(new uint8_t[size_t(output.dw) * size_t(header_.height) * 3]);
 }
 
 void TStreamingResize::Begin(const TJpegHeader& header) {
@@ -29,19 +51,23 @@ void TStreamingResize::Begin(const TJpegHeader& header) {
     TResizeTarget target = chooseTarget_(header);
     int sw = header.width, sh = header.height;
     // The same checks, in the same order, as a resize of the decoded picture: the source must have
-    // fitted into a pixel store, and the destination must be at least 2 x 2.
+    // fitted into a pixel store before the destination is looked at.
     CheckPixelStoreSize(sw, sh, header.format);
-    if (target.width <= 1 || target.height <= 1) throw EImageError("Destination graphic too small");
-    destination_.NewImage(target.width, target.height, header.format, nullptr, header.xDpi, header.yDpi);
-    dw_ = target.width;
+    PrepareOutput(outputs_.front(), target);
+    for (TOutput& output : extra_) {
+        std::optional<TResizeTarget> wanted = output.choose(header);
+        if (!wanted) continue;
+        PrepareOutput(output, *wanted);
+        outputs_.push_back(std::move(output));
+    }
+    extra_.clear();
     channels_ = header.format == ifGray256 ? 1 : 3;
     rowBytes_ = size_t(sw) * size_t(channels_);
     stripBytes_ = rowBytes_ * kStripRows;
     strips_ = (sh + kStripRows - 1) / kStripRows;
-    columns_ = BuildContributors(dw_, sw, ResampleScale(dw_, sw), filter_);
     ring_.reset(new uint8_t[stripBytes_ * size_t(std::min(kRingStrips, strips_))]);
-    work_.reset(new uint8_t[size_t(dw_) * size_t(sh) * 3]);
-    worker_ = std::thread([this] { ReduceStrips(); });
+    for (size_t i = 0; i < outputs_.size(); ++i)
+        workers_.emplace_back([this, i] { ReduceStrips(i); });
 }
 
 void TStreamingResize::WaitForSlot(int strip) {
@@ -73,8 +99,10 @@ void TStreamingResize::RowsDone(int first, int count) {
     if (OnDecodeProgress) OnDecodeProgress(uint8_t(last > 0 ? int64_t(done - 1) * 100 / last : 100));
 }
 
-// The worker: reduces each strip once the decoder has filled it, then frees its slot in the ring.
-void TStreamingResize::ReduceStrips() {
+// The worker of one output: reduces each strip once the decoder has filled it; the slot in the
+// ring is free once every worker is past it.
+void TStreamingResize::ReduceStrips(size_t index) {
+    TOutput& output = outputs_[index];
     try {
         std::unique_ptr<float[]> strip(new float[size_t(header_.width) * kStripWidth]);
         for (int s = 0; s < strips_; ++s) {
@@ -89,11 +117,14 @@ void TStreamingResize::ReduceStrips() {
             for (int r = 0; r < count; ++r)
                 rows[r] = Slot(s) + size_t(r) * rowBytes_;
             LoadStripFromRows(rows, count, header_.width, channels_, strip.get());
-            ReduceStrip(strip.get(), columns_, count, dw_, work_.get() + size_t(y0) * dw_ * 3,
-                        size_t(dw_) * 3);
+            ReduceStrip(strip.get(), output.columns, count, output.dw,
+                        output.work.get() + size_t(y0) * output.dw * 3, size_t(output.dw) * 3);
             {
                 std::lock_guard<std::mutex> guard(lock_);
+                output.reduced = s + 1;
                 reduced_ = s + 1;
+                for (const TOutput& other : outputs_)
+                    reduced_ = std::min(reduced_, other.reduced);
             }
             changed_.notify_all();
         }
@@ -112,16 +143,25 @@ void TStreamingResize::Finish() {
         changed_.wait(guard, [&] { return reduced_ == strips_ || workerError_; });
         if (workerError_) std::rethrow_exception(workerError_);
     }
-    worker_.join();
+    for (std::thread& worker : workers_)
+        worker.join();
+    workers_.clear();
     ring_.reset();
-    int sh = header_.height, dh = destination_.Height();
+    for (TOutput& output : outputs_)
+        FinishOutput(output);
+}
+
+// The vertical pass of one output, once every row is reduced horizontally.
+void TStreamingResize::FinishOutput(TOutput& output) {
+    TDibGraphic& destination = *output.destination;
+    int sh = header_.height, dh = destination.Height(), dw = output.dw;
     TContributorTable rows = BuildContributors(dh, sh, ResampleScale(dh, sh), filter_);
     // WritePixel into a gray picture goes through the palette cache, so only true colour runs in
     // parallel, as in the whole-picture resize.
-    int threads = destination_.ImageFormat() == ifRgb24 ? WorkerCount(dh, 3LL * dw_ * 8) : 1;
-    ParallelFor(dh, threads, [&](int i) { ReduceColumnsIntoRow(work_.get(), rows, i, dw_, destination_); },
-                {});
-    work_.reset();
+    int threads = destination.ImageFormat() == ifRgb24 ? WorkerCount(dh, 3LL * dw * 8) : 1;
+    const uint8_t* work = output.work.get();
+    ParallelFor(dh, threads, [&](int i) { ReduceColumnsIntoRow(work, rows, i, dw, destination); }, {});
+    output.work.reset();
 }
 
 } // namespace vistrel

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -34,6 +35,12 @@ public:
     TStreamingResize(const TStreamingResize&) = delete;
     TStreamingResize& operator=(const TStreamingResize&) = delete;
 
+    // A further picture made from the same decoded rows with the same filter (the large version
+    // beside the stored picture): each strip is read once and reduced for every output. `choose`
+    // gives nothing when no such picture is wanted for this source. Call before the decode.
+    using TOptionalTargetChoice = std::function<std::optional<TResizeTarget>(const TJpegHeader&)>;
+    void AddOutput(TOptionalTargetChoice choose, TDibGraphic& destination);
+
     // Decode progress in percent, on the decoding thread.
     std::function<void(uint8_t)> OnDecodeProgress;
 
@@ -47,35 +54,46 @@ public:
     void Finish();
 
 private:
+    // One picture the rows are reduced into: its horizontal contributors and the reduced rows.
+    struct TOutput {
+        TOptionalTargetChoice choose;
+        TDibGraphic* destination = nullptr;
+        int dw = 0;
+        TContributorTable columns;
+        // Not zeroed: every byte is written before it is read, and zeroing it showed in profiles.
+        std::unique_ptr<uint8_t[]> work; // dw x source height
+        int reduced = 0;                 // strips its worker has reduced
+    };
+
     uint8_t* Slot(int strip) { return ring_.get() + size_t(strip % kRingStrips) * stripBytes_; }
-    void ReduceStrips();
-    void StopWorker();
+    void PrepareOutput(TOutput& output, TResizeTarget target);
+    void FinishOutput(TOutput& output);
+    // One worker per output, so a second picture costs no time while the decoder is the slower part.
+    void ReduceStrips(size_t output);
+    void StopWorkers();
     void WaitForSlot(int strip);
 
     static constexpr int kRingStrips = 8;
 
     TTargetChoice chooseTarget_;
     TResampleFilter filter_;
-    TDibGraphic& destination_;
     const std::atomic<bool>* stop_;
     TJpegHeader header_;
     int channels_ = 3;
-    int dw_ = 0;
     size_t rowBytes_ = 0;
     size_t stripBytes_ = 0;
     int strips_ = 0;
-    TContributorTable columns_;
-    // Neither is zeroed: every byte is written before it is read, and zeroing them showed in profiles.
+    std::vector<TOutput> outputs_;    // the first is the constructor's destination; only wanted ones
+    std::vector<TOutput> extra_;      // added outputs, until the header tells which are wanted
     std::unique_ptr<uint8_t[]> ring_; // kRingStrips strips of decoded rows, reused round robin
-    std::unique_ptr<uint8_t[]> work_; // the horizontally reduced picture, dw x source height
 
     std::mutex lock_;
     std::condition_variable changed_;
     int complete_ = 0; // strips the decoder has filled
-    int reduced_ = 0;  // strips the worker has reduced
+    int reduced_ = 0;  // strips every worker has reduced: the ring slots before it are free
     bool quit_ = false;
     std::exception_ptr workerError_;
-    std::thread worker_;
+    std::vector<std::thread> workers_;
 };
 
 } // namespace vistrel

@@ -5,10 +5,6 @@
 
 namespace vistrel::program_texts {
 
-inline constexpr const char* kNoStartPage =
-    "Es wurde keine Seite erstellt: kein veröffentlichtes Album enthält Bilder.";
-inline constexpr const char* kPagesNotWritten =
-    "Die Seiten konnten nicht geschrieben werden (Schreibschutz oder kein Speicherplatz mehr?).";
 // "... und 3 weitere Seiten."
 inline constexpr const char* kMoreWarnings = "... und %s weitere Seiten.";
 

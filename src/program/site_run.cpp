@@ -1,6 +1,5 @@
 #include "program/site_run.h"
 
-#include "common/atomic_file.h"
 #include "common/text_utils.h"
 #include "program/program_texts.h"
 
@@ -12,30 +11,9 @@ TSiteParams SiteParamsOf(TProgramContext& context, TSiteMode mode) {
 
 TSiteRun BuildSite(TProgramContext& context, TSiteMode mode, SiteProgress& progress, SiteHost& host) {
     TSiteRun run;
-    try {
-        run.site = GenerateSite(SiteParamsOf(context, mode), progress, host);
-    } catch (const EFileWriteError& error) {
-        run.result = TJobResult<TSiteRunError>::Failure(TSiteRunError::WriteFailed, error.what());
-        return run;
-    }
-    if (run.site.cancelled && run.site.startPageExists)
-        run.result = TJobResult<TSiteRunError>::Failure(TSiteRunError::Cancelled);
-    else if (!run.site.startPageExists)
-        run.result = TJobResult<TSiteRunError>::Failure(TSiteRunError::NoStartPage);
+    run.site = GenerateSite(SiteParamsOf(context, mode), progress, host);
+    run.result = run.site.result;
     return run;
-}
-
-std::string SiteRunMessage(const TJobResult<TSiteRunError>& result) {
-    switch (result.code) {
-    case TSiteRunError::None:
-    case TSiteRunError::Cancelled:
-        return {};
-    case TSiteRunError::NoStartPage:
-        return Text(program_texts::kNoStartPage);
-    case TSiteRunError::WriteFailed:
-        return Text(program_texts::kPagesNotWritten) + "\r\n" + result.detail;
-    }
-    return {};
 }
 
 std::string SiteWarningsMessage(const TSiteResult& site) {

@@ -38,14 +38,18 @@ TUploadPlan BuildUploadPlan(const TAlbumList& albums) {
     plan.folders.push_back(plan.localRoot);
     for (const TAlbumEntry& album : albums.Albums()) {
         if (!album.Published || !IsPlainFolderName(album.FolderName)) continue;
-        const fs::path albumFolder = albums.AlbumFolder() / album.FolderName;
+        const fs::path albumFolder = TAlbumLayout(albums.AlbumFolder() / album.FolderName).Folder();
         std::string folder = plan.localRoot + album.FolderName + "/";
         // An album folder that is a link to a folder elsewhere is not part of the site.
         if (!IsAlbumFolderInside(folder, albums.AlbumFolder())) continue;
         plan.folders.push_back(folder);
-        for (const char* sub : {"images", "thumbs"})
-            if (!fs::exists(albumFolder / sub) || ResolvesInside(albumFolder, albumFolder / sub))
-                plan.folders.push_back(folder + sub + "/");
+        for (const TSiteFolder& sub : TAlbumLayout::kSiteFolders) {
+            std::error_code ec;
+            bool exists = fs::exists(albumFolder / sub.name, ec);
+            if (!exists && sub.presence == TSiteFolderPresence::WhenPresent) continue;
+            if (!exists || ResolvesInside(albumFolder, albumFolder / sub.name))
+                plan.folders.push_back(folder + sub.name + "/");
+        }
     }
     return plan;
 }

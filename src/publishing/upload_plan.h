@@ -11,10 +11,11 @@ class TAlbumList;
 
 struct TUploadPlan {
     std::string localRoot;            // the album folder ("galleries/")
-    std::vector<std::string> folders; // the root first, then per published album: itself, images/, thumbs/
+    std::vector<std::string> folders; // the root first, then per published album: itself, its site folders
 };
 
-// The root, then for every published album in list order its folder, "images/" and "thumbs/".
+// The root, then for every published album in list order its folder, "images/" and "thumbs/", and
+// "large/" and "renditions/" where the album has them (TAlbumLayout::kSiteFolders).
 // Entries that do not name a plain folder below the album folder are left out: they would point
 // at the album folder itself or outside it.
 TUploadPlan BuildUploadPlan(const TAlbumList& albums);

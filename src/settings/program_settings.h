@@ -50,6 +50,7 @@ public:
     bool cbGamma{};
     std::string edGamma;
     int rgQuality{};
+    std::string edLargeSize; // the large version's longer side for HiDPI screens; "0" makes none
     // Veröffentlichen
     bool cpUseFTP{};
     std::string edFTPServer;

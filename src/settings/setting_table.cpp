@@ -30,6 +30,7 @@ const TSettingDescription kSettings[] = {
     {"cbGamma", K::Flag, &S::cbGamma, "False", P::ImageImport},
     {"edGamma", K::Text, &S::edGamma, "1,0", P::ImageImport, {R::GammaFactor}},
     {"rgQuality", K::Choice, &S::rgQuality, "1", P::ImageImport, Choices(3)},
+    {"edLargeSize", K::Text, &S::edLargeSize, "2048", P::ImageImport, {R::ZeroOrRange, 32, 8192}},
     {"cpUseFTP", K::Flag, &S::cpUseFTP, "True", P::Publish},
     {"edFTPServer", K::Text, &S::edFTPServer, "", P::Publish},
     {"edFTPUser", K::Text, &S::edFTPUser, "", P::Publish},

@@ -6,6 +6,7 @@
 #include "common/folder_listing.h"
 #include "common/text_utils.h"
 #include "settings/program_settings.h"
+#include "site_generator/site_texts.h"
 
 #include <cstdio>
 
@@ -14,22 +15,6 @@ namespace vistrel {
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr const char* kSummaryFormat = "%s Verzeichnisse mit %s Dateien und %s MBytes werden kopiert.";
-constexpr const char* kNoTargetMessage = "Bitte geben Sie ein Ausgabeverzeichnis an!";
-constexpr const char* kCopiedMessage =
-    "Alle ben\xF6tigten Dateien wurden zusammengestellt. Kopieren Sie die Dateien aus dem Verzeichnis %s in "
-    "das Stammverzeichnis der CD.";
-constexpr const char* kNoSpaceMessage =
-    "Beim Kopieren der Dateien ist ein Fehler aufgetreten. Bitte stellen Sie sicher, dass gen\xFCgend "
-    "Speicherplatz vorhanden ist.";
-constexpr const char* kFailedMessage = "Beim Kopieren der Dateien ist ein Fehler aufgetreten. Bitte pr\xFC"
-                                       "fen Sie, ob im Verzeichnis %s "
-                                       "Ordner und Dateien angelegt werden k\xF6nnen.";
-constexpr const char* kNotAllowedMessage =
-    "Das Ausgabeverzeichnis %s liegt im Programmverzeichnis oder enth\xE4lt es. Bitte w\xE4hlen Sie ein "
-    "anderes Verzeichnis, damit die Alben und Einstellungen nicht \xFC"
-    "berschrieben werden.";
 
 // The outcome of a copy step that failed: full disks get their own message.
 TCdromOutcome FailureOf(const std::error_code& ec) {
@@ -60,18 +45,26 @@ std::string BelowGalleries(const fs::path& folder, const fs::path& galleries) {
     return StartsWith(text, prefix) ? text.substr(prefix.size()) : std::string();
 }
 
-// Copies the files of one source folder; the failure of the first file or folder that cannot be made
-// (none: all copied). Stops after the file during which "Abbrechen" was pressed.
-std::error_code CopyFolder(const fs::path& source, const fs::path& within, const fs::path& target, int& done,
-                           int total, CdromProgress& progress) {
+// A copy step that failed, named by the path it failed on.
+struct TCopyFailure {
+    std::error_code error;
+    fs::path path;
+    explicit operator bool() const { return bool(error); }
+};
+
+// Copies the files of one source folder; the first file or folder that cannot be made ends it.
+// Stops after the file during which "Abbrechen" was pressed.
+TCopyFailure CopyFolder(const fs::path& source, const fs::path& within, const fs::path& target, int& done,
+                        int total, CdromProgress& progress) {
     std::error_code ec;
     fs::create_directories(target, ec);
-    if (ec) return ec;
-    if (!fs::is_directory(target, ec)) return ec ? ec : std::make_error_code(std::errc::not_a_directory);
+    if (ec) return {ec, target};
+    if (!fs::is_directory(target, ec))
+        return {ec ? ec : std::make_error_code(std::errc::not_a_directory), target};
     for (const std::string& name : CdromFilesOf(source, within)) {
         progress.ShowFile(target / name);
         fs::copy_file(source / name, target / name, fs::copy_options::overwrite_existing, ec);
-        if (ec) return ec;
+        if (ec) return {ec, target / name};
         progress.FileCopied(++done, total);
         progress.ProcessEvents();
         if (progress.Cancelled()) return {};
@@ -98,8 +91,12 @@ TCdromFolderList BuildCdromFolderList(const TAlbumList& albums) {
         // An album folder that is a link to a folder elsewhere is not part of the site.
         if (!IsAlbumFolderInside(folder, list.galleries)) continue;
         list.folders.push_back(folder / "");
-        list.folders.push_back(folder / "images" / "");
-        list.folders.push_back(folder / "thumbs" / "");
+        for (const TSiteFolder& sub : TAlbumLayout::kSiteFolders) {
+            std::error_code ec;
+            if (sub.presence == TSiteFolderPresence::WhenPresent && !fs::is_directory(folder / sub.name, ec))
+                continue;
+            list.folders.push_back(folder / sub.name / "");
+        }
     }
     return list;
 }
@@ -140,7 +137,7 @@ std::string CdromSummaryText(const TCdromSummary& summary, char decimalSeparator
     std::string number = megabytes;
     for (char& c : number)
         if (c == '.') c = decimalSeparator;
-    return FormatMessage(kSummaryFormat,
+    return FormatMessage(Text(site_texts::kCdromSummary),
                          {std::to_string(summary.folders), std::to_string(summary.files), number});
 }
 
@@ -151,40 +148,43 @@ fs::path CdromTargetFolder(const std::string& targetText) {
     return fs::path(AnsiToUtf8(text)) / "";
 }
 
-TCdromOutcome CopyCdromFiles(const TCdromFolderList& list, const std::string& targetText, int total,
-                             CdromProgress& progress, TProgramSettings& settings) {
-    if (targetText.empty()) return TCdromOutcome::NoTarget;
-    fs::path target = CdromTargetFolder(targetText);
-    if (!IsAllowedCdromTarget(target, settings)) return TCdromOutcome::TargetNotAllowed;
+TCdromResult CopyCdromFiles(const TCdromParams& params, CdromProgress& progress) {
+    if (params.targetText.empty()) return TCdromResult::Failure(TCdromOutcome::NoTarget);
+    fs::path target = CdromTargetFolder(params.targetText);
+    if (!IsAllowedCdromTarget(target, params.settings))
+        return TCdromResult::Failure(TCdromOutcome::TargetNotAllowed, target.string());
+    const TCdromFolderList& list = params.folders;
     int done = 0;
     for (const fs::path& folder : list.folders) {
         fs::path within = CdromContainingFolder(folder, list.galleries);
-        std::error_code failure = CopyFolder(folder, within, target / BelowGalleries(folder, list.galleries),
-                                             done, total, progress);
-        if (failure) return FailureOf(failure);
-        if (progress.Cancelled()) return TCdromOutcome::Cancelled;
+        TCopyFailure failure = CopyFolder(folder, within, target / BelowGalleries(folder, list.galleries),
+                                          done, params.total, progress);
+        if (failure)
+            return TCdromResult::Failure(FailureOf(failure.error),
+                                         failure.path.string() + ": " + failure.error.message());
+        if (progress.Cancelled()) return TCdromResult::Failure(TCdromOutcome::Cancelled);
     }
     try {
         WriteFileAtomic(target / "AUTORUN.INF", kAutorun);
     } catch (const EFileWriteError&) {
         // The files are all there; without the autostart file the CD still works when opened by hand.
     }
-    settings.WriteCdromPath(targetText);
-    return TCdromOutcome::Copied;
+    params.settings.WriteCdromPath(params.targetText);
+    return TCdromResult::Success();
 }
 
 std::string CdromOutcomeMessage(TCdromOutcome outcome, const std::string& targetText) {
     switch (outcome) {
     case TCdromOutcome::Copied:
-        return FormatMessage(kCopiedMessage, {targetText});
+        return FormatMessage(Text(site_texts::kCdromCopied), {targetText});
     case TCdromOutcome::NoTarget:
-        return kNoTargetMessage;
+        return Text(site_texts::kCdromNoTarget);
     case TCdromOutcome::CopyFailed:
-        return FormatMessage(kFailedMessage, {targetText});
+        return FormatMessage(Text(site_texts::kCdromFailed), {targetText});
     case TCdromOutcome::NoSpace:
-        return kNoSpaceMessage;
+        return Text(site_texts::kCdromNoSpace);
     case TCdromOutcome::TargetNotAllowed:
-        return FormatMessage(kNotAllowedMessage, {targetText});
+        return FormatMessage(Text(site_texts::kCdromNotAllowed), {targetText});
     case TCdromOutcome::Cancelled:
         break;
     }

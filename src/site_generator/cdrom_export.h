@@ -1,8 +1,9 @@
 #pragma once
 // The CD-ROM export: copies the generated site (the site root and each published album's folder with
-// its "images" and "thumbs") into a folder of the user's choice and adds "AUTORUN.INF", so that the
+// its picture folders) into a folder of the user's choice and adds "AUTORUN.INF", so that the
 // folder can be burnt onto a CD that opens the start page when inserted.
 #include "album_library/album_list.h"
+#include "common/job.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -14,7 +15,8 @@ namespace vistrel {
 class TProgramSettings;
 
 // The source folders in copy order: the album folder, then for each published album (with or without
-// pictures) its folder, its "images" and its "thumbs". Every path ends in a separator.
+// pictures) its folder and the subfolders a site carries (TAlbumLayout::kSiteFolders: "images",
+// "thumbs", and "large" and "renditions" where they exist). Every path ends in a separator.
 struct TCdromFolderList {
     std::filesystem::path galleries;
     std::vector<std::filesystem::path> folders;
@@ -44,15 +46,15 @@ TCdromSummary CountCdromFiles(const TCdromFolderList& list);
 // and the given decimal separator.
 std::string CdromSummaryText(const TCdromSummary& summary, char decimalSeparator);
 
-// The copy's view of the dialog: the file label, the counter and the bar, and the cancel flag.
-class CdromProgress {
+// The copy's view of the dialog: the file label, the counter and the bar; between files the
+// window repaints and "Abbrechen" is read (JobControl).
+class CdromProgress : public JobControl {
 public:
-    virtual ~CdromProgress() = default;
     virtual void ShowFile(const std::filesystem::path& target) = 0;
     // After each file: the bar's position and maximum ("<done> von <total>").
     virtual void FileCopied(int done, int total) = 0;
-    virtual void ProcessEvents() = 0;
-    virtual bool Cancelled() const = 0;
+    void ProcessEvents() override = 0;
+    bool Cancelled() const override = 0;
 };
 
 enum class TCdromOutcome {
@@ -64,12 +66,20 @@ enum class TCdromOutcome {
     TargetNotAllowed, // the target lies in the program or album folder, or holds one; nothing copied
 };
 
-// The dialog's "Ok": copies every folder of `list` below `targetText` (typed with or without a
-// trailing "/" or "\"). `total` is the file count the dialog showed (the bar's maximum). A target in
-// or around the program folder is refused before anything is written. On success
-// writes "AUTORUN.INF" (an error there is ignored) and stores the target as "CDROMPATH".
-TCdromOutcome CopyCdromFiles(const TCdromFolderList& list, const std::string& targetText, int total,
-                             CdromProgress& progress, TProgramSettings& settings);
+using TCdromResult = TJobResult<TCdromOutcome>;
+
+// What the dialog's "Ok" copies and where.
+struct TCdromParams {
+    const TCdromFolderList& folders;
+    std::string targetText; // as typed (Windows-1252), with or without a trailing "/" or "\"
+    int total = 0;          // the file count the dialog showed (the bar's maximum)
+    TProgramSettings& settings;
+};
+
+// The dialog's "Ok": copies every folder of the list below the target. A target in or around the
+// program folder is refused before anything is written. On success writes "AUTORUN.INF" (an error
+// there is ignored) and stores the target as "CDROMPATH". A failure's detail names the file.
+TCdromResult CopyCdromFiles(const TCdromParams& params, CdromProgress& progress);
 
 // The message that follows an outcome (empty for Cancelled), in Windows-1252.
 std::string CdromOutcomeMessage(TCdromOutcome outcome, const std::string& targetText);

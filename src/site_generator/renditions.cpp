@@ -1,5 +1,6 @@
 #include "site_generator/renditions.h"
 
+#include "album_library/album_layout.h"
 #include "album_library/exif_orientation.h"
 #include "common/atomic_file.h"
 #include "common/folder_listing.h"
@@ -45,10 +46,11 @@ struct TSource {
 };
 
 TSource SourceOf(const fs::path& album, const std::string& picture) {
-    fs::path large = album / "large" / picture;
+    const TAlbumLayout layout(album);
+    fs::path large = layout.PathOf(TPictureFile::Large, picture);
     std::error_code ec;
-    if (fs::is_regular_file(large, ec)) return {large, "large"};
-    return {album / "images" / picture, "images"};
+    if (fs::is_regular_file(large, ec)) return {large, TAlbumLayout::kLargeFolder};
+    return {layout.PathOf(TPictureFile::Picture, picture), TAlbumLayout::kImagesFolder};
 }
 
 int64_t ModifiedNanoseconds(const fs::path& file) {

@@ -23,11 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kNoAlbumMessage = "Es ist kein Album ausgew\xE4hlt.";
-constexpr const char* kStyleStep = "Verarbeite Dateien der Stilvorlage";
-constexpr const char* kOverviewStep = "Erzeuge \xDC"
-                                      "bersichtsseiten";
-constexpr const char* kPictureStep = "Erzeuge Bildseiten";
 constexpr int kDefaultThumbsPerPage = 12;
 
 bool AnyPublished(const TAlbumList& albums) {
@@ -47,16 +42,6 @@ void RepairPreviewPicture(TAlbumEntry& album, const TPictureList& pictures) {
 
 // Deletes the plain files directly in `folder` except "info.txt": files of a style used earlier must
 // not linger in the site. Files that cannot be deleted stay.
-constexpr const char* kOutsideAlbumMessage =
-    "Der Ordner des Albums \x84%s\x93 ist ein Verweis auf einen Ort au\xDF"
-    "erhalb des Albenverzeichnisses. "
-    "Das Album wird nicht ver\xF6"
-    "ffentlicht und nicht auf CD-ROM kopiert.";
-
-constexpr const char* kPageCutMessage =
-    "Die Seite %s des Styles \x84%s\x93 ist unvollst\xE4ndig: die Vorlage erzeugt zu viel Text (zu tief "
-    "verschachtelte oder sich selbst einbindende Vorlagen?).";
-
 void DeleteGeneratedFiles(const fs::path& folder) {
     for (const std::string& name : ListFolder(folder, EntryKind::Files)) {
         if (AnsiSameText(name, "info.txt")) continue;
@@ -106,6 +91,7 @@ private:
     // storage is not given back and requested again for each of thousands of pages.
     const std::vector<std::string>& ExpandPage(const fs::path& templateFile, const fs::path& page);
     void FileDone(TStepAdvance advance);
+    void SetWholeAlbumImageScope(int n);
     void UpdateAlbumRenditions(int k, const fs::path& album);
 
     TProgramSettings& settings_;
@@ -157,17 +143,29 @@ void TSiteBuilder::Prepare() {
     progress_.Start(std::max(total, 0));
 }
 
+// The picture scope of the album's own templates and its overview pages: all `n` pictures on one
+// picture page.
+void TSiteBuilder::SetWholeAlbumImageScope(int n) {
+    state_.ImageScopeCount = n;
+    state_.FirstImage = 0;
+    state_.CurrentImage = 0;
+    state_.ImagePageIndex = 0;
+    state_.ImagePageCount = 1;
+    state_.ImagesPerPage = n;
+}
+
 void TSiteBuilder::BuildAlbum(int k) {
     const std::string& folderName = albums_[k].FolderName;
     // The album list drops such names when it loads; one set in memory must not turn the cleaning
     // below on the album folder itself or on a folder outside it.
     if (!IsPlainFolderName(folderName)) return;
-    fs::path album = albums_.AlbumFolder() / folderName / "";
+    fs::path album = albums_.Layout(k).Folder() / "";
     std::error_code ec;
     fs::create_directories(album, ec);
     // A folder restored as a link to somewhere else is not the program's to clean and fill.
     if (!IsAlbumFolderInside(album, albums_.AlbumFolder())) {
-        prompts_.ShowMessage(FormatMessage(kOutsideAlbumMessage, {folderName}), MessageKind::Warning);
+        prompts_.ShowMessage(FormatMessage(Text(site_texts::kOutsideAlbum), {folderName}),
+                             MessageKind::Warning);
         return;
     }
     DeleteGeneratedFiles(album);
@@ -184,12 +182,7 @@ void TSiteBuilder::BuildAlbum(int k) {
     state_.FirstThumb = 0;
     state_.ThumbPageIndex = 0;
     state_.ThumbPageCount = n / p + (n % p > 0 ? 1 : 0);
-    state_.ImageScopeCount = n;
-    state_.FirstImage = 0;
-    state_.CurrentImage = 0;
-    state_.ImagePageIndex = 0;
-    state_.ImagePageCount = 1;
-    state_.ImagesPerPage = n;
+    SetWholeAlbumImageScope(n);
     state_.RootMode = false;
     state_.Renditions.clear();
     if (renditions_) UpdateAlbumRenditions(k, album);
@@ -201,7 +194,7 @@ void TSiteBuilder::BuildAlbum(int k) {
 // The style's own files into `target`: templates expanded, other files copied, the two page
 // templates and the preview picture left out. Checks the cancel flag before each file.
 void TSiteBuilder::ProcessStyleFiles(const TStyleFiles& style, const fs::path& target) {
-    progress_.BeginStep(kStyleStep, style.Count());
+    progress_.BeginStep(Text(site_texts::kStyleStep), style.Count());
     for (const std::string& name : style.Names()) {
         if (progress_.Cancelled()) break;
         if (TStyleFiles::IsOverviewTemplate(name) || TStyleFiles::IsPictureTemplate(name)) continue;
@@ -230,19 +223,14 @@ void TSiteBuilder::WriteOverviewPages(const TStyleFiles& style, const fs::path& 
     if (templateName.empty()) return;
     int n = static_cast<int>(state_.Pictures.size());
     int p = state_.ThumbsPerPage;
-    progress_.BeginStep(kOverviewStep, state_.ThumbPageCount);
+    progress_.BeginStep(Text(site_texts::kOverviewStep), state_.ThumbPageCount);
     for (int i = 0; i < state_.ThumbPageCount; ++i) {
         progress_.ProcessEvents();
         bool last = i == state_.ThumbPageCount - 1;
         state_.PictureCount = last ? n - i * p : p;
         state_.FirstThumb = i * p;
         state_.ThumbPageIndex = i;
-        state_.ImageScopeCount = n;
-        state_.FirstImage = 0;
-        state_.CurrentImage = 0;
-        state_.ImagePageIndex = 0;
-        state_.ImagePageCount = 1;
-        state_.ImagesPerPage = n;
+        SetWholeAlbumImageScope(n);
         fs::path file = album / ThumbPageName(i);
         const std::vector<std::string>& page = ExpandPage(style.PathOf(templateName), file);
         WritePage(file, page);
@@ -260,7 +248,7 @@ void TSiteBuilder::WritePicturePages(const TStyleFiles& style, const fs::path& a
     state_.ThumbPageIndex = -1;
     state_.ImagesPerPage = 1;
     state_.ImagePageCount = n;
-    progress_.BeginStep(kPictureStep, n);
+    progress_.BeginStep(Text(site_texts::kPictureStep), n);
     for (int i = 0; i < n; ++i) {
         state_.ImageScopeCount = 1;
         state_.FirstImage = i;
@@ -328,7 +316,7 @@ void TSiteBuilder::FileDone(TStepAdvance advance) {
 } // namespace
 
 std::string PageCutWarning(const std::string& style, const std::string& page) {
-    return FormatMessage(kPageCutMessage, {page, style});
+    return FormatMessage(Text(site_texts::kPageCut), {page, style});
 }
 
 int ThumbsPerPageSetting(const std::string& text) {
@@ -344,16 +332,18 @@ std::string ImagePageName(int index) {
     return "imagepage" + std::to_string(index) + ".html";
 }
 
-TSiteResult GenerateSite(const TSiteParams& params, SiteProgress& progress, SiteHost& host) {
+namespace {
+
+// Steps 2 to 9 of a run, inside the lock and the guard; a page that cannot be written leaves by
+// EFileWriteError.
+TSiteResult RunSite(const TSiteParams& params, SiteProgress& progress, SiteHost& host) {
     TSiteResult result;
     TAlbumList& albums = params.albums;
-    const TSiteMode mode = params.mode;
-    host.LockMainWindow();
-    TRunGuard guard(progress, host);
     if (!AnyPublished(albums)) {
         if (albums.Count() == 0) {
-            if (mode == TSiteMode::Preview) params.prompts.ShowMessage(kNoAlbumMessage);
+            if (params.mode == TSiteMode::Preview) params.prompts.ShowMessage(Text(site_texts::kNoAlbum));
             result.cancelled = progress.Cancelled();
+            result.result = TSiteJobResult::Failure(TSiteCode::NoStartPage);
             return result;
         }
         if (albums.IsValidIndex(albums.Current())) {
@@ -378,10 +368,41 @@ TSiteResult GenerateSite(const TSiteParams& params, SiteProgress& progress, Site
     result.warnings = builder.Warnings();
     result.startPageExists = !result.startPage.empty();
     result.cancelled = progress.Cancelled();
-    if (!result.cancelled && mode == TSiteMode::Preview && result.startPageExists)
+    if (!result.startPageExists)
+        result.result = TSiteJobResult::Failure(TSiteCode::NoStartPage);
+    else if (result.cancelled)
+        result.result = TSiteJobResult::Failure(TSiteCode::Cancelled);
+    else if (params.mode == TSiteMode::Preview)
         host.OpenDocument(result.startPage);
-    guard.Finish();
     return result;
+}
+
+} // namespace
+
+TSiteResult GenerateSite(const TSiteParams& params, SiteProgress& progress, SiteHost& host) {
+    host.LockMainWindow();
+    TRunGuard guard(progress, host);
+    try {
+        return RunSite(params, progress, host);
+    } catch (const EFileWriteError& error) {
+        TSiteResult failed;
+        failed.cancelled = progress.Cancelled();
+        failed.result = TSiteJobResult::Failure(TSiteCode::WriteFailed, error.what());
+        return failed;
+    }
+}
+
+std::string SiteMessage(const TSiteJobResult& result) {
+    switch (result.code) {
+    case TSiteCode::Ok:
+    case TSiteCode::Cancelled:
+        return {};
+    case TSiteCode::NoStartPage:
+        return Text(site_texts::kNoStartPage);
+    case TSiteCode::WriteFailed:
+        return Text(site_texts::kWriteFailed) + "\r\n" + result.detail;
+    }
+    return {};
 }
 
 } // namespace vistrel

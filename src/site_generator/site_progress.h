@@ -2,6 +2,8 @@
 // How the site builder reports to the person waiting for it. The window program implements these with
 // the progress window `TGenStat` and the main window's services, vistrel-cli with a progress bar on
 // stderr, the tests with recording fakes. Texts are Windows-1252 bytes.
+#include "common/job.h"
+
 #include <filesystem>
 #include <string>
 
@@ -11,9 +13,8 @@ enum class TStepAdvance { TotalOnly, TotalAndStep };
 
 // The progress window: one bar for the current step, one for all files, and a cancel flag that
 // outlives the run so that Publish and the CD-ROM export can read it after the builder returned.
-class SiteProgress {
+class SiteProgress : public JobControl {
 public:
-    virtual ~SiteProgress() = default;
     // Shows the window and clears the cancel flag; `totalFiles` is the maximum of the files bar.
     virtual void Start(int totalFiles) = 0;
     // A new step: its caption and the maximum of the step bar, whose position starts at 0.
@@ -22,8 +23,8 @@ public:
     // One more file done: the files bar (and the step bar when asked) advance; `filesDone` is shown.
     virtual void FileDone(int filesDone, TStepAdvance advance) = 0;
     // Lets the window repaint and "Abbrechen" be pressed.
-    virtual void ProcessEvents() = 0;
-    virtual bool Cancelled() const = 0;
+    void ProcessEvents() override = 0;
+    bool Cancelled() const override = 0;
     virtual void SetCancelled() = 0;
     virtual void Close() = 0;
     // A page came out incomplete; the run goes on. The text names the style and the page.

@@ -2,6 +2,8 @@
 
 #include "common/cp1252.h"
 #include "common/folder_listing.h"
+#include "common/text_utils.h"
+#include "site_generator/site_texts.h"
 
 #include <algorithm>
 
@@ -24,8 +26,7 @@ int FirstLineContaining(const std::vector<std::string>& page, std::string_view n
     return -1;
 }
 
-// "Vantro(R) Vistrel" in Windows-1252, and the version text: the four numbers and one blank.
-constexpr const char* kApplicationTitle = "Vantro\xAE Vistrel";
+// The version text: the four numbers and one blank.
 constexpr const char* kVersionText = VISTREL_VERSION " ";
 
 } // namespace
@@ -57,14 +58,13 @@ bool TStyleFiles::IsPreviewPicture(std::string_view name) {
 }
 
 const THeadLines& ProgramHeadLines() {
+    static const std::string title = Text(site_texts::kApplicationTitle);
     static const THeadLines lines = {
-        std::string("<meta NAME=\"Copyright\" CONTENT=\"Erstellt mit ") + kApplicationTitle + " Version " +
-            kVersionText + "- Bilder und Texte: Copyright beim Autor dieser Website\">",
-        std::string("<meta NAME=\"Author\" CONTENT=\"") + kApplicationTitle + "\">",
-        "<meta NAME=\"Legal\" CONTENT=\"Alle Bilder und Texte dieser Seiten sind urheberrechtlich "
-        "gesch\xFCtzt.\">",
-        std::string("<!-- Erzeugt mit ") + kApplicationTitle + " Version " + kVersionText + "-->",
-        "<!-- Copyright: Weitergabe der Bilder und Texte nur mit Zustimmung des Autors -->",
+        FormatMessage(Text(site_texts::kCopyrightMeta), {title, kVersionText}),
+        "<meta NAME=\"Author\" CONTENT=\"" + title + "\">",
+        Text(site_texts::kLegalMeta),
+        FormatMessage(Text(site_texts::kGeneratorComment), {title, kVersionText}),
+        Text(site_texts::kCopyrightComment),
     };
     return lines;
 }

@@ -104,3 +104,16 @@ TEST_F(CliSettingsCommands, StylesListTheCatalogueAndStyleChoosesOne) {
     ASSERT_EQ(Run({"styles"}), 0);
     EXPECT_EQ(out, "  Klassisch\n* Raster\n");
 }
+
+// The large version's side: "0" for none or 32..8192, as the import reads it.
+TEST_F(CliSettingsCommands, LargeVersionSideTakesZeroOrThirtyTwoToEightThousand) {
+    ASSERT_EQ(Run({"settings", "get", "edLargeSize"}), 0);
+    EXPECT_EQ(out, "2048\n");
+    for (const char* refused : {"31", "8193", "gross", "-1"})
+        EXPECT_EQ(Run({"settings", "set", "edLargeSize", refused}), 1) << refused;
+    for (const char* taken : {"0", "32", "8192"}) {
+        ASSERT_EQ(Run({"settings", "set", "edLargeSize", taken}), 0) << taken;
+        EXPECT_NE(Lines(ReadBytes(dir / "vistrel.ini")).find(std::string("edLargeSize_Text=") + taken + "\n"),
+                  std::string::npos);
+    }
+}

@@ -1,5 +1,6 @@
 #include "image_processing/edit_session.h"
 #include "image_processing/edit_write_back.h"
+#include "image_processing/graphic_registry.h"
 #include "image_processing/jpeg_graphic.h"
 #include "image_processing/resize_transform.h"
 #include "image_test_util.h"
@@ -86,6 +87,46 @@ TEST_F(WriteBackTest, AFolderThatCannotBeWrittenChangesNothing) {
 
     picture.FreeImage();
     EXPECT_EQ(WriteBackEditedPicture(params, progress, thumbnail).code, TWriteBackCode::NoPicture);
+}
+
+// The large version gets the session's changes, without those taken back, and is written at its
+// own quality; one that cannot be read is removed instead of showing the picture unedited.
+TEST_F(WriteBackTest, TheLargeVersionGetsTheSameChanges) {
+    testing::ScriptedPrompts prompts;
+    TEditSession session(prompts);
+    std::filesystem::path stored = dir / "images" / "bild.jpg", large = dir / "large" / "bild.jpg";
+    std::filesystem::create_directories(large.parent_path());
+    TDibGraphic original;
+    FillPattern(original, 600, 400);
+    TJpegGraphic jpeg;
+    jpeg.CopyFromGraphic(&picture);
+    jpeg.WriteToFile(stored);
+    jpeg.CopyFromGraphic(&original);
+    jpeg.WriteToFile(large);
+    TDibGraphic largeBefore;
+    LoadPictureFile(large, 1, {}, largeBefore);
+
+    session.LoadPicture(stored);
+    session.Apply(TEditAction::actRotateRight);
+    session.Apply(TEditAction::actMirror);
+    session.ApplyGamma(1.8);
+    session.Undo();
+    ASSERT_EQ(session.Changes().size(), 2u);
+    params = {&session.Picture(), stored, dir / "thumbs", large, &session.Changes(), 85};
+    ASSERT_TRUE(WriteBackEditedPicture(params, progress, thumbnail).Ok());
+
+    ReplayEditChanges(session.Changes(), largeBefore);
+    ByteBuffer expectedBytes = EncodeJpeg(largeBefore, 85);
+    TJpegGraphic expected, written;
+    expected.ReadFromStream(testing::View(expectedBytes));
+    written.ReadFromFile(large);
+    EXPECT_EQ(written.Width(), 400);
+    EXPECT_TRUE(SamePixels(written, expected));
+
+    testing::WriteBytes(large, "kaputt");
+    ASSERT_TRUE(WriteBackEditedPicture(params, progress, thumbnail).Ok());
+    EXPECT_FALSE(std::filesystem::exists(large));
+    EXPECT_TRUE(std::filesystem::exists(stored));
 }
 
 TEST(EditThumbnail, LandscapeGetsTheWidthAndEverythingElseTheHeight) {

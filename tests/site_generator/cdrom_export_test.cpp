@@ -62,7 +62,8 @@ TEST_F(CdromTest, TwoPublishedAlbumsOfTenPictures) {
     EXPECT_EQ(summary.files, 3 + 2 * (14 + 10 + 10));
     CopyProgress copy;
     std::string typed = target.string();
-    EXPECT_EQ(CopyCdromFiles(list, typed, summary.files, copy, context->settings), TCdromOutcome::Copied);
+    EXPECT_EQ(CopyCdromFiles({list, typed, summary.files, context->settings}, copy).code,
+              TCdromOutcome::Copied);
     EXPECT_EQ(copy.counter, "71 von 71");
     EXPECT_EQ(Files(target),
               (std::vector<std::string>{"AUTORUN.INF", "index.html", "logo.gif", "style.css"}));
@@ -93,7 +94,7 @@ TEST_F(CdromTest, TargetTypedWithTrailingSeparatorCopiesToTheSamePlace) {
     TCdromFolderList list = BuildCdromFolderList(context->albums);
     CopyProgress copy;
     std::string typed = target.string() + "\\";
-    ASSERT_EQ(CopyCdromFiles(list, typed, 0, copy, context->settings), TCdromOutcome::Copied);
+    ASSERT_EQ(CopyCdromFiles({list, typed, 0, context->settings}, copy).code, TCdromOutcome::Copied);
     EXPECT_TRUE(fs::exists(target / "Winter" / "thumbs" / "p100.jpg"));
     EXPECT_EQ(context->settings.ReadCdromPath(), typed);
     EXPECT_NE(CdromOutcomeMessage(TCdromOutcome::Copied, typed).find(" " + typed + " "), std::string::npos);
@@ -107,7 +108,8 @@ TEST_F(CdromTest, HiddenFilesAreNeitherCountedNorCopied) {
     fs::create_directories(galleries / "Sommer" / "sub");
     EXPECT_EQ(CountCdromFiles(list).files, before);
     CopyProgress copy;
-    ASSERT_EQ(CopyCdromFiles(list, target.string(), before, copy, context->settings), TCdromOutcome::Copied);
+    ASSERT_EQ(CopyCdromFiles({list, target.string(), before, context->settings}, copy).code,
+              TCdromOutcome::Copied);
     EXPECT_FALSE(fs::exists(target / "Sommer" / ".hidden"));
     EXPECT_FALSE(fs::exists(target / "Sommer" / "sub"));
 }
@@ -122,7 +124,8 @@ TEST_F(CdromTest, ProgramListsStayAtHome) {
     EXPECT_FALSE(fs::exists(galleries / "INFO.TXT"));
     TCdromFolderList list = BuildCdromFolderList(context->albums);
     CopyProgress copy;
-    ASSERT_EQ(CopyCdromFiles(list, target.string(), 0, copy, context->settings), TCdromOutcome::Copied);
+    ASSERT_EQ(CopyCdromFiles({list, target.string(), 0, context->settings}, copy).code,
+              TCdromOutcome::Copied);
     EXPECT_FALSE(fs::exists(target / "info.txt"));
     EXPECT_FALSE(fs::exists(target / "Sommer" / "info.txt"));
     EXPECT_TRUE(fs::exists(target / "Sommer" / "index.html"));
@@ -134,7 +137,8 @@ TEST_F(CdromTest, CancelStopsAfterTheCurrentFile) {
     TCdromFolderList list = BuildCdromFolderList(context->albums);
     CopyProgress copy;
     copy.cancelAfter = 3;
-    EXPECT_EQ(CopyCdromFiles(list, target.string(), 72, copy, context->settings), TCdromOutcome::Cancelled);
+    EXPECT_EQ(CopyCdromFiles({list, target.string(), 72, context->settings}, copy).code,
+              TCdromOutcome::Cancelled);
     EXPECT_EQ(copy.shown.size(), 3u);
     EXPECT_EQ(Files(target).size(), 3u);
     EXPECT_FALSE(fs::exists(target / "AUTORUN.INF"));
@@ -145,7 +149,7 @@ TEST_F(CdromTest, CancelStopsAfterTheCurrentFile) {
 TEST_F(CdromTest, EmptyTargetCopiesNothing) {
     auto context = GenerateTwoAlbums();
     CopyProgress copy;
-    EXPECT_EQ(CopyCdromFiles(BuildCdromFolderList(context->albums), "", 72, copy, context->settings),
+    EXPECT_EQ(CopyCdromFiles({BuildCdromFolderList(context->albums), "", 72, context->settings}, copy).code,
               TCdromOutcome::NoTarget);
     EXPECT_TRUE(copy.shown.empty());
     EXPECT_EQ(CdromOutcomeMessage(TCdromOutcome::NoTarget, ""), "Bitte geben Sie ein Ausgabeverzeichnis an!");
@@ -157,7 +161,8 @@ TEST_F(CdromTest, TargetThatCannotBeCreatedFails) {
     WriteBytes(target, "a file in the way");
     CopyProgress copy;
     EXPECT_EQ(
-        CopyCdromFiles(BuildCdromFolderList(context->albums), target.string(), 72, copy, context->settings),
+        CopyCdromFiles({BuildCdromFolderList(context->albums), target.string(), 72, context->settings}, copy)
+            .code,
         TCdromOutcome::CopyFailed);
     EXPECT_EQ(context->settings.ReadCdromPath(), "/old/path");
     // Only a full disk is blamed on the free space; here a file stands in the way.
@@ -194,4 +199,34 @@ TEST(CdromSummary, Text) {
         EXPECT_EQ(CdromSummaryText(summary, c.separator), std::string("7 Verzeichnisse mit 74 Dateien und ") +
                                                               c.megabytes + " MBytes werden kopiert.");
     }
+}
+
+// The large versions and the site's renditions travel with the album where it has them; an album
+// without them keeps the folder list it always had.
+TEST_F(CdromTest, LargeVersionsAndRenditionsAreCopiedWhereTheyExist) {
+    auto context = GenerateTwoAlbums();
+    TAlbumLayout sommer(galleries / "Sommer");
+    WriteBytes(sommer.PathOf(TPictureFile::Large, "p0.jpg"), "large");
+    WriteBytes(sommer.Renditions() / "p0-800.webp", "webp");
+    TCdromFolderList list = BuildCdromFolderList(context->albums);
+    EXPECT_EQ(list.folders,
+              (std::vector<fs::path>{galleries / "", galleries / "Sommer/", galleries / "Sommer/images/",
+                                     galleries / "Sommer/thumbs/", galleries / "Sommer/large/",
+                                     galleries / "Sommer/renditions/", galleries / "Winter/",
+                                     galleries / "Winter/images/", galleries / "Winter/thumbs/"}));
+    CopyProgress copy;
+    ASSERT_TRUE(CopyCdromFiles({list, target.string(), 0, context->settings}, copy).Ok());
+    EXPECT_EQ(ReadBytes(target / "Sommer" / "large" / "p0.jpg"), "large");
+    EXPECT_EQ(ReadBytes(target / "Sommer" / "renditions" / "p0-800.webp"), "webp");
+    EXPECT_FALSE(fs::exists(target / "Winter" / "large"));
+}
+
+TEST_F(CdromTest, AFailedCopyNamesTheFileInItsDetail) {
+    auto context = GenerateTwoAlbums();
+    fs::create_directories(target / "Sommer" / "index.html"); // a folder in the way of a page
+    CopyProgress copy;
+    TCdromResult result =
+        CopyCdromFiles({BuildCdromFolderList(context->albums), target.string(), 0, context->settings}, copy);
+    EXPECT_EQ(result.code, TCdromOutcome::CopyFailed);
+    EXPECT_NE(result.detail.find("Sommer/index.html"), std::string::npos) << result.detail;
 }

@@ -90,7 +90,8 @@ TEST_F(ContainmentTest, CdExportTakesOnlyFilesInsideTheAlbum) {
     TCdromFolderList list = BuildCdromFolderList(context->albums);
     TempDir cd;
     NoCopyProgress copy;
-    ASSERT_EQ(CopyCdromFiles(list, cd.path().string(), 10, copy, context->settings), TCdromOutcome::Copied);
+    ASSERT_EQ(CopyCdromFiles({list, cd.path().string(), 10, context->settings}, copy).code,
+              TCdromOutcome::Copied);
     EXPECT_FALSE(fs::exists(cd / "Urlaub" / "images" / "leak.jpg"));
     EXPECT_EQ(ReadBytes(cd / "Urlaub" / "images" / "copy.jpg"), "image0");
     EXPECT_FALSE(AnyFileHolds(cd.path(), "PRIVATE KEY"));
@@ -104,7 +105,7 @@ TEST_F(ContainmentTest, CdTargetInOrAroundTheProgramFolderIsRefused) {
     std::string pictureList = ReadBytes(galleries / "Urlaub" / "info.txt");
     NoCopyProgress copy;
     for (const fs::path& target : {galleries / "Urlaub", galleries, dir.path(), dir.path().parent_path()}) {
-        EXPECT_EQ(CopyCdromFiles(list, target.string(), 10, copy, context->settings),
+        EXPECT_EQ(CopyCdromFiles({list, target.string(), 10, context->settings}, copy).code,
                   TCdromOutcome::TargetNotAllowed)
             << target;
     }

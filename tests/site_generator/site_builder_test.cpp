@@ -218,6 +218,7 @@ TEST_F(SiteTest, RootIndexIsTheStartPageEvenAfterAnEmptyAlbum) {
     StyleFile("index.html", "/#ALLGALLERIES#/x/#ENDALLGALLERIES#/");
     TSiteResult result = Generate();
     EXPECT_EQ(result.startPage, galleries / "index.html");
+    EXPECT_TRUE(result.result.Ok());
 }
 
 TEST_F(SiteTest, CancelDuringTheSecondAlbumsOverviewPages) {
@@ -237,6 +238,8 @@ TEST_F(SiteTest, CancelDuringTheSecondAlbumsOverviewPages) {
     EXPECT_FALSE(fs::exists(galleries / "index.html"));
     EXPECT_TRUE(result.startPageExists);
     EXPECT_TRUE(result.cancelled);
+    EXPECT_EQ(result.result.code, TSiteCode::Cancelled);
+    EXPECT_EQ(SiteMessage(result.result), "");
     EXPECT_TRUE(host.opened.empty());
     EXPECT_EQ(host.unlocks, 1);
 }
@@ -276,6 +279,9 @@ TEST_F(SiteTest, NoAlbumAtAll) {
     context->albums.SetCurrent(TAlbumList::kNone);
     TSiteResult result = GenerateSite(SiteParamsOf(*context, TSiteMode::Preview), progress, host);
     EXPECT_FALSE(result.startPageExists);
+    EXPECT_EQ(result.result.code, TSiteCode::NoStartPage);
+    EXPECT_EQ(SiteMessage(result.result), "Es wurde keine Seite erstellt: kein ver\xF6"
+                                          "ffentlichtes Album enth\xE4lt Bilder.");
     EXPECT_EQ(prompts.messages, (std::vector<std::string>{"Es ist kein Album ausgew\xE4hlt."}));
     EXPECT_EQ(progress.starts, 0);
     EXPECT_EQ(host.unlocks, 1);
@@ -347,7 +353,11 @@ TEST_F(SiteTest, PageThatCannotBeWrittenEndsTheRun) {
     // A folder in the way of a page: the page cannot replace it.
     fs::create_directories(galleries / "A" / "imagepage1.html");
     auto context = Start();
-    EXPECT_THROW(GenerateSite(SiteParamsOf(*context, TSiteMode::Preview), progress, host), EFileWriteError);
+    TSiteResult result = GenerateSite(SiteParamsOf(*context, TSiteMode::Preview), progress, host);
+    EXPECT_EQ(result.result.code, TSiteCode::WriteFailed);
+    EXPECT_NE(result.result.detail.find("imagepage1.html"), std::string::npos) << result.result.detail;
+    EXPECT_FALSE(result.startPageExists);
+    EXPECT_NE(SiteMessage(result.result).find(result.result.detail), std::string::npos);
     EXPECT_EQ(progress.closes, 1);
     EXPECT_EQ(host.unlocks, 1);
     EXPECT_TRUE(host.opened.empty());

@@ -291,7 +291,7 @@ void TImageEditor::actGammaExecute() {
     GammaForm->SetSourcePicture(&session_->Picture());
     if (GammaForm->exec() == QDialog::Accepted) {
         try {
-            session_->AcceptGammaPreview(GammaForm->Preview());
+            session_->AcceptGammaPreview(GammaForm->Preview(), GammaForm->GammaValue());
             Changed();
         } catch (const std::exception& error) {
             ShowError(QStringLiteral("Das Bild konnte nicht bearbeitet werden."), error);

@@ -80,6 +80,7 @@ public:
     QCheckBox* cbJPEGNoReCompress = nullptr;
     QCheckBox* cbGamma = nullptr;
     QLineEdit* edGamma = nullptr;
+    QLineEdit* edLargeSize = nullptr;
     TRadioGroup* rgQuality = nullptr;
     // Veröffentlichen
     QRadioButton* cpUseFTP = nullptr;

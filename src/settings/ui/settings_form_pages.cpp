@@ -115,6 +115,7 @@ QWidget* TSettingsForm::BuildImportPage() {
               "cbJPEGNoReCompress");
     cbGamma = Named(new QCheckBox(QStringLiteral("Beim Import einen Gamma Filter mit Faktor")), "cbGamma");
     edGamma = SmallEdit("edGamma", 40);
+    edLargeSize = SmallEdit("edLargeSize", 60);
     rgQuality =
         Named(new TRadioGroup(QStringLiteral("JPEG Qualität"),
                               {QStringLiteral("Sehr hohe Qualität, hoher Speicherplatzbedarf"),
@@ -132,6 +133,11 @@ QWidget* TSettingsForm::BuildImportPage() {
     sizeLayout->addWidget(Caption(QStringLiteral("max. &Höhe:"), edMaxHeight), 2, 0);
     sizeLayout->addWidget(edMaxHeight, 2, 1);
     sizeLayout->addWidget(cbDontEnlarge, 3, 0, 1, 3);
+    sizeLayout->addWidget(
+        Caption(QStringLiteral("Große Fassung für hochauflösende Bildschirme (längere Seite in Pixel):"),
+                edLargeSize),
+        4, 0);
+    sizeLayout->addWidget(edLargeSize, 4, 1);
     sizeLayout->setColumnStretch(2, 1);
 
     auto* options = new QGroupBox(QStringLiteral("Optionen"));

@@ -84,7 +84,7 @@ void TGenCDROMForm::btnOkClick() {
     cancelled_ = false;
     pbCopy->setValue(0);
     std::string target = QStringToAnsi(edCDROMPath->text());
-    TCdromOutcome outcome = CopyCdromFiles(folders_, target, pbCopy->maximum(), *this, settings_);
+    TCdromOutcome outcome = CopyCdromFiles({folders_, target, pbCopy->maximum(), settings_}, *this).code;
     if (outcome == TCdromOutcome::NoTarget || outcome == TCdromOutcome::TargetNotAllowed) {
         prompts_.ShowMessage(CdromOutcomeMessage(outcome, target));
         EnableInput(true);

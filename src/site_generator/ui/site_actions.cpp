@@ -45,10 +45,10 @@ TSiteResult RunSiteGeneration(TProgramContext& context, TSiteMode mode, TGenStat
     TSiteRun run = BuildSite(context, mode, progress, host);
     if (!run.site.warnings.empty())
         context.prompts.ShowMessage(SiteWarningsMessage(run.site), MessageKind::Warning);
-    if (run.result.code != TSiteRunError::WriteFailed) return run.site;
+    if (run.result.code != TSiteCode::WriteFailed) return run.site;
     // The builder has already closed its window and unlocked the main window.
     host.SetBusyCursor(false);
-    context.prompts.ShowMessage(SiteRunMessage(run.result), MessageKind::Error);
+    context.prompts.ShowMessage(SiteMessage(run.result), MessageKind::Error);
     TSiteResult failed;
     failed.cancelled = true;
     return failed;
