@@ -68,7 +68,8 @@ private:
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc < 6) {
-        std::fprintf(stderr, "usage: %s LOCAL_ROOT HOST PORT REMOTE_ROOT LIST_FILE [--sessions] [--stop-after N]\n",
+        std::fprintf(stderr,
+                     "usage: %s LOCAL_ROOT HOST PORT REMOTE_ROOT LIST_FILE [--sessions] [--stop-after N]\n",
                      argv[0]);
         return 2;
     }
@@ -106,7 +107,7 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     TPublishResult result = job.Run(params);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("files %d of %d in %.3f s, sent %d, result %d\n", view.done, job.TotalFiles(), seconds, view.sent,
-                static_cast<int>(result.code));
+    std::printf("files %d of %d in %.3f s, sent %d, result %d\n", view.done, job.TotalFiles(), seconds,
+                view.sent, static_cast<int>(result.code));
     return result.Ok() || result.code == TPublishCode::Cancelled ? 0 : 1;
 }

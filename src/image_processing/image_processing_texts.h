@@ -12,8 +12,11 @@ inline constexpr const char* kRevertQuestion = "Ignore all changes and revert to
 inline constexpr const char* kDiscardQuestion = "Alle Änderungen verwerfen?";
 
 inline constexpr const char* kNoPictureToSave = "Es ist kein Bild zum Speichern vorhanden.";
-inline constexpr const char* kEncodingFailed = "Das Bild %s konnte nicht gespeichert werden. Es wurde nichts verändert.";
-inline constexpr const char* kPictureWriteFailed = "In %s kann nicht geschrieben werden. Es wurde nichts verändert.";
-inline constexpr const char* kThumbWriteFailed = "Das Bild wurde gespeichert, aber in %s kann nicht geschrieben werden.";
+inline constexpr const char* kEncodingFailed =
+    "Das Bild %s konnte nicht gespeichert werden. Es wurde nichts verändert.";
+inline constexpr const char* kPictureWriteFailed =
+    "In %s kann nicht geschrieben werden. Es wurde nichts verändert.";
+inline constexpr const char* kThumbWriteFailed =
+    "Das Bild wurde gespeichert, aber in %s kann nicht geschrieben werden.";
 
 } // namespace vistrel::image_processing_texts

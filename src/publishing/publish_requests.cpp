@@ -55,7 +55,8 @@ void TPublishJob::SiteConnection(bool connected) {
 // Waits for one request of the main session, writes "Ok" or the failure's line and applies the
 // rules of its kind. A request ended by Abort (the watchdog, "Abbrechen") leaves the decision to
 // whoever aborted it.
-TRemoteResult TPublishJob::Call(TRequest request, const std::function<void(TRemoteSite&, TRemoteDone)>& start) {
+TRemoteResult TPublishJob::Call(TRequest request,
+                                const std::function<void(TRemoteSite&, TRemoteDone)>& start) {
     TRemoteSite& site = *site_;
     TRemoteResult result = Await([&](TRemoteDone done) { start(site, std::move(done)); });
     WatchdogOff();
@@ -146,7 +147,8 @@ void TPublishJob::LoginFailed(const TRemoteResult& result) {
         Stop(TPublishCode::TlsRefused);
     }
     // A connection that never came up has nobody to say goodbye to.
-    if (site_->Connected()) Call(TRequest::Quit, [](TRemoteSite& site, TRemoteDone done) { site.Quit(done); });
+    if (site_->Connected())
+        Call(TRequest::Quit, [](TRemoteSite& site, TRemoteDone done) { site.Quit(done); });
 }
 
 // The file goes to the end of the folder's queue, unless the server refused it too often.

@@ -26,11 +26,13 @@ void TPublishJob::ChangeRemoteDir(const std::string& path) {
     dirDepth_ = 0;
     for (const std::string& part : RemoteFolderParts(path)) {
         if (Stopped()) return;
-        Call(TRequest::MakeFolder, [&part](TRemoteSite& site, TRemoteDone done) { site.MakeFolder(part, done); });
+        Call(TRequest::MakeFolder,
+             [&part](TRemoteSite& site, TRemoteDone done) { site.MakeFolder(part, done); });
         // A folder that cannot be entered stops here: going on would put the rest of the path, and
         // every file, in the wrong place, and the climb back would leave the login folder.
-        if (!Call(TRequest::Folder, [&part](TRemoteSite& site, TRemoteDone done) { site.EnterFolder(part, done); })
-                 .Ok()) {
+        if (!Call(TRequest::Folder, [&part](TRemoteSite& site, TRemoteDone done) {
+                 site.EnterFolder(part, done);
+             }).Ok()) {
             Stop(TPublishCode::Refused);
             return;
         }
@@ -47,8 +49,8 @@ void TPublishJob::ClimbBack() {
 std::optional<std::vector<TRemoteEntry>> TPublishJob::ListRemoteFolder(TListingDetail detail) {
     if (state_ != TRunState::Deleting) WatchdogOn();
     std::vector<TRemoteEntry> entries;
-    TRemoteResult listed = AwaitListing([this, detail](TListingDone done) { site_->List(detail, std::move(done)); },
-                                        entries);
+    TRemoteResult listed =
+        AwaitListing([this, detail](TListingDone done) { site_->List(detail, std::move(done)); }, entries);
     // The listing's outcome follows the rules of every request.
     Call(TRequest::Listing, [listed](TRemoteSite&, TRemoteDone done) { done(listed); });
     if (!listed.Ok()) return std::nullopt;
@@ -83,8 +85,9 @@ void TPublishJob::DeleteRemoteTree(const std::string& folder, int depth) {
     view_.SetDeleteFolder(folder);
     if (!folder.empty()) {
         // Not in the folder means not emptying it: the names of its listing would hit the parent.
-        if (!Call(TRequest::Folder, [&folder](TRemoteSite& site, TRemoteDone done) { site.EnterFolder(folder, done); })
-                 .Ok()) {
+        if (!Call(TRequest::Folder, [&folder](TRemoteSite& site, TRemoteDone done) {
+                 site.EnterFolder(folder, done);
+             }).Ok()) {
             Stop(TPublishCode::DeleteFailed);
             return;
         }
@@ -94,13 +97,15 @@ void TPublishJob::DeleteRemoteTree(const std::string& folder, int depth) {
         bool entered;
         ~TClimb() {
             if (entered && !job.Stopped())
-                job.Call(TRequest::Folder, [](TRemoteSite& site, TRemoteDone done) { site.LeaveFolder(done); });
+                job.Call(TRequest::Folder,
+                         [](TRemoteSite& site, TRemoteDone done) { site.LeaveFolder(done); });
         }
     } climb{*this, !folder.empty()};
 
     // A listing answered with an error is taken as an empty folder: some servers answer so for a
     // folder without entries. Should it hold entries after all, its removal fails and stops the run.
-    std::vector<TRemoteEntry> entries = ListRemoteFolder(TListingDetail::Kinds).value_or(std::vector<TRemoteEntry>{});
+    std::vector<TRemoteEntry> entries =
+        ListRemoteFolder(TListingDetail::Kinds).value_or(std::vector<TRemoteEntry>{});
     std::vector<std::string> folders;
     int position = 0;
     for (const TRemoteEntry& entry : entries) {
@@ -111,7 +116,8 @@ void TPublishJob::DeleteRemoteTree(const std::string& folder, int depth) {
             folders.push_back(entry.name);
         } else if (entry.kind == TRemoteEntryKind::File) {
             view_.SetDeleteFile(entry.name);
-            Call(TRequest::Delete, [&entry](TRemoteSite& site, TRemoteDone done) { site.DeleteFile(entry.name, done); });
+            Call(TRequest::Delete,
+                 [&entry](TRemoteSite& site, TRemoteDone done) { site.DeleteFile(entry.name, done); });
         }
         if (Stopped()) break;
     }

@@ -32,7 +32,8 @@ std::filesystem::path TTransferJournal::PathFor(const std::filesystem::path& lis
     return journal;
 }
 
-bool TTransferJournal::Replay(const std::filesystem::path& journal, std::map<std::string, std::string>& lines) {
+bool TTransferJournal::Replay(const std::filesystem::path& journal,
+                              std::map<std::string, std::string>& lines) {
     std::string bytes;
     if (!ReadFileBytes(journal, bytes)) return false;
     size_t start = 0;
@@ -63,7 +64,8 @@ bool TTransferJournal::Start(const std::filesystem::path& listFile, bool empty) 
 
 void TTransferJournal::Append(const std::string& text) {
     // Reopened after Remove: a copy of the list that goes on after another copy finished.
-    if (fd_ < 0 && !path_.empty()) fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd_ < 0 && !path_.empty())
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd_ < 0) {
         failed_ = true;
         return;
@@ -94,7 +96,8 @@ void TTransferJournal::Confirmed(const std::string& line) {
 
 void TTransferJournal::Sync(bool now) {
     if (fd_ < 0 || unsynced_ == 0) return;
-    if (!now && unsynced_ < kBatchFiles && std::chrono::steady_clock::now() - lastSync_ < kBatchInterval) return;
+    if (!now && unsynced_ < kBatchFiles && std::chrono::steady_clock::now() - lastSync_ < kBatchInterval)
+        return;
     if (::fdatasync(fd_) != 0) failed_ = true;
     unsynced_ = 0;
     lastSync_ = std::chrono::steady_clock::now();

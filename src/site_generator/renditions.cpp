@@ -1,5 +1,6 @@
 #include "site_generator/renditions.h"
 
+#include "album_library/album_layout.h"
 #include "album_library/exif_orientation.h"
 #include "common/atomic_file.h"
 #include "common/folder_listing.h"
@@ -44,11 +45,9 @@ struct TSource {
     std::string kind;
 };
 
-TSource SourceOf(const fs::path& album, const std::string& picture) {
-    fs::path large = album / "large" / picture;
-    std::error_code ec;
-    if (fs::is_regular_file(large, ec)) return {large, "large"};
-    return {album / "images" / picture, "images"};
+TSource SourceOf(const TAlbumLayout& layout, const std::string& picture) {
+    fs::path file = layout.LargestVersionOf(picture);
+    return {file, file.parent_path().filename().string()};
 }
 
 int64_t ModifiedNanoseconds(const fs::path& file) {
@@ -122,7 +121,7 @@ void WriteRendition(const fs::path& folder, const std::string& picture, TDibGrap
 // as wide: a reduction by two or more loses nothing visible, and the small sizes then cost little.
 void MakeRenditions(const fs::path& folder, TPictureWork& work, const TRenditionPlan& plan) {
     TJpegGraphic source;
-    source.ReadFromJpegFile(work.source.file);
+    source.ReadFromFile(work.source.file);
     OrientUpright(source, ReadExifOrientation(work.source.file));
     if (work.record.md5.empty()) work.record.md5 = Md5OfFile(work.source.file);
     work.record.width = source.Width();
@@ -231,7 +230,8 @@ std::string RenditionFileName(const std::string& picture, int width, TRenditionF
 TRenditionOutcome UpdateRenditions(const fs::path& albumFolder, const std::vector<std::string>& pictures,
                                    const TRenditionProgress& progress, const TRenditionPlan& plan) {
     TRenditionOutcome outcome;
-    const fs::path folder = albumFolder / kRenditionFolder;
+    const TAlbumLayout layout(albumFolder);
+    const fs::path folder = layout.Renditions();
     std::error_code ec;
     fs::create_directories(folder, ec);
     // A folder that is a link to elsewhere would let the run write and delete outside the album.
@@ -245,7 +245,9 @@ TRenditionOutcome UpdateRenditions(const fs::path& albumFolder, const std::vecto
     for (size_t i = 0; i < pictures.size(); ++i) {
         TPictureWork& work = works[i];
         work.name = pictures[i];
-        work.source = SourceOf(albumFolder, work.name);
+        // A name with a folder part would read a picture from outside the album.
+        if (!TAlbumLayout::IsPictureFileName(work.name)) continue;
+        work.source = SourceOf(layout, work.name);
         work.current =
             RecordStands(work, list, key) &&
             AllFilesPresent(folder, PlanRenditions(work.name, work.record.width, work.record.height, plan));

@@ -9,6 +9,8 @@
 // unchanged and every file present encodes and writes nothing; a changed picture re-encodes only
 // its own; files of pictures that are gone are removed. Encoding is deterministic, so a picture
 // that is re-encoded anyway gives the same bytes and the upload does not send it again.
+#include "album_library/album_layout.h"
+
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -48,7 +50,7 @@ struct TRenditionPlan {
     std::string Key() const;
 };
 
-inline constexpr const char* kRenditionFolder = "renditions";
+inline constexpr const char* kRenditionFolder = TAlbumLayout::kRenditionsFolder;
 inline constexpr const char* kRenditionList = ".renditions";
 
 // The sizes for a picture of `width` x `height` (upright): ladder widths below the source's width

@@ -35,7 +35,8 @@ struct PhoneFormatsImport : ::testing::Test {
     TImportJob job{settings, progress, album, pictures};
 
     void SetUp() override {
-        if (!RunTool("command -v heif-enc && command -v avifenc && command -v cwebp")) GTEST_SKIP() << "tools missing";
+        if (!RunTool("command -v heif-enc && command -v avifenc && command -v cwebp"))
+            GTEST_SKIP() << "tools missing";
         fs::create_directories(in);
         TPngGraphic png;
         png.NewImage(300, 200, ifRgb24);
@@ -45,7 +46,8 @@ struct PhoneFormatsImport : ::testing::Test {
         png.WriteToFile(dir / "source.png");
         std::string src = "'" + (dir / "source.png").string() + "'";
         ASSERT_TRUE(RunTool("heif-enc -q 60 " + src + " -o '" + (in / "IMG_0001.HEIC").string() + "'"));
-        ASSERT_TRUE(RunTool("avifenc --min 20 --max 30 -s 10 --irot 1 " + src + " '" + (in / "turned.avif").string() + "'"));
+        ASSERT_TRUE(RunTool("avifenc --min 20 --max 30 -s 10 --irot 1 " + src + " '" +
+                            (in / "turned.avif").string() + "'"));
         ASSERT_TRUE(RunTool("cwebp -q 60 " + src + " -o '" + (in / "web.webp").string() + "'"));
         std::string heic = ReadBytes(in / "IMG_0001.HEIC");
         WriteBytes(in / "broken.heic", heic.substr(0, heic.size() / 2));

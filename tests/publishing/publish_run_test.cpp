@@ -115,8 +115,9 @@ TEST_F(FakeRun, EntersEachFolderFromTheLoginFolderAndClimbsBack) {
     std::vector<std::string> moves;
     for (const std::string& line : server->transcript)
         if (line.rfind("cwd", 0) == 0 || line == "cdup") moves.push_back(line);
-    EXPECT_EQ(moves, (std::vector<std::string>{"cwd web", "cdup", "cwd web", "cwd Urlaub", "cdup", "cdup",
-                                               "cwd web", "cwd Urlaub", "cwd images", "cdup", "cdup", "cdup"}));
+    EXPECT_EQ(moves,
+              (std::vector<std::string>{"cwd web", "cdup", "cwd web", "cwd Urlaub", "cdup", "cdup", "cwd web",
+                                        "cwd Urlaub", "cwd images", "cdup", "cdup", "cdup"}));
 }
 
 TEST_F(FakeRun, ServerCheckSendsAgainWhatTheServerLacks) {
@@ -220,7 +221,8 @@ TEST_F(FakeRun, ARefusedLoginEndsBeforeAnythingIsSent) {
 
 TEST_F(FakeRun, ParallelSessionsShareAFolderAndEveryFileIsRecorded) {
     for (int i = 5; i < 25; ++i)
-        WriteBytes(root + "Urlaub/images/p" + std::to_string(i) + ".jpg", std::string(50, 'x') + std::to_string(i));
+        WriteBytes(root + "Urlaub/images/p" + std::to_string(i) + ".jpg",
+                   std::string(50, 'x') + std::to_string(i));
     params.connection.parallelUploads = true;
     ASSERT_EQ(Run().code, TPublishCode::Completed);
     EXPECT_EQ(server->files.size(), kFiles + 20);

@@ -162,7 +162,8 @@ TEST(TransferList, AJournalLeftByAKillIsFoldedInByTheNextRun) {
     EXPECT_TRUE(next.IsUnchanged(c, 2, line)) << "c's confirmation survived the kill";
     std::vector<std::string> onDisk;
     ASSERT_TRUE(ReadLineFile(file, onDisk));
-    EXPECT_EQ(onDisk, (std::vector<std::string>{"host", "/web/", lineA, lineC})) << "folded into transfer.lst";
+    EXPECT_EQ(onDisk, (std::vector<std::string>{"host", "/web/", lineA, lineC}))
+        << "folded into transfer.lst";
 }
 
 // The bookkeeping of a file does not grow with the list: a confirmation appends one journal line

@@ -92,7 +92,8 @@ void TFakeRemoteSite::MakeFolder(const std::string& name, TRemoteDone done) {
 
 void TFakeRemoteSite::EnterFolder(const std::string& name, TRemoteDone done) {
     Request("cwd", name, std::move(done), [this, name]() -> TRemoteResult {
-        if (!server_->folders.count(PathOf(name))) return {TRemoteFailure::NotFound, 550, "no such folder", {}};
+        if (!server_->folders.count(PathOf(name)))
+            return {TRemoteFailure::NotFound, 550, "no such folder", {}};
         folder_.push_back(name);
         return {};
     });
@@ -126,26 +127,29 @@ void TFakeRemoteSite::Put(const std::filesystem::path& localFile, const std::str
 
 void TFakeRemoteSite::List(TListingDetail, TListingDone done) {
     auto entries = std::make_shared<std::vector<TRemoteEntry>>();
-    Request("list", {}, [done, entries](const TRemoteResult& result) { done(result, *entries); },
-            [this, entries]() -> TRemoteResult {
-                if (server_->listError) return {TRemoteFailure::Refused, 550, "no listing", {}};
-                const std::string prefix = Here().empty() ? "" : Here() + "/";
-                auto direct = [&prefix](const std::string& path) {
-                    return path.rfind(prefix, 0) == 0 && path.find('/', prefix.size()) == std::string::npos;
-                };
-                for (const auto& [path, bytes] : server_->files)
-                    if (direct(path))
-                        entries->push_back({path.substr(prefix.size()), TRemoteEntryKind::File,
-                                            static_cast<int64_t>(bytes.size())});
-                for (const std::string& path : server_->folders)
-                    if (direct(path)) entries->push_back({path.substr(prefix.size()), TRemoteEntryKind::Folder, -1});
-                return {};
-            });
+    Request(
+        "list", {}, [done, entries](const TRemoteResult& result) { done(result, *entries); },
+        [this, entries]() -> TRemoteResult {
+            if (server_->listError) return {TRemoteFailure::Refused, 550, "no listing", {}};
+            const std::string prefix = Here().empty() ? "" : Here() + "/";
+            auto direct = [&prefix](const std::string& path) {
+                return path.rfind(prefix, 0) == 0 && path.find('/', prefix.size()) == std::string::npos;
+            };
+            for (const auto& [path, bytes] : server_->files)
+                if (direct(path))
+                    entries->push_back({path.substr(prefix.size()), TRemoteEntryKind::File,
+                                        static_cast<int64_t>(bytes.size())});
+            for (const std::string& path : server_->folders)
+                if (direct(path))
+                    entries->push_back({path.substr(prefix.size()), TRemoteEntryKind::Folder, -1});
+            return {};
+        });
 }
 
 void TFakeRemoteSite::DeleteFile(const std::string& name, TRemoteDone done) {
     Request("dele", name, std::move(done), [this, name]() -> TRemoteResult {
-        if (server_->files.erase(PathOf(name)) == 0) return {TRemoteFailure::NotFound, 550, "no such file", {}};
+        if (server_->files.erase(PathOf(name)) == 0)
+            return {TRemoteFailure::NotFound, 550, "no such file", {}};
         return {};
     });
 }

@@ -23,13 +23,13 @@ struct TFakeServer {
     std::vector<std::string> transcript;
 
     // Fault switches.
-    std::set<std::string> refuse;        // verbs refused with Refused ("cwd", "put", "mkd", ...)
-    bool refuseLogin = false;            // the login is refused
-    bool noSpace = false;                // every upload fails for want of space
-    bool listError = false;              // every listing fails
-    int loseConnectionAfterPuts = -1;    // the connection breaks instead of confirming this upload
-    bool goneAfterLoss = false;          // after a loss nobody can connect any more
-    bool gone = false;                   // nobody can connect
+    std::set<std::string> refuse;     // verbs refused with Refused ("cwd", "put", "mkd", ...)
+    bool refuseLogin = false;         // the login is refused
+    bool noSpace = false;             // every upload fails for want of space
+    bool listError = false;           // every listing fails
+    int loseConnectionAfterPuts = -1; // the connection breaks instead of confirming this upload
+    bool goneAfterLoss = false;       // after a loss nobody can connect any more
+    bool gone = false;                // nobody can connect
     int maxSiblings = 3;
     // Called as an upload is confirmed, with the number of confirmed uploads so far.
     std::function<void(int confirmed)> onConfirmed;
