@@ -5,8 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // Without a default CMYK profile a bad one falls back to the ink formula at once, instead of
+    // building a transform from ghostscript's large profile on every run.
+    setenv("VISTREL_CMYK_PROFILE", "/nonexistent", 0);
     vistrel::TDibGraphic picture;
     picture.NewImage(7, 3, vistrel::ifRgb24);
     vistrel::TEmbeddedColor color;

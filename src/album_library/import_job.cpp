@@ -1,5 +1,7 @@
 #include "album_library/import_job.h"
 
+#include "album_library/album_library_texts.h"
+
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "common/folder_listing.h"
@@ -40,104 +42,84 @@ std::string ScanFileName(const std::string& answer) {
     return AnsiLowerCase(fs::path(name).extension().string()) == ".jpg" ? name : name + ".jpg";
 }
 
+std::string NoPicturesMessage() {
+    return Text(album_library_texts::kNoPictures);
+}
+
 TImportJob::TImportJob(TProgramSettings& settings, ImportProgress& progress, const fs::path& albumFolder,
                        TPictureList& pictures)
     : settings_(settings), progress_(progress), albumFolder_(albumFolder), pictures_(pictures),
       importer_(settings, progress) {}
 
-void TImportJob::Begin() {
+TImportResult TImportJob::Run(const TImportParams& params) {
     importer_.Begin(albumFolder_, settings_.UpdateMaxPictureSize());
-}
-
-TImportOutcome TImportJob::ImportFiles(std::vector<fs::path> paths) {
-    Begin();
-    std::sort(paths.begin(), paths.end(), [](const fs::path& a, const fs::path& b) {
-        int order = AnsiCompareText(a.string(), b.string());
-        return order != 0 ? order < 0 : a.string() < b.string();
-    });
-    return Run(paths, TImportWay::Files);
-}
-
-TImportOutcome TImportJob::ImportFolder(const fs::path& folder) {
-    Begin();
     std::vector<fs::path> paths;
-    for (const std::string& name : ListFolder(folder, EntryKind::Files))
-        if (PassesImportExtensionTest(name)) paths.push_back(folder / name);
-    if (paths.empty()) {
-        TImportOutcome outcome;
-        outcome.noPictures = true;
-        return outcome;
-    }
-    return Run(paths, TImportWay::Folder);
-}
-
-TImportOutcome TImportJob::ImportDropped(const std::vector<fs::path>& paths) {
-    Begin();
-    std::vector<fs::path> files;
     std::error_code ec;
-    for (const fs::path& path : paths)
-        if (PassesImportExtensionTest(path) && !fs::is_directory(path, ec)) files.push_back(path);
-    return Run(files, TImportWay::Drop);
-}
-
-namespace {
-
-TImportError ClassifyImportFailure(const std::exception& error) {
-    if (dynamic_cast<const EFileWriteError*>(&error)) return TImportError::WriteFailed;
-    if (dynamic_cast<const EImageError*>(&error)) return TImportError::Unreadable;
-    return TImportError::Other;
-}
-
-} // namespace
-
-std::string ImportFailureMessage(const TImportOutcome& outcome) {
-    std::string file = Utf8ToAnsi(outcome.failedFile.filename().string());
-    std::string text;
-    switch (outcome.failure) {
-    case TImportError::None:
-        return {};
-    case TImportError::Unreadable:
-        text = "Die Datei \"" + file +
-               "\" ist kein lesbares Bild (besch\xE4"
-               "digt oder kein unterst\xFCtztes Format).";
+    switch (params.way) {
+    case TImportWay::Files:
+        paths = params.files;
+        std::sort(paths.begin(), paths.end(), [](const fs::path& a, const fs::path& b) {
+            int order = AnsiCompareText(a.string(), b.string());
+            return order != 0 ? order < 0 : a.string() < b.string();
+        });
         break;
-    case TImportError::WriteFailed:
-        text = "Das Bild \"" + file +
-               "\" konnte nicht im Album gespeichert werden (Schreibschutz oder kein Speicherplatz mehr?).";
+    case TImportWay::Folder:
+        for (const std::string& name : ListFolder(params.folder, EntryKind::Files))
+            if (PassesImportExtensionTest(name)) paths.push_back(params.folder / name);
+        if (paths.empty()) {
+            TImportResult result;
+            result.code = TImportCode::NoPictures;
+            return result;
+        }
         break;
-    case TImportError::Other:
-        text = "Die Datei \"" + file + "\" konnte nicht importiert werden.";
+    case TImportWay::Drop:
+        for (const fs::path& path : params.files)
+            if (PassesImportExtensionTest(path) && !fs::is_directory(path, ec)) paths.push_back(path);
         break;
     }
-    if (!outcome.error.empty()) text += "\r\n" + Utf8ToAnsi(outcome.error);
-    return text;
+    return RunFiles(paths, params.way);
 }
 
-TImportOutcome TImportJob::ImportScanned(TDibGraphic& picture, const std::string& fileName) {
-    Begin();
-    TImportOutcome outcome;
+TImportResult TImportJob::ImportFiles(std::vector<fs::path> paths) {
+    return Run({TImportWay::Files, std::move(paths), {}});
+}
+
+TImportResult TImportJob::ImportFolder(const fs::path& folder) {
+    return Run({TImportWay::Folder, {}, folder});
+}
+
+TImportResult TImportJob::ImportDropped(const std::vector<fs::path>& paths) {
+    return Run({TImportWay::Drop, paths, {}});
+}
+
+TImportResult TImportJob::ImportScanned(TDibGraphic& picture, const std::string& fileName) {
+    importer_.Begin(albumFolder_, settings_.UpdateMaxPictureSize());
+    TImportResult result;
+    result.files = 1;
     importer_.SourceBuffer().TakeImageFrom(picture);
     fs::path stored = fileName;
     try {
         importer_.ImportPicture(stored, TImportSource::Scanner);
-        outcome.stored.push_back(stored);
+        result.stored.push_back(stored);
         TAddedPicture added = AddImportedPicture(pictures_, stored.filename().string());
-        outcome.lastAdded = added.index;
+        result.lastAdded = added.index;
         if (OnPictureAdded) OnPictureAdded(added);
     } catch (const std::exception& error) {
-        outcome.error = error.what();
+        result.code = TImportCode::NotStored;
+        result.detail = error.what();
     }
-    return outcome;
+    return result;
 }
 
-TImportOutcome TImportJob::Run(const std::vector<fs::path>& paths, TImportWay way) {
-    TImportOutcome outcome;
+TImportResult TImportJob::RunFiles(const std::vector<fs::path>& paths, TImportWay way) {
+    TImportResult result;
     const int total = int(paths.size());
+    result.files = total;
     progress_.Start(total);
     progress_.ProcessEvents();
     // Pictures are read ahead of the one being stored, two at a time: the decode is the longest
     // step, and two decodes keep both cores busy while the writing of each picture is short. A
-    // picture read ahead of a stop, or of the failure that ends a file-dialog import, is dropped.
+    // picture read ahead of a stop is dropped.
     constexpr size_t kReadAhead = 2;
     std::deque<std::unique_ptr<TReadAhead>> ahead;
     int started = 0;
@@ -153,33 +135,38 @@ TImportOutcome TImportJob::Run(const std::vector<fs::path>& paths, TImportWay wa
         startReading();
         std::unique_ptr<TReadAhead> current = std::move(ahead.front());
         ahead.pop_front();
-        fs::path stored = paths[i];
-        try {
-            importer_.ShowReading(stored);
-            TPreparedPicture& prepared = current->Wait(progress_);
-            startReading();
-            importer_.Store(prepared, stored);
-            outcome.stored.push_back(stored);
-            TAddedPicture added = AddImportedPicture(pictures_, stored.filename().string());
-            outcome.lastAdded = added.index;
-            if (OnPictureAdded) OnPictureAdded(added);
-        } catch (const std::exception& error) {
-            if (way == TImportWay::Files) {
-                outcome.error = error.what();
-                outcome.failure = ClassifyImportFailure(error);
-                outcome.failedFile = paths[i];
-                break;
-            }
-        }
+        ImportOne(paths[i], *current, result);
         progress_.ProcessEvents();
-        if (progress_.Stopped()) {
-            outcome.stopped = true;
+        if (progress_.Cancelled()) {
+            result.cancelled = true;
             break;
         }
     }
     ahead.clear();
     progress_.Close();
-    return outcome;
+    if (!result.leftOut.empty()) result.code = TImportCode::SomeLeftOut;
+    return result;
+}
+
+// One file of the list: a failure is noted with its reason, and the import goes on with the next.
+void TImportJob::ImportOne(const fs::path& file, TReadAhead& reading, TImportResult& result) {
+    fs::path stored = file;
+    try {
+        importer_.ShowReading(stored);
+        TPreparedPicture& prepared = reading.Wait(progress_);
+        int warnings = prepared.decodeWarnings;
+        importer_.Store(prepared, stored);
+        result.stored.push_back(stored);
+        if (warnings > 0)
+            result.damaged.push_back(
+                {file, TImportProblem::Damaged,
+                 "the JPEG decoder reported " + std::to_string(warnings) + " warning(s)"});
+        TAddedPicture added = AddImportedPicture(pictures_, stored.filename().string());
+        result.lastAdded = added.index;
+        if (OnPictureAdded) OnPictureAdded(added);
+    } catch (const std::exception& error) {
+        result.leftOut.push_back({file, ClassifyImportFailure(error, file), error.what()});
+    }
 }
 
 TReadAhead::TReadAhead(const TPictureImporter& importer, const fs::path& source) {

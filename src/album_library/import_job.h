@@ -4,8 +4,10 @@
 // shows the progress and turns the outcome into its messages.
 #include "album_library/album_list.h"
 #include "album_library/picture_import.h"
+#include "common/job.h"
 
 #include <atomic>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -16,9 +18,8 @@
 
 namespace vistrel {
 
-// Windows-1252 bytes, as every message text of the logic.
-inline constexpr const char* kNoPicturesMessage =
-    "Das Verzeichnis enth\xE4lt keine Bilder, die importiert werden k\xF6nnten.";
+// "Das Verzeichnis enthält keine Bilder, die importiert werden könnten." (Windows-1252).
+std::string NoPicturesMessage();
 
 // The folder and drop test: the extension in lower case, with its dot, must be a piece of
 // ".jpg.jpeg.png.gif.bmp.tif". So ".jpe" and ".pn" pass, while ".tiff", ".pcx" and no extension fail.
@@ -43,27 +44,61 @@ std::string ScanFileName(const std::string& answer);
 
 enum class TImportWay { Files, Folder, Drop };
 
-// Why a file-dialog import ended early.
-enum class TImportError {
-    None,
-    Unreadable,  // not a picture the readers understand, or a damaged one
-    WriteFailed, // the picture or its thumbnail could not be stored
-    Other,
+// What an import asks for: the files chosen in the dialog or dropped (Files, Drop), or the folder
+// whose pictures are wanted (Folder).
+struct TImportParams {
+    TImportWay way = TImportWay::Files;
+    std::vector<std::filesystem::path> files;
+    std::filesystem::path folder;
 };
 
-struct TImportOutcome {
+enum class TImportCode {
+    Ok,
+    SomeLeftOut, // at least one file was not imported; the result names each one
+    NoPictures,  // the folder held nothing that passes the extension test
+    NotStored,   // a scanned picture could not be stored
+};
+
+// Why a file was left out, or (Damaged) why an imported one deserves a look.
+enum class TImportProblem {
+    NotAPicture, // no picture format we know begins like this file
+    EmptyFile,
+    Broken,      // a picture format we know, but its data cannot be decoded
+    TooLarge,    // more pixels than the program takes on
+    Unsupported, // a format or a kind of picture that cannot be read or stored
+    CannotOpen,  // missing, or no permission to read it
+    WriteFailed, // the picture or its thumbnail could not be written into the album
+    Other,
+    Damaged, // imported, but the decoder met damage (cut short, corrupt data): parts may be grey
+};
+
+struct TImportNote {
+    std::filesystem::path file;
+    TImportProblem problem = TImportProblem::Other;
+    std::string detail; // the reader's or writer's English text, for the "Details" lines
+};
+
+struct TImportResult : TJobResult<TImportCode> {
     std::vector<std::filesystem::path> stored; // in the order imported
     int lastAdded = -1;                        // index in the picture list of the last picture added
-    bool stopped = false;                      // "Abbrechen" was pressed
-    bool noPictures = false;                   // the folder held nothing that passes the extension test
-    std::string error;                         // the failure that ended a file-dialog import (English)
-    TImportError failure = TImportError::None;
-    std::filesystem::path failedFile; // the file whose import failed
+    int files = 0;                             // how many files the import took on
+    bool cancelled = false;                    // "Abbrechen" was pressed
+    std::vector<TImportNote> leftOut;          // files not imported, in import order
+    std::vector<TImportNote> damaged;          // imported, but possibly damaged
 };
 
-// The German message for a failed import (Windows-1252): what is wrong, in words a photographer
-// understands, naming the file; the English detail follows on a second line.
-std::string ImportFailureMessage(const TImportOutcome& outcome);
+// Puts a failure that ended one file's import into plain words; `file` is looked at to tell a file
+// that is no picture at all from a damaged picture.
+TImportProblem ClassifyImportFailure(const std::exception& error, const std::filesystem::path& file);
+
+// The reason in plain German words and what to do (Windows-1252), e.g. for a picture the editor
+// cannot read.
+std::string ImportProblemMessage(TImportProblem problem);
+
+// The import's one German message (Windows-1252): how many files were imported, each file left out
+// or possibly damaged with the reason in words and what to do, and last the English details on
+// their own lines under "Details:". Empty when there is nothing to tell.
+std::string ImportMessage(const TImportResult& result);
 
 // One picture read and scaled on a thread of its own (see TPictureImporter::Prepare). Dropping it
 // before it is done stops the reading at the next rows and waits for the thread.
@@ -94,23 +129,27 @@ public:
     // Called after each picture has been added, so a window can create or refresh its tile at once.
     std::function<void(const TAddedPicture&)> OnPictureAdded;
 
-    // The file dialog: sorted without regard to case; the first failure ends the import.
-    TImportOutcome ImportFiles(std::vector<std::filesystem::path> paths);
-    // The files of `folder` (not its subfolders) that pass the extension test, sorted; failures skipped.
-    TImportOutcome ImportFolder(const std::filesystem::path& folder);
-    // Dropped paths that pass the extension test, in the order dropped; folders ignored, failures skipped.
-    TImportOutcome ImportDropped(const std::vector<std::filesystem::path>& paths);
+    // Imports every readable file of the request; a file that fails is noted and the next one
+    // follows. "Abbrechen" stops after the picture in work.
+    TImportResult Run(const TImportParams& params);
+
+    // The three ways, as Run with their parameters. The file dialog's files are sorted without
+    // regard to case; a folder gives its files (not subfolders) that pass the extension test,
+    // sorted; dropped paths keep their order, folders and failing extensions are dropped.
+    TImportResult ImportFiles(std::vector<std::filesystem::path> paths);
+    TImportResult ImportFolder(const std::filesystem::path& folder);
+    TImportResult ImportDropped(const std::vector<std::filesystem::path>& paths);
 
     // A scanned picture (its pixels are taken out of `picture`) under `fileName` from ScanFileName;
-    // no progress window is shown for it. A failure is the outcome's error.
-    TImportOutcome ImportScanned(TDibGraphic& picture, const std::string& fileName);
+    // no progress window is shown for it. A failure is NotStored with its detail.
+    TImportResult ImportScanned(TDibGraphic& picture, const std::string& fileName);
 
     // The scanner hands its picture over in here.
     TPictureImporter& Importer() { return importer_; }
 
 private:
-    TImportOutcome Run(const std::vector<std::filesystem::path>& paths, TImportWay way);
-    void Begin();
+    TImportResult RunFiles(const std::vector<std::filesystem::path>& paths, TImportWay way);
+    void ImportOne(const std::filesystem::path& file, TReadAhead& reading, TImportResult& result);
 
     TProgramSettings& settings_;
     ImportProgress& progress_;

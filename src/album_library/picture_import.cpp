@@ -207,6 +207,7 @@ void TPictureImporter::Prepare(const fs::path& source, TPreparedPicture& prepare
                                const TImageProgressEvent& progress, const std::atomic<bool>* stop) const {
     prepared.source = source;
     prepared.picture.FreeImage();
+    prepared.decodeWarnings = 0;
     const TGraphicClass* cls = GraphicClassForFile(source);
     // A HEIF reader turns the picture by the file's own properties; its EXIF orientation only
     // repeats them and must not turn it again.
@@ -244,7 +245,7 @@ void TPictureImporter::PrepareJpeg(const fs::path& source, TPreparedPicture& pre
         progress(0);
         resize.OnDecodeProgress = progress;
     }
-    DecodeJpegFile(source, resize);
+    prepared.decodeWarnings = DecodeJpegFile(source, resize);
     resize.Finish();
 }
 

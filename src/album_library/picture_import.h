@@ -3,6 +3,7 @@
 // gamma, store as JPEG in the album's "images" folder and write its thumbnail into "thumbs".
 // Progress and the stop flag travel through ImportProgress, so the window, the terminal and the
 // tests each show them their own way.
+#include "common/job.h"
 #include "image_processing/dib_graphic.h"
 #include "settings/program_settings.h"
 
@@ -20,10 +21,11 @@ inline constexpr const char* kStepSave = "Bild speichern";
 inline constexpr const char* kStepThumbnail = "Vorschaubild erzeugen";
 
 // What the progress window shows while pictures are imported. Every member has a silent default, so
-// a front end overrides only what it can show.
-class ImportProgress {
+// a front end overrides only what it can show. ProcessEvents lets the window redraw and "Abbrechen"
+// be pressed; Cancelled, the stop flag, is read after each picture, so the picture in work is
+// always completed.
+class ImportProgress : public JobControl {
 public:
-    virtual ~ImportProgress() = default;
     // Sets the file bar to 0 .. files at position 0, clears the stop flag and shows the window.
     virtual void Start(int files) { (void)files; }
     // The file bar's position and "3 von 10".
@@ -35,10 +37,6 @@ public:
     virtual void ShowStep(const std::string& step) { (void)step; }
     // Progress of the current step, 0 .. 100.
     virtual void StepProgress(int percent) { (void)percent; }
-    // Lets the window redraw and "Abbrechen" be pressed.
-    virtual void ProcessEvents() {}
-    // The stop flag; read after each picture, so the picture in work is always completed.
-    virtual bool Stopped() const { return false; }
     virtual void Close() {}
 };
 
@@ -86,6 +84,7 @@ struct TPreparedPicture {
     TPictureSize sourceSize; // of the upright picture
     int orientation = 1;     // EXIF orientation of the source
     bool copyUnchanged = false;
+    int decodeWarnings = 0; // damage the JPEG decoder read over (cut short, corrupt data)
     // The picture scaled to the stored size, or with copyUnchanged to the thumbnail size; both still
     // lying as the source lies.
     TDibGraphic picture;

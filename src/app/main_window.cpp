@@ -63,7 +63,9 @@ TMainWindow::TMainWindow(const std::filesystem::path& programFolder, UserPrompts
 
     connect(tree_, &TAlbumTree::rowSelected, this, &TMainWindow::SelectAlbumRow);
     connect(tree_, &TAlbumTree::publishToggled, this, [this](int index, bool published) {
-        if (context_.albums.IsValidIndex(index)) context_.albums[index].Published = published;
+        if (!context_.albums.IsValidIndex(index)) return;
+        context_.albums[index].Published = published;
+        autosave_.AlbumsChanged();
     });
     connect(tree_, &TAlbumTree::rowDoubleClicked, this, [this] { actRenameGalleryExecute(); });
     connect(tree_, &TAlbumTree::moveRequested, this, &TMainWindow::MoveAlbumTo);
@@ -73,6 +75,7 @@ TMainWindow::TMainWindow(const std::filesystem::path& programFolder, UserPrompts
     connect(grid_, &TThumbGrid::selectionChanged, this, &TMainWindow::UpdateActions);
     connect(grid_, &TThumbGrid::pictureDoubleClicked, this, &TMainWindow::EditPicture);
     connect(grid_, &TThumbGrid::captionDoubleClicked, this, &TMainWindow::EditPictureInfo);
+    connect(editInfoForm_, &TEditInfoForm::stepRequested, this, &TMainWindow::StepPictureInfo);
     connect(grid_, &TThumbGrid::moveRequested, this, &TMainWindow::MovePicture);
     connect(grid_, &TThumbGrid::filesDropped, importActions_, &TImportActions::FilesDropped);
     connect(grid_, &TThumbGrid::contextMenuRequested, this, [this](const QPoint& pos) {
@@ -148,6 +151,7 @@ void TMainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     SavePlacement();
+    autosave_.Flush();
     CloseAlbum(true);
     clipboard_.Clear();
     context_.SaveAtExit();
@@ -189,6 +193,7 @@ void TMainWindow::OpenAlbum() {
     openAlbum_ = context_.albums.Current();
     openThumbs_ = context_.albums.ThumbsPath(openAlbum_);
     pictures_ = context_.albums.OpenPictureList(openAlbum_);
+    autosave_.SetOpenPictures(openAlbum_, &pictures_);
     std::vector<TTileData> tiles;
     tiles.reserve(pictures_.size());
     for (const auto& picture : pictures_)
@@ -203,6 +208,7 @@ void TMainWindow::OpenAlbum() {
 void TMainWindow::CloseAlbum(bool save) {
     if (save && context_.albums.IsValidIndex(openAlbum_))
         context_.albums.SavePictureList(openAlbum_, pictures_);
+    autosave_.SetOpenPictures(TAlbumList::kNone, nullptr);
     grid_->clearTiles();
     pictures_.clear();
     UpdateActions();

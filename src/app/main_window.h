@@ -3,6 +3,7 @@
 // menus, the tool bar and the status bar. It holds the program context for the whole run; every
 // operation itself lives in the logic layer and the window only redraws after it.
 #include "album_library/album_operations.h"
+#include "album_library/store_autosave.h"
 #include "album_library/ui/import_host.h"
 #include "app/qt_prompts.h"
 #include "program/program_context.h"
@@ -79,6 +80,8 @@ public:
     TEditInfoForm* EditInfoForm() const { return editInfoForm_; }
     TEditAlbumInfoForm* EditAlbumInfoForm() const { return editAlbumInfoForm_; }
     const TPictureClipboard& Clipboard() const { return clipboard_; }
+    // Writes every change of the album list and the open picture list soon after it was made.
+    TStoreAutosave& Autosave() { return autosave_; }
 
     // The action handlers, callable from tests without the menus.
     void actNewGalleryExecute();
@@ -125,6 +128,9 @@ private:
                         void (TMainWindow::*handler)());
     void UpdateActions();
     void EditPictureInfo(int index);
+    void FillPictureInfo(int index);
+    void StorePictureInfo(int index);
+    void StepPictureInfo(int delta);
     void OpenUrl(const QString& url);
     TTileData TileFor(const TPictureEntry& entry) const;
     void SavePlacement();
@@ -133,7 +139,9 @@ private:
     TProgramContext context_;
     TPictureList pictures_;
     TPictureClipboard clipboard_;
+    TStoreAutosave autosave_{context_.albums};
     int openAlbum_ = TAlbumList::kNone;
+    int infoIndex_ = -1; // the picture "Bildinformationen" shows
     std::filesystem::path openThumbs_;
     bool ready_ = true;
     std::map<QAction*, bool> lockedActions_;

@@ -41,6 +41,7 @@ void TMainWindow::actNewGalleryExecute() {
     tree_->fill(context_.albums);
     tree_->selectRow(index);
     OpenAlbum();
+    autosave_.AlbumsChanged();
     tree_->setFocus();
 }
 
@@ -57,6 +58,9 @@ void TMainWindow::actRenameGalleryExecute() {
                    StoredFromMemo(editAlbumInfoForm_->edGalleryText->toPlainText()));
     tree_->updateRow(index, context_.albums);
     if (index == openAlbum_) openThumbs_ = context_.albums.ThumbsPath(index);
+    // A renamed folder must reach the list at once: after a crash the old name would be dropped
+    // and the renamed folder come back as a new album without its title and texts.
+    autosave_.AlbumsChanged();
     ShowStatus();
 }
 
@@ -80,6 +84,8 @@ void TMainWindow::MoveAlbumTo(int from, int to) {
         else if (from > openAlbum_ && to <= openAlbum_)
             ++openAlbum_;
     }
+    autosave_.OpenAlbumMoved(openAlbum_);
+    autosave_.AlbumsChanged();
     tree_->fill(context_.albums);
     tree_->selectRow(to);
     context_.albums.SetCurrent(to);
@@ -104,6 +110,7 @@ void TMainWindow::actDeleteImageExecute() {
     for (auto it = selected.rbegin(); it != selected.rend(); ++it)
         pictures_.erase(pictures_.begin() + *it);
     grid_->removeTiles(selected);
+    autosave_.PicturesChanged();
     ShowStatus();
 }
 
@@ -115,15 +122,45 @@ void TMainWindow::actEditInfoExecute() {
     if (auto first = FirstSelectedPicture()) EditPictureInfo(*first);
 }
 
+// The dialog stays open while "Zurück"/"Weiter" move through the album; each picture's fields are
+// stored as it is left, and "Ok" stores the last one.
 void TMainWindow::EditPictureInfo(int index) {
     if (index < 0 || index >= static_cast<int>(pictures_.size())) return;
-    TPictureEntry& entry = pictures_[static_cast<size_t>(index)];
+    FillPictureInfo(index);
+    if (editInfoForm_->exec() != QDialog::Accepted) return;
+    StorePictureInfo(infoIndex_);
+}
+
+void TMainWindow::FillPictureInfo(int index) {
+    infoIndex_ = index;
+    const TPictureEntry& entry = pictures_[static_cast<size_t>(index)];
     editInfoForm_->Edit1->setText(AnsiToDisplay(entry.Title()));
     editInfoForm_->Memo1->setPlainText(MemoFromStored(entry.Text()));
-    if (editInfoForm_->exec() != QDialog::Accepted) return;
-    SetPictureInfo(entry, QStringToAnsi(editInfoForm_->Edit1->text()),
-                   StoredFromMemo(editInfoForm_->Memo1->toPlainText()));
+    editInfoForm_->ShowPicture(
+        QString::fromStdString((context_.albums.ImagesPath(openAlbum_) / entry.FileName()).string()));
+    editInfoForm_->SetStepsEnabled(index > 0, index + 1 < static_cast<int>(pictures_.size()));
+    editInfoForm_->Edit1->setFocus();
+    editInfoForm_->Edit1->selectAll();
+}
+
+void TMainWindow::StorePictureInfo(int index) {
+    if (index < 0 || index >= static_cast<int>(pictures_.size())) return;
+    TPictureEntry& entry = pictures_[static_cast<size_t>(index)];
+    std::string title = QStringToAnsi(editInfoForm_->Edit1->text());
+    std::string text = StoredFromMemo(editInfoForm_->Memo1->toPlainText());
+    // Nothing to write when the fields are as stored; otherwise as "Ok" always did.
+    if (title == entry.Title() && text == entry.Text() && entry.Fields().size() >= 3) return;
+    SetPictureInfo(entry, title, text);
     grid_->updateTile(index, TileFor(entry));
+    autosave_.PicturesChanged();
+}
+
+void TMainWindow::StepPictureInfo(int delta) {
+    int next = infoIndex_ + delta;
+    if (!editInfoForm_->isVisible() || next < 0 || next >= static_cast<int>(pictures_.size())) return;
+    StorePictureInfo(infoIndex_);
+    FillPictureInfo(next);
+    ScrollIntoView(next);
 }
 
 void TMainWindow::actRotateExecute(double degrees) {
@@ -147,6 +184,7 @@ void TMainWindow::actUseForGalleryExecute() {
     auto first = FirstSelectedPicture();
     if (!first || !context_.albums.IsValidIndex(openAlbum_)) return;
     context_.albums[openAlbum_].PreviewPicture = pictures_[static_cast<size_t>(*first)].FileName();
+    autosave_.AlbumsChanged();
 }
 
 void TMainWindow::actCopyExecute(TClipboardMode mode) {
@@ -169,6 +207,7 @@ void TMainWindow::actPasteExecute() {
             grid_->appendTile(TileFor(pictures_[static_cast<size_t>(index)]));
         if (!result.appended.empty()) ScrollIntoView(result.appended.back());
     }
+    if (result.changed) autosave_.PicturesChanged();
     ShowStatus();
     QApplication::restoreOverrideCursor();
     UnlockMainWindow();
@@ -178,6 +217,7 @@ void TMainWindow::MovePicture(int from, int to) {
     if (!ready_) return;
     MoveItem(pictures_, from, to);
     grid_->moveTile(from, to);
+    autosave_.PicturesChanged();
 }
 
 // What the import needs of the main window beyond its public services: the tile of a picture it added.
@@ -187,6 +227,7 @@ void TMainWindow::ShowImportedPicture(int index, bool appended) {
         grid_->appendTile(TileFor(pictures_[static_cast<size_t>(index)]));
     else
         grid_->reloadThumbnail(index);
+    autosave_.PicturesChanged();
 }
 
 // The site actions of the main window: preview, style choice and the CD-ROM export. The site
@@ -203,7 +244,10 @@ TSiteWindowHooks TMainWindow::SiteHooks() {
     hooks.saveOpenPictureList = [this] {
         if (context_.albums.IsValidIndex(openAlbum_)) context_.albums.SavePictureList(openAlbum_, pictures_);
     };
-    hooks.albumPublished = [this](int index) { tree_->updateRow(index, context_.albums); };
+    hooks.albumPublished = [this](int index) {
+        tree_->updateRow(index, context_.albums);
+        autosave_.AlbumsChanged();
+    };
     hooks.showStatus = [this] { ShowStatus(); };
     return hooks;
 }
@@ -308,7 +352,14 @@ void TMainWindow::EditPicture(int index) {
     status->Close();
     if (!thumbnail.IsEmpty() && result.code != TWriteBackCode::PictureWriteFailed)
         grid_->tile(index)->setThumbnail(ThumbnailImage(thumbnail));
-    if (!result.Ok()) context_.prompts.ShowMessage(WriteBackMessage(result, params), MessageKind::Error);
+    if (!result.Ok()) {
+        std::string message = WriteBackMessage(result, params);
+        if (result.code == TWriteBackCode::PictureWriteFailed ||
+            result.code == TWriteBackCode::ThumbWriteFailed)
+            message += " " + ImportProblemMessage(TImportProblem::WriteFailed);
+        if (!result.detail.empty()) message += "\r\nDetails: " + Utf8ToAnsi(result.detail);
+        context_.prompts.ShowMessage(message, MessageKind::Error);
+    }
     editor->ClearPicture();
 }
 

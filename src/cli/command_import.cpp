@@ -28,6 +28,13 @@ private:
     std::string file_;
 };
 
+// The message's CR LF line ends as the terminal's LF.
+std::string TerminalLines(std::string text) {
+    for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;)
+        text.erase(at, 1);
+    return text;
+}
+
 } // namespace
 
 // A FolderName (without regard to case) or else a 0-based index; -1 when it names no album.
@@ -53,7 +60,8 @@ std::optional<TImportArgs> ParseImportArgs(const TCommandArgs& args) {
 }
 
 // Does what "Bild importieren..." does with FILE... chosen in the file dialog, then saves the album's
-// picture list, so the pictures imported before a failure stay in the album.
+// picture list. Every readable file is imported; the summary of the files left out (and of those
+// imported but possibly damaged) goes to stderr, and a file left out makes the exit status 1.
 int RunImport(TProgramContext& context, const TImportArgs& args, TCommandIo io) {
     int album = FindAlbum(context.albums, args.album);
     if (album < 0) {
@@ -63,15 +71,13 @@ int RunImport(TProgramContext& context, const TImportArgs& args, TCommandIo io) 
     TPictureList pictures = context.albums.OpenPictureList(album);
     TTerminalImportProgress progress(io.err);
     TImportJob job(context.settings, progress, context.albums.AlbumPath(album), pictures);
-    TImportOutcome outcome = job.ImportFiles({args.files.begin(), args.files.end()});
-    for (const auto& stored : outcome.stored)
+    TImportResult result = job.Run({TImportWay::Files, {args.files.begin(), args.files.end()}, {}});
+    for (const auto& stored : result.stored)
         io.out << stored.string() << '\n';
     bool saved = context.albums.SavePictureList(album, pictures);
-    if (!outcome.error.empty()) {
-        io.err << AnsiToUtf8(ImportFailureMessage(outcome)) << '\n';
-        return 1;
-    }
-    return saved ? 0 : 1;
+    if (std::string message = ImportMessage(result); !message.empty())
+        io.err << AnsiToUtf8(TerminalLines(message)) << '\n';
+    return saved && result.Ok() ? 0 : 1;
 }
 
 } // namespace vistrel::cli

@@ -99,12 +99,12 @@ int RunScan(TProgramContext& context, const TScanArgs& args, TCommandIo io) {
     TPictureList pictures = context.albums.LoadPictureList(album);
     ImportProgress silent;
     TImportJob import(context.settings, silent, context.albums.AlbumPath(album), pictures);
-    TImportOutcome outcome = import.ImportScanned(picture, ScanFileName(Utf8ToAnsi(args.name)));
-    for (const auto& stored : outcome.stored)
+    TImportResult result = import.ImportScanned(picture, ScanFileName(Utf8ToAnsi(args.name)));
+    for (const auto& stored : result.stored)
         io.out << stored.string() << '\n';
     bool saved = context.albums.SavePictureList(album, pictures);
-    if (!outcome.error.empty()) {
-        io.err << outcome.error << '\n';
+    if (!result.Ok()) {
+        io.err << AnsiToUtf8(ImportMessage(result)) << '\n';
         return 1;
     }
     return saved ? 0 : 1;

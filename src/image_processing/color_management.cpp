@@ -3,10 +3,14 @@
 #include "image_processing/parallel_for.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <lcms2.h>
+#include <optional>
 #include <type_traits>
 
 namespace vistrel {
@@ -93,9 +97,36 @@ ByteBuffer ReadFileBytes(const fs::path& file) {
 
 } // namespace
 
+// A matrix profile to sRGB without Little CMS's per-pixel machinery, which costs about as much as
+// decoding the JPEG: each channel through its curve to linear light (a table of 256), the 3 x 3
+// matrix from the profile's colorants to sRGB's, and back through the sRGB curve (a table of 2^14
+// linear steps, fine enough that the darkest sRGB steps stay apart). The same arithmetic Little
+// CMS does for a relative colorimetric transform between matrix profiles.
+struct MatrixShaper {
+    static constexpr int kSteps = 1 << 14;
+    float toLinear[3][256];
+    float matrix[3][3];
+    uint8_t toSrgb[kSteps + 1];
+
+    void Convert(const uint8_t* in, uint8_t* out, int width) const {
+        for (int x = 0; x < width; ++x, in += 3, out += 3) {
+            float r = toLinear[0][in[2]], g = toLinear[1][in[1]], b = toLinear[2][in[0]];
+            float outR = matrix[0][0] * r + matrix[0][1] * g + matrix[0][2] * b;
+            float outG = matrix[1][0] * r + matrix[1][1] * g + matrix[1][2] * b;
+            float outB = matrix[2][0] * r + matrix[2][1] * g + matrix[2][2] * b;
+            out[2] = Encode(outR), out[1] = Encode(outG), out[0] = Encode(outB);
+        }
+    }
+    uint8_t Encode(float linear) const {
+        linear = std::clamp(linear, 0.0f, 1.0f);
+        return toSrgb[int(linear * kSteps + 0.5f)];
+    }
+};
+
 struct TColorConverter::Transform {
     Context context;
     cmsHTRANSFORM transform = nullptr;
+    std::unique_ptr<MatrixShaper> shaper;
     // Set when no profile could be had for a CMYK picture.
     bool plainCmyk = false;
     bool invertedCmyk = false;
@@ -109,18 +140,79 @@ TColorConverter::~TColorConverter() = default;
 
 namespace {
 
-// Perceptual intent, like the usual viewers; for the matrix profiles of cameras and phones it is
-// the same as relative colorimetric.
+// Relative colorimetric for RGB and gray: between matrix profiles it is the plain matrix, while
+// Little CMS would add black point compensation to a perceptual transform into its version 4
+// sRGB. CMYK profiles carry perceptual tables made for showing print on a screen.
 cmsHTRANSFORM MakeTransform(cmsContext context, const Profile& from, cmsUInt32Number inFormat,
-                            const Profile& to, cmsUInt32Number outFormat) {
+                            const Profile& to, cmsUInt32Number outFormat,
+                            cmsUInt32Number intent = INTENT_RELATIVE_COLORIMETRIC) {
     if (!from || !to) return nullptr;
-    return cmsCreateTransformTHR(context, from.get(), inFormat, to.get(), outFormat, INTENT_PERCEPTUAL,
+    return cmsCreateTransformTHR(context, from.get(), inFormat, to.get(), outFormat, intent,
                                  cmsFLAGS_NOCACHE);
+}
+
+using Matrix = std::array<std::array<double, 3>, 3>;
+
+// Columns are the red, green and blue colorants (XYZ, relative to D50) of a matrix profile.
+std::optional<Matrix> Colorants(cmsHPROFILE profile) {
+    const cmsTagSignature tags[3] = {cmsSigRedColorantTag, cmsSigGreenColorantTag, cmsSigBlueColorantTag};
+    Matrix m{};
+    for (int column = 0; column < 3; ++column) {
+        auto* xyz = static_cast<const cmsCIEXYZ*>(cmsReadTag(profile, tags[column]));
+        if (!xyz) return std::nullopt;
+        m[0][column] = xyz->X, m[1][column] = xyz->Y, m[2][column] = xyz->Z;
+    }
+    return m;
+}
+
+std::optional<Matrix> Inverse(const Matrix& m) {
+    double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+                 m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+                 m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+    if (std::abs(det) < 1e-9) return std::nullopt;
+    Matrix inverse{};
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) {
+            int r1 = (c + 1) % 3, r2 = (c + 2) % 3, c1 = (r + 1) % 3, c2 = (r + 2) % 3;
+            inverse[r][c] = (m[r1][c1] * m[r2][c2] - m[r1][c2] * m[r2][c1]) / det;
+        }
+    return inverse;
+}
+
+double SrgbEncode(double linear) {
+    return linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
+}
+
+// nullptr unless `from` is an RGB matrix profile with readable curves and colorants.
+std::unique_ptr<MatrixShaper> MakeMatrixShaper(cmsHPROFILE from, cmsHPROFILE srgb) {
+    if (!cmsIsMatrixShaper(from) || cmsGetColorSpace(from) != cmsSigRgbData) return nullptr;
+    std::optional<Matrix> source = Colorants(from), target = Colorants(srgb);
+    std::optional<Matrix> targetInverse = target ? Inverse(*target) : std::nullopt;
+    if (!source || !targetInverse) return nullptr;
+    auto shaper = std::make_unique<MatrixShaper>();
+    const cmsTagSignature curves[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
+    for (int channel = 0; channel < 3; ++channel) {
+        auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(from, curves[channel]));
+        if (!curve) return nullptr;
+        for (int v = 0; v < 256; ++v)
+            shaper->toLinear[channel][v] = cmsEvalToneCurveFloat(curve, float(v / 255.0));
+    }
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) {
+            double sum = 0;
+            for (int k = 0; k < 3; ++k)
+                sum += (*targetInverse)[r][k] * (*source)[k][c];
+            shaper->matrix[r][c] = float(sum);
+        }
+    for (int step = 0; step <= MatrixShaper::kSteps; ++step)
+        shaper->toSrgb[step] =
+            uint8_t(std::lround(std::clamp(SrgbEncode(double(step) / MatrixShaper::kSteps), 0.0, 1.0) * 255));
+    return shaper;
 }
 
 // True when the transform moves no sample of a 17-step grid by more than one: sRGB profiles of
 // other makers, or a profile that only restates sRGB, then leave the pixels exactly as decoded.
-bool NearlyIdentity(cmsHTRANSFORM transform, int channels) {
+bool NearlyIdentity(const std::function<void(const uint8_t*, uint8_t*, int)>& convert, int channels) {
     std::vector<uint8_t> in, out;
     for (int a = 0; a < 17; ++a)
         for (int b = 0; b < (channels == 3 ? 17 : 1); ++b)
@@ -131,7 +223,7 @@ bool NearlyIdentity(cmsHTRANSFORM transform, int channels) {
                         in.push_back(uint8_t(std::min(255, c * 16)));
             }
     out.resize(in.size());
-    cmsDoTransform(transform, in.data(), out.data(), cmsUInt32Number(in.size() / size_t(channels)));
+    convert(in.data(), out.data(), int(in.size() / size_t(channels)));
     for (size_t i = 0; i < in.size(); ++i)
         if (std::abs(int(in[i]) - int(out[i])) > 1) return false;
     return true;
@@ -147,9 +239,14 @@ std::unique_ptr<TColorConverter> TColorConverter::ForBgr(const TEmbeddedColor& c
     Profile from = color.icc.empty() ? NclxProfile(context, *color.nclx) : OpenIcc(context, color.icc);
     if (!from || cmsGetColorSpace(from.get()) != cmsSigRgbData) return nullptr;
     Profile srgb(cmsCreate_sRGBProfileTHR(context));
-    made->transform = MakeTransform(context, from, TYPE_BGR_8, srgb, TYPE_BGR_8);
-    if (!made->transform || NearlyIdentity(made->transform, 3)) return nullptr;
-    return std::unique_ptr<TColorConverter>(new TColorConverter(std::move(made)));
+    made->shaper = MakeMatrixShaper(from.get(), srgb.get());
+    if (!made->shaper) made->transform = MakeTransform(context, from, TYPE_BGR_8, srgb, TYPE_BGR_8);
+    if (!made->shaper && !made->transform) return nullptr;
+    std::unique_ptr<TColorConverter> converter(new TColorConverter(std::move(made)));
+    auto convert = [&converter](const uint8_t* in, uint8_t* out, int width) {
+        converter->Convert(in, out, width);
+    };
+    return NearlyIdentity(convert, 3) ? nullptr : std::move(converter);
 }
 
 std::unique_ptr<TColorConverter> TColorConverter::ForGray(const TEmbeddedColor& color) {
@@ -160,8 +257,12 @@ std::unique_ptr<TColorConverter> TColorConverter::ForGray(const TEmbeddedColor& 
     Profile from = OpenIcc(context, color.icc);
     if (!from || cmsGetColorSpace(from.get()) != cmsSigGrayData) return nullptr;
     made->transform = MakeTransform(context, from, TYPE_GRAY_8, SrgbGrayProfile(context), TYPE_GRAY_8);
-    if (!made->transform || NearlyIdentity(made->transform, 1)) return nullptr;
-    return std::unique_ptr<TColorConverter>(new TColorConverter(std::move(made)));
+    if (!made->transform) return nullptr;
+    std::unique_ptr<TColorConverter> converter(new TColorConverter(std::move(made)));
+    auto convert = [&converter](const uint8_t* in, uint8_t* out, int width) {
+        converter->Convert(in, out, width);
+    };
+    return NearlyIdentity(convert, 1) ? nullptr : std::move(converter);
 }
 
 std::unique_ptr<TColorConverter> TColorConverter::ForCmyk(ByteView icc, bool inverted) {
@@ -176,14 +277,18 @@ std::unique_ptr<TColorConverter> TColorConverter::ForCmyk(ByteView icc, bool inv
     }
     if (from && cmsGetColorSpace(from.get()) == cmsSigCmykData) {
         Profile srgb(cmsCreate_sRGBProfileTHR(context));
-        made->transform =
-            MakeTransform(context, from, inverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8, srgb, TYPE_BGR_8);
+        made->transform = MakeTransform(context, from, inverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8, srgb,
+                                        TYPE_BGR_8, INTENT_PERCEPTUAL);
     }
     made->plainCmyk = made->transform == nullptr;
     return std::unique_ptr<TColorConverter>(new TColorConverter(std::move(made)));
 }
 
 void TColorConverter::Convert(const uint8_t* in, uint8_t* out, int width) const {
+    if (transform_->shaper) {
+        transform_->shaper->Convert(in, out, width);
+        return;
+    }
     if (!transform_->plainCmyk) {
         cmsDoTransform(transform_->transform, in, out, cmsUInt32Number(width));
         return;

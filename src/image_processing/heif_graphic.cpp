@@ -66,7 +66,11 @@ TEmbeddedColor EmbeddedColor(const heif_image_handle* handle) {
         return color;
     }
     heif_color_profile_nclx* nclx = nullptr;
-    if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || !nclx) return color;
+    // libheif may hand out the profile together with an error (unknown code points): freed either way.
+    if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || !nclx) {
+        heif_nclx_color_profile_free(nclx);
+        return color;
+    }
     color.nclx = TNclxColor{int(nclx->color_primaries),  int(nclx->transfer_characteristics),
                             nclx->color_primary_red_x,   nclx->color_primary_red_y,
                             nclx->color_primary_green_x, nclx->color_primary_green_y,

@@ -35,6 +35,7 @@ void TPublishJob::UploadFolder() {
     Call(TRequest::Transfers, [](TRemoteSite& site, TRemoteDone done) { site.PrepareTransfers(done); });
     view_.SetLabel(TPublishLabel::lbRemoteDir, remoteDir_);
     ChangeRemoteDir(remoteDir_);
+    if (!Stopped()) DeleteSentProgramFiles();
 
     view_.SetLabel(TPublishLabel::lbLocalDir, localDir_);
     TFolderFiles files = ListPlanFolder(localDir_);
@@ -47,6 +48,16 @@ void TPublishJob::UploadFolder() {
     if (!Stopped() && params_.connection.checkServer) VerificationPass();
     list_.Flush(true);
     if (!Stopped()) ClimbBack();
+}
+
+// Copies of the program's own list files that an earlier run sent leave the server: they name every
+// album with its texts, unpublished ones included. A refusal is only logged, like every deletion.
+void TPublishJob::DeleteSentProgramFiles() {
+    for (const std::string& name : ProgramFilesSentFrom(list_.Old(), localDir_)) {
+        Call(TRequest::Delete, [&name](TRemoteSite& site, TRemoteDone done) { site.DeleteFile(name, done); });
+        list_.Forget({localDir_ + name});
+        if (Stopped()) return;
+    }
 }
 
 // Decides for every file of the folder whether it is sent. A changed file's line leaves the

@@ -161,6 +161,7 @@ private:
 
     // folder_sender.cpp: one folder's files.
     void UploadFolder();
+    void DeleteSentProgramFiles();
     void CheckFolderFiles();
     void SendFiles();
     std::optional<size_t> TakeFile();

@@ -1,6 +1,7 @@
 #include "publishing/upload_plan.h"
 
 #include "album_library/album_list.h"
+#include "album_library/program_list_files.h"
 #include "common/cp1252.h"
 
 #include <algorithm>
@@ -103,11 +104,25 @@ TFolderFiles ListPlanFolder(const std::string& folder) {
         auto size = it->file_size(sizeError);
         if (!sizeError) files.bytes += static_cast<int64_t>(size);
         if (name.empty() || name[0] == '.') continue; // hidden
+        if (IsProgramListFile(name)) continue;
         files.names.push_back(name);
     }
     std::sort(files.names.begin(), files.names.end(),
               [](const std::string& a, const std::string& b) { return AnsiCompareText(a, b) < 0; });
     return files;
+}
+
+std::vector<std::string> ProgramFilesSentFrom(const std::vector<std::string>& oldLines,
+                                              const std::string& localFolder) {
+    std::vector<std::string> names;
+    for (const std::string& line : oldLines) {
+        std::string path = line.substr(0, line.find('\t'));
+        if (path.size() <= localFolder.size() || path.compare(0, localFolder.size(), localFolder) != 0)
+            continue;
+        std::string name = path.substr(localFolder.size());
+        if (name.find('/') == std::string::npos && IsProgramListFile(name)) names.push_back(name);
+    }
+    return names;
 }
 
 int64_t LocalFileSize(const std::string& path) {

@@ -35,14 +35,19 @@ std::string NextPathPart(std::string& path);
 // an empty one or one that begins with a blank or a control character, which is left as it is.
 std::vector<std::string> RemoteFolderParts(std::string path);
 
-// The files of a planned folder: the names of every entry that is neither a folder nor hidden,
-// sorted by name without regard to case; `bytes` sums the sizes of every file found, hidden ones
-// included. A folder that cannot be read has none.
+// The files of a planned folder: the names of every entry that is neither a folder, nor hidden,
+// nor one of the program's own list files (IsProgramListFile), sorted by name without regard to case; `bytes`
+// sums the sizes of every file found, hidden ones included. A folder that cannot be read has none.
 struct TFolderFiles {
     std::vector<std::string> names;
     int64_t bytes = 0;
 };
 TFolderFiles ListPlanFolder(const std::string& folder);
+
+// The program's own list files that the transfer list `oldLines` (path TAB size TAB digest) shows
+// as sent from `localFolder` (ending in "/") by an earlier run: their names, to be deleted there.
+std::vector<std::string> ProgramFilesSentFrom(const std::vector<std::string>& oldLines,
+                                              const std::string& localFolder);
 
 // -1 when the file is not found.
 int64_t LocalFileSize(const std::string& path);

@@ -1,5 +1,6 @@
 #include "site_generator/cdrom_export.h"
 
+#include "album_library/program_list_files.h"
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "common/folder_listing.h"
@@ -113,7 +114,9 @@ fs::path CdromContainingFolder(const fs::path& folder, const fs::path& galleries
 std::vector<std::string> CdromFilesOf(const fs::path& folder, const fs::path& within) {
     std::vector<std::string> files =
         ListFolderWithin(folder, EntryKind::Files, within.empty() ? folder : within);
-    std::erase_if(files, [](const std::string& name) { return StartsWith(name, "."); });
+    // Hidden files and the program's own lists (which name unpublished albums too) stay at home.
+    std::erase_if(files,
+                  [](const std::string& name) { return StartsWith(name, ".") || IsProgramListFile(name); });
     return files;
 }
 

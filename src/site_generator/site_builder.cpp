@@ -1,5 +1,6 @@
 #include "site_generator/site_builder.h"
 
+#include "album_library/program_list_files.h"
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "common/folder_listing.h"
@@ -204,6 +205,8 @@ void TSiteBuilder::ProcessStyleFiles(const TStyleFiles& style, const fs::path& t
     for (const std::string& name : style.Names()) {
         if (progress_.Cancelled()) break;
         if (TStyleFiles::IsOverviewTemplate(name) || TStyleFiles::IsPictureTemplate(name)) continue;
+        // A style's "info.txt" would replace the album list or an album's picture list.
+        if (IsProgramListFile(name)) continue;
         fs::path file = target / name;
         if (IsTemplateName(name)) {
             progress_.ShowFile(file);

@@ -113,8 +113,8 @@ TEST(PaddedPicture, ImportReadsOnlyThePicture) {
     picture.WriteToFile(padded);
     fs::resize_file(padded, uint64_t(6) << 30);
     uint64_t before = bytesRead();
-    TImportOutcome outcome = job.ImportFiles({padded});
-    ASSERT_EQ(outcome.error, "");
+    TImportResult outcome = job.ImportFiles({padded});
+    ASSERT_EQ(ImportMessage(outcome), "");
     EXPECT_LT(bytesRead() - before, uint64_t(8) << 20);
     EXPECT_TRUE(fs::exists(dir / "galleries" / "A" / "thumbs" / "padded.jpg"));
 }

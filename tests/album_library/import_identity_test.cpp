@@ -150,8 +150,8 @@ struct IdentityTest : ::testing::Test {
 
 TEST_F(IdentityTest, EachPictureAlone) {
     for (const Row& row : kRows) {
-        TImportOutcome outcome = job.ImportFiles({Source(row)});
-        ASSERT_EQ(outcome.error, "") << row.file;
+        TImportResult outcome = job.ImportFiles({Source(row)});
+        ASSERT_EQ(ImportMessage(outcome), "") << row.file;
         ExpectDigests(row, StoredName(row));
     }
 }
@@ -167,7 +167,7 @@ TEST_F(IdentityTest, FolderImportGivesTheSameFiles) {
         fs::copy_file(Source(row), folder / row.file);
         passing.push_back(&row);
     }
-    TImportOutcome outcome = job.ImportFolder(folder);
+    TImportResult outcome = job.ImportFolder(folder);
     ASSERT_EQ(outcome.stored.size(), passing.size());
     std::sort(passing.begin(), passing.end(),
               [](const Row* a, const Row* b) { return std::string(a->file) < std::string(b->file); });
@@ -210,7 +210,7 @@ TEST_F(IdentityTest, StopAfterThirdOfTenLeavesExactlyThree) {
             counts.push_back(countText);
             if (counts.size() == 3) stopped = true;
         }
-        bool Stopped() const override { return stopped; }
+        bool Cancelled() const override { return stopped; }
         std::vector<std::string> counts;
         bool stopped = false;
     } stopAtThird;
@@ -220,8 +220,8 @@ TEST_F(IdentityTest, StopAfterThirdOfTenLeavesExactlyThree) {
         Row row{"", TSource::Jpeg, 900 + 16 * i, 600, 1, "", ""};
         WriteSource(row, folder / ("p" + std::to_string(i) + ".jpg"));
     }
-    TImportOutcome outcome = stoppable.ImportFolder(folder);
-    EXPECT_TRUE(outcome.stopped);
+    TImportResult outcome = stoppable.ImportFolder(folder);
+    EXPECT_TRUE(outcome.cancelled);
     EXPECT_EQ(stopAtThird.counts, (std::vector<std::string>{"1 von 10", "2 von 10", "3 von 10"}));
     ASSERT_EQ(pictures.size(), 3u);
     EXPECT_EQ(pictures[2].FileName(), "p2.jpg");

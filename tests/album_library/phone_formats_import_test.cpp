@@ -66,7 +66,7 @@ struct PhoneFormatsImport : ::testing::Test {
 } // namespace
 
 TEST_F(PhoneFormatsImport, FolderImportTakesThemAndSkipsTheBrokenOne) {
-    TImportOutcome outcome = job.ImportFolder(in);
+    TImportResult outcome = job.ImportFolder(in);
     ASSERT_EQ(outcome.stored.size(), 3u);
     std::vector<std::string> expected{"IMG_0001.jpg", "turned.jpg", "web.jpg"};
     EXPECT_EQ(Files("images"), expected);
@@ -79,20 +79,24 @@ TEST_F(PhoneFormatsImport, FolderImportTakesThemAndSkipsTheBrokenOne) {
 }
 
 TEST_F(PhoneFormatsImport, DropTakesThemToo) {
-    TImportOutcome outcome = job.ImportDropped({in / "web.webp", in / "notes.txt", in / "IMG_0001.HEIC"});
+    TImportResult outcome = job.ImportDropped({in / "web.webp", in / "notes.txt", in / "IMG_0001.HEIC"});
     EXPECT_EQ(outcome.stored.size(), 2u);
 }
 
 TEST_F(PhoneFormatsImport, BrokenFileGivesTheGermanMessageAndStoresNothing) {
-    TImportOutcome outcome = job.ImportFiles({in / "broken.heic"});
-    EXPECT_EQ(outcome.failure, TImportError::Unreadable);
-    EXPECT_NE(ImportFailureMessage(outcome).find("\"broken.heic\" ist kein lesbares Bild"), std::string::npos)
-        << ImportFailureMessage(outcome);
+    TImportResult outcome = job.ImportFiles({in / "broken.heic"});
+    ASSERT_EQ(outcome.leftOut.size(), 1u);
+    EXPECT_EQ(outcome.leftOut[0].problem, TImportProblem::Broken);
+    EXPECT_NE(ImportMessage(outcome).find("- \"broken.heic\": Das Bild ist besch\xE4"
+                                          "digt"),
+              std::string::npos)
+        << ImportMessage(outcome);
     EXPECT_TRUE(Files("images").empty());
     EXPECT_TRUE(Files("thumbs").empty());
     // A JPEG named .heic is refused the same way.
     fs::copy_file(album.parent_path().parent_path() / "source.png", in / "png.heic");
     outcome = job.ImportFiles({in / "png.heic"});
-    EXPECT_EQ(outcome.failure, TImportError::Unreadable);
+    ASSERT_EQ(outcome.leftOut.size(), 1u);
+    EXPECT_EQ(outcome.leftOut[0].problem, TImportProblem::Broken);
     EXPECT_TRUE(Files("images").empty());
 }

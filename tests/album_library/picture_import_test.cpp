@@ -1,7 +1,9 @@
 #include "album_library/exif_orientation.h"
 #include "album_library/import_job.h"
+#include "common/atomic_file.h"
 #include "image_processing/bitmap_graphic.h"
 #include "image_processing/graphic_registry.h"
+#include "image_processing/image_error.h"
 #include "image_processing/jpeg_graphic.h"
 #include "image_processing/png_graphic.h"
 #include "image_processing/tiff_graphic.h"
@@ -32,7 +34,7 @@ public:
         if (int(counts.size()) == stopAt) stopped = true;
     }
     void ShowStep(const std::string& step) override { steps.push_back(step); }
-    bool Stopped() const override { return stopped; }
+    bool Cancelled() const override { return stopped; }
     void Close() override { ++closed; }
 
     int stopAt = -1;
@@ -78,9 +80,9 @@ struct ImportTest : ::testing::Test, TempProgramFolder {
     fs::path Stored(const std::string& name) const { return album / "images" / name; }
     fs::path Thumb(const std::string& name) const { return album / "thumbs" / name; }
 
-    TImportOutcome ImportOne(const fs::path& file) {
-        TImportOutcome outcome = job.ImportFiles({file});
-        EXPECT_EQ(outcome.error, "");
+    TImportResult ImportOne(const fs::path& file) {
+        TImportResult outcome = job.ImportFiles({file});
+        EXPECT_EQ(ImportMessage(outcome), "");
         return outcome;
     }
 };
@@ -162,7 +164,7 @@ TEST_F(ImportTest, StoredAndThumbnailSizes) {
         std::string name = "p" + std::to_string(row.w) + "x" + std::to_string(row.h) + ".jpg";
         progress.steps.clear();
         WriteJpeg(Source(name), row.w, row.h);
-        TImportOutcome outcome = ImportOne(Source(name));
+        TImportResult outcome = ImportOne(Source(name));
         ASSERT_EQ(outcome.stored, std::vector<fs::path>{Stored(name)});
         EXPECT_EQ(SizeOf(Stored(name)), row.stored) << name;
         EXPECT_EQ(SizeOf(Thumb(name)), row.thumb) << name;
@@ -234,7 +236,7 @@ TEST_F(ImportTest, JpegOfTargetSizeIsCopiedByteForByte) {
     WritePicture(TBitmapGraphic(), Source("fits.bmp"), 500, 375);
     WritePicture(TTiffGraphic(), Source("fits.tif"), 500, 375);
     for (const char* name : {"fits.png", "fits.bmp", "fits.tif"}) {
-        TImportOutcome outcome = ImportOne(Source(name));
+        TImportResult outcome = ImportOne(Source(name));
         ASSERT_EQ(outcome.stored.size(), 1u) << name;
         TJpegGraphic stored;
         EXPECT_NO_THROW(stored.ReadFromFile(outcome.stored[0])) << name;
@@ -274,9 +276,9 @@ TEST_F(ImportTest, PaletteAndGrayPicturesImport) {
     ByteBuffer out;
     EXPECT_THROW(palette.WriteToStream(out), EImageError);
 
-    TImportOutcome outcome =
+    TImportResult outcome =
         job.ImportFiles({kFixtures / "colors256.bmp", kFixtures / "gray16.bmp", kFixtures / "palette.png"});
-    ASSERT_EQ(outcome.error, "");
+    ASSERT_EQ(ImportMessage(outcome), "");
     ASSERT_EQ(outcome.stored.size(), 3u);
     TJpegGraphic color, gray;
     color.ReadFromFile(Stored("colors256.jpg"));
@@ -300,8 +302,8 @@ TEST_F(ImportTest, StopDuringThirdOfTenFiles) {
         WritePicture(TPngGraphic(), files.back(), 40, 30);
     }
     progress.stopAt = 3;
-    TImportOutcome outcome = job.ImportFiles(files);
-    EXPECT_TRUE(outcome.stopped);
+    TImportResult outcome = job.ImportFiles(files);
+    EXPECT_TRUE(outcome.cancelled);
     ASSERT_EQ(pictures.size(), 3u);
     EXPECT_EQ(pictures[2].FileName(), "f2.jpg"); // sorted
     EXPECT_EQ(progress.counts, (std::vector<std::string>{"1 von 10", "2 von 10", "3 von 10"}));
@@ -309,7 +311,7 @@ TEST_F(ImportTest, StopDuringThirdOfTenFiles) {
     EXPECT_EQ(progress.closed, 1);
 }
 
-TEST_F(ImportTest, FileDialogFailureEndsFolderAndDropSkip) {
+TEST_F(ImportTest, EveryWayImportsEveryReadableFileAndNamesTheRest) {
     WritePicture(TPngGraphic(), Source("a.png"), 40, 30);
     WriteBytes(Source("b.jpg"), "not a picture");
     WritePicture(TPngGraphic(), Source("c.png"), 40, 30);
@@ -317,32 +319,124 @@ TEST_F(ImportTest, FileDialogFailureEndsFolderAndDropSkip) {
     WritePicture(TTiffGraphic(), Source("d.tiff"), 40, 30);
     fs::create_directories(Source("folder.jpg"));
 
-    TImportOutcome files = job.ImportFiles({Source("c.png"), Source("b.jpg"), Source("a.png")});
-    EXPECT_NE(files.error, "");
-    EXPECT_EQ(files.stored, std::vector<fs::path>{Stored("a.jpg")});
+    TImportResult files = job.ImportFiles({Source("c.png"), Source("b.jpg"), Source("a.png")});
+    EXPECT_EQ(files.code, TImportCode::SomeLeftOut);
+    EXPECT_EQ(files.stored, (std::vector<fs::path>{Stored("a.jpg"), Stored("c.jpg")}));
+    ASSERT_EQ(files.leftOut.size(), 1u);
+    EXPECT_EQ(files.leftOut[0].file, Source("b.jpg"));
+    EXPECT_EQ(files.leftOut[0].problem, TImportProblem::NotAPicture);
     EXPECT_FALSE(fs::exists(Stored("b.jpg")));
 
     pictures.clear();
     progress.bars.clear();
     settings.rgOverwriteFiles = 0;
-    TImportOutcome folder = job.ImportFolder(dir / "in");
-    EXPECT_EQ(folder.error, "");
+    TImportResult folder = job.ImportFolder(dir / "in");
     EXPECT_EQ(folder.stored, (std::vector<fs::path>{Stored("a.jpg"), Stored("c.jpg")}));
+    ASSERT_EQ(folder.leftOut.size(), 1u) << "a skipped file is named, not dropped without a word";
+    EXPECT_EQ(folder.leftOut[0].file, Source("b.jpg"));
     EXPECT_EQ(progress.bars, (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(pictures.size(), 2u);
 
     pictures.clear();
-    TImportOutcome dropped = job.ImportDropped({Source("folder.jpg"), Source("c.png"), Source("notes.txt"),
-                                                Source("b.jpg"), Source("d.tiff"), Source("a.png")});
+    TImportResult dropped = job.ImportDropped({Source("folder.jpg"), Source("c.png"), Source("notes.txt"),
+                                               Source("b.jpg"), Source("d.tiff"), Source("a.png")});
     EXPECT_EQ(dropped.stored, (std::vector<fs::path>{Stored("c.jpg"), Stored("a.jpg")}));
     EXPECT_EQ(dropped.lastAdded, 1);
+    EXPECT_EQ(dropped.leftOut.size(), 1u);
+}
+
+TEST_F(ImportTest, FiveFilesWithTwoBadOnesImportTheThreeGoodOnes) {
+    WriteJpeg(Source("1.jpg"), 64, 48);
+    WriteBytes(Source("2.jpg"), "Einkaufsliste: Milch, Brot\n");
+    WriteJpeg(Source("3.jpg"), 64, 48);
+    std::string noise(4000, '\0');
+    for (size_t i = 0; i < noise.size(); ++i)
+        noise[i] = char((i * 7919 + 13) % 251);
+    WriteBytes(Source("4.jpg"), noise);
+    WriteJpeg(Source("5.jpg"), 64, 48);
+    std::string cut;
+    WriteJpeg(Source("6.jpg"), 64, 48);
+    ASSERT_TRUE(ReadFileBytes(Source("6.jpg"), cut));
+    WriteBytes(Source("6.jpg"), cut.substr(0, 40)); // a JPEG header cut short: no picture data
+
+    TImportResult result = job.ImportFiles({Source("1.jpg"), Source("2.jpg"), Source("3.jpg"),
+                                            Source("4.jpg"), Source("5.jpg"), Source("6.jpg")});
+    EXPECT_EQ(result.stored.size(), 3u);
+    EXPECT_EQ(pictures.size(), 3u);
+    ASSERT_EQ(result.leftOut.size(), 3u);
+    EXPECT_EQ(result.leftOut[0].problem, TImportProblem::NotAPicture);
+    EXPECT_EQ(result.leftOut[1].problem, TImportProblem::NotAPicture);
+    EXPECT_EQ(result.leftOut[2].problem, TImportProblem::Broken);
+    EXPECT_EQ(progress.closed, 1);
+
+    std::string message = ImportMessage(result);
+    EXPECT_EQ(message.rfind("Von 6 Dateien wurden 3 importiert.\r\n\r\nNicht importiert:\r\n"
+                            "- \"2.jpg\": Die Datei ist kein Bild in einem bekannten Format.\r\n",
+                            0),
+              0u)
+        << message;
+    EXPECT_NE(message.find("- \"6.jpg\": Das Bild ist besch\xE4"
+                           "digt"),
+              std::string::npos)
+        << message;
+    // The readers' English stays below "Details:", after every German line.
+    size_t details = message.find("\r\nDetails:\r\n2.jpg: ");
+    ASSERT_NE(details, std::string::npos) << message;
+    EXPECT_EQ(message.find("JPEG"), message.find("JPEG", details)) << message;
+}
+
+TEST_F(ImportTest, TruncatedJpegIsImportedAndListedAsPossiblyDamaged) {
+    WriteJpeg(Source("cut.jpg"), 320, 240);
+    std::string bytes;
+    ASSERT_TRUE(ReadFileBytes(Source("cut.jpg"), bytes));
+    WriteBytes(Source("cut.jpg"), bytes.substr(0, bytes.size() / 2));
+    WriteJpeg(Source("whole.jpg"), 320, 240);
+
+    TImportResult result = job.ImportFiles({Source("cut.jpg"), Source("whole.jpg")});
+    EXPECT_TRUE(result.Ok());
+    EXPECT_EQ(result.stored.size(), 2u);
+    ASSERT_EQ(result.damaged.size(), 1u);
+    EXPECT_EQ(result.damaged[0].file, Source("cut.jpg"));
+    EXPECT_TRUE(fs::exists(Thumb("cut.jpg")));
+    std::string message = ImportMessage(result);
+    EXPECT_NE(message.find("m\xF6glicherweise besch\xE4"
+                           "digt"),
+              std::string::npos)
+        << message;
+    EXPECT_NE(message.find("- \"cut.jpg\": Das Bild ist unvollst\xE4ndig"), std::string::npos) << message;
+}
+
+TEST(ImportFailures, PlainReasons) {
+    TempDir dir;
+    WriteBytes(dir / "empty.jpg", "");
+    WriteBytes(dir / "text.jpg", "hello");
+    WriteBytes(dir / "png.png", "\x89PNG\r\n\x1A\n");
+    EImageError decode("Not a JPEG file: starts with 0x68 0x65");
+    EXPECT_EQ(ClassifyImportFailure(decode, dir / "empty.jpg"), TImportProblem::EmptyFile);
+    EXPECT_EQ(ClassifyImportFailure(decode, dir / "text.jpg"), TImportProblem::NotAPicture);
+    EXPECT_EQ(ClassifyImportFailure(decode, dir / "png.png"), TImportProblem::Broken);
+    EXPECT_EQ(ClassifyImportFailure(decode, dir / "gone.jpg"), TImportProblem::CannotOpen);
+    EXPECT_EQ(
+        ClassifyImportFailure(EImageError("Image of 30000 x 30000 pixels is too large"), dir / "png.png"),
+        TImportProblem::TooLarge);
+    EXPECT_EQ(ClassifyImportFailure(EFileWriteError("No space left on device"), dir / "png.png"),
+              TImportProblem::WriteFailed);
+
+    TImportResult scan;
+    scan.code = TImportCode::NotStored;
+    scan.detail = "No space left on device";
+    EXPECT_EQ(ImportMessage(scan),
+              "Das gescannte Bild konnte nicht im Album gespeichert werden. Pr\xFC"
+              "fen Sie bitte, ob der Datentr\xE4ger voll oder schreibgesch\xFCtzt ist.\r\n"
+              "Details: No space left on device");
+    EXPECT_EQ(ImportMessage(TImportResult{}), "");
 }
 
 TEST_F(ImportTest, FolderWithoutPictures) {
     WriteBytes(Source("notes.txt"), "text");
     WriteBytes(Source("scan.pcx"), "x");
-    TImportOutcome outcome = job.ImportFolder(dir / "in");
-    EXPECT_TRUE(outcome.noPictures);
+    TImportResult outcome = job.ImportFolder(dir / "in");
+    EXPECT_EQ(outcome.code, TImportCode::NoPictures);
     EXPECT_EQ(progress.started, -1);
 }
 

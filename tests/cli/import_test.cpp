@@ -68,17 +68,24 @@ TEST_F(CliImport, FilesFromOtherEncodersAreSortedStoredAndListed) {
     EXPECT_EQ(out, (images / "Urlaub_am_Meer(1).jpg").string() + "\n");
 }
 
-TEST_F(CliImport, FirstFailureEndsWithItsMessage) {
+TEST_F(CliImport, EveryReadableFileIsImportedAndTheRestListedOnStderr) {
     fs::copy_file(kFixtures / "picture.tif", dir / "a.tif");
     WriteBytes(dir / "b.png", "broken");
     fs::copy_file(kFixtures / "portrait.gif", dir / "c.gif");
-    // Sorted, so the broken file comes second and the third is never read.
     EXPECT_EQ(Run({"Sommer", (dir / "c.gif").string(), (dir / "b.png").string(), (dir / "a.tif").string()}),
               1);
-    EXPECT_NE(err, "");
-    EXPECT_EQ(out, (album / "images" / "a.jpg").string() + "\n");
+    EXPECT_EQ(out,
+              (album / "images" / "a.jpg").string() + "\n" + (album / "images" / "c.jpg").string() + "\n");
     EXPECT_FALSE(fs::exists(album / "images" / "b.jpg"));
-    EXPECT_EQ(ReadBytes(album / "info.txt"), "alt.jpg\tAlter Titel\r\na.jpg\r\n");
+    EXPECT_EQ(ReadBytes(album / "info.txt"), "alt.jpg\tAlter Titel\r\na.jpg\r\nc.jpg\r\n");
+    // The window's summary, in UTF-8 with the terminal's line ends.
+    EXPECT_EQ(
+        err.rfind("Von 3 Dateien wurden 2 importiert.\n\nNicht importiert:\n"
+                  "- \"b.png\": Die Datei ist kein Bild in einem bekannten Format.\n\nDetails:\nb.png: ",
+                  0),
+        0u)
+        << err;
+    EXPECT_EQ(err.find('\r'), std::string::npos);
 }
 
 TEST_F(CliImport, BadArguments) {

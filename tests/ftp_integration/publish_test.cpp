@@ -182,7 +182,9 @@ TEST_F(PublishToPyFtpdlib, SendsTheSiteThenOnlyWhatChanged) {
     EXPECT_EQ(ReadBytes(web / "Urlaub" / "images" / "p100.jpg"), "image0");
     EXPECT_EQ(ReadBytes(web / "Zoo" / "thumbs" / "p100.jpg"), "thumb0");
     EXPECT_EQ(ReadBytes(web / "index.html"), ReadBytes(galleries / "index.html"));
-    EXPECT_EQ(ReadBytes(web / "Urlaub" / "info.txt"), ReadBytes(galleries / "Urlaub" / "info.txt"));
+    // The program's own lists name unpublished albums and every text: they never go.
+    EXPECT_FALSE(fs::exists(web / "Urlaub" / "info.txt"));
+    EXPECT_FALSE(fs::exists(web / "info.txt"));
     EXPECT_EQ(view.Sent().size(), static_cast<size_t>(job->TotalFiles()));
     EXPECT_EQ(prompts.messages.back(),
               Utf8ToAnsi("Übertragung zu 127.0.0.1 in das Verzeichnis web/ beendet."));
@@ -196,6 +198,29 @@ TEST_F(PublishToPyFtpdlib, SendsTheSiteThenOnlyWhatChanged) {
     ASSERT_EQ(Publish(), TPublishCode::Completed);
     EXPECT_EQ(view.Sent(), (std::vector<std::string>{"p101.jpg"}));
     EXPECT_EQ(ReadBytes(web / "Urlaub" / "images" / "p101.jpg"), "image1 retouched");
+}
+
+// An earlier run sent the album list and a picture list; the transfer list remembers them, and
+// the next run deletes them from the server.
+TEST_F(PublishToPyFtpdlib, ListsAnEarlierRunSentAreDeleted) {
+    ASSERT_EQ(Publish(), TPublishCode::Completed);
+    WriteBytes(web / "info.txt", "Privat\tGeheim\t\t\tPrivat\tfalse\r\n");
+    WriteBytes(web / "Urlaub" / "info.txt", "p100.jpg\tTitel\r\n");
+    WriteBytes(web / "Urlaub" / "keep.txt", "not ours");
+    std::vector<std::string> list;
+    ASSERT_TRUE(ReadLineFile(context->folders.TransferList(), list));
+    list.push_back((galleries / "info.txt").string() + "\t34\t0123456789ABCDEF0123456789ABCDEF");
+    list.push_back((galleries / "Urlaub" / "info.txt").string() + "\t16\t0123456789ABCDEF0123456789ABCDEF");
+    WriteLineFile(context->folders.TransferList(), list);
+
+    ASSERT_EQ(Publish(), TPublishCode::Completed);
+    EXPECT_FALSE(fs::exists(web / "info.txt"));
+    EXPECT_FALSE(fs::exists(web / "Urlaub" / "info.txt"));
+    EXPECT_TRUE(fs::exists(web / "Urlaub" / "keep.txt"));
+    EXPECT_TRUE(view.Sent().empty());
+    ASSERT_TRUE(ReadLineFile(context->folders.TransferList(), list));
+    for (const std::string& line : list)
+        EXPECT_EQ(line.find("info.txt"), std::string::npos) << line;
 }
 
 TEST_F(PublishToPyFtpdlib, ServerCheckSendsAFileDeletedOnTheServer) {

@@ -132,6 +132,25 @@ TEST_F(ImageEditorTest, KeypadZoomsInStepsAndFullPageShowsSeite) {
     EXPECT_EQ(editor->sbImage->ImageOrigin().x(), (editor->sbImage->viewport()->width() - display.width) / 2);
 }
 
+TEST_F(ImageEditorTest, TodaysKeysUndoZoomAndFitToo) {
+    QTest::keyClick(editor.get(), Qt::Key_R, Qt::ControlModifier);
+    ASSERT_EQ(Picture().Width(), 300);
+    QTest::keyClick(editor.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Picture().Width(), 400);
+
+    QTest::keyClick(editor.get(), Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_EQ(Panel(2), QStringLiteral("125"));
+    QTest::keyClick(editor.get(), Qt::Key_Equal, Qt::ControlModifier);
+    EXPECT_EQ(Panel(2), QStringLiteral("150"));
+    QTest::keyClick(editor.get(), Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(Panel(2), QStringLiteral("125"));
+    QTest::keyClick(editor.get(), Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(Panel(2), QStringLiteral("Seite"));
+    // The design's own keys stay the ones the menus show.
+    EXPECT_EQ(editor->Action(QStringLiteral("actUndo"))->shortcut(),
+              QKeySequence(Qt::ALT | Qt::Key_Backspace));
+}
+
 TEST_F(ImageEditorTest, DraggingThePictureScrollsItWithTheHand) {
     editor->SetZoom(400);
     QWidget* view = editor->sbImage->viewport();
@@ -263,3 +282,23 @@ TEST_F(GammaFormTest, StartsAtOneAndReadsTypedValuesInTheLocale) {
 }
 
 } // namespace
+
+// What went wrong in German, with the reason in plain words; the reader's English only on "Details:".
+TEST_F(ImageEditorTest, AFileThatIsNoPictureIsExplainedInGerman) {
+    editor.reset();
+    vistrel::testing::WriteBytes(picture, "Einkaufsliste");
+    editor = std::make_unique<TImageEditor>(nullptr, dir / "config" / "vistrel.INI", &prompts);
+    editor->SetPicturePath(picture);
+    editor->show();
+    ASSERT_TRUE(RunUntil([&] { return !prompts.messages.empty(); }));
+    const std::string& message = prompts.messages[0];
+    EXPECT_NE(
+        message.find(" kann nicht gelesen werden. Die Datei ist kein Bild in einem bekannten Format.\r\n"
+                     "Details: "),
+        std::string::npos)
+        << message;
+    size_t details = message.find("Details: ");
+    EXPECT_EQ(message.find("JPEG"),
+              details == std::string::npos ? std::string::npos : message.find("JPEG", details))
+        << message;
+}

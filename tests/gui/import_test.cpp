@@ -66,15 +66,18 @@ TEST_F(ImportWindowTest, FileDialogImportAddsTilesAndUnlocks) {
     EXPECT_EQ(window->Grid()->count(), 2);
 }
 
-TEST_F(ImportWindowTest, FailureEndsFileImportWithItsMessage) {
+TEST_F(ImportWindowTest, BadFileIsNamedInOneSummaryAndTheRestImported) {
     WriteBytes(dir / "in" / "a.png", "kaputt");
     WritePicture(dir / "in" / "b.png", 40, 30);
-    import->ImportFiles({In("b.png"), In("a.png")});
-    EXPECT_EQ(window->Grid()->count(), 0);
+    WriteBytes(dir / "in" / "c.png", "");
+    WritePicture(dir / "in" / "d.png", 40, 30);
+    import->ImportFiles({In("d.png"), In("c.png"), In("b.png"), In("a.png")});
+    EXPECT_EQ(window->Grid()->count(), 2);
     ASSERT_EQ(prompts.messages.size(), 1u);
-    // In German, naming the file; the reader's English detail only follows on a second line.
-    EXPECT_EQ(prompts.messages[0].rfind("Die Datei \"a.png\" ist kein lesbares Bild (besch\xE4"
-                                        "digt",
+    // In German, naming each file; the readers' English detail only under "Details:".
+    EXPECT_EQ(prompts.messages[0].rfind("Von 4 Dateien wurden 2 importiert.\r\n\r\nNicht importiert:\r\n"
+                                        "- \"a.png\": Die Datei ist kein Bild in einem bekannten Format.\r\n"
+                                        "- \"c.png\": Die Datei ist leer.\r\n\r\nDetails:\r\na.png: ",
                                         0),
               0u)
         << prompts.messages[0];
@@ -86,7 +89,7 @@ TEST_F(ImportWindowTest, FolderWithoutPicturesAndDrop) {
     WriteBytes(dir / "in" / "notes.txt", "x");
     import->ImportFolder(In(""));
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0], kNoPicturesMessage);
+    EXPECT_EQ(prompts.messages[0], NoPicturesMessage());
 
     WritePicture(dir / "in" / "c.jpg", 40, 30);
     fs::create_directories(dir / "in" / "sub.jpg");

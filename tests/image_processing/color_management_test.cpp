@@ -58,9 +58,9 @@ std::string WithIccSegment(const std::string& jpeg, const ByteBuffer& icc) {
     return jpeg.substr(0, 2) + segment + jpeg.substr(2);
 }
 
-// Pictures are compared with tificc of Debian's liblcms2-utils: the raw decode written as TIFF,
-// converted to sRGB by tificc, read back. Little CMS in 8-bit mode and tificc's own transform agree
-// within 2 steps per channel.
+// Pictures are compared with tificc of Debian's liblcms2-utils (relative colorimetric): the raw
+// decode written as TIFF, converted to sRGB by tificc, read back. The reader's own matrix path and
+// tificc's transform agree within 2 steps per channel.
 constexpr int kLcmsTolerance = 2;
 
 class ColorProfiles : public ::testing::Test {
@@ -80,7 +80,7 @@ protected:
         TTiffGraphic tiff;
         tiff.CopyFromGraphic(&picture);
         tiff.WriteToFile(dir / "raw.tif");
-        EXPECT_TRUE(RunTool("tificc -t 0 -i " + Quoted(dir / "from.icc") + " -o '*sRGB' " +
+        EXPECT_TRUE(RunTool("tificc -t 1 -i " + Quoted(dir / "from.icc") + " -o '*sRGB' " +
                             Quoted(dir / "raw.tif") + " " + Quoted(dir / "ref.tif")));
         return LoadPictureFile(dir / "ref.tif", 1, nullptr);
     }
@@ -141,6 +141,22 @@ TEST_F(ColorProfiles, PngAndTiffProfilesAreApplied) {
         LoadPictureFile(dir / name, 1, nullptr, picture);
         EXPECT_LE(MaxChannelDifference(picture, *reference), kLcmsTolerance) << name;
     }
+}
+
+// AVIF and HEIF files describe their colours by nclx code points: 12 is Display P3's primaries, 1
+// BT.709's (sRGB's), 13 the sRGB curve. Lossless files, so the pixels are exactly the source's.
+TEST_F(ColorProfiles, NclxDisplayP3IsConvertedAndNclxSrgbLeftAlone) {
+    if (!RunTool("command -v avifenc")) GTEST_SKIP() << "libavif-bin missing";
+    TPngGraphic png;
+    png.CopyFromGraphic(&source);
+    png.WriteToFile(dir / "plain.png");
+    ASSERT_TRUE(RunTool("avifenc --lossless --cicp 12/13/0 " + Quoted(dir / "plain.png") + " " +
+                        Quoted(dir / "p3.avif")));
+    ASSERT_TRUE(RunTool("avifenc --lossless --cicp 1/13/0 " + Quoted(dir / "plain.png") + " " +
+                        Quoted(dir / "srgb.avif")));
+    std::unique_ptr<TDibGraphic> p3 = LoadPictureFile(dir / "p3.avif", 1, nullptr);
+    EXPECT_LE(MaxChannelDifference(*p3, *Reference(source, DisplayP3())), kLcmsTolerance);
+    EXPECT_TRUE(SamePixels(*LoadPictureFile(dir / "srgb.avif", 1, nullptr), source));
 }
 
 // ImageMagick writes CMYK JPEGs as Photoshop does: with an Adobe marker and inverted ink.

@@ -146,3 +146,22 @@ TEST_F(HeifReader, TruncatedMislabelledAndTooLargeFilesFail) {
 
 } // namespace
 } // namespace vistrel
+
+namespace vistrel {
+namespace {
+
+// Found by fuzzing: an nclx box with code points libheif does not know. libheif hands out the
+// profile together with its error; the reader must free it (LeakSanitizer checks) and go on.
+TEST(HeifFindings, NclxWithUnknownCodePointsLeaksNothing) {
+    const std::filesystem::path file =
+        std::filesystem::path(VISTREL_TEST_DATA) / "image_processing" / "heif_nclx_error_leak.avif";
+    TDibGraphic picture;
+    try {
+        LoadPictureFile(file, 1, nullptr, picture);
+    } catch (const EImageError&) {
+        EXPECT_TRUE(picture.IsEmpty());
+    }
+}
+
+} // namespace
+} // namespace vistrel

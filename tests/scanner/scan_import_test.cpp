@@ -75,8 +75,8 @@ TEST_F(ScanIntoAlbum, TheImportStoresTheScannedPictureLikeAFile) {
     for (const char* answer : {"scan", "scan.JPG"}) {
         TDibGraphic picture;
         picture.NewImage(400, 200, ifGray256);
-        TImportOutcome outcome = job.ImportScanned(picture, ScanFileName(answer));
-        ASSERT_EQ(outcome.error, "");
+        TImportResult outcome = job.ImportScanned(picture, ScanFileName(answer));
+        ASSERT_EQ(ImportMessage(outcome), "");
         ASSERT_EQ(outcome.stored.size(), 1u);
         EXPECT_EQ(outcome.stored[0], album / "images" / "scan.jpg");
         EXPECT_TRUE(picture.IsEmpty());

@@ -57,15 +57,15 @@ TEST_F(CdromTest, TwoPublishedAlbumsOfTenPictures) {
                                      galleries / "Winter/images/", galleries / "Winter/thumbs/"}));
     TCdromSummary summary = CountCdromFiles(list);
     EXPECT_EQ(summary.folders, 7);
-    // Root: info.txt, index.html, logo.gif, style.css; each album: logo.gif, style.css, index.html,
-    // thumbpage0.html and ten picture pages, ten pictures and ten thumbnails.
-    EXPECT_EQ(summary.files, 4 + 2 * (14 + 10 + 10));
+    // Root: index.html, logo.gif, style.css (never the album list info.txt); each album: logo.gif,
+    // style.css, index.html, thumbpage0.html and ten picture pages, ten pictures and ten thumbnails.
+    EXPECT_EQ(summary.files, 3 + 2 * (14 + 10 + 10));
     CopyProgress copy;
     std::string typed = target.string();
     EXPECT_EQ(CopyCdromFiles(list, typed, summary.files, copy, context->settings), TCdromOutcome::Copied);
-    EXPECT_EQ(copy.counter, "72 von 72");
+    EXPECT_EQ(copy.counter, "71 von 71");
     EXPECT_EQ(Files(target),
-              (std::vector<std::string>{"AUTORUN.INF", "index.html", "info.txt", "logo.gif", "style.css"}));
+              (std::vector<std::string>{"AUTORUN.INF", "index.html", "logo.gif", "style.css"}));
     EXPECT_EQ(ReadBytes(target / "AUTORUN.INF"), "[autorun]\r\nOPEN=explorer.exe index.html\r\n");
     EXPECT_EQ(Files(target / "Sommer").size(), 14u);
     EXPECT_EQ(Files(target / "Winter" / "images").size(), 10u);
@@ -110,6 +110,22 @@ TEST_F(CdromTest, HiddenFilesAreNeitherCountedNorCopied) {
     ASSERT_EQ(CopyCdromFiles(list, target.string(), before, copy, context->settings), TCdromOutcome::Copied);
     EXPECT_FALSE(fs::exists(target / "Sommer" / ".hidden"));
     EXPECT_FALSE(fs::exists(target / "Sommer" / "sub"));
+}
+
+// The album list names unpublished albums with their texts, a picture list every title: neither
+// goes onto the CD, and a style's own "info.txt" never replaces them.
+TEST_F(CdromTest, ProgramListsStayAtHome) {
+    StyleFile("INFO.TXT", "from the style");
+    auto context = GenerateTwoAlbums();
+    WriteBytes(galleries / "Sommer" / "info.txt", "p100.jpg\tGeheim\r\n");
+    EXPECT_NE(ReadBytes(galleries / "info.txt"), "from the style");
+    EXPECT_FALSE(fs::exists(galleries / "INFO.TXT"));
+    TCdromFolderList list = BuildCdromFolderList(context->albums);
+    CopyProgress copy;
+    ASSERT_EQ(CopyCdromFiles(list, target.string(), 0, copy, context->settings), TCdromOutcome::Copied);
+    EXPECT_FALSE(fs::exists(target / "info.txt"));
+    EXPECT_FALSE(fs::exists(target / "Sommer" / "info.txt"));
+    EXPECT_TRUE(fs::exists(target / "Sommer" / "index.html"));
 }
 
 TEST_F(CdromTest, CancelStopsAfterTheCurrentFile) {

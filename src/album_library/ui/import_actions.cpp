@@ -6,7 +6,10 @@
 #include "image_processing/graphic_registry.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QWidget>
 
 namespace vistrel {
@@ -74,16 +77,28 @@ void TImportActions::actImportExecute() {
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilters(ImportFileFilters());
     dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setDirectory(StartFolder());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    lastFolder_ = QFileInfo(dialog.selectedFiles().first()).absolutePath();
     ImportFiles(dialog.selectedFiles());
 }
 
 void TImportActions::actImportDirExecute() {
     host_.Context().settings.UpdateMaxPictureSize();
     QString folder = QFileDialog::getExistingDirectory(
-        host_.DialogParent(), QStringLiteral("Verzeichnis f\u00fcr Bildimport w\u00e4hlen"));
+        host_.DialogParent(), QStringLiteral("Verzeichnis f\u00fcr Bildimport w\u00e4hlen"), StartFolder());
     if (folder.isEmpty()) return;
+    lastFolder_ = folder;
     ImportFolder(folder);
+}
+
+// Where the user's pictures are: the folder of the last import, else the desktop's pictures folder
+// (XDG_PICTURES_DIR), else the home folder; never the program folder.
+QString TImportActions::StartFolder() const {
+    if (!lastFolder_.isEmpty() && QFileInfo(lastFolder_).isDir()) return lastFolder_;
+    QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!pictures.isEmpty() && QFileInfo(pictures).isDir()) return pictures;
+    return QDir::homePath();
 }
 
 void TImportActions::FilesDropped(const QStringList& paths) {
@@ -110,13 +125,13 @@ template <typename Start> void TImportActions::Run(TImportWay way, Start start) 
     if (!context.albums.IsValidIndex(album)) return;
     host_.LockMainWindow();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    TImportOutcome outcome;
+    TImportResult result;
     try {
         TImportJob job(context.settings, *statusForm_, context.albums.AlbumPath(album), host_.Pictures());
         job.OnPictureAdded = [this](const TAddedPicture& added) {
             host_.ShowImportedPicture(added.index, added.appended);
         };
-        outcome = start(job);
+        result = start(job);
     } catch (...) {
         statusForm_->Close();
         QApplication::restoreOverrideCursor();
@@ -125,18 +140,21 @@ template <typename Start> void TImportActions::Run(TImportWay way, Start start) 
     }
     QApplication::restoreOverrideCursor();
     host_.UnlockMainWindow();
-    ShowOutcome(outcome, way);
+    ShowResult(result, way);
 }
 
-void TImportActions::ShowOutcome(const TImportOutcome& outcome, TImportWay way) {
-    if (outcome.lastAdded >= 0 && way != TImportWay::Files) {
-        host_.LayoutTiles(outcome.lastAdded, outcome.lastAdded);
-        host_.ScrollIntoView(outcome.lastAdded);
+void TImportActions::ShowResult(const TImportResult& result, TImportWay way) {
+    if (result.lastAdded >= 0 && way != TImportWay::Files) {
+        host_.LayoutTiles(result.lastAdded, result.lastAdded);
+        host_.ScrollIntoView(result.lastAdded);
     }
     host_.ShowStatus();
-    if (outcome.noPictures) host_.Context().prompts.ShowMessage(kNoPicturesMessage, MessageKind::Information);
-    if (!outcome.error.empty())
-        host_.Context().prompts.ShowMessage(ImportFailureMessage(outcome), MessageKind::Error);
+    std::string message = ImportMessage(result);
+    if (message.empty()) return;
+    MessageKind kind = result.code == TImportCode::NoPictures ? MessageKind::Information
+                       : result.Ok()                          ? MessageKind::Warning
+                                                              : MessageKind::Error;
+    host_.Context().prompts.ShowMessage(message, kind);
 }
 
 } // namespace vistrel

@@ -6,6 +6,7 @@
 #include "album_library/ui/import_host.h"
 
 #include <QObject>
+#include <QString>
 #include <QStringList>
 
 namespace vistrel {
@@ -29,13 +30,16 @@ public:
     void ImportFolder(const QString& folder);
 
     TStatusForm* StatusForm() const { return statusForm_; }
+    // The folder the import dialogs open in.
+    QString StartFolder() const;
 
 private:
     template <typename Start> void Run(TImportWay way, Start start);
-    void ShowOutcome(const TImportOutcome& outcome, TImportWay way);
+    void ShowResult(const TImportResult& result, TImportWay way);
 
     ImportHost& host_;
     TStatusForm* statusForm_;
+    QString lastFolder_; // of the last import through a dialog, for this run
 };
 
 } // namespace vistrel

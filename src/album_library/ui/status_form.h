@@ -23,7 +23,7 @@ public:
     void ShowStep(const std::string& step) override;
     void StepProgress(int percent) override;
     void ProcessEvents() override;
-    bool Stopped() const override { return FStopped; }
+    bool Cancelled() const override { return FStopped; }
     void Close() override { hide(); }
 
     QLabel* lbBildname;

@@ -1,5 +1,6 @@
 #include "image_processing/ui/image_editor.h"
 
+#include "album_library/import_job.h"
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
 #include "image_processing/edit_zoom.h"
@@ -134,6 +135,17 @@ void TImageEditor::CreateActions() {
     on(MakeAction("actZoomOut", QStringLiteral("Ver&kleinern"),
                   QKeySequence(Qt::KeypadModifier | Qt::Key_Minus)),
        [this] { actZoomOutExecute(); });
+    // Today's habits beside the design's own keys: the first key of each list is the one the menu shows.
+    auto alsoOn = [this](const char* name, std::initializer_list<QKeySequence> more) {
+        QAction* action = actions_.at(QString::fromLatin1(name));
+        QList<QKeySequence> keys = action->shortcuts();
+        keys.append(more);
+        action->setShortcuts(keys);
+    };
+    alsoOn("actUndo", {QKeySequence(Qt::CTRL | Qt::Key_Z)});
+    alsoOn("actZoomIn", {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    alsoOn("actZoomOut", {QKeySequence(Qt::CTRL | Qt::Key_Minus)});
+    actions_.at(QStringLiteral("actFullpage"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
     for (auto [name, caption, percent] : {std::tuple{"actView200", "&200 %", 200},
                                           {"actView100", "&100 %", 100},
                                           {"actView50", "&50 %", 50},
@@ -250,8 +262,14 @@ void TImageEditor::Changed() {
     UpdateActions();
 }
 
-void TImageEditor::ShowError(const QString& what, const std::exception& error) {
-    prompts_.ShowMessage(QStringToAnsi(what) + "\r\n" + Utf8ToAnsi(error.what()), MessageKind::Error);
+void TImageEditor::ShowError(const QString& what, const std::exception& error,
+                             const std::filesystem::path& file) {
+    std::string text = QStringToAnsi(what);
+    if (!file.empty())
+        text += " " + ImportProblemMessage(ClassifyImportFailure(error, file));
+    else if (dynamic_cast<const EFileWriteError*>(&error))
+        text += " " + ImportProblemMessage(TImportProblem::WriteFailed);
+    prompts_.ShowMessage(text + "\r\nDetails: " + Utf8ToAnsi(error.what()), MessageKind::Error);
 }
 
 void TImageEditor::ApplyChange(TEditAction action) {
@@ -292,7 +310,7 @@ void TImageEditor::actReloadExecute() {
     try {
         if (!session_->Reload(ProgressHandler())) return;
     } catch (const std::exception& error) {
-        ShowError(QStringLiteral("Das Bild konnte nicht gelesen werden."), error);
+        ShowError(QStringLiteral("Das Bild konnte nicht gelesen werden."), error, session_->PicturePath());
     }
     sbImage->Redraw();
     UpdateActions();
@@ -361,7 +379,7 @@ void TImageEditor::showEvent(QShowEvent* event) {
         } catch (const std::exception& error) {
             sbImage->Redraw();
             ShowError(QStringLiteral("Das Bild %1 kann nicht gelesen werden.").arg(ToQString(picturePath_)),
-                      error);
+                      error, picturePath_);
             // The picture is not edited: the window closes as after "Änderungen verwerfen".
             QMetaObject::invokeMethod(
                 this, [this] { done(QDialog::Rejected); }, Qt::QueuedConnection);

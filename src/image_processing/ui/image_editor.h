@@ -79,7 +79,9 @@ private:
     void CreateStatusBar();
     void Changed();
     void UpdateActions();
-    void ShowError(const QString& what, const std::exception& error);
+    // `what` in German, then the reason in plain words (from the file when one is given), and the
+    // English detail last under "Details:".
+    void ShowError(const QString& what, const std::exception& error, const std::filesystem::path& file = {});
     TImageProgressEvent ProgressHandler();
     void RestorePlacement();
     void SavePlacement();

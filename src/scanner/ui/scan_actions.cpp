@@ -91,7 +91,7 @@ void TScanActions::ImportScanned(const QString& answer) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // No progress window for a scan: one picture is stored quickly.
     ImportProgress silent;
-    TImportOutcome outcome;
+    TImportResult outcome;
     try {
         TImportJob job(context.settings, silent, context.albums.AlbumPath(album), host_.Pictures());
         job.OnPictureAdded = [this](const TAddedPicture& added) {
@@ -107,7 +107,7 @@ void TScanActions::ImportScanned(const QString& answer) {
         host_.LayoutTiles(outcome.lastAdded, outcome.lastAdded);
         host_.ScrollIntoView(outcome.lastAdded);
     }
-    if (!outcome.error.empty()) context.prompts.ShowMessage(Utf8ToAnsi(outcome.error), MessageKind::Error);
+    if (!outcome.Ok()) context.prompts.ShowMessage(ImportMessage(outcome), MessageKind::Error);
 }
 
 void TScanActions::actTwainSourceExecute() {
