@@ -45,12 +45,9 @@ struct TSource {
     std::string kind;
 };
 
-TSource SourceOf(const fs::path& album, const std::string& picture) {
-    const TAlbumLayout layout(album);
-    fs::path large = layout.PathOf(TPictureFile::Large, picture);
-    std::error_code ec;
-    if (fs::is_regular_file(large, ec)) return {large, TAlbumLayout::kLargeFolder};
-    return {layout.PathOf(TPictureFile::Picture, picture), TAlbumLayout::kImagesFolder};
+TSource SourceOf(const TAlbumLayout& layout, const std::string& picture) {
+    fs::path file = layout.LargestVersionOf(picture);
+    return {file, file.parent_path().filename().string()};
 }
 
 int64_t ModifiedNanoseconds(const fs::path& file) {
@@ -233,7 +230,8 @@ std::string RenditionFileName(const std::string& picture, int width, TRenditionF
 TRenditionOutcome UpdateRenditions(const fs::path& albumFolder, const std::vector<std::string>& pictures,
                                    const TRenditionProgress& progress, const TRenditionPlan& plan) {
     TRenditionOutcome outcome;
-    const fs::path folder = albumFolder / kRenditionFolder;
+    const TAlbumLayout layout(albumFolder);
+    const fs::path folder = layout.Renditions();
     std::error_code ec;
     fs::create_directories(folder, ec);
     // A folder that is a link to elsewhere would let the run write and delete outside the album.
@@ -247,7 +245,9 @@ TRenditionOutcome UpdateRenditions(const fs::path& albumFolder, const std::vecto
     for (size_t i = 0; i < pictures.size(); ++i) {
         TPictureWork& work = works[i];
         work.name = pictures[i];
-        work.source = SourceOf(albumFolder, work.name);
+        // A name with a folder part would read a picture from outside the album.
+        if (!TAlbumLayout::IsPictureFileName(work.name)) continue;
+        work.source = SourceOf(layout, work.name);
         work.current =
             RecordStands(work, list, key) &&
             AllFilesPresent(folder, PlanRenditions(work.name, work.record.width, work.record.height, plan));

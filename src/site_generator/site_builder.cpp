@@ -172,6 +172,7 @@ void TSiteBuilder::BuildAlbum(int k) {
 
     TStyleFiles style(state_.StyleDir);
     state_.Pictures = albums_.LoadPictureList(k);
+    state_.Renditions.clear();
     int n = static_cast<int>(state_.Pictures.size());
     state_.PictureCount = n;
     if (n == 0) return;
@@ -184,7 +185,6 @@ void TSiteBuilder::BuildAlbum(int k) {
     state_.ThumbPageCount = n / p + (n % p > 0 ? 1 : 0);
     SetWholeAlbumImageScope(n);
     state_.RootMode = false;
-    state_.Renditions.clear();
     if (renditions_) UpdateAlbumRenditions(k, album);
     if (!progress_.Cancelled()) ProcessStyleFiles(style, album);
     if (!progress_.Cancelled()) WriteOverviewPages(style, album);

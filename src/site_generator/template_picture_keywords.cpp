@@ -32,7 +32,10 @@ int Cursor(const TSiteState& s, int cursor) {
     return cursor >= 0 && static_cast<size_t>(cursor) < s.Pictures.size() ? cursor : 0;
 }
 
+// Renditions belong to Pictures index for index; without pictures (the root after an album without
+// any) whatever the list still holds is another album's.
 const TPictureRenditions* RenditionsAt(const TSiteState& s, int cursor) {
+    if (s.Pictures.empty() || s.Renditions.size() != s.Pictures.size()) return nullptr;
     const size_t index = static_cast<size_t>(Cursor(s, cursor));
     if (index >= s.Renditions.size() || !s.Renditions[index].ready) return nullptr;
     return &s.Renditions[index];

@@ -159,6 +159,14 @@ TEST_F(PictureKeywords, PageLinksShowAWindowAroundTheCurrentPage) {
     }
 }
 
+TEST_F(PictureKeywords, RenditionsOfAnotherAlbumAreNeverUsed) {
+    SetRenditions();
+    SetPictures(0);
+    EXPECT_EQ(ExpandLine("[/#THUMBSRCSET#/|/#IMAGEWIDTH#/]"), "[|]");
+    SetPictures(2);
+    EXPECT_EQ(ExpandLine("[/#IMAGESRC#/]"), "[images/p0.jpg]");
+}
+
 TEST(PictureKeywordNeeds, OnlyRenditionKeywordsInATagCount) {
     using picture_keywords::TemplateNeedsRenditions;
     EXPECT_TRUE(TemplateNeedsRenditions("<img srcset=\"<!--/#ThumbSrcSet#/-->\">"));

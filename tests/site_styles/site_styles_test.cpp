@@ -3,9 +3,12 @@
 #include "image_processing/jpeg_graphic.h"
 #include "site_styles/page_checks.h"
 #include "site_styles/style_site.h"
+#include "support/picture_metadata.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <QProcess>
 
 #include <algorithm>
 
@@ -112,6 +115,73 @@ TEST_P(ShippedStyle, ShowsTheFilledSettingsBesideItsOwnWords) {
     std::vector<TTag> back = LinksTo(overview, "../index.html");
     ASSERT_FALSE(back.empty());
     EXPECT_EQ(ElementText(overview, back[0]), std::string("Alle Alben ") + StyleSite::kSiteTitle);
+}
+
+// Every picture of every page has its size (no layout shift), a WebP source beside the JPEG and a
+// name; the picture page's main picture is loaded first and never lazily.
+TEST_P(ShippedStyle, PicturesHaveSizesSourcesAndNames) {
+    StyleSite site(GetParam(), TSettingsFill::Empty);
+    for (const fs::path& page : site.Pages()) {
+        SCOPED_TRACE(Relative(site, page));
+        std::string html = ReadBytes(page);
+        std::vector<TTag> tags = Tags(html);
+        int pictures = 0, sources = 0;
+        for (const TTag& tag : tags) {
+            if (tag.name == "source" && tag.Attribute("type") == "image/webp") ++sources;
+            if (tag.name != "img") continue;
+            ++pictures;
+            EXPECT_FALSE(tag.Attribute("width").empty());
+            EXPECT_FALSE(tag.Attribute("height").empty());
+            EXPECT_FALSE(tag.Attribute("srcset").empty());
+            if (!tag.Has("data-cover")) {
+                EXPECT_FALSE(tag.Attribute("alt").empty());
+            }
+        }
+        EXPECT_EQ(sources, pictures);
+        if (page.filename().string().rfind("imagepage", 0) == 0) {
+            ASSERT_EQ(pictures, 1);
+            auto main = std::find_if(tags.begin(), tags.end(), [](const TTag& t) { return t.name == "img"; });
+            EXPECT_EQ(main->Attribute("fetchpriority"), "high");
+            EXPECT_FALSE(main->Has("loading"));
+        }
+        bool described = std::any_of(tags.begin(), tags.end(), [](const TTag& t) {
+            return t.name == "meta" && t.Attribute("name") == "description" &&
+                   !t.Attribute("content").empty();
+        });
+        EXPECT_TRUE(described);
+    }
+}
+
+// Every picture a site carries (renditions, thumbnails, pictures) is free of metadata: the pictures
+// of the albums are written here without any, and the renditions must not add some.
+TEST_P(ShippedStyle, PublishedPicturesCarryNoMetadata) {
+    StyleSite site(GetParam(), TSettingsFill::Filled);
+    int renditions = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(site.Galleries())) {
+        std::string extension = entry.path().extension().string();
+        if (extension != ".jpg" && extension != ".webp") continue;
+        SCOPED_TRACE(Relative(site, entry.path()));
+        if (entry.path().parent_path().filename() == "renditions") ++renditions;
+        EXPECT_TRUE(CarriesOnlyThePicture(ReadBytes(entry.path()), extension == ".webp"));
+    }
+    EXPECT_GT(renditions, 0);
+}
+
+// The vendored viewer is a style file with a template's extension: the site builder expands it and
+// adds its head lines. It must come out as JavaScript a browser runs.
+TEST_P(ShippedStyle, ViewerScriptsSurviveTheTemplateEngine) {
+    StyleSite site(GetParam(), TSettingsFill::Empty);
+    for (const char* script : {"photoswipe.umd.min.js", "photoswipe-lightbox.umd.min.js"}) {
+        SCOPED_TRACE(script);
+        fs::path file = site.Galleries() / "sommer" / script;
+        ASSERT_TRUE(fs::exists(file));
+        QProcess node;
+        node.start(QStringLiteral("node"),
+                   {QStringLiteral("--check"), QString::fromStdString(file.string())});
+        ASSERT_TRUE(node.waitForStarted(10000)) << "node is needed to check the scripts";
+        node.waitForFinished(60000);
+        EXPECT_EQ(node.exitCode(), 0) << node.readAllStandardError().toStdString();
+    }
 }
 
 // The style dialog shows "style.jpg" unscaled in a 320 x 240 area: a preview of another size is cut

@@ -51,7 +51,8 @@ std::string PictureName(int index) {
 
 } // namespace
 
-StyleSite::StyleSite(const std::string& style, TSettingsFill fill) : galleries_(dir_ / "galleries") {
+StyleSite::StyleSite(const std::string& style, TSettingsFill fill)
+    : galleries_(dir_ / "galleries"), style_(style), fill_(fill) {
     fs::copy(fs::path(VISTREL_SOURCE_DIR) / "data" / "styles", dir_ / "styles", fs::copy_options::recursive);
     fs::copy(fs::path(VISTREL_SOURCE_DIR) / "data" / "scripts", dir_ / "scripts",
              fs::copy_options::recursive);

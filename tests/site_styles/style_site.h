@@ -21,6 +21,8 @@ public:
     StyleSite(const std::string& style, TSettingsFill fill);
 
     const std::filesystem::path& Galleries() const { return galleries_; }
+    // Generates the site again, after a test changed the albums' pictures.
+    void Regenerate() { Generate(style_, fill_); }
     // Every generated page (".html", ".htm") of the site root and the album folders, sorted.
     std::vector<std::filesystem::path> Pages() const;
     // The page's bytes; `relative` is a path below the galleries folder ("sommer/index.html").
@@ -38,6 +40,8 @@ private:
 
     TempDir dir_;
     std::filesystem::path galleries_;
+    std::string style_;
+    TSettingsFill fill_;
 };
 
 } // namespace vistrel::testing
