@@ -84,7 +84,7 @@ l4=$(echo "${times[lftp4]}" | tr ' ' '\n' | grep . | median)
 printf 'ratio one session/lftp --parallel=1: %.2f\n' "$(echo "$o1 / $l1" | bc -l)"
 printf 'ratio sessions/lftp --parallel=4: %.2f\n' "$(echo "$o4 / $l4" | bc -l)"
 echo "seconds per thousand files (one session, round 1):"
-grep '^thousand' "$work/rates.1"
+grep '^thousand' "$work/rates.1" || true
 
 echo "resume after a cancel at $half files:"
 fresh
