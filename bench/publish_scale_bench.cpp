@@ -67,6 +67,7 @@ private:
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // the script watches the thousands as they come
     if (argc < 6) {
         std::fprintf(stderr,
                      "usage: %s LOCAL_ROOT HOST PORT REMOTE_ROOT LIST_FILE [--sessions] [--stop-after N]\n",

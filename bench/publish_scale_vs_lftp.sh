@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Usage: bench/publish_scale_vs_lftp.sh   [ROUNDS=3 FILES=6000 BUILD=build/release BENCH_BIN=...]
+# Usage: bench/publish_scale_vs_lftp.sh   [ROUNDS=3 FILES=6000 BUILD=build/release BENCH_BIN=... RESUME_ONLY=1]
 #
 # FILES pictures of 20-40 KB in 3 albums (images/ and thumbs/ halves), published over loopback to
 # the tests' pyftpdlib server by the publish job (bench_publish_scale: one session, then with the
@@ -60,6 +60,7 @@ lftp_mirror() {
 timed() { local t0; t0=$(now); "$@" >"$work/last.out"; echo "$(now) - $t0" | bc; }
 
 declare -A times
+[ -n "${RESUME_ONLY:-}" ] && rounds=0
 for round in $(seq "$rounds"); do
     for tool in ours1 lftp1 ours4 lftp4; do
         fresh
@@ -74,6 +75,7 @@ for round in $(seq "$rounds"); do
         echo "round $round $tool $t s" >&2
     done
 done
+if [ "$rounds" -gt 0 ]; then
 for tool in ours1 lftp1 ours4 lftp4; do
     printf '%s median %.2f s\n' "$tool" "$(echo "${times[$tool]}" | tr ' ' '\n' | grep . | median)"
 done
@@ -84,7 +86,8 @@ l4=$(echo "${times[lftp4]}" | tr ' ' '\n' | grep . | median)
 printf 'ratio one session/lftp --parallel=1: %.2f\n' "$(echo "$o1 / $l1" | bc -l)"
 printf 'ratio sessions/lftp --parallel=4: %.2f\n' "$(echo "$o4 / $l4" | bc -l)"
 echo "seconds per thousand files (one session, round 1):"
-grep '^thousand' "$work/rates.1"
+grep '^thousand' "$work/rates.1" || true
+fi
 
 echo "resume after a cancel at $half files:"
 fresh
@@ -92,7 +95,8 @@ ours --stop-after "$half" | tail -1
 ours | tail -1
 echo "resume after kill -9 at about $half files:"
 fresh
-ours >"$work/kill.out" &
+# The program itself, not a subshell: kill -9 must hit the process that publishes.
+"$bench" "$site" 127.0.0.1 "$port" web "$work/transfer.lst" >"$work/kill.out" &
 pid=$!
 until grep -q "^thousand $((half / 1000)) " "$work/kill.out" 2>/dev/null; do sleep 0.05; done
 kill -9 "$pid"
