@@ -161,21 +161,21 @@ void TSettingsForm::BindSetting(const TSettingDescription& setting, TChange chan
     const QString name = QString::fromLatin1(setting.name);
     switch (setting.kind) {
     case TSettingKind::Flag:
-        if (auto* button = findChild<QAbstractButton*>(name))
+        if (auto* button = PageControl->findChild<QAbstractButton*>(name))
             return BindFlag(button, settings_.*std::get<bool TProgramSettings::*>(setting.member), change);
         break;
     case TSettingKind::Text:
     case TSettingKind::Password:
-        if (auto* edit = findChild<QLineEdit*>(name))
+        if (auto* edit = PageControl->findChild<QLineEdit*>(name))
             return BindText(edit, settings_.*std::get<std::string TProgramSettings::*>(setting.member),
                             change);
         break;
     case TSettingKind::Choice:
-        if (auto* group = findChild<TRadioGroup*>(name))
+        if (auto* group = PageControl->findChild<TRadioGroup*>(name))
             return BindChoice(group, settings_.*std::get<int TProgramSettings::*>(setting.member));
         break;
     case TSettingKind::Lines:
-        if (auto* memo = findChild<QPlainTextEdit*>(name))
+        if (auto* memo = PageControl->findChild<QPlainTextEdit*>(name))
             return BindLines(
                 memo, settings_.*std::get<std::vector<std::string> TProgramSettings::*>(setting.member));
         break;
