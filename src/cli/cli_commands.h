@@ -49,6 +49,7 @@ struct TPublishArgs {
     bool transferAll = false;     // ignore the transfer list
     bool deleteAll = false;       // empty the server folder first
     std::string trustCertificate; // --trust-certificate: the SHA-256 fingerprint to trust
+    std::string trustHostKey;     // --trust-host-key: the SFTP host key fingerprint ("SHA256:...") to trust
 };
 std::optional<TPublishArgs> ParsePublishArgs(const TCommandArgs& args);
 int RunPublish(TProgramContext& context, const TPublishArgs& args, TCommandIo io);

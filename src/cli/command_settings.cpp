@@ -54,6 +54,8 @@ const TSetting kSettings[] = {
     {"cbUseTLS", &TProgramSettings::cbUseTLS},
     {"cbRequireTLS", &TProgramSettings::cbRequireTLS},
     {"cbParallelUploads", &TProgramSettings::cbParallelUploads},
+    {"rgProtocol", &TProgramSettings::rgProtocol, TCheck::Text, 2},
+    {"edSSHKeyFile", &TProgramSettings::edSSHKeyFile},
     {"edNoOfThumbs", &TProgramSettings::edNoOfThumbs, TCheck::ThumbCount},
     {"rgOverwriteFiles", &TProgramSettings::rgOverwriteFiles, TCheck::Text, 2},
     {"cbAllowInvitations", &TProgramSettings::cbAllowInvitations},

@@ -1,4 +1,5 @@
 #include "publishing/ftp_site.h"
+#include "publishing/sftp_site.h"
 
 #include "common/line_file.h"
 #include "publishing/remote_listing.h"
@@ -114,7 +115,10 @@ void TFtpSite::WireClient() {
 void TFtpSite::Start(TRemoteDone done, void (TCustomFtpClient::*request)()) {
     if (pending_) {
         QMetaObject::invokeMethod(
-            this, [done] { done({TRemoteFailure::Busy, 0, "another request is running", {}}); },
+            this,
+            [done] {
+                done({TRemoteFailure::Busy, 0, "another request is running", {}});
+            },
             Qt::QueuedConnection);
         return;
     }
@@ -124,9 +128,10 @@ void TFtpSite::Start(TRemoteDone done, void (TCustomFtpClient::*request)()) {
         (client_.*request)();
     } catch (const FtpException& error) {
         const std::string what = error.what();
-        TRemoteFailure failure = what.find("not connected") != std::string::npos ? TRemoteFailure::ConnectionLost
-                                 : what.find("not ready") != std::string::npos  ? TRemoteFailure::Busy
-                                                                                : TRemoteFailure::Refused;
+        TRemoteFailure failure = what.find("not connected") != std::string::npos
+                                     ? TRemoteFailure::ConnectionLost
+                                 : what.find("not ready") != std::string::npos ? TRemoteFailure::Busy
+                                                                               : TRemoteFailure::Refused;
         Complete({failure, 0, what, {}});
     }
 }
@@ -284,7 +289,9 @@ std::unique_ptr<TRemoteSite> TFtpSite::OpenSibling() const {
 // plain NLST and a listing with kinds is LIST -a, whose Unix long format shows hidden files.
 void TFtpSite::List(TListingDetail detail, TListingDone done) {
     if (!listingDir_) listingDir_ = std::make_unique<QTemporaryDir>();
-    listingFile_ = listingDir_->isValid() ? listingDir_->filePath(QStringLiteral("filelist.$$$")).toStdString() : "filelist.$$$";
+    listingFile_ = listingDir_->isValid()
+                       ? listingDir_->filePath(QStringLiteral("filelist.$$$")).toStdString()
+                       : "filelist.$$$";
     listingCommand_ = hasMlsd_ ? "MLSD" : detail == TListingDetail::Names ? "NLST" : "LIST";
     client_.ListCommand = listingCommand_;
     client_.HostFileName = listingCommand_ == "LIST" ? "-a" : "";
@@ -321,6 +328,7 @@ void TFtpSite::ListingReceived(const TRemoteResult& received, const std::string&
 }
 
 std::unique_ptr<TRemoteSite> OpenRemoteSite(const TConnectionSettings& settings) {
+    if (settings.protocol == TRemoteProtocol::Sftp) return std::make_unique<TSftpSite>(settings);
     return std::make_unique<TFtpSite>(settings);
 }
 

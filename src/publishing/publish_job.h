@@ -72,6 +72,8 @@ enum class TPublishCode {
     DeleteFailed,        // the server folder could not be emptied; nothing was sent
     TlsRefused,          // encryption required, but the server offers none
     CertificateRejected, // the server's certificate was not trusted; detail: its fingerprint
+    HostKeyRejected,     // SFTP: an unknown host key was not trusted; detail: its fingerprint
+    HostKeyChanged,      // SFTP: the host key differs from the trusted one; detail: "old new"
     Cancelled,           // "Abbrechen"
 };
 using TPublishResult = TJobResult<TPublishCode>;
@@ -189,6 +191,7 @@ private:
     std::string remoteRoot_;
     std::string typedPassword_;
     std::string lastDetail_; // the English detail of the last failure, or a rejected fingerprint
+    std::optional<TTrustQuestion> hostKeyQuestion_; // SFTP: the last question about a host key
     TTransferList list_;
 
     std::string localDir_;

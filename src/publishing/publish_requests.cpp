@@ -23,7 +23,21 @@ void TPublishJob::WireSite() {
     events.connection = [this](bool connected) { SiteConnection(connected); };
     // An identity the adapter cannot vouch for: the user decides.
     events.trust = [this](const TTrustQuestion& question) {
+        if (question.kind == TTrustQuestion::TKind::HostKey) {
+            hostKeyQuestion_ = question;
+            return view_.TrustHostKey(question.hostPort, question.keyType, question.fingerprint,
+                                      question.previousFingerprint);
+        }
         return view_.TrustCertificate(question.hostPort, question.fingerprint, question.reason);
+    };
+    // SFTP asks for the password only when no key let it in, and for a key's passphrase.
+    events.secret = [this](const std::string& keyFile, std::string& secret) {
+        std::optional<std::string> typed =
+            keyFile.empty() ? view_.AskPassword() : view_.AskPassphrase(keyFile);
+        if (!typed) return false;
+        if (keyFile.empty()) typedPassword_ = *typed;
+        secret = *typed;
+        return true;
     };
     site_->SetEvents(std::move(events));
 }
@@ -55,7 +69,8 @@ void TPublishJob::SiteConnection(bool connected) {
 // Waits for one request of the main session, writes "Ok" or the failure's line and applies the
 // rules of its kind. A request ended by Abort (the watchdog, "Abbrechen") leaves the decision to
 // whoever aborted it.
-TRemoteResult TPublishJob::Call(TRequest request, const std::function<void(TRemoteSite&, TRemoteDone)>& start) {
+TRemoteResult TPublishJob::Call(TRequest request,
+                                const std::function<void(TRemoteSite&, TRemoteDone)>& start) {
     TRemoteSite& site = *site_;
     TRemoteResult result = Await([&](TRemoteDone done) { start(site, std::move(done)); });
     WatchdogOff();
@@ -139,14 +154,20 @@ void TPublishJob::LoginFailed(const TRemoteResult& result) {
         Stop(TPublishCode::BadPassword);
     }
     Log(Text(kLoginFailed));
-    if (result.failure == TRemoteFailure::TrustRefused) {
+    if (result.failure == TRemoteFailure::TrustRefused && hostKeyQuestion_) {
+        const bool changed = hostKeyQuestion_->changed;
+        Stop(changed ? TPublishCode::HostKeyChanged : TPublishCode::HostKeyRejected);
+        lastDetail_ =
+            changed ? hostKeyQuestion_->previousFingerprint + " " + result.fingerprint : result.fingerprint;
+    } else if (result.failure == TRemoteFailure::TrustRefused) {
         Stop(TPublishCode::CertificateRejected);
         lastDetail_ = result.fingerprint;
     } else if (result.failure == TRemoteFailure::EncryptionRefused) {
         Stop(TPublishCode::TlsRefused);
     }
     // A connection that never came up has nobody to say goodbye to.
-    if (site_->Connected()) Call(TRequest::Quit, [](TRemoteSite& site, TRemoteDone done) { site.Quit(done); });
+    if (site_->Connected())
+        Call(TRequest::Quit, [](TRemoteSite& site, TRemoteDone done) { site.Quit(done); });
 }
 
 // The file goes to the end of the folder's queue, unless the server refused it too often.

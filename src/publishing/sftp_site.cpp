@@ -1,6 +1,7 @@
 #include "publishing/sftp_site.h"
 
 #include "common/atomic_file.h"
+#include "common/cp1252.h"
 #include "publishing/remote_listing.h"
 #include "publishing/sftp_channel.h"
 #include "publishing/sftp_error.h"
@@ -33,7 +34,8 @@ std::vector<std::filesystem::path> KnownHostsFiles(const TConnectionSettings& se
 
 bool Mentions(const std::string& text, const char* word) {
     std::string lower = text;
-    for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : lower)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
     return lower.find(word) != std::string::npos;
 }
 
@@ -70,7 +72,9 @@ void TSftpSite::SetTimeLimit(std::chrono::milliseconds limit) {
     if (session_) session_->SetStallMs(stallMs_);
 }
 
-void TSftpSite::Post(std::function<void()> work) { box_->Post(std::move(work)); }
+void TSftpSite::Post(std::function<void()> work) {
+    box_->Post(std::move(work));
+}
 
 bool TSftpSite::Begin(TRemoteDone& done) {
     if (busy_) {
@@ -95,10 +99,12 @@ std::string TSftpSite::PathOf(const std::string& name) const {
     return folder_ == "/" ? "/" + name : folder_ + "/" + name;
 }
 
-void TSftpSite::Work(std::function<void()> task, std::function<TRemoteResult(std::exception_ptr failure)> after,
-                     TRemoteDone done) {
+void TSftpSite::Work(std::function<void()> task,
+                     std::function<TRemoteResult(std::exception_ptr failure)> after, TRemoteDone done) {
     if (!session_ || !connected_) {
-        Post([this, done]() mutable { Complete(done, {TRemoteFailure::ConnectionLost, 0, "not connected", {}}); });
+        Post([this, done]() mutable {
+            Complete(done, {TRemoteFailure::ConnectionLost, 0, "not connected", {}});
+        });
         return;
     }
     session_->Begin([task = std::move(task)](const TSftpSession::TPost&) { task(); },
@@ -119,13 +125,23 @@ TRemoteResult TSftpSite::Failure(std::exception_ptr failure) {
     } catch (const ESftpError& error) {
         TRemoteResult result{TRemoteFailure::ConnectionLost, int(error.status()), error.what(), {}};
         switch (error.kind()) {
-        case TSftpFailure::Connect: result.failure = TRemoteFailure::ConnectFailed; break;
-        case TSftpFailure::TimedOut: result.failure = TRemoteFailure::TimedOut; break;
-        case TSftpFailure::LoginRefused: result.failure = TRemoteFailure::LoginRefused; break;
-        case TSftpFailure::Cancelled: result.failure = TRemoteFailure::Cancelled; break;
-        case TSftpFailure::Status: return StatusResult(error.status(), error.what());
+        case TSftpFailure::Connect:
+            result.failure = TRemoteFailure::ConnectFailed;
+            break;
+        case TSftpFailure::TimedOut:
+            result.failure = TRemoteFailure::TimedOut;
+            break;
+        case TSftpFailure::LoginRefused:
+            result.failure = TRemoteFailure::LoginRefused;
+            break;
+        case TSftpFailure::Cancelled:
+            result.failure = TRemoteFailure::Cancelled;
+            break;
+        case TSftpFailure::Status:
+            return StatusResult(error.status(), error.what());
         case TSftpFailure::Lost:
-        case TSftpFailure::Protocol: break;
+        case TSftpFailure::Protocol:
+            break;
         }
         SessionEnded();
         return result;
@@ -161,19 +177,18 @@ void TSftpSite::Connect(TRemoteDone done) {
     const auto types = KnownKeyTypes(KnownHostsFiles(settings_), name);
     auto key = std::make_shared<THostKey>();
     TSftpSession* session = session_.get();
-    session_->Begin(
-        [session, key, host = settings_.host, port, user = settings_.user, types](const TSftpSession::TPost&) {
-            *key = session->ConnectNow(host, port, user, types);
-        },
-        [this, key, done](std::exception_ptr failure) mutable {
-            if (failure) {
-                TRemoteResult result = Failure(failure);
-                if (result.failure == TRemoteFailure::ConnectionLost) result.failure = TRemoteFailure::ConnectFailed;
-                Complete(done, result);
-                return;
-            }
-            AfterKeyExchange(*key, done);
-        });
+    session_->Begin([session, key, host = settings_.host, port, user = AnsiToUtf8(settings_.user), types](
+                        const TSftpSession::TPost&) { *key = session->ConnectNow(host, port, user, types); },
+                    [this, key, done](std::exception_ptr failure) mutable {
+                        if (failure) {
+                            TRemoteResult result = Failure(failure);
+                            if (result.failure == TRemoteFailure::ConnectionLost)
+                                result.failure = TRemoteFailure::ConnectFailed;
+                            Complete(done, result);
+                            return;
+                        }
+                        AfterKeyExchange(*key, done);
+                    });
 }
 
 TRemoteResult TSftpSite::CheckTrust(const THostKey& key) {
@@ -189,7 +204,8 @@ TRemoteResult TSftpSite::CheckTrust(const THostKey& key) {
     }
     // A sibling never asks: it takes exactly the key its session accepted.
     if (sibling_) return fingerprint == shared_->acceptedFingerprint ? TRemoteResult{} : refused;
-    if (check.status == THostKeyStatus::Revoked) return {TRemoteFailure::TrustRefused, 0, "host key revoked", fingerprint};
+    if (check.status == THostKeyStatus::Revoked)
+        return {TRemoteFailure::TrustRefused, 0, "host key revoked", fingerprint};
     TTrustQuestion question;
     question.kind = TTrustQuestion::TKind::HostKey;
     question.hostPort = HostPort(settings_);
@@ -198,7 +214,8 @@ TRemoteResult TSftpSite::CheckTrust(const THostKey& key) {
     question.changed = check.status == THostKeyStatus::Changed;
     if (question.changed) {
         question.previousFingerprint = HostKeyFingerprint(check.known.blob);
-        question.reason = "the host key differs from the one trusted before (" + question.previousFingerprint + ")";
+        question.reason =
+            "the host key differs from the one trusted before (" + question.previousFingerprint + ")";
     } else {
         question.reason = "unknown host key";
     }
@@ -248,7 +265,8 @@ void TSftpSite::PlanLogin(const TAuthMethods& methods) {
             for (const char* name : {"id_ed25519", "id_ecdsa", "id_rsa"}) {
                 const auto file = UserSshFile(name);
                 std::error_code error;
-                if (!file.empty() && std::filesystem::exists(file, error)) attempts_.push_back({TKind::Key, file, false});
+                if (!file.empty() && std::filesystem::exists(file, error))
+                    attempts_.push_back({TKind::Key, file, false});
             }
         }
     }
@@ -259,7 +277,8 @@ void TSftpSite::PlanLogin(const TAuthMethods& methods) {
 bool TSftpSite::LoadConfiguredKey(const TAttempt& attempt) {
     TKeyLoad load = session_->LoadKey(attempt.keyFile, shared_->passphrase);
     // A default key with a passphrase is passed over: the user named no key to unlock.
-    for (int tries = 0; attempt.configured && load == TKeyLoad::NeedsPassphrase && tries < kPassphraseTries; ++tries) {
+    for (int tries = 0; attempt.configured && load == TKeyLoad::NeedsPassphrase && tries < kPassphraseTries;
+         ++tries) {
         std::string passphrase;
         if (sibling_ || !events_.secret || !events_.secret(attempt.keyFile.string(), passphrase)) break;
         load = session_->LoadKey(attempt.keyFile, passphrase);
@@ -303,7 +322,8 @@ void TSftpSite::NextLogin(TRemoteDone done) {
         if (!PasswordKnown()) return NextLogin(done);
         const bool plain = attempt.kind == TAttempt::TKind::Password;
         Line(TRemoteLineKind::Command, plain ? "LOGIN password" : "LOGIN keyboard-interactive");
-        login = [session, plain, password = shared_->password] {
+        // SSH carries user names and passwords as UTF-8; the settings hold Windows-1252.
+        login = [session, plain, password = AnsiToUtf8(shared_->password)] {
             return plain ? session->PasswordNow(password) : session->KeyboardNow(password);
         };
         break;
@@ -350,7 +370,9 @@ void TSftpSite::PrepareTransfers(TRemoteDone done) {
 void TSftpSite::MakeFolder(const std::string& name, TRemoteDone done) {
     if (!Begin(done)) return;
     if (!IsPlainRemoteName(name)) {
-        Post([this, done]() mutable { Complete(done, {TRemoteFailure::Refused, 0, "not a plain name", {}}); });
+        Post([this, done]() mutable {
+            Complete(done, {TRemoteFailure::Refused, 0, "not a plain name", {}});
+        });
         return;
     }
     Line(TRemoteLineKind::Command, "MKDIR " + name);
@@ -360,7 +382,8 @@ void TSftpSite::MakeFolder(const std::string& name, TRemoteDone done) {
          [this, status](std::exception_ptr failure) {
              if (failure) return Failure(failure);
              // OpenSSH answers an existing folder with a plain "Failure"; entering it decides.
-             if (*status == sftp_status::Failure) return TRemoteResult{TRemoteFailure::AlreadyExists, int(*status), "exists", {}};
+             if (*status == sftp_status::Failure)
+                 return TRemoteResult{TRemoteFailure::AlreadyExists, int(*status), "exists", {}};
              return StatusResult(*status, "SFTP status " + std::to_string(*status));
          },
          done);
@@ -369,7 +392,9 @@ void TSftpSite::MakeFolder(const std::string& name, TRemoteDone done) {
 void TSftpSite::EnterFolder(const std::string& name, TRemoteDone done) {
     if (!Begin(done)) return;
     if (!IsPlainRemoteName(name)) {
-        Post([this, done]() mutable { Complete(done, {TRemoteFailure::Refused, 0, "not a plain name", {}}); });
+        Post([this, done]() mutable {
+            Complete(done, {TRemoteFailure::Refused, 0, "not a plain name", {}});
+        });
         return;
     }
     Line(TRemoteLineKind::Command, "CD " + name);
@@ -390,7 +415,8 @@ void TSftpSite::EnterFolder(const std::string& name, TRemoteDone done) {
         [this, path, removed](std::exception_ptr failure) {
             if (failure) return Failure(failure);
             folder_ = path;
-            for (const auto& name : *removed) Line(TRemoteLineKind::Note, "! left over, removed: " + name);
+            for (const auto& name : *removed)
+                Line(TRemoteLineKind::Note, "! left over, removed: " + name);
             return TRemoteResult{};
         },
         done);
@@ -407,7 +433,9 @@ void TSftpSite::LeaveFolder(TRemoteDone done) {
 void TSftpSite::Put(const std::filesystem::path& localFile, const std::string& name, TRemoteDone done) {
     if (!Begin(done)) return;
     if (!IsPlainRemoteName(name)) {
-        Post([this, done]() mutable { Complete(done, {TRemoteFailure::Refused, 0, "not a plain name", {}}); });
+        Post([this, done]() mutable {
+            Complete(done, {TRemoteFailure::Refused, 0, "not a plain name", {}});
+        });
         return;
     }
     Line(TRemoteLineKind::Upload, name);
@@ -422,17 +450,21 @@ void TSftpSite::Put(const std::filesystem::path& localFile, const std::string& n
     };
     TOutcome* raw = outcome.get();
     outcome->events.sent = [raw](size_t) { raw->sent = true; };
-    outcome->events.failed = [raw](size_t, uint32_t status, const std::string& why) { raw->failed = {status, why}; };
+    outcome->events.failed = [raw](size_t, uint32_t status, const std::string& why) {
+        raw->failed = {status, why};
+    };
     TSftpSession* session = session_.get();
     if (!session_ || !connected_) return Work({}, {}, done);
     session_->Begin(
-        [session, outcome, items = std::vector<TSftpPutItem>{{localFile, PathOf(name)}}](const TSftpSession::TPost& post) {
+        [session, outcome,
+         items = std::vector<TSftpPutItem>{{localFile, PathOf(name)}}](const TSftpSession::TPost& post) {
             PutFiles(session->Channel(), items, TSftpPutLimits{}, RelayPutEvents(outcome->events, post));
         },
         [this, outcome, done](std::exception_ptr failure) mutable {
             if (failure) return Complete(done, Failure(failure));
             if (outcome->sent) return Complete(done, {});
-            const auto [status, why] = outcome->failed.value_or(std::pair<uint32_t, std::string>{0, "not sent"});
+            const auto [status, why] =
+                outcome->failed.value_or(std::pair<uint32_t, std::string>{0, "not sent"});
             if (status == 0) return Complete(done, {TRemoteFailure::LocalFile, 0, why, {}});
             Complete(done, StatusResult(status, why));
         });
@@ -445,13 +477,15 @@ void TSftpSite::List(TListingDetail, TListingDone done) {
     if (!session_ || !connected_) return Work({}, {}, plain);
     auto entries = std::make_shared<std::vector<TSftpName>>();
     TSftpSession* session = session_.get();
-    session_->Begin([session, entries, path = folder_](const TSftpSession::TPost&) { *entries = session->Channel().List(path); },
+    session_->Begin([session, entries, path = folder_](
+                        const TSftpSession::TPost&) { *entries = session->Channel().List(path); },
                     [this, entries, done](std::exception_ptr failure) {
                         busy_ = false;
                         if (failure) return done(Failure(failure), {});
                         std::vector<TRemoteEntry> listed;
                         for (const auto& entry : *entries)
-                            listed.push_back({entry.name, KindOf(entry), entry.hasPermissions ? int64_t(entry.size) : -1});
+                            listed.push_back(
+                                {entry.name, KindOf(entry), entry.hasPermissions ? int64_t(entry.size) : -1});
                         if (events_.progress) events_.progress(0);
                         done({}, std::move(listed));
                     });
@@ -460,7 +494,9 @@ void TSftpSite::List(TListingDetail, TListingDone done) {
 void TSftpSite::DeleteFile(const std::string& name, TRemoteDone done) {
     if (!Begin(done)) return;
     if (!IsPlainRemoteName(name)) {
-        Post([this, done]() mutable { Complete(done, {TRemoteFailure::Refused, 0, "not a plain name", {}}); });
+        Post([this, done]() mutable {
+            Complete(done, {TRemoteFailure::Refused, 0, "not a plain name", {}});
+        });
         return;
     }
     Line(TRemoteLineKind::Command, "RM " + name);
@@ -468,7 +504,8 @@ void TSftpSite::DeleteFile(const std::string& name, TRemoteDone done) {
     TSftpSession* session = session_.get();
     Work([session, status, path = PathOf(name)] { *status = session->Channel().RemoveFile(path); },
          [this, status](std::exception_ptr failure) {
-             return failure ? Failure(failure) : StatusResult(*status, "SFTP status " + std::to_string(*status));
+             return failure ? Failure(failure)
+                            : StatusResult(*status, "SFTP status " + std::to_string(*status));
          },
          done);
 }
@@ -476,7 +513,9 @@ void TSftpSite::DeleteFile(const std::string& name, TRemoteDone done) {
 void TSftpSite::RemoveFolder(const std::string& name, TRemoteDone done) {
     if (!Begin(done)) return;
     if (!IsPlainRemoteName(name)) {
-        Post([this, done]() mutable { Complete(done, {TRemoteFailure::Refused, 0, "not a plain name", {}}); });
+        Post([this, done]() mutable {
+            Complete(done, {TRemoteFailure::Refused, 0, "not a plain name", {}});
+        });
         return;
     }
     Line(TRemoteLineKind::Command, "RMDIR " + name);
@@ -484,7 +523,8 @@ void TSftpSite::RemoveFolder(const std::string& name, TRemoteDone done) {
     TSftpSession* session = session_.get();
     Work([session, status, path = PathOf(name)] { *status = session->Channel().RemoveDir(path); },
          [this, status](std::exception_ptr failure) {
-             return failure ? Failure(failure) : StatusResult(*status, "SFTP status " + std::to_string(*status));
+             return failure ? Failure(failure)
+                            : StatusResult(*status, "SFTP status " + std::to_string(*status));
          },
          done);
 }
@@ -510,9 +550,13 @@ void TSftpSite::Abort() {
     SessionEnded();
 }
 
-bool TSftpSite::Connected() const { return connected_ && session_ && session_->Connected(); }
+bool TSftpSite::Connected() const {
+    return connected_ && session_ && session_->Connected();
+}
 
-TRemoteSecurity TSftpSite::Security() const { return {connected_, connected_ ? "SSH-2.0" : ""}; }
+TRemoteSecurity TSftpSite::Security() const {
+    return {connected_, connected_ ? "SSH-2.0" : ""};
+}
 
 std::unique_ptr<TRemoteSite> TSftpSite::OpenSibling() const {
     auto sibling = std::make_unique<TSftpSite>(settings_, shared_);

@@ -198,6 +198,8 @@ const TSettingKey kSettingKeys[] = {
     {"cbUseTLS_Checked", &TProgramSettings::cbUseTLS},
     {"cbRequireTLS_Checked", &TProgramSettings::cbRequireTLS},
     {"cbParallelUploads_Checked", &TProgramSettings::cbParallelUploads},
+    {"rgProtocol_ItemIndex", &TProgramSettings::rgProtocol},
+    {"edSSHKeyFile_Text", &TProgramSettings::edSSHKeyFile},
 };
 
 struct TSettingReader {

@@ -61,6 +61,8 @@ public:
     bool cbUseTLS = true;
     bool cbRequireTLS = false;
     bool cbParallelUploads = false; // up to four sessions send a folder's files side by side
+    int rgProtocol = 0;             // 0 FTP (FTPS through cbUseTLS), 1 SFTP
+    std::string edSSHKeyFile;       // SFTP: a private key file; empty: ssh-agent and ~/.ssh's keys
     // Sonstiges
     std::string edNoOfThumbs = "12";
     int rgOverwriteFiles = 1;

@@ -119,8 +119,7 @@ TEST_F(SftpSite, UnknownHostKeyIsAskedOnceThenKept) {
 
 TEST_F(SftpSite, KeyInTheUsersKnownHostsIsTrusted) {
     std::filesystem::create_directories(home_ / ".ssh");
-    WriteBytes(home_ / ".ssh" / "known_hosts",
-               HostName() + " " + ReadBytes(*keys_ / "host.pub"));
+    WriteBytes(home_ / ".ssh" / "known_hosts", HostName() + " " + ReadBytes(*keys_ / "host.pub"));
     SshKeygen({"-H", "-f", QString::fromStdString((home_ / ".ssh" / "known_hosts").string())});
     auto site = Site(false);
     EXPECT_TRUE(Connect(*site).Ok()) << lines_;
@@ -162,7 +161,8 @@ TEST_F(SftpSite, LoginRefusedWithoutAcceptedCredential) {
 }
 
 TEST_F(SftpSite, PasswordIsAskedForWhenNoneIsSet) {
-    if (SshTestAccount().password.empty()) GTEST_SKIP() << "password logins need a test account (run as root)";
+    if (SshTestAccount().password.empty())
+        GTEST_SKIP() << "password logins need a test account (run as root)";
     settings_.keyFile.clear();
     secrets_ = {SshTestAccount().password};
     auto site = Site();
@@ -194,6 +194,7 @@ TEST_F(SftpSite, FoldersFilesAndLeftovers) {
     EXPECT_EQ(run([&](TRemoteDone d) { site->EnterFolder("missing", d); }).failure, TRemoteFailure::NotFound);
     WriteBytes(server_->Root() / "web" / SftpTemporaryName("index.htm"), "torn");
     std::filesystem::create_symlink("/etc", server_->Root() / "web" / "link");
+    server_->GiveToAccount();
     ASSERT_TRUE(run([&](TRemoteDone d) { site->EnterFolder("web", d); }).Ok());
     EXPECT_FALSE(std::filesystem::exists(server_->Root() / "web" / SftpTemporaryName("index.htm")))
         << "a killed run's leftover is removed";
@@ -207,13 +208,15 @@ TEST_F(SftpSite, FoldersFilesAndLeftovers) {
     std::vector<TRemoteEntry> entries;
     ASSERT_TRUE(AwaitListing([&](TListingDone d) { site->List(TListingDetail::Kinds, d); }, entries).Ok());
     std::map<std::string, TRemoteEntryKind> kinds;
-    for (const auto& entry : entries) kinds[entry.name] = entry.kind;
+    for (const auto& entry : entries)
+        kinds[entry.name] = entry.kind;
     EXPECT_EQ(kinds, (std::map<std::string, TRemoteEntryKind>{{"index.htm", TRemoteEntryKind::File},
                                                               {"link", TRemoteEntryKind::Other}}));
     EXPECT_TRUE(run([&](TRemoteDone d) { site->DeleteFile("link", d); }).Ok());
     EXPECT_TRUE(std::filesystem::exists("/etc/passwd")) << "the link went, not what it points to";
     EXPECT_TRUE(run([&](TRemoteDone d) { site->DeleteFile("index.htm", d); }).Ok());
-    EXPECT_EQ(run([&](TRemoteDone d) { site->DeleteFile("index.htm", d); }).failure, TRemoteFailure::NotFound);
+    EXPECT_EQ(run([&](TRemoteDone d) { site->DeleteFile("index.htm", d); }).failure,
+              TRemoteFailure::NotFound);
     EXPECT_TRUE(run([&](TRemoteDone d) { site->LeaveFolder(d); }).Ok());
     EXPECT_TRUE(run([&](TRemoteDone d) { site->RemoveFolder("web", d); }).Ok());
     EXPECT_FALSE(std::filesystem::exists(server_->Root() / "web"));

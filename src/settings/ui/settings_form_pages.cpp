@@ -4,6 +4,8 @@
 #include "settings/ui/settings_form.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -203,6 +205,18 @@ QWidget* TSettingsForm::BuildPublishPage() {
     BindFlag(cbUseTLS, settings_.cbUseTLS, TChange::EnablesApply);
     BindFlag(cbRequireTLS, settings_.cbRequireTLS, TChange::EnablesApply);
     BindFlag(cbParallelUploads, settings_.cbParallelUploads, TChange::EnablesApply);
+    rgProtocol = Named(new TRadioGroup(QStringLiteral("Protokoll"),
+                                       {QStringLiteral("FTP (auch verschl\u00fcsselt als FTPS)"),
+                                        QStringLiteral("SFTP (SSH)")}),
+                       "rgProtocol");
+    edSSHKeyFile = LineEdit("edSSHKeyFile");
+    edSSHKeyFile->setPlaceholderText(QStringLiteral("leer: ssh-agent und die Schl\u00fcssel in ~/.ssh"));
+    btnSSHKeyFile = Named(new QPushButton(QStringLiteral("...")), "btnSSHKeyFile");
+    BindChoice(rgProtocol, settings_.rgProtocol);
+    BindText(edSSHKeyFile, settings_.edSSHKeyFile, TChange::EnablesApply);
+    showers_.push_back([this] { ShowProtocolFields(); });
+    connect(rgProtocol, &TRadioGroup::itemClicked, this, &TSettingsForm::ProtocolChosen);
+    connect(btnSSHKeyFile, &QPushButton::clicked, this, &TSettingsForm::ChooseKeyFile);
     // "Nur verschlüsselt" means something only while encryption is on.
     connect(cbUseTLS, &QCheckBox::toggled, cbRequireTLS, &QWidget::setEnabled);
 
@@ -214,6 +228,11 @@ QWidget* TSettingsForm::BuildPublishPage() {
     serverLayout->addRow(Caption(QStringLiteral("Kenn&wort:"), edFTPPassword), edFTPPassword);
     serverLayout->addRow(Caption(QStringLiteral("Verzeichnis auf dem Server:"), edFTPDirectory),
                          edFTPDirectory);
+    auto* keyRow = new QHBoxLayout;
+    keyRow->addWidget(edSSHKeyFile, 1);
+    keyRow->addWidget(btnSSHKeyFile);
+    lbSSHKeyFile = Caption(QStringLiteral("Schl\u00fcssel&datei (SSH):"), edSSHKeyFile);
+    serverLayout->addRow(lbSSHKeyFile, keyRow);
 
     auto* options = new QGroupBox(QStringLiteral("FTP Optionen"));
     auto* optionsLayout = new QVBoxLayout(options);
@@ -231,10 +250,35 @@ QWidget* TSettingsForm::BuildPublishPage() {
     auto* page = Named(new QWidget, "tsPublish");
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(cpUseFTP);
+    layout->addWidget(rgProtocol);
     layout->addWidget(server);
     layout->addWidget(options);
     layout->addStretch(1);
     return page;
+}
+
+void TSettingsForm::ShowProtocolFields() {
+    const bool sftp = settings_.rgProtocol == 1;
+    for (QWidget* ftpOnly : std::initializer_list<QWidget*>{cbUsePassiveMode, cbUseTLS, cbRequireTLS})
+        ftpOnly->setVisible(!sftp);
+    for (QWidget* sftpOnly : std::initializer_list<QWidget*>{lbSSHKeyFile, edSSHKeyFile, btnSSHKeyFile})
+        sftpOnly->setVisible(sftp);
+}
+
+// The usual port of the chosen protocol replaces the other one's, never a port the user chose.
+void TSettingsForm::ProtocolChosen(int protocol) {
+    const QString port = edFTPPort->text().trimmed();
+    if (protocol == 1 && port == QStringLiteral("21")) edFTPPort->setText(QStringLiteral("22"));
+    if (protocol == 0 && port == QStringLiteral("22")) edFTPPort->setText(QStringLiteral("21"));
+    ShowProtocolFields();
+}
+
+void TSettingsForm::ChooseKeyFile() {
+    QString start = edSSHKeyFile->text();
+    if (start.isEmpty()) start = QDir::homePath() + QStringLiteral("/.ssh");
+    const QString file =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Schl\u00fcsseldatei w\u00e4hlen"), start);
+    if (!file.isEmpty()) edSSHKeyFile->setText(file);
 }
 
 QWidget* TSettingsForm::BuildOtherPage() {
