@@ -50,6 +50,7 @@ struct TPublishArgs {
     bool deleteAll = false;        // empty the server folder first
     std::string trustCertificate;  // --trust-certificate: the SHA-256 fingerprint to trust
     bool allowUnencrypted = false; // --allow-unencrypted: a server without FTPS may be used in clear
+    std::string trustHostKey;      // --trust-host-key: the SFTP host key fingerprint ("SHA256:...") to trust
 };
 std::optional<TPublishArgs> ParsePublishArgs(const TCommandArgs& args);
 int RunPublish(TProgramContext& context, const TPublishArgs& args, TCommandIo io);

@@ -2,6 +2,7 @@
 
 #include "cli/terminal_progress.h"
 #include "common/cp1252.h"
+#include "common/german_text.h"
 #include "common/text_utils.h"
 #include "publishing/publish_job.h"
 #include "publishing/publish_texts.h"
@@ -20,7 +21,7 @@ class TTerminalPublishView : public PublishView {
 public:
     TTerminalPublishView(TCommandIo io, TProgramSettings& settings, const TPublishArgs& args)
         : out_(io.out), err_(io.err), settings_(settings), trusted_(args.trustCertificate),
-          allowUnencrypted_(args.allowUnencrypted) {}
+          allowUnencrypted_(args.allowUnencrypted), trustedHostKey_(args.trustHostKey) {}
 
     // A server without encryption is used only with --allow-unencrypted (for this run); otherwise
     // the question goes to stderr and the run ends before the password is sent.
@@ -29,6 +30,19 @@ public:
         err_ << AnsiToUtf8(FormatMessage(Text(publish_texts::kAskUnencrypted), {hostPort})) << '\n'
              << "vistrel-cli publish --allow-unencrypted\n";
         return false;
+    }
+
+    // The same for a host key, new or changed: only the one --trust-host-key names; the SFTP
+    // session then files it in known_hosts.
+    bool TrustHostKey(const std::string&, const std::string&, const std::string& fingerprint,
+                      const std::string&) override {
+        return !trustedHostKey_.empty() && fingerprint == trustedHostKey_;
+    }
+
+    // On a terminal without echo; otherwise the first line of standard input, so that a script
+    // can pipe it in. It is never stored. Passphrases stay UTF-8, as ssh-keygen took them.
+    std::optional<std::string> AskPassphrase(const std::string& keyFile) override {
+        return ReadSecret(FormatMessage(Text(publish_texts::kPassphraseFor), {keyFile}) + " ", true);
     }
 
     // Never trusts an unknown certificate by itself: only the one --trust-certificate names, which
@@ -42,8 +56,21 @@ public:
     void Log(const std::string& line) override { out_ << AnsiToUtf8(line) << '\n' << std::flush; }
 
     std::optional<std::string> AskPassword() override {
-        if (!::isatty(STDIN_FILENO)) return std::nullopt;
-        std::cerr << "Passwort für den FTP-Server: " << std::flush;
+        auto typed = ReadSecret("Passwort für den FTP-Server: ", false);
+        if (!typed) return std::nullopt;
+        return Utf8ToAnsi(*typed);
+    }
+
+private:
+    // The line as typed (UTF-8); on a terminal without echo, otherwise only when `fromPipe`.
+    static std::optional<std::string> ReadSecret(const std::string& prompt, bool fromPipe) {
+        if (!::isatty(STDIN_FILENO)) {
+            std::string line;
+            if (!fromPipe || !std::getline(std::cin, line)) return std::nullopt;
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            return line;
+        }
+        std::cerr << prompt << std::flush;
         termios saved{};
         bool restore = ::tcgetattr(STDIN_FILENO, &saved) == 0;
         if (restore) {
@@ -56,16 +83,28 @@ public:
         if (restore) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
         std::cerr << '\n';
         if (!read) return std::nullopt;
-        return Utf8ToAnsi(line);
+        return line;
     }
 
-private:
     std::ostream& out_;
     std::ostream& err_;
     TProgramSettings& settings_;
     std::string trusted_;
     bool allowUnencrypted_;
+    std::string trustedHostKey_;
 };
+
+// "SHA256:" and 43 characters of unpadded base64, as ssh-keygen -l prints it.
+bool ParseHostKeyFingerprint(const std::string& text, std::string& fingerprint) {
+    const std::string prefix = "SHA256:";
+    if (text.size() != prefix.size() + 43 || text.compare(0, prefix.size(), prefix) != 0) return false;
+    for (size_t i = prefix.size(); i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (!std::isalnum(c) && c != '+' && c != '/') return false;
+    }
+    fingerprint = text;
+    return true;
+}
 
 // 64 hex digits, given in either case; kept in upper case.
 bool ParseFingerprint(std::string text, std::string& fingerprint) {
@@ -82,7 +121,8 @@ bool ParseFingerprint(std::string text, std::string& fingerprint) {
 
 // Arguments: --transfer-all, --delete-all, --trust-certificate HEX (trust the server certificate
 // with this SHA-256 fingerprint; it is then stored), --allow-unencrypted (use a server that offers
-// no encryption although FTPS is chosen).
+// no encryption although FTPS is chosen), --trust-host-key SHA256:... (trust the SFTP server's host
+// key with this fingerprint, new or changed; it is then filed in known_hosts).
 std::optional<TPublishArgs> ParsePublishArgs(const TCommandArgs& args) {
     TPublishArgs parsed;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -95,6 +135,9 @@ std::optional<TPublishArgs> ParsePublishArgs(const TCommandArgs& args) {
             parsed.allowUnencrypted = true;
         else if (arg == "--trust-certificate" && i + 1 < args.size() &&
                  ParseFingerprint(args[i + 1], parsed.trustCertificate))
+            ++i;
+        else if (arg == "--trust-host-key" && i + 1 < args.size() &&
+                 ParseHostKeyFingerprint(args[i + 1], parsed.trustHostKey))
             ++i;
         else
             return std::nullopt;
@@ -123,6 +166,9 @@ int RunPublish(TProgramContext& context, const TPublishArgs& args, TCommandIo io
         std::string closing = PublishMessage(result, job.HostName(), job.RemoteRoot());
         if (result.code == TPublishCode::CertificateRejected)
             io.err << "vistrel-cli publish --trust-certificate " << result.detail << '\n';
+        if (result.code == TPublishCode::HostKeyRejected || result.code == TPublishCode::HostKeyChanged)
+            io.err << "vistrel-cli publish --trust-host-key "
+                   << result.detail.substr(result.detail.rfind(' ') + 1) << '\n';
         if (!result.Ok() && !closing.empty()) io.err << AnsiToUtf8(closing) << '\n';
         return result.Ok() ? 0 : 1;
     } catch (const std::exception& error) {

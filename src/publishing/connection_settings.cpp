@@ -6,7 +6,7 @@ namespace vistrel {
 
 TConnectionSettings ConnectionSettingsFrom(const TProgramSettings& settings) {
     TConnectionSettings connection;
-    connection.protocol = TRemoteProtocol::Ftp;
+    connection.protocol = settings.rgProtocol == 1 ? TRemoteProtocol::Sftp : TRemoteProtocol::Ftp;
     connection.host = settings.edFTPServer;
     connection.port = settings.edFTPPort;
     connection.user = settings.edFTPUser;
@@ -19,7 +19,14 @@ TConnectionSettings ConnectionSettingsFrom(const TProgramSettings& settings) {
     connection.parallelUploads = settings.cbParallelUploads;
     connection.trustedFingerprint = settings.TrustedCertificate(HostPort(connection));
     connection.unencryptedAllowed = settings.AllowsUnencrypted(HostPort(connection));
+    connection.keyFile = settings.edSSHKeyFile;
+    connection.knownHostsFile = settings.Folders().program / "known_hosts";
     return connection;
+}
+
+std::string TransferListDestination(const TConnectionSettings& connection) {
+    const char* scheme = connection.protocol == TRemoteProtocol::Sftp ? "sftp://" : "ftp://";
+    return scheme + connection.user + "@" + HostPort(connection);
 }
 
 } // namespace vistrel

@@ -5,6 +5,7 @@
 
 #include "common/text_utils.h"
 #include "common/user_prompts.h"
+#include "publishing/connection_settings.h"
 #include "publishing/publish_texts.h"
 #include "settings/program_settings.h"
 
@@ -128,20 +129,22 @@ void TPublishJob::Delay(int milliseconds) {
 TPublishResult TPublishJob::Run(const TPublishParams& params) {
     if (state_ != TRunState::Idle) return {TPublishCode::NotStarted, "a run is going"};
     TakeParams(params);
+    hostKeyQuestion_.reset();
     if (params_.connection.host.empty()) {
         // The caller opens the settings, as "&Einstellungen..." does.
         prompts_.ShowMessage(Text(kIncomplete), MessageKind::Information);
         return {TPublishCode::NoHost, "no host"};
     }
     if (params_.deleteAll && !ConfirmDeletion()) return {TPublishCode::NotStarted, "deletion not confirmed"};
-    if (params_.connection.password.empty() && params_.connection.keyFile.empty()) {
+    // SFTP logs in by key or agent first and asks for the password only when it needs it.
+    if (params_.connection.password.empty() && params_.connection.protocol == TRemoteProtocol::Ftp) {
         std::optional<std::string> password = view_.AskPassword();
         if (!password) return {TPublishCode::NotStarted, "no password"};
         typedPassword_ = params_.connection.password = *password;
     }
     remoteRoot_ = WithTrailingSlash(remoteRoot_);
     // Sending everything and deleting everything both begin by forgetting what the server holds.
-    list_.Open(params_.transferListFile, params_.connection.host, remoteRoot_,
+    list_.Open(params_.transferListFile, TransferListDestination(params_.connection), remoteRoot_,
                params_.transferAll || params_.deleteAll);
 
     struct TRunGuard {

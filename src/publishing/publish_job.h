@@ -73,6 +73,8 @@ enum class TPublishCode {
     TlsRefused,          // encryption required, but the server offers none
     EncryptionDeclined,  // encryption wanted, the server offers none, and going without was declined
     CertificateRejected, // the server's certificate was not trusted; detail: its fingerprint
+    HostKeyRejected,     // SFTP: an unknown host key was not trusted; detail: its fingerprint
+    HostKeyChanged,      // SFTP: the host key differs from the trusted one; detail: "old new"
     Cancelled,           // "Abbrechen"
 };
 using TPublishResult = TJobResult<TPublishCode>;
@@ -191,6 +193,7 @@ private:
     std::string remoteRoot_;
     std::string typedPassword_;
     std::string lastDetail_; // the English detail of the last failure, or a rejected fingerprint
+    std::optional<TTrustQuestion> hostKeyQuestion_; // SFTP: the last question about a host key
     TTransferList list_;
 
     std::string localDir_;

@@ -23,7 +23,11 @@ void TPublishJob::WireSite() {
     events.connection = [this](bool connected) { SiteConnection(connected); };
     // An identity the adapter cannot vouch for: the user decides.
     events.trust = [this](const TTrustQuestion& question) {
-        if (question.kind == TTrustQuestion::TKind::HostKey) return view_.TrustHostKey(question);
+        if (question.kind == TTrustQuestion::TKind::HostKey) {
+            hostKeyQuestion_ = question;
+            return view_.TrustHostKey(question.hostPort, question.keyType, question.fingerprint,
+                                      question.previousFingerprint);
+        }
         return view_.TrustCertificate(question.hostPort, question.fingerprint, question.reason);
     };
     // No password and no file in clear text without the user's consent; a refusal ends the run.
@@ -31,6 +35,15 @@ void TPublishJob::WireSite() {
         if (view_.AllowUnencrypted(hostPort)) return true;
         Stop(TPublishCode::EncryptionDeclined);
         return false;
+    };
+    // SFTP asks for the password only when no key let it in, and for a key's passphrase.
+    events.secret = [this](const std::string& keyFile, std::string& secret) {
+        std::optional<std::string> typed =
+            keyFile.empty() ? view_.AskPassword() : view_.AskPassphrase(keyFile);
+        if (!typed) return false;
+        if (keyFile.empty()) typedPassword_ = *typed;
+        secret = *typed;
+        return true;
     };
     site_->SetEvents(std::move(events));
 }
@@ -147,7 +160,12 @@ void TPublishJob::LoginFailed(const TRemoteResult& result) {
         Stop(TPublishCode::BadPassword);
     }
     Log(Text(kLoginFailed));
-    if (result.failure == TRemoteFailure::TrustRefused) {
+    if (result.failure == TRemoteFailure::TrustRefused && hostKeyQuestion_) {
+        const bool changed = hostKeyQuestion_->changed;
+        Stop(changed ? TPublishCode::HostKeyChanged : TPublishCode::HostKeyRejected);
+        lastDetail_ =
+            changed ? hostKeyQuestion_->previousFingerprint + " " + result.fingerprint : result.fingerprint;
+    } else if (result.failure == TRemoteFailure::TrustRefused) {
         Stop(TPublishCode::CertificateRejected);
         lastDetail_ = result.fingerprint;
     } else if (result.failure == TRemoteFailure::EncryptionRefused) {

@@ -33,6 +33,14 @@ std::string PublishMessage(const TPublishResult& result, const std::string& host
         return FormatMessage(Text(kEndEncryptionDeclined), {host});
     case TPublishCode::CertificateRejected:
         return FormatMessage(Text(kEndCertificate), {host, result.detail});
+    case TPublishCode::HostKeyRejected:
+        return FormatMessage(Text(kEndHostKeyUnknown), {host, result.detail});
+    case TPublishCode::HostKeyChanged: {
+        const auto blank = result.detail.find(' ');
+        return FormatMessage(Text(kEndHostKeyChanged),
+                             {host, result.detail.substr(0, blank),
+                              blank == std::string::npos ? std::string() : result.detail.substr(blank + 1)});
+    }
     case TPublishCode::Cancelled:
         return Text(kEndCancelled);
     }

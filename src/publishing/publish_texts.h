@@ -109,4 +109,23 @@ inline constexpr const char* kEndDeleteFailed = "Die Veröffentlichung wurde nic
 inline constexpr const char* kEndCancelled =
     "Übertragung abgebrochen. Beim nächsten Start werden nur die fehlenden Dateien übertragen.";
 
+// SFTP: the server's host key and the key file's passphrase.
+inline constexpr const char* kAskHostKey =
+    "Der Server %s ist noch nicht bekannt. Sein Schlüssel (%s) hat den Fingerabdruck\n%s\n"
+    "Vergleichen Sie ihn mit dem Fingerabdruck, den Ihr Anbieter nennt. Wollen Sie dem Server vertrauen "
+    "und die Verbindung herstellen?";
+inline constexpr const char* kAskChangedHostKey =
+    "WARNUNG: Der Schlüssel des Servers %s hat sich geändert!\nBisher: %s\nJetzt: %s (%s)\n"
+    "Das kann bedeuten, dass jemand die Verbindung belauscht oder umleitet. Vertrauen Sie dem neuen "
+    "Schlüssel nur, wenn Ihr Anbieter den Wechsel bestätigt hat. Wollen Sie dem neuen Schlüssel "
+    "vertrauen?";
+inline constexpr const char* kPassphraseFor = "Passphrase für den Schlüssel %s:";
+inline constexpr const char* kEndHostKeyUnknown =
+    "Die Veröffentlichung wurde nicht abgeschlossen: Dem Schlüssel des Servers %s (Fingerabdruck %s) wurde "
+    "nicht vertraut. Es wurde nichts übertragen.";
+inline constexpr const char* kEndHostKeyChanged =
+    "Die Veröffentlichung wurde nicht abgeschlossen: Der Schlüssel des Servers %s hat sich geändert "
+    "(bisher %s, jetzt %s). Möglicherweise wird die Verbindung angegriffen. Es wurde weder ein Passwort "
+    "noch ein Schlüssel angeboten und nichts übertragen.";
+
 } // namespace vistrel::publish_texts

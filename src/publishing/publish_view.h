@@ -61,9 +61,17 @@ public:
     // and the files unencrypted (and remembers that for `hostPort`). Nothing is sent in clear
     // without this consent.
     virtual bool AllowUnencrypted(const std::string& /*hostPort*/) { return false; }
-    // The server's host key (SFTP) is unknown, or differs from the one trusted before
-    // (question.changed): true trusts it and stores its fingerprint for question.hostPort.
-    virtual bool TrustHostKey(const TTrustQuestion& /*question*/) { return false; }
+    // SFTP: the server's host key is not filed in a known_hosts file (`previousFingerprint` empty)
+    // or differs from the key filed there. True trusts it; the adapter then files it in the
+    // program folder's known_hosts.
+    virtual bool TrustHostKey(const std::string& /*hostPort*/, const std::string& /*keyType*/,
+                              const std::string& /*fingerprint*/,
+                              const std::string& /*previousFingerprint*/) {
+        return false;
+    }
+    // SFTP: the passphrase of the private key file as UTF-8 bytes (as ssh-keygen took it), or
+    // nothing when the user gave none. Never stored.
+    virtual std::optional<std::string> AskPassphrase(const std::string& /*keyFile*/) { return std::nullopt; }
     // A successful run closes the dialog.
     virtual void CloseDialog() {}
 

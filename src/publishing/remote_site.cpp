@@ -1,6 +1,7 @@
 #include "publishing/remote_site.h"
 
 #include "publishing/ftp_site.h"
+#include "publishing/sftp_site.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -56,13 +57,13 @@ TRemoteResult AwaitListing(const std::function<void(TListingDone)>& start,
     return result;
 }
 
-// One adapter per protocol; none for a protocol this build does not have.
+// One adapter per protocol.
 std::unique_ptr<TRemoteSite> OpenRemoteSite(const TConnectionSettings& settings) {
     switch (settings.protocol) {
     case TRemoteProtocol::Ftp:
         return std::make_unique<TFtpSite>(settings);
     case TRemoteProtocol::Sftp:
-        break;
+        return std::make_unique<TSftpSite>(settings);
     }
     return nullptr;
 }

@@ -142,8 +142,9 @@ struct TRemoteEvents {
     // True trusts the identity for this session and its siblings; without a handler nothing
     // unverified is trusted.
     std::function<bool(const TTrustQuestion& question)> trust;
-    // SFTP: the login needs a secret now: the passphrase of the private key `keyFile`, or, when
-    // `keyFile` is empty, the password. False when the user gave none. Never stored.
+    // SFTP: the login needs a secret now: the passphrase of the private key `keyFile` (UTF-8, as
+    // ssh-keygen took it), or, when `keyFile` is empty, the password (Windows-1252 like the
+    // setting). False when the user gave none. Never stored.
     std::function<bool(const std::string& keyFile, std::string& secret)> secret;
     // Encryption is wanted but not required, and the server offers none: true goes on without it
     // (the password then goes in clear). Without a handler nothing goes unencrypted.

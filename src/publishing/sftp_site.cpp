@@ -1,6 +1,7 @@
 #include "publishing/sftp_site.h"
 
 #include "common/atomic_file.h"
+#include "common/cp1252.h"
 #include "publishing/remote_listing.h"
 #include "publishing/sftp_channel.h"
 #include "publishing/sftp_error.h"
@@ -176,7 +177,7 @@ void TSftpSite::Connect(TRemoteDone done) {
     const auto types = KnownKeyTypes(KnownHostsFiles(settings_), name);
     auto key = std::make_shared<THostKey>();
     TSftpSession* session = session_.get();
-    session_->Begin([session, key, host = settings_.host, port, user = settings_.user, types](
+    session_->Begin([session, key, host = settings_.host, port, user = AnsiToUtf8(settings_.user), types](
                         const TSftpSession::TPost&) { *key = session->ConnectNow(host, port, user, types); },
                     [this, key, done](std::exception_ptr failure) mutable {
                         if (failure) {
@@ -321,7 +322,8 @@ void TSftpSite::NextLogin(TRemoteDone done) {
         if (!PasswordKnown()) return NextLogin(done);
         const bool plain = attempt.kind == TAttempt::TKind::Password;
         Line(TRemoteLineKind::Command, plain ? "LOGIN password" : "LOGIN keyboard-interactive");
-        login = [session, plain, password = shared_->password] {
+        // SSH carries user names and passwords as UTF-8; the settings hold Windows-1252.
+        login = [session, plain, password = AnsiToUtf8(shared_->password)] {
             return plain ? session->PasswordNow(password) : session->KeyboardNow(password);
         };
         break;

@@ -1,8 +1,8 @@
 #pragma once
 // The transfer list "transfer.lst": which files stand complete on the server, so that a run sends
-// only what changed. Line 1 is the FTP host, line 2 the remote root ending in "/", then one line
-// per file: full local path, TAB, size in bytes, TAB, MD5 digest (32 upper-case hex digits, empty
-// when the file could not be read; the size is -1 when it was not found). Windows-1252, CR LF.
+// only what changed. Line 1 names the destination (TransferListDestination), line 2 the remote root ending in
+// "/", then one line per file: full local path, TAB, size in bytes, TAB, MD5 digest (32 upper-case hex
+// digits, empty when the file could not be read; the size is -1 when it was not found). Windows-1252, CR LF.
 //
 // The stored list (transfer.lst with its journal, see transfer_journal.h) never claims more than the
 // server holds: a file's line leaves it before the file is sent again or deleted, and comes back

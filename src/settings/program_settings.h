@@ -63,6 +63,8 @@ public:
     bool cbUseTLS{};
     bool cbRequireTLS{};
     bool cbParallelUploads{}; // up to four sessions send a folder's files side by side
+    int rgProtocol{};         // 0 FTP (FTPS through cbUseTLS), 1 SFTP
+    std::string edSSHKeyFile; // SFTP: a private key file; empty: ssh-agent and ~/.ssh's keys
     // Sonstiges
     std::string edNoOfThumbs;
     int rgOverwriteFiles{};

@@ -43,6 +43,8 @@ const TSettingDescription kSettings[] = {
     {"cbUseTLS", K::Flag, &S::cbUseTLS, "True", P::Publish},
     {"cbRequireTLS", K::Flag, &S::cbRequireTLS, "False", P::Publish},
     {"cbParallelUploads", K::Flag, &S::cbParallelUploads, "True", P::Publish},
+    {"rgProtocol", K::Choice, &S::rgProtocol, "0", P::Publish, Choices(2)},
+    {"edSSHKeyFile", K::Text, &S::edSSHKeyFile, "", P::Publish},
     {"edNoOfThumbs", K::Text, &S::edNoOfThumbs, "12", P::Other, {R::ThumbCount}},
     {"rgOverwriteFiles", K::Choice, &S::rgOverwriteFiles, "1", P::Other, Choices(2)},
     {"cbAllowInvitations", K::Flag, &S::cbAllowInvitations, "True", P::Other},

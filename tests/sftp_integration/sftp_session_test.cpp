@@ -123,6 +123,7 @@ TEST_F(SftpSession, FoldersAreMadeListedAndRemoved) {
     EXPECT_NE(session.MakeDir(root + "/Urlaub"), sftp_status::Ok) << "exists already";
     WriteBytes(server_->Root() / "Urlaub" / ".htaccess", "x");
     std::filesystem::create_symlink("/etc", server_->Root() / "Urlaub" / "link");
+    server_->GiveToAccount();
     std::map<std::string, TSftpName> names;
     for (const auto& entry : session.List(root + "/Urlaub"))
         names[entry.name] = entry;
@@ -150,6 +151,7 @@ TEST_F(SftpSession, PipelinedUploadReplacesFilesWhole) {
     LogInWithKey(session);
     const std::string root = session.RealPath(".");
     WriteBytes(server_->Root() / "b.jpg", "an old version that is longer than nothing");
+    server_->GiveToAccount();
     std::vector<TSftpPutItem> items;
     const std::vector<size_t> sizes = {0, 1, 32768, 32769, 3'000'000, 20000, 20000, 20000};
     for (size_t i = 0; i < sizes.size(); ++i) {
@@ -228,6 +230,7 @@ TEST_F(SftpSession, CancelEndsAnUploadAtOnceAndLeavesNoTornFile) {
     LogInWithKey(session);
     const std::string root = session.RealPath(".");
     WriteBytes(server_->Root() / "big.bin", "old");
+    server_->GiveToAccount();
     WriteBytes(local_ / "big.bin", Pattern(50'000'000, 3));
     TSftpPutEvents events;
     bool sent = false;

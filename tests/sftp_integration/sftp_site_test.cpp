@@ -194,6 +194,7 @@ TEST_F(SftpSite, FoldersFilesAndLeftovers) {
     EXPECT_EQ(run([&](TRemoteDone d) { site->EnterFolder("missing", d); }).failure, TRemoteFailure::NotFound);
     WriteBytes(server_->Root() / "web" / SftpTemporaryName("index.htm"), "torn");
     std::filesystem::create_symlink("/etc", server_->Root() / "web" / "link");
+    server_->GiveToAccount();
     ASSERT_TRUE(run([&](TRemoteDone d) { site->EnterFolder("web", d); }).Ok());
     EXPECT_FALSE(std::filesystem::exists(server_->Root() / "web" / SftpTemporaryName("index.htm")))
         << "a killed run's leftover is removed";

@@ -98,6 +98,15 @@ TSshServer::~TSshServer() {
     Stop();
 }
 
+void TSshServer::GiveToAccount() {
+    if (geteuid() != 0) return;
+    const passwd* user = getpwnam(SshTestAccount().user.c_str());
+    if (!user) return;
+    lchown(root_.c_str(), user->pw_uid, user->pw_gid);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root_))
+        lchown(entry.path().c_str(), user->pw_uid, user->pw_gid);
+}
+
 bool TSshServer::Start() {
     const TSshAccount& account = SshTestAccount();
     for (int attempt = 0; attempt < 5; ++attempt) {

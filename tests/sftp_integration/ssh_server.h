@@ -37,6 +37,8 @@ public:
     void Stop();
     int Port() const { return port_; }
     const std::filesystem::path& Root() const { return root_; }
+    // Files the test put under Root() belong to the login account then, as if it had made them.
+    void GiveToAccount();
     // Everything the server logged so far (LogLevel DEBUG1).
     std::string Log();
 

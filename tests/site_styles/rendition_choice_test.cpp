@@ -25,7 +25,8 @@ void WriteLargeVersion(const fs::path& file) {
     picture.NewImage(2048, 1365, ifRgb24);
     for (int y = 0; y < 1365; ++y)
         for (int x = 0; x < 2048; ++x)
-            picture.WritePixel(x, y, TColor((x * 255 / 2048) << 16 | ((x ^ y) & 0xff) << 8 | (y * 255 / 1365)));
+            picture.WritePixel(x, y,
+                               TColor((x * 255 / 2048) << 16 | ((x ^ y) & 0xff) << 8 | (y * 255 / 1365)));
     picture.WriteToFile(file);
 }
 
@@ -38,7 +39,8 @@ struct TScreen {
 QJsonObject Probe(const fs::path& site, const std::string& page, const TScreen& screen) {
     QProcess probe;
     probe.start(QStringLiteral("/usr/bin/python3"),
-                {QString::fromStdString((fs::path(VISTREL_SOURCE_DIR) / "tests/site_styles/chromium_probe.py").string()),
+                {QString::fromStdString(
+                     (fs::path(VISTREL_SOURCE_DIR) / "tests/site_styles/chromium_probe.py").string()),
                  QString::fromStdString(site.string()), QString::fromStdString(page),
                  QString::number(screen.width), QString::number(screen.height), QString::number(screen.dpr),
                  QStringLiteral("figure img")});
@@ -57,7 +59,8 @@ int WidthInName(const QString& url) {
 struct RenditionChoice : ::testing::TestWithParam<std::string> {};
 
 TEST_P(RenditionChoice, IsSharpAndNotWastefulOnAPhoneAndAHiDpiLaptop) {
-    if (QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("command -v chromium")}) != 0)
+    if (QProcess::execute(QStringLiteral("sh"),
+                          {QStringLiteral("-c"), QStringLiteral("command -v chromium")}) != 0)
         GTEST_FAIL() << "chromium is needed: install the Debian package chromium";
     StyleSite site(GetParam(), TSettingsFill::Filled);
     WriteLargeVersion(site.Galleries() / "sommer" / "large" / "Bild_10.jpg");
@@ -74,9 +77,10 @@ TEST_P(RenditionChoice, IsSharpAndNotWastefulOnAPhoneAndAHiDpiLaptop) {
         EXPECT_EQ(result[QStringLiteral("viewportWidth")].toInt(), screen.width);
         EXPECT_GE(width, needed / 1.25) << source.toStdString() << " for " << needed << " device pixels";
         EXPECT_LE(width, needed * 2.2) << source.toStdString() << " for " << needed << " device pixels";
-        std::cout << GetParam() << " " << screen.name << ": " << source.section(QLatin1Char('/'), -1).toStdString()
-                  << " for " << needed << " device pixels, " << result[QStringLiteral("bytes")].toInt()
-                  << " bytes downloaded" << std::endl;
+        std::cout << GetParam() << " " << screen.name << ": "
+                  << source.section(QLatin1Char('/'), -1).toStdString() << " for " << needed
+                  << " device pixels, " << result[QStringLiteral("bytes")].toInt() << " bytes downloaded"
+                  << std::endl;
     }
 }
 

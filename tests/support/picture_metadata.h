@@ -51,7 +51,8 @@ inline bool CarriesOnlyThePicture(const std::string& bytes, bool webp) {
         return chunks == std::vector<std::string>{"VP8 "} || chunks == std::vector<std::string>{"VP8L"};
     }
     for (const std::string& segment : JpegSegments(bytes))
-        if (segment == "broken" || segment == "COM" || (segment.rfind("APP", 0) == 0 && segment != "APP0")) return false;
+        if (segment == "broken" || segment == "COM" || (segment.rfind("APP", 0) == 0 && segment != "APP0"))
+            return false;
     return true;
 }
 

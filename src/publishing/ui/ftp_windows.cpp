@@ -109,7 +109,7 @@ void TFTPDelStatus::reject() {
     hide();
 }
 
-TPasswdDialog::TPasswdDialog(QWidget* parent) : QDialog(parent) {
+TPasswdDialog::TPasswdDialog(QWidget* parent, const QString& label) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Passwort eingeben"));
     edPassword = new QLineEdit;
     edPassword->setEchoMode(QLineEdit::Password);
@@ -123,7 +123,7 @@ TPasswdDialog::TPasswdDialog(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Passwort für den FTP-Server:")));
+    layout->addWidget(new QLabel(label.isEmpty() ? QStringLiteral("Passwort für den FTP-Server:") : label));
     layout->addWidget(edPassword);
     layout->addLayout(buttons);
 }

@@ -57,7 +57,8 @@ protected:
 class TPasswdDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TPasswdDialog(QWidget* parent = nullptr);
+    // `label` replaces "Passwort für den FTP-Server:" (the passphrase of a key file).
+    explicit TPasswdDialog(QWidget* parent = nullptr, const QString& label = {});
     QLineEdit* edPassword = nullptr;
 };
 

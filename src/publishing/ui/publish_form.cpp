@@ -309,6 +309,24 @@ std::optional<std::string> TPublishForm::AskPassword() {
     return QStringToAnsi(dialog.edPassword->text());
 }
 
+std::optional<std::string> TPublishForm::AskPassphrase(const std::string& keyFile) {
+    TPasswdDialog dialog(this, AnsiToQString(FormatMessage(Text(publish_texts::kPassphraseFor), {keyFile})));
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.edPassword->text().toStdString();
+}
+
+// A new server's key is asked about with its fingerprint; a changed one with a warning naming both.
+// "Ja" trusts it; the SFTP session files it in the program folder's known_hosts.
+bool TPublishForm::TrustHostKey(const std::string& hostPort, const std::string& keyType,
+                                const std::string& fingerprint, const std::string& previousFingerprint) {
+    const std::string question =
+        previousFingerprint.empty()
+            ? FormatMessage(Text(publish_texts::kAskHostKey), {hostPort, keyType, fingerprint})
+            : FormatMessage(Text(publish_texts::kAskChangedHostKey),
+                            {hostPort, previousFingerprint, fingerprint, keyType});
+    return context_.prompts.AskYesNo(question);
+}
+
 // The German question with the fingerprint; "Ja" stores it for the server in the settings.
 bool TPublishForm::TrustCertificate(const std::string& hostPort, const std::string& fingerprint,
                                     const std::string& reason) {

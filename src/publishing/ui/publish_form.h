@@ -47,6 +47,9 @@ public:
     void SetIdle(bool idle) override;
     void SetDialogEnabled(bool enabled) override;
     std::optional<std::string> AskPassword() override;
+    std::optional<std::string> AskPassphrase(const std::string& keyFile) override;
+    bool TrustHostKey(const std::string& hostPort, const std::string& keyType, const std::string& fingerprint,
+                      const std::string& previousFingerprint) override;
     bool TrustCertificate(const std::string& hostPort, const std::string& fingerprint,
                           const std::string& reason) override;
     bool AllowUnencrypted(const std::string& hostPort) override;

@@ -94,6 +94,10 @@ public:
     QCheckBox* cbUseTLS = nullptr;
     QCheckBox* cbRequireTLS = nullptr;
     QCheckBox* cbParallelUploads = nullptr;
+    TRadioGroup* rgProtocol = nullptr; // FTP or SFTP
+    QLineEdit* edSSHKeyFile = nullptr;
+    QPushButton* btnSSHKeyFile = nullptr;
+    QWidget* lbSSHKeyFile = nullptr;
     // Sonstiges
     QLineEdit* edNoOfThumbs = nullptr;
     TRadioGroup* rgOverwriteFiles = nullptr;
@@ -132,6 +136,10 @@ private:
     void BindFlag(QAbstractButton* button, bool& value, TChange change);
     void BindChoice(TRadioGroup* group, int& value);
     QPushButton* LoadButton(QPlainTextEdit* memo, const QString& name);
+    // SFTP: the key field shows, the FTP-only boxes hide; and the other protocol's usual port.
+    void ShowProtocolFields();
+    void ProtocolChosen(int protocol);
+    void ChooseKeyFile();
 
     void ShowValues();
     void Changed();

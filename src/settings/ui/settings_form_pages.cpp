@@ -5,6 +5,8 @@
 #include "settings/ui/settings_form.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -179,6 +181,16 @@ QWidget* TSettingsForm::BuildPublishPage() {
     cbRequireTLS = Named(new QCheckBox(QStringLiteral("Nur verschlüsselt übertragen")), "cbRequireTLS");
     cbParallelUploads = Named(new QCheckBox(QStringLiteral("Bis zu vier Dateien &gleichzeitig übertragen")),
                               "cbParallelUploads");
+    rgProtocol = Named(
+        new TRadioGroup(QStringLiteral("Protokoll"),
+                        {QStringLiteral("FTP (auch verschlüsselt als FTPS)"), QStringLiteral("SFTP (SSH)")}),
+        "rgProtocol");
+    edSSHKeyFile = LineEdit("edSSHKeyFile");
+    edSSHKeyFile->setPlaceholderText(QStringLiteral("leer: ssh-agent und die Schlüssel in ~/.ssh"));
+    btnSSHKeyFile = Named(new QPushButton(QStringLiteral("...")), "btnSSHKeyFile");
+    showers_.push_back([this] { ShowProtocolFields(); });
+    connect(rgProtocol, &TRadioGroup::itemClicked, this, &TSettingsForm::ProtocolChosen);
+    connect(btnSSHKeyFile, &QPushButton::clicked, this, &TSettingsForm::ChooseKeyFile);
     // "Nur verschlüsselt" means something only while encryption is on.
     connect(cbUseTLS, &QCheckBox::toggled, cbRequireTLS, &QWidget::setEnabled);
 
@@ -190,6 +202,11 @@ QWidget* TSettingsForm::BuildPublishPage() {
     serverLayout->addRow(Caption(QStringLiteral("Kenn&wort:"), edFTPPassword), edFTPPassword);
     serverLayout->addRow(Caption(QStringLiteral("Verzeichnis auf dem Server:"), edFTPDirectory),
                          edFTPDirectory);
+    auto* keyRow = new QHBoxLayout;
+    keyRow->addWidget(edSSHKeyFile, 1);
+    keyRow->addWidget(btnSSHKeyFile);
+    lbSSHKeyFile = Caption(QStringLiteral("Schlüssel&datei (SSH):"), edSSHKeyFile);
+    serverLayout->addRow(lbSSHKeyFile, keyRow);
 
     auto* options = new QGroupBox(QStringLiteral("FTP Optionen"));
     auto* optionsLayout = new QVBoxLayout(options);
@@ -207,10 +224,34 @@ QWidget* TSettingsForm::BuildPublishPage() {
     auto* page = Named(new QWidget, "tsPublish");
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(cpUseFTP);
+    layout->addWidget(rgProtocol);
     layout->addWidget(server);
     layout->addWidget(options);
     layout->addStretch(1);
     return page;
+}
+
+void TSettingsForm::ShowProtocolFields() {
+    const bool sftp = settings_.rgProtocol == 1;
+    for (QWidget* ftpOnly : std::initializer_list<QWidget*>{cbUsePassiveMode, cbUseTLS, cbRequireTLS})
+        ftpOnly->setVisible(!sftp);
+    for (QWidget* sftpOnly : std::initializer_list<QWidget*>{lbSSHKeyFile, edSSHKeyFile, btnSSHKeyFile})
+        sftpOnly->setVisible(sftp);
+}
+
+// The usual port of the chosen protocol replaces the other one's, never a port the user chose.
+void TSettingsForm::ProtocolChosen(int protocol) {
+    const QString port = edFTPPort->text().trimmed();
+    if (protocol == 1 && port == QStringLiteral("21")) edFTPPort->setText(QStringLiteral("22"));
+    if (protocol == 0 && port == QStringLiteral("22")) edFTPPort->setText(QStringLiteral("21"));
+    ShowProtocolFields();
+}
+
+void TSettingsForm::ChooseKeyFile() {
+    QString start = edSSHKeyFile->text();
+    if (start.isEmpty()) start = QDir::homePath() + QStringLiteral("/.ssh");
+    const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Schlüsseldatei wählen"), start);
+    if (!file.isEmpty()) edSSHKeyFile->setText(file);
 }
 
 QWidget* TSettingsForm::BuildOtherPage() {
