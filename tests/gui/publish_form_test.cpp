@@ -22,19 +22,19 @@ TEST(PublishForm, ShowsThePlanAndAsksForSettingsWithoutAHost) {
     ScriptedPrompts prompts;
     TProgramContext context(dir.path(), prompts);
     context.Start();
-    TFtpClient client;
+    std::string typedPassword;
     TftpProtoForm protocol;
     protocol.AddLine("line of an earlier run");
     int settingsShown = 0;
-    TPublishForm form(context, client, protocol, [&] { ++settingsShown; });
+    TPublishForm form(context, typedPassword, protocol, [&] { ++settingsShown; });
     form.Prepare(BuildUploadPlan(context.albums));
 
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Fotoalbum ver\u00f6ffentlichen"));
     EXPECT_EQ(form.btnTransmit->text(), QStringLiteral("Ver\u00f6ffentlichung starten"));
     EXPECT_TRUE(form.btnTransmit->isDefault());
     EXPECT_EQ(form.lbStatus->text(), QStringLiteral("nicht verbunden"));
-    EXPECT_EQ(form.lbTotalFiles->text(), QStringLiteral("0 von 2"))
-        << "the album list in the root counts too";
+    EXPECT_EQ(form.lbTotalFiles->text(), QStringLiteral("0 von 1"))
+        << "the album list in the root is the program's own and stays at home";
     ASSERT_EQ(protocol.Memo->count(), 3) << "the protocol starts afresh with the plan's counts";
     EXPECT_EQ(protocol.Memo->item(0)->text(), QStringLiteral("Anzahl der Verzeichnisse: 4"));
 
