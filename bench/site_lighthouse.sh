@@ -4,7 +4,8 @@
 # page of each shipped style, mobile and desktop, served by a small HTTP server on 127.0.0.1.
 # COUNT (default 30) photographs of 12 megapixels are imported once; each style builds its site
 # over them. Prints one table row per page and form factor: performance, accessibility, best
-# practices, SEO (0..100) and the cumulative layout shift. Needs a Release build (BUILD).
+# practices, SEO (0..100) and the cumulative layout shift. Needs a Release build (BUILD). STYLES and
+# FORMS (mobile desktop) narrow the table.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD:-build/release}
@@ -20,7 +21,7 @@ cp -r data/styles data/scripts "$work/program/"
 for i in $(seq -w 1 "$count"); do cp "$work/camera.jpg" "$work/in/IMG_$i.jpg"; done
 cli="$build/app/vistrel-cli --program-folder $work/program"
 $cli new-album Sommer --info "Zwei Wochen am Meer" > /dev/null
-$cli publish-mark 0 on > /dev/null
+$cli publish-mark Sommer on > /dev/null
 $cli import Sommer "$work"/in/*.jpg > /dev/null
 $cli settings set edSiteTitle "Anna Berger Fotografie" > /dev/null
 
@@ -30,11 +31,11 @@ for _ in $(seq 50); do grep -q "port" "$work/server.log" 2> /dev/null && break; 
 port=$(sed -n 's/.*port \([0-9]*\).*/\1/p' "$work/server.log" | head -1)
 
 printf '%-14s %-22s %-8s %5s %5s %5s %5s %7s\n' style page form perf a11y bp seo CLS
-for style in Atelier Dunkelkammer Raster; do
+for style in ${STYLES:-Atelier Dunkelkammer Raster}; do
     $cli style "$style" > /dev/null
     $cli build-site > /dev/null
     for page in index.html Sommer/index.html Sommer/imagepage3.html; do
-        for form in mobile desktop; do
+        for form in ${FORMS:-mobile desktop}; do
             preset=()
             [ "$form" = desktop ] && preset=(--preset=desktop)
             "$peers/node_modules/.bin/lighthouse" "http://127.0.0.1:$port/$page" "${preset[@]}" --quiet \

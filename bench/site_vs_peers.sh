@@ -28,7 +28,7 @@ for i in $(seq -w 1 "$count"); do cp "$work/camera.jpg" "$work/in/IMG_$i.jpg"; d
 cli="$build/app/vistrel-cli --program-folder $work/program"
 $cli new-album Bench > /dev/null
 $cli style Atelier > /dev/null
-$cli publish-mark 0 on > /dev/null
+$cli publish-mark Bench on > /dev/null
 album="$work/program/galleries/Bench"
 
 fresh_vistrel="rm -rf $album/images $album/thumbs $album/large $album/renditions; : > $album/info.txt"
