@@ -55,7 +55,7 @@ void TAboutBox::paintEvent(QPaintEvent*) {
     sub.setPointSize(11);
     painter.setFont(sub);
     painter.drawText(QRect(26, 82, width() - 48, 30), Qt::AlignLeft,
-                     QStringLiteral("Fotoalben f\u00fcr das Web"));
+                     QStringLiteral("Fotoalben für das Web"));
 }
 
 void TAboutBox::ShowAsSplash() {

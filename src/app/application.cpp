@@ -71,7 +71,7 @@ void ImportCommandLineFiles(TMainWindow& window, const QStringList& files) {
     if (files.isEmpty()) return;
     if (!window.Context().albums.IsValidIndex(window.OpenAlbumIndex())) {
         window.Context().prompts.ShowMessage(
-            Utf8ToAnsi("Es ist kein Fotoalbum ge\u00f6ffnet. Bitte legen Sie zuerst ein Fotoalbum an und "
+            Utf8ToAnsi("Es ist kein Fotoalbum geöffnet. Bitte legen Sie zuerst ein Fotoalbum an und "
                        "importieren Sie die Bilder dann."),
             MessageKind::Information);
         return;

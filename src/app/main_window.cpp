@@ -52,7 +52,7 @@ TMainWindow::TMainWindow(const std::filesystem::path& programFolder, UserPrompts
     splitter_->setStretchFactor(1, 1);
     splitter_->setSizes({ScaledPixels(225, Scale()), ScaledPixels(560, Scale())});
     setCentralWidget(splitter_);
-    grid_->setEmptyHint(QStringLiteral("Ziehen Sie Bilder oder Ordner hierher oder w\u00e4hlen Sie "
+    grid_->setEmptyHint(QStringLiteral("Ziehen Sie Bilder oder Ordner hierher oder wählen Sie "
                                        "\u201eBild importieren...\u201c (Strg+I)."));
     // The two panels share the bar (450 : 500) and never paint over each other; long paths are
     // shortened in the middle and shown whole as tool tips.
@@ -237,7 +237,7 @@ void TMainWindow::ShowStatus() {
                          ? ToQPath(context_.albums.AlbumFolder() / context_.albums[openAlbum_].FolderName)
                          : QString();
     statusAlbum_->setPathParts(QStringLiteral("\""), folder,
-                               QStringLiteral("\" enth\u00e4lt %1 Bilder").arg(pictures_.size()));
+                               QStringLiteral("\" enthält %1 Bilder").arg(pictures_.size()));
     statusStyle_->setPathParts(QStringLiteral("Style: "), ToQPath(context_.settings.CurrentStyleFolder()),
                                QString());
 }

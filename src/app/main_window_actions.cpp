@@ -66,19 +66,19 @@ void TMainWindow::CreateActions() {
                QKeySequence(QStringLiteral("Ctrl+N")), 6, &W::actNewGalleryExecute);
     MakeAction(QStringLiteral("actRenameGallery"), QStringLiteral("Albuminfo &bearbeiten..."), {}, -1,
                &W::actRenameGalleryExecute);
-    MakeAction(QStringLiteral("actDeleteGallery"), QStringLiteral("Album l\u00f6schen..."),
+    MakeAction(QStringLiteral("actDeleteGallery"), QStringLiteral("Album löschen..."),
                QKeySequence(QStringLiteral("Ctrl+Del")), -1, &W::actDeleteGalleryExecute);
     MakeAction(QStringLiteral("actAlbumUp"), QStringLiteral("Album nach oben verschieben"), {}, 9,
                &W::actAlbumUpExecute);
     MakeAction(QStringLiteral("actAlbumDown"), QStringLiteral("Album nach unten verschieben"), {}, 10,
                &W::actAlbumDownExecute);
-    MakeAction(QStringLiteral("actSelectStyle"), QStringLiteral("Style ausw\u00e4hlen..."),
+    MakeAction(QStringLiteral("actSelectStyle"), QStringLiteral("Style auswählen..."),
                QKeySequence(QStringLiteral("Ctrl+E")), -1, &W::actSelectStyleExecute);
     MakeAction(QStringLiteral("actPreview"), QStringLiteral("Vorschau"), QKeySequence(Qt::Key_F9), 8,
                &W::actPreviewExecute);
-    MakeAction(QStringLiteral("actPublish"), QStringLiteral("Alben im Web ver\u00f6ffentlichen..."),
+    MakeAction(QStringLiteral("actPublish"), QStringLiteral("Alben im Web veröffentlichen..."),
                QKeySequence(Qt::Key_F10), 7, &W::actPublishExecute);
-    MakeAction(QStringLiteral("actCDROM"), QStringLiteral("Alben f\u00fcr CDROM erstellen..."), {}, -1,
+    MakeAction(QStringLiteral("actCDROM"), QStringLiteral("Alben für CDROM erstellen..."), {}, -1,
                &W::actCDROMExecute);
     MakeAction(QStringLiteral("actInvite"), QStringLiteral("Einladungen verschicken..."), {}, -1,
                &W::actInviteExecute);
@@ -101,11 +101,11 @@ void TMainWindow::CreateActions() {
                -1, nullptr);
     connect(actions_[QStringLiteral("actCopy")], &QAction::triggered, this,
             [this] { actCopyExecute(TClipboardMode::Copy); });
-    MakeAction(QStringLiteral("actPaste"), QStringLiteral("Einf\u00fcgen"),
+    MakeAction(QStringLiteral("actPaste"), QStringLiteral("Einfügen"),
                QKeySequence(QStringLiteral("Ctrl+V")), -1, &W::actPasteExecute);
-    QAction* remove = MakeAction(QStringLiteral("actDeleteImage"), QStringLiteral("L\u00f6schen..."),
+    QAction* remove = MakeAction(QStringLiteral("actDeleteImage"), QStringLiteral("Löschen..."),
                                  QKeySequence(Qt::Key_Delete), 3, &W::actDeleteImageExecute);
-    remove->setToolTip(QStringLiteral("Bild l\u00f6schen"));
+    remove->setToolTip(QStringLiteral("Bild löschen"));
     MakeAction(QStringLiteral("actMarkAll"), QStringLiteral("Alles &markieren"),
                QKeySequence(QStringLiteral("Ctrl+A")), -1, &W::actMarkAllExecute);
     MakeAction(QStringLiteral("actSettings"), QStringLiteral("&Einstellungen..."), {}, 4,
@@ -119,16 +119,16 @@ void TMainWindow::CreateActions() {
     MakeAction(QStringLiteral("actEditInfo"), QStringLiteral("&Bildinfo bearbeiten..."),
                QKeySequence(QStringLiteral("Ctrl+T")), 2, &W::actEditInfoExecute)
         ->setToolTip(QStringLiteral("Bildinfo bearbeiten"));
-    MakeAction(QStringLiteral("actRotateRight"), QStringLiteral("Bild 90\u00b0 nach &rechts drehen"),
+    MakeAction(QStringLiteral("actRotateRight"), QStringLiteral("Bild 90° nach &rechts drehen"),
                QKeySequence(QStringLiteral("Ctrl+R")), -1, nullptr);
     connect(actions_[QStringLiteral("actRotateRight")], &QAction::triggered, this,
             [this] { actRotateExecute(90); });
-    MakeAction(QStringLiteral("actRotateLeft"), QStringLiteral("Bild 90\u00b0 nach links &drehen"),
+    MakeAction(QStringLiteral("actRotateLeft"), QStringLiteral("Bild 90° nach links &drehen"),
                QKeySequence(QStringLiteral("Ctrl+L")), -1, nullptr);
     connect(actions_[QStringLiteral("actRotateLeft")], &QAction::triggered, this,
             [this] { actRotateExecute(-90); });
     MakeAction(QStringLiteral("actUseForGallery"),
-               QStringLiteral("Bild als Vorschau f\u00fcr das Album &verwenden"), {}, -1,
+               QStringLiteral("Bild als Vorschau für das Album &verwenden"), {}, -1,
                &W::actUseForGalleryExecute);
     importActions_ = new TImportActions(*this);
     TImportActions* import = importActions_;
@@ -145,14 +145,14 @@ void TMainWindow::CreateActions() {
                nullptr)
         ->setToolTip(QStringLiteral("Hilfe"));
     connect(actions_[QStringLiteral("actHelpContents")], &QAction::triggered, this, [this] { ShowHelp(0); });
-    MakeAction(QStringLiteral("actHelpIndex"), QStringLiteral("Schritt f\u00fcr Schritt..."), {}, -1,
+    MakeAction(QStringLiteral("actHelpIndex"), QStringLiteral("Schritt für Schritt..."), {}, -1,
                nullptr);
     connect(actions_[QStringLiteral("actHelpIndex")], &QAction::triggered, this, [this] { ShowHelp(100); });
     MakeAction(QStringLiteral("actVantroWeb"), QStringLiteral("Vantro im Internet..."), {}, -1, nullptr);
     connect(actions_[QStringLiteral("actVantroWeb")], &QAction::triggered, this, [this] { ShowHelp(0); });
     MakeAction(QStringLiteral("Action3"), QStringLiteral("Support Forum..."), {}, -1, nullptr);
     connect(actions_[QStringLiteral("Action3")], &QAction::triggered, this, [this] { ShowHelp(100); });
-    MakeAction(QStringLiteral("actAbout"), QStringLiteral("\u00dcber..."), {}, -1, nullptr);
+    MakeAction(QStringLiteral("actAbout"), QStringLiteral("Über..."), {}, -1, nullptr);
     connect(actions_[QStringLiteral("actAbout")], &QAction::triggered, this, [this] {
         if (!aboutBox_->isVisible()) aboutBox_->ShowModal();
     });
@@ -182,11 +182,11 @@ void TMainWindow::CreateMenus() {
                 [proxy, action] { proxy->setEnabled(action->isEnabled()); });
     };
     QMenu* file = menuBar()->addMenu(QStringLiteral("&Datei"));
-    entry(file, QStringLiteral("actSelectStyle"), QStringLiteral("&Style ausw\u00e4hlen..."));
+    entry(file, QStringLiteral("actSelectStyle"), QStringLiteral("&Style auswählen..."));
     file->addSeparator();
     entry(file, QStringLiteral("actPreview"), QStringLiteral("&Vorschau"));
-    entry(file, QStringLiteral("actPublish"), QStringLiteral("&Alben im Web ver\u00f6ffentlichen..."));
-    entry(file, QStringLiteral("actCDROM"), QStringLiteral("A&lben f\u00fcr CDROM erstellen..."));
+    entry(file, QStringLiteral("actPublish"), QStringLiteral("&Alben im Web veröffentlichen..."));
+    entry(file, QStringLiteral("actCDROM"), QStringLiteral("A&lben für CDROM erstellen..."));
     file->addSeparator();
     entry(file, QStringLiteral("actInvite"), QStringLiteral("&Einladungen verschicken..."));
     file->addSeparator();
@@ -198,13 +198,13 @@ void TMainWindow::CreateMenus() {
     edit->addSeparator();
     entry(edit, QStringLiteral("actCut"), QStringLiteral("&Ausschneiden"));
     entry(edit, QStringLiteral("actCopy"), QStringLiteral("&Kopieren"));
-    entry(edit, QStringLiteral("actPaste"), QStringLiteral("E&inf\u00fcgen"));
+    entry(edit, QStringLiteral("actPaste"), QStringLiteral("E&infügen"));
     add(edit, {QStringLiteral("actDeleteImage"), QStringLiteral("actMarkAll"), QStringLiteral("-"),
                QStringLiteral("actSettings")});
 
     QMenu* albums = menuBar()->addMenu(QStringLiteral("&Fotoalben"));
     add(albums, {QStringLiteral("actNewGallery"), QStringLiteral("actRenameGallery")});
-    entry(albums, QStringLiteral("actDeleteGallery"), QStringLiteral("&Album l\u00f6schen..."));
+    entry(albums, QStringLiteral("actDeleteGallery"), QStringLiteral("&Album löschen..."));
     albums->addSeparator();
     entry(albums, QStringLiteral("actAlbumUp"), QStringLiteral("A&lbum nach oben verschieben"));
     entry(albums, QStringLiteral("actAlbumDown"), QStringLiteral("Alb&um nach unten verschieben"));
@@ -222,12 +222,12 @@ void TMainWindow::CreateMenus() {
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Hilfe"));
     add(help, {QStringLiteral("actHelpContents")});
-    entry(help, QStringLiteral("actHelpIndex"), QStringLiteral("&Schritt f\u00fcr Schritt..."));
+    entry(help, QStringLiteral("actHelpIndex"), QStringLiteral("&Schritt für Schritt..."));
     help->addSeparator();
     entry(help, QStringLiteral("actVantroWeb"), QStringLiteral("&Vantro im Internet..."));
     entry(help, QStringLiteral("Action3"), QStringLiteral("S&upport Forum..."));
     help->addSeparator();
-    entry(help, QStringLiteral("actAbout"), QStringLiteral("\u00dc&ber..."));
+    entry(help, QStringLiteral("actAbout"), QStringLiteral("Ü&ber..."));
 
     QToolBar* bar = addToolBar(QStringLiteral("Werkzeuge"));
     bar->setObjectName(QStringLiteral("ToolBar"));

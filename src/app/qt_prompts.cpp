@@ -11,7 +11,7 @@ namespace {
 // The application title. It is not set as Qt's display name, which the platform would append to
 // every window caption.
 QString Title() {
-    return QStringLiteral("Vantro\u00ae Vistrel");
+    return QStringLiteral("Vantro® Vistrel");
 }
 
 } // namespace

@@ -86,7 +86,7 @@ void TImportActions::actImportExecute() {
 void TImportActions::actImportDirExecute() {
     host_.Context().settings.UpdateMaxPictureSize();
     QString folder = QFileDialog::getExistingDirectory(
-        host_.DialogParent(), QStringLiteral("Verzeichnis f\u00fcr Bildimport w\u00e4hlen"), StartFolder());
+        host_.DialogParent(), QStringLiteral("Verzeichnis für Bildimport wählen"), StartFolder());
     if (folder.isEmpty()) return;
     lastFolder_ = folder;
     ImportFolder(folder);

@@ -39,7 +39,7 @@ QLabel* Caption(const QString& text, QWidget* buddy) {
 
 TEditInfoForm::TEditInfoForm(QWidget* parent)
     : QDialog(parent), Edit1(new QLineEdit), Memo1(new QPlainTextEdit), imgPicture(new QLabel),
-      btnPrevious(new QPushButton(QStringLiteral("Zur\u00fcck"))),
+      btnPrevious(new QPushButton(QStringLiteral("Zurück"))),
       btnNext(new QPushButton(QStringLiteral("Weiter"))) {
     setWindowTitle(QStringLiteral("Bildinformationen"));
     setObjectName(QStringLiteral("TEditInfoForm"));
@@ -49,13 +49,13 @@ TEditInfoForm::TEditInfoForm(QWidget* parent)
     btnPrevious->setObjectName(QStringLiteral("btnPrevious"));
     btnNext->setObjectName(QStringLiteral("btnNext"));
     btnPrevious->setToolTip(QStringLiteral("Vorheriges Bild (Strg+Bild auf)"));
-    btnNext->setToolTip(QStringLiteral("N\u00e4chstes Bild (Strg+Bild ab)"));
+    btnNext->setToolTip(QStringLiteral("Nächstes Bild (Strg+Bild ab)"));
     // The buttons take no focus from the fields: a click steps on, the cursor stays in the text.
     btnPrevious->setAutoDefault(false);
     btnNext->setAutoDefault(false);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(imgPicture, 1);
-    layout->addWidget(Caption(QStringLiteral("Bild\u00fcberschrift:"), Edit1));
+    layout->addWidget(Caption(QStringLiteral("Bildüberschrift:"), Edit1));
     layout->addWidget(Edit1);
     layout->addWidget(Caption(QStringLiteral("Bildinformationen:"), Memo1));
     layout->addWidget(Memo1);

@@ -113,23 +113,23 @@ void TImageEditor::CreateActions() {
     auto on = [this](QAction* action, auto handler) { connect(action, &QAction::triggered, this, handler); };
     on(MakeAction("actReload", QStringLiteral("&Erneut laden"), {}), [this] { actReloadExecute(); });
     on(MakeAction("actSaveAs", QStringLiteral("&Speichern unter..."), {}), [this] { actSaveAsExecute(); });
-    QAction* exit = MakeAction("actExit", QStringLiteral("\u00c4nderungen \u00fcbernehmen"), {});
+    QAction* exit = MakeAction("actExit", QStringLiteral("Änderungen übernehmen"), {});
     exit->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
     on(exit, [this] { accept(); });
     QAction* cancel =
-        MakeAction("actCancel", QStringLiteral("\u00c4nderungen verwerfen"), QKeySequence(Qt::Key_Escape));
+        MakeAction("actCancel", QStringLiteral("Änderungen verwerfen"), QKeySequence(Qt::Key_Escape));
     cancel->setIcon(style()->standardIcon(QStyle::SP_DialogDiscardButton));
     on(cancel, [this] { reject(); });
-    QAction* undo = MakeAction("actUndo", QStringLiteral("&R\u00fcckg\u00e4ngig"),
+    QAction* undo = MakeAction("actUndo", QStringLiteral("&Rückgängig"),
                                QKeySequence(Qt::ALT | Qt::Key_Backspace));
     undo->setIcon(QIcon::fromTheme(QStringLiteral("edit-undo"), style()->standardIcon(QStyle::SP_ArrowBack)));
     on(undo, [this] { actUndoExecute(); });
 
-    on(MakeAction("actViewFit", QStringLiteral("&Originalgr\u00f6\u00dfe"),
+    on(MakeAction("actViewFit", QStringLiteral("&Originalgröße"),
                   QKeySequence(Qt::KeypadModifier | Qt::Key_Asterisk)),
        [this] { actViewFitExecute(); });
     on(MakeAction("actFullpage", QStringLiteral("&Ganze Seite"), {}), [this] { actFullpageExecute(); });
-    on(MakeAction("actZoomIn", QStringLiteral("&Vergr\u00f6\u00dfern"),
+    on(MakeAction("actZoomIn", QStringLiteral("&Vergrößern"),
                   QKeySequence(Qt::KeypadModifier | Qt::Key_Plus)),
        [this] { actZoomInExecute(); });
     on(MakeAction("actZoomOut", QStringLiteral("Ver&kleinern"),
@@ -161,19 +161,19 @@ void TImageEditor::CreateActions() {
         TEditAction action;
     };
     const Change changes[] = {
-        {"actRotateLeft", "&Rechts 90\u00b0", QKeySequence(Qt::CTRL | Qt::Key_R), TEditAction::actRotateLeft},
-        {"actRotateRight", "&Links 90\u00b0", QKeySequence(Qt::CTRL | Qt::Key_L),
+        {"actRotateLeft", "&Rechts 90°", QKeySequence(Qt::CTRL | Qt::Key_R), TEditAction::actRotateLeft},
+        {"actRotateRight", "&Links 90°", QKeySequence(Qt::CTRL | Qt::Key_L),
          TEditAction::actRotateRight},
         {"actMirror", "&Horizontal spiegeln", {}, TEditAction::actMirror},
         {"actFlip", "&Vertikal spiegeln", {}, TEditAction::actFlip},
         {"actBrighter", "&Heller", {}, TEditAction::actBrighter},
         {"actDarker", "&Dunkler", {}, TEditAction::actDarker},
-        {"actContrastIncrease", "&Kontrast erh\u00f6hen", {}, TEditAction::actContrastIncrease},
+        {"actContrastIncrease", "&Kontrast erhöhen", {}, TEditAction::actContrastIncrease},
         {"actContrastDecrease", "Kontrast &verringern", {}, TEditAction::actContrastDecrease},
         {"actQuick", "&Brillianz", {}, TEditAction::actQuick},
-        {"actSharpen", "&Sch\u00e4rfen", {}, TEditAction::actSharpen},
+        {"actSharpen", "&Schärfen", {}, TEditAction::actSharpen},
         {"actSoften", "&Weichzeichnen", {}, TEditAction::actSoften},
-        {"actBlackWhite", "S&chwarzwei\u00dfbild", {}, TEditAction::actBlackWhite},
+        {"actBlackWhite", "S&chwarzweißbild", {}, TEditAction::actBlackWhite},
     };
     for (const Change& change : changes) {
         TEditAction action = change.action;
@@ -190,7 +190,7 @@ void TImageEditor::CreateActions() {
     on(contents, [this] {
         if (OnHelp) OnHelp(kHelpContext);
     });
-    on(MakeAction("actAbout", QStringLiteral("&\u00dcber"), {}), [this] {
+    on(MakeAction("actAbout", QStringLiteral("&Über"), {}), [this] {
         if (OnAbout) OnAbout();
     });
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);

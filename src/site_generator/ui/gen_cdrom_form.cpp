@@ -20,15 +20,15 @@ namespace vistrel {
 
 TGenCDROMForm::TGenCDROMForm(TProgramSettings& settings, UserPrompts& prompts, QWidget* parent)
     : QDialog(parent), settings_(settings), prompts_(prompts) {
-    setWindowTitle(QStringLiteral("Dateien f\u00fcr CD-ROM zusammenstellen"));
+    setWindowTitle(QStringLiteral("Dateien für CD-ROM zusammenstellen"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(
-        QStringLiteral("Die Dateien f\u00fcr die Pr\u00e4sentation Ihres Fotoalbums werden nun in einem\n"
-                       "Verzeichnis zusammengestellt und k\u00f6nnen dann auf CD-R gebrannt werden.")));
-    layout->addWidget(new QLabel(QStringLiteral("Verzeichnis f\u00fcr die Zusammenstellung der Dateien:")));
+        QStringLiteral("Die Dateien für die Präsentation Ihres Fotoalbums werden nun in einem\n"
+                       "Verzeichnis zusammengestellt und können dann auf CD-R gebrannt werden.")));
+    layout->addWidget(new QLabel(QStringLiteral("Verzeichnis für die Zusammenstellung der Dateien:")));
     edCDROMPath = new QLineEdit;
-    btnSeldir = new QPushButton(QStringLiteral("Verzeichnis w\u00e4hlen..."));
+    btnSeldir = new QPushButton(QStringLiteral("Verzeichnis wählen..."));
     auto* pathRow = new QHBoxLayout;
     pathRow->addWidget(edCDROMPath, 1);
     pathRow->addWidget(btnSeldir);
