@@ -54,8 +54,7 @@ void TAboutBox::paintEvent(QPaintEvent*) {
     QFont sub = font();
     sub.setPointSize(11);
     painter.setFont(sub);
-    painter.drawText(QRect(26, 82, width() - 48, 30), Qt::AlignLeft,
-                     QStringLiteral("Fotoalben für das Web"));
+    painter.drawText(QRect(26, 82, width() - 48, 30), Qt::AlignLeft, QStringLiteral("Fotoalben für das Web"));
 }
 
 void TAboutBox::ShowAsSplash() {

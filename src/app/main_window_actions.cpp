@@ -101,8 +101,8 @@ void TMainWindow::CreateActions() {
                -1, nullptr);
     connect(actions_[QStringLiteral("actCopy")], &QAction::triggered, this,
             [this] { actCopyExecute(TClipboardMode::Copy); });
-    MakeAction(QStringLiteral("actPaste"), QStringLiteral("Einfügen"),
-               QKeySequence(QStringLiteral("Ctrl+V")), -1, &W::actPasteExecute);
+    MakeAction(QStringLiteral("actPaste"), QStringLiteral("Einfügen"), QKeySequence(QStringLiteral("Ctrl+V")),
+               -1, &W::actPasteExecute);
     QAction* remove = MakeAction(QStringLiteral("actDeleteImage"), QStringLiteral("Löschen..."),
                                  QKeySequence(Qt::Key_Delete), 3, &W::actDeleteImageExecute);
     remove->setToolTip(QStringLiteral("Bild löschen"));
@@ -145,8 +145,7 @@ void TMainWindow::CreateActions() {
                nullptr)
         ->setToolTip(QStringLiteral("Hilfe"));
     connect(actions_[QStringLiteral("actHelpContents")], &QAction::triggered, this, [this] { ShowHelp(0); });
-    MakeAction(QStringLiteral("actHelpIndex"), QStringLiteral("Schritt für Schritt..."), {}, -1,
-               nullptr);
+    MakeAction(QStringLiteral("actHelpIndex"), QStringLiteral("Schritt für Schritt..."), {}, -1, nullptr);
     connect(actions_[QStringLiteral("actHelpIndex")], &QAction::triggered, this, [this] { ShowHelp(100); });
     MakeAction(QStringLiteral("actVantroWeb"), QStringLiteral("Vantro im Internet..."), {}, -1, nullptr);
     connect(actions_[QStringLiteral("actVantroWeb")], &QAction::triggered, this, [this] { ShowHelp(0); });

@@ -120,8 +120,8 @@ void TImageEditor::CreateActions() {
         MakeAction("actCancel", QStringLiteral("Änderungen verwerfen"), QKeySequence(Qt::Key_Escape));
     cancel->setIcon(style()->standardIcon(QStyle::SP_DialogDiscardButton));
     on(cancel, [this] { reject(); });
-    QAction* undo = MakeAction("actUndo", QStringLiteral("&Rückgängig"),
-                               QKeySequence(Qt::ALT | Qt::Key_Backspace));
+    QAction* undo =
+        MakeAction("actUndo", QStringLiteral("&Rückgängig"), QKeySequence(Qt::ALT | Qt::Key_Backspace));
     undo->setIcon(QIcon::fromTheme(QStringLiteral("edit-undo"), style()->standardIcon(QStyle::SP_ArrowBack)));
     on(undo, [this] { actUndoExecute(); });
 
@@ -162,8 +162,7 @@ void TImageEditor::CreateActions() {
     };
     const Change changes[] = {
         {"actRotateLeft", "&Rechts 90°", QKeySequence(Qt::CTRL | Qt::Key_R), TEditAction::actRotateLeft},
-        {"actRotateRight", "&Links 90°", QKeySequence(Qt::CTRL | Qt::Key_L),
-         TEditAction::actRotateRight},
+        {"actRotateRight", "&Links 90°", QKeySequence(Qt::CTRL | Qt::Key_L), TEditAction::actRotateRight},
         {"actMirror", "&Horizontal spiegeln", {}, TEditAction::actMirror},
         {"actFlip", "&Vertikal spiegeln", {}, TEditAction::actFlip},
         {"actBrighter", "&Heller", {}, TEditAction::actBrighter},

@@ -23,9 +23,9 @@ TGenCDROMForm::TGenCDROMForm(TProgramSettings& settings, UserPrompts& prompts, Q
     setWindowTitle(QStringLiteral("Dateien für CD-ROM zusammenstellen"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(
-        QStringLiteral("Die Dateien für die Präsentation Ihres Fotoalbums werden nun in einem\n"
-                       "Verzeichnis zusammengestellt und können dann auf CD-R gebrannt werden.")));
+    layout->addWidget(
+        new QLabel(QStringLiteral("Die Dateien für die Präsentation Ihres Fotoalbums werden nun in einem\n"
+                                  "Verzeichnis zusammengestellt und können dann auf CD-R gebrannt werden.")));
     layout->addWidget(new QLabel(QStringLiteral("Verzeichnis für die Zusammenstellung der Dateien:")));
     edCDROMPath = new QLineEdit;
     btnSeldir = new QPushButton(QStringLiteral("Verzeichnis wählen..."));
