@@ -5,6 +5,19 @@
 
 namespace vistrel::album_library_texts {
 
+// Albums and pictures.
+inline constexpr const char* kNewAlbumTitle = "Neues Album";
+inline constexpr const char* kAlbumListWriteFailed = "Fehler beim Schreiben der Albenliste %s!";
+inline constexpr const char* kPictureListWriteFailed = "Fehler beim Schreiben der Info-Datei %s!";
+inline constexpr const char* kFolderNotCreated =
+    "Das Verzeichnis %s %s konnte nicht angelegt werden. Fehler: %s";
+inline constexpr const char* kDeleteFailed = "Fehler beim Löschen von %s";
+inline constexpr const char* kDeleteOnePicture = "Soll das gewählte Bild wirklich gelöscht werden?";
+inline constexpr const char* kDeletePictures = "Sollen diese %s Bilder wirklich gelöscht werden?";
+inline constexpr const char* kRotateFailed =
+    "Das Bild \"%s\" konnte nicht gedreht werden (beschädigt oder schreibgeschützt).";
+
+// Import.
 inline constexpr const char* kNoPictures =
     "Das Verzeichnis enthält keine Bilder, die importiert werden könnten.";
 

@@ -1,5 +1,5 @@
 #include "album_library/album_list.h"
-#include "album_library/album_texts.h"
+#include "album_library/album_library_texts.h"
 #include "album_library/picture_files.h"
 
 #include "common/atomic_file.h"
@@ -173,14 +173,14 @@ bool TAlbumList::SaveAlbumList() {
         return true;
     } catch (const EFileWriteError&) {
         prompts_.ShowMessage(
-            FormatMessage(Text(album_texts::kAlbumListWriteFailed), {Utf8ToAnsi(file.string())}),
+            FormatMessage(Text(album_library_texts::kAlbumListWriteFailed), {Utf8ToAnsi(file.string())}),
             MessageKind::Error);
         return false;
     }
 }
 
 void TAlbumList::EnsureOneAlbum() {
-    if (albums_.empty()) CreateAlbumFolder(Text(album_texts::kNewAlbumTitle));
+    if (albums_.empty()) CreateAlbumFolder(Text(album_library_texts::kNewAlbumTitle));
 }
 
 fs::path TAlbumList::AlbumPath(int index) const {
@@ -237,7 +237,7 @@ bool TAlbumList::SavePictureList(int index, const TPictureList& pictures) {
         return true;
     } catch (const EFileWriteError&) {
         prompts_.ShowMessage(
-            FormatMessage(Text(album_texts::kPictureListWriteFailed), {Utf8ToAnsi(file.string())}),
+            FormatMessage(Text(album_library_texts::kPictureListWriteFailed), {Utf8ToAnsi(file.string())}),
             MessageKind::Error);
         return false;
     }
@@ -255,7 +255,7 @@ int TAlbumList::CreateAlbumFolder(const std::string& title) {
         ec = error.code();
     }
     if (ec) {
-        prompts_.ShowMessage(FormatMessage(Text(album_texts::kFolderNotCreated),
+        prompts_.ShowMessage(FormatMessage(Text(album_library_texts::kFolderNotCreated),
                                            {Utf8ToAnsi(albumFolder_.string()), title, ec.message()}),
                              MessageKind::Error);
     }
@@ -294,7 +294,7 @@ bool TAlbumList::DeleteAlbumFolder(int index) {
     if (plain && !QFile::moveToTrash(QString::fromStdString(folder.string()))) fs::remove_all(folder, ec);
     if (!plain || ec || fs::exists(folder, ec)) {
         prompts_.ShowMessage(
-            FormatMessage(Text(album_texts::kDeleteFailed), {Utf8ToAnsi((folder / "").string())}),
+            FormatMessage(Text(album_library_texts::kDeleteFailed), {Utf8ToAnsi((folder / "").string())}),
             MessageKind::Error);
         return false;
     }

@@ -1,6 +1,6 @@
 #include "album_library/album_operations.h"
 
-#include "album_library/album_texts.h"
+#include "album_library/album_library_texts.h"
 #include "common/cp1252.h"
 #include "common/text_utils.h"
 
@@ -64,7 +64,7 @@ void CompleteCut(TAlbumList& albums, TPictureClipboard& clipboard) {
 } // namespace
 
 std::string NewAlbumTitle(const std::string& typed) {
-    return typed < std::string("!") ? Text(album_texts::kNewAlbumTitle) : typed;
+    return typed < std::string("!") ? Text(album_library_texts::kNewAlbumTitle) : typed;
 }
 
 int CreateNewAlbum(TAlbumList& albums, const std::string& typedName, const std::string& info,
@@ -112,8 +112,8 @@ bool MoveAlbum(TAlbumList& albums, int from, int to) {
 }
 
 std::string DeletePicturesQuestion(int count) {
-    if (count == 1) return Text(album_texts::kDeleteOnePicture);
-    return FormatMessage(Text(album_texts::kDeletePictures), {std::to_string(count)});
+    if (count == 1) return Text(album_library_texts::kDeleteOnePicture);
+    return FormatMessage(Text(album_library_texts::kDeletePictures), {std::to_string(count)});
 }
 
 void SetPictureInfo(TPictureEntry& entry, const std::string& title, const std::string& text) {

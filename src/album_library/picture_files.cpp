@@ -1,5 +1,5 @@
 #include "album_library/picture_files.h"
-#include "album_library/album_texts.h"
+#include "album_library/album_library_texts.h"
 
 #include "common/cp1252.h"
 #include "common/folder_listing.h"
@@ -163,7 +163,7 @@ TWriteBackParams EditWriteBackParams(const TAlbumLayout& album, const std::strin
 }
 
 std::string RotateFailureMessage(const std::string& fileName, const std::string& detail) {
-    return FormatMessage(Text(album_texts::kRotateFailed), {fileName}) + "\r\n" + Utf8ToAnsi(detail);
+    return FormatMessage(Text(album_library_texts::kRotateFailed), {fileName}) + "\r\n" + Utf8ToAnsi(detail);
 }
 
 } // namespace vistrel
