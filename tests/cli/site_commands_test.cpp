@@ -61,7 +61,8 @@ TEST_F(SiteCommandTest, CdromCopiesTheSite) {
         out,
         "Alle benötigten Dateien wurden zusammengestellt. Kopieren Sie die Dateien aus dem Verzeichnis " +
             target.string() + "/ in das Stammverzeichnis der CD.\n");
-    EXPECT_NE(err.find("4 Verzeichnisse mit 6 Dateien"), std::string::npos) << err;
+    // The album list is the program's own and stays at home.
+    EXPECT_NE(err.find("4 Verzeichnisse mit 5 Dateien"), std::string::npos) << err;
     EXPECT_EQ(ReadBytes(target / "Urlaub" / "images" / "a.jpg"), "image");
     EXPECT_TRUE(fs::exists(target / "AUTORUN.INF"));
     EXPECT_FALSE(fs::exists(target / "Leer"));

@@ -295,7 +295,8 @@ TEST_F(PublishToPyFtpdlib, TransferAllStartsByStoringAnEmptyList) {
             atFirstSend = ReadBytes(list);
     };
     ASSERT_EQ(Publish(false, 60000, true), TPublishCode::Completed);
-    EXPECT_EQ(atFirstSend, "127.0.0.1\r\nweb/\r\n");
+    // The first line names the destination the list describes (protocol, user, server and port).
+    EXPECT_EQ(atFirstSend, "ftp://alice@127.0.0.1:" + port + "\r\nweb/\r\n");
     EXPECT_EQ(view.Sent().size(), static_cast<size_t>(job->TotalFiles()));
 }
 
@@ -306,7 +307,7 @@ TEST_F(PublishToPyFtpdlib, WrongPasswordLeavesOnlyTheHeaderInTheTransferList) {
     EXPECT_TRUE(view.Logged("Verbindung fehlgeschlagen"));
     std::vector<std::string> list;
     ASSERT_TRUE(ReadLineFile(context->folders.TransferList(), list));
-    EXPECT_EQ(list, (std::vector<std::string>{"127.0.0.1", "web/"}));
+    EXPECT_EQ(list, (std::vector<std::string>{"ftp://alice@127.0.0.1:" + port, "web/"}));
 }
 
 TEST_F(PublishToPyFtpdlib, WatchdogReconnectsAfterAStallAndSendsTheFileAgain) {

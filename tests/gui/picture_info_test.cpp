@@ -60,7 +60,11 @@ struct PictureInfoTest : ::testing::Test {
     // Runs `script` inside the dialog's own event loop, as the user's typing would arrive.
     void WithDialog(std::function<void(TEditInfoForm&)> script) {
         TEditInfoForm* form = window->EditInfoForm();
-        QTimer::singleShot(0, form, [form, script] { script(*form); });
+        QTimer::singleShot(0, form, [form, script] {
+            // Offscreen, a dialog is not made the active window by itself; its shortcuts need that.
+            QApplication::setActiveWindow(form);
+            script(*form);
+        });
         QTest::mouseClick(window->Grid()->tile(0), Qt::LeftButton, {}, QPoint(64, 80));
         window->actEditInfoExecute();
     }

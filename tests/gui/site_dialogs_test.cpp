@@ -74,7 +74,7 @@ TEST(GenCdromForm, EmptyFolderAsksForOneAndStaysUsable) {
     TempDir dir;
     ScriptedPrompts prompts;
     TProgramSettings settings(TProgramFolders::For(dir.path()), prompts);
-    WriteBytes(dir / "galleries" / "info.txt", "x");
+    WriteBytes(dir / "galleries" / "index.htm", "x");
     TGenCDROMForm form(settings, prompts);
     TCdromFolderList folders{dir / "galleries" / "", {dir / "galleries" / ""}};
     form.Prepare(folders);

@@ -241,6 +241,8 @@ void TSettingsForm::ShowProtocolFields() {
 
 // The usual port of the chosen protocol replaces the other one's, never a port the user chose.
 void TSettingsForm::ProtocolChosen(int protocol) {
+    // This runs before the setting's own binding sees the click; the fields follow the new choice.
+    settings_.rgProtocol = protocol;
     const QString port = edFTPPort->text().trimmed();
     if (protocol == 1 && port == QStringLiteral("21")) edFTPPort->setText(QStringLiteral("22"));
     if (protocol == 0 && port == QStringLiteral("22")) edFTPPort->setText(QStringLiteral("21"));
