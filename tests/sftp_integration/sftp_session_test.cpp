@@ -139,10 +139,10 @@ TEST_F(SftpSession, FoldersAreMadeListedAndRemoved) {
     EXPECT_THROW(session.List(root + "/Urlaub"), ESftpError);
 }
 
-std::string Pattern(size_t size, int seed) {
+std::string Pattern(size_t size, int salt) {
     std::string bytes(size, '\0');
     for (size_t i = 0; i < size; ++i)
-        bytes[i] = char((i * 131 + size_t(seed)) ^ (i >> 11));
+        bytes[i] = char((i * 131 + size_t(salt)) ^ (i >> 11));
     return bytes;
 }
 
