@@ -1,6 +1,7 @@
 #include "image_processing/resample_passes.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <immintrin.h>
 #include <vector>
@@ -105,12 +106,13 @@ SumStripColumns(const float* strip, const TContributorTable& table, int dw, floa
     }
 }
 
-__attribute__((target_clones("avx2", "default"))) void
-SumRows(const uint8_t* work, const TContributorTable& table, int i, size_t width, float* sum) {
+__attribute__((target_clones("avx2", "default"))) void SumRows(const uint8_t* work, size_t workRows,
+                                                               const TContributorTable& table, int i,
+                                                               size_t width, float* sum) {
     std::fill(sum, sum + width, 0.0f);
     for (uint32_t e = table.start[i]; e < table.start[i + 1]; ++e) {
         const float w = table.weight[e];
-        const uint8_t* row = work + size_t(table.index[e]) * width;
+        const uint8_t* row = work + size_t(table.index[e]) % workRows * width;
         for (size_t k = 0; k < width; ++k)
             sum[k] += w * float(row[k]);
     }
@@ -158,23 +160,36 @@ void LoadStripFromPicture(const TDibGraphic& source, int y0, float* strip) {
 void ReduceStrip(const float* strip, const TContributorTable& columns, int count, int dw, uint8_t* out,
                  size_t outStride) {
     thread_local std::vector<float> sums;
-    sums.resize(size_t(dw) * kStripWidth);
+    thread_local std::vector<uint8_t> bytes;
+    size_t values = size_t(dw) * kStripWidth;
+    sums.resize(values);
+    bytes.resize(values);
     SumStripColumns(strip, columns, dw, sums.data());
+    // Clamped in one contiguous run, which vectorises, and only then spread over the rows: clamping
+    // value by value along the rows' stride was the costliest part of the horizontal pass.
+    ClampAllToBytes(sums.data(), values, bytes.data());
     for (int r = 0; r < count; ++r) {
         uint8_t* row = out + size_t(r) * outStride;
-        const float* from = sums.data() + r * 3;
-        for (int i = 0; i < dw; ++i)
-            for (int c = 0; c < 3; ++c)
-                row[i * 3 + c] = ClampToByte(from[size_t(i) * kStripWidth + c]);
+        const uint8_t* from = bytes.data() + r * 3;
+        for (int i = 0; i < dw; ++i) {
+            row[i * 3] = from[size_t(i) * kStripWidth];
+            row[i * 3 + 1] = from[size_t(i) * kStripWidth + 1];
+            row[i * 3 + 2] = from[size_t(i) * kStripWidth + 2];
+        }
     }
 }
 
 void ReduceColumnsIntoRow(const uint8_t* work, const TContributorTable& rows, int i, int dw,
                           TDibGraphic& destination) {
+    ReduceColumnsIntoRow(work, SIZE_MAX, rows, i, dw, destination);
+}
+
+void ReduceColumnsIntoRow(const uint8_t* work, size_t workRows, const TContributorTable& rows, int i, int dw,
+                          TDibGraphic& destination) {
     size_t width = size_t(dw) * 3;
     thread_local std::vector<float> sum;
     sum.resize(width);
-    SumRows(work, rows, i, width, sum.data());
+    SumRows(work, workRows, rows, i, width, sum.data());
     if (destination.ImageFormat() == ifRgb24)
         return ClampAllToBytes(sum.data(), width, destination.ScanLine(i));
     for (int x = 0; x < dw; ++x) {

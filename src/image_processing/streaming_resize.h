@@ -2,8 +2,8 @@
 // Resampling a JPEG while it is decoded. The horizontal pass needs only rows the decoder has already
 // produced, so each strip of rows is reduced on a worker thread as soon as it is complete, while the
 // decoder goes on with the next rows on the calling thread; the source picture is never held whole.
-// The vertical pass runs once all rows are in. The result is byte for byte what TResizeTransform
-// with the same filter makes of the fully decoded picture.
+// The vertical pass follows strip by strip on the same worker. The result is byte for byte what
+// TResizeTransform with the same filter makes of the fully decoded picture.
 #include "image_processing/jpeg_graphic.h"
 #include "image_processing/resampler.h"
 
@@ -50,26 +50,35 @@ public:
     void RowsFor(int first, int count, uint8_t** rows) override;
     void RowsDone(int first, int count) override;
 
-    // After the decode: waits for the horizontal pass and runs the vertical one into the destination.
+    // After the decode: waits until the workers have made every destination row.
     void Finish();
 
 private:
-    // One picture the rows are reduced into: its horizontal contributors and the reduced rows.
+    // One picture the rows are reduced into: its contributors on both axes, and a ring of the rows
+    // reduced horizontally that holds just what the destination rows still to be made draw on.
     struct TOutput {
         TOptionalTargetChoice choose;
         TDibGraphic* destination = nullptr;
         int dw = 0;
         TContributorTable columns;
-        // Not zeroed: every byte is written before it is read, and zeroing it showed in profiles.
-        std::unique_ptr<uint8_t[]> work; // dw x source height
+        TContributorTable rows;
+        // For each destination row, the source rows that must be reduced before it and every row
+        // above it can be made.
+        std::vector<int> rowsNeeded;
+        int ringRows = 0;
+        // Not zeroed: every byte is written before it is read.
+        std::unique_ptr<uint8_t[]> ring; // ringRows x dw x 3
+        int made = 0;                    // destination rows made
         int reduced = 0;                 // strips its worker has reduced
     };
 
     uint8_t* Slot(int strip) { return ring_.get() + size_t(strip % kRingStrips) * stripBytes_; }
     void PrepareOutput(TOutput& output, TResizeTarget target);
-    void FinishOutput(TOutput& output);
     // One worker per output, so a second picture costs no time while the decoder is the slower part.
+    // It makes each destination row as soon as the rows it draws on are reduced, so neither pass
+    // waits for the end of the decode.
     void ReduceStrips(size_t output);
+    void MakeRowsUpTo(TOutput& output, int sourceRows);
     void StopWorkers();
     void WaitForSlot(int strip);
 
