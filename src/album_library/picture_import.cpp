@@ -9,6 +9,7 @@
 #include "common/text_utils.h"
 #include "image_processing/color_transforms.h"
 #include "image_processing/graphic_registry.h"
+#include "image_processing/heif_graphic.h"
 #include "image_processing/jpeg_graphic.h"
 #include "image_processing/resize_transform.h"
 #include "image_processing/streaming_resize.h"
@@ -236,7 +237,16 @@ void TPictureImporter::Prepare(const fs::path& source, TPreparedPicture& prepare
     // A HEIF reader turns the picture by the file's own properties; its EXIF orientation only
     // repeats them and must not turn it again.
     prepared.orientation = cls && cls->orientsItself ? 1 : ReadExifOrientation(source);
-    if (cls && cls->name == "TJpegGraphic") return PrepareJpeg(source, prepared, progress, stop);
+    if (cls && cls->name == "TJpegGraphic")
+        return PrepareStreamed(
+            source, prepared, progress, stop,
+            [](const fs::path& file, TJpegRowSink& sink) { return DecodeJpegFile(file, sink); });
+    if (cls && cls->name == "THeifGraphic")
+        return PrepareStreamed(source, prepared, progress, stop,
+                               [](const fs::path& file, TJpegRowSink& sink) {
+                                   DecodeHeifFile(file, sink);
+                                   return 0;
+                               });
     TDibGraphic whole;
     LoadPictureFile(source, 1, progress, whole);
     TPictureSize size{whole.Width(), whole.Height()};
@@ -254,10 +264,11 @@ void TPictureImporter::Prepare(const fs::path& source, TPreparedPicture& prepare
     if (large) ResizeForImport(whole, prepared.large, *large, {});
 }
 
-// The stored picture (or, for a copied file, the thumbnail) is made while the file is decoded; the
-// decoded picture itself is never held.
-void TPictureImporter::PrepareJpeg(const fs::path& source, TPreparedPicture& prepared,
-                                   const TImageProgressEvent& progress, const std::atomic<bool>* stop) const {
+// The stored picture (or, for a copied file, the thumbnail) and the large version are made while the
+// file is decoded, from its rows as they come; the decoded picture itself is never held.
+void TPictureImporter::PrepareStreamed(const fs::path& source, TPreparedPicture& prepared,
+                                       const TImageProgressEvent& progress, const std::atomic<bool>* stop,
+                                       const TRowDecoder& decode) const {
     auto chooseTarget = [&](const TJpegHeader& header) {
         TPictureSize size{header.width, header.height};
         if (OrientationSwapsSides(prepared.orientation)) size = Swapped(size);
@@ -281,7 +292,7 @@ void TPictureImporter::PrepareJpeg(const fs::path& source, TPreparedPicture& pre
         progress(0);
         resize.OnDecodeProgress = progress;
     }
-    prepared.decodeWarnings = DecodeJpegFile(source, resize);
+    prepared.decodeWarnings = decode(source, resize);
     resize.Finish();
 }
 

@@ -6,10 +6,12 @@
 #include "album_library/album_layout.h"
 #include "common/job.h"
 #include "image_processing/dib_graphic.h"
+#include "image_processing/jpeg_graphic.h"
 #include "settings/program_settings.h"
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -136,8 +138,11 @@ private:
     void StoreLarge(TDibGraphic& large, int orientation, const std::string& name);
     void CorrectGamma(TDibGraphic& picture, const TImageProgressEvent& progress);
     bool CopiesUnchanged(const std::filesystem::path& source, TPictureSize sourceSize) const;
-    void PrepareJpeg(const std::filesystem::path& source, TPreparedPicture& prepared,
-                     const TImageProgressEvent& progress, const std::atomic<bool>* stop) const;
+    // Decodes a file into a row sink; gives the number of damages read over.
+    using TRowDecoder = std::function<int(const std::filesystem::path&, TJpegRowSink&)>;
+    void PrepareStreamed(const std::filesystem::path& source, TPreparedPicture& prepared,
+                         const TImageProgressEvent& progress, const std::atomic<bool>* stop,
+                         const TRowDecoder& decode) const;
     void StoreResized(TDibGraphic& picture, int orientation, const std::filesystem::path& stored);
     void WriteThumbnailOf(TDibGraphic& picture, TPictureSize sourceSize, int orientation,
                           const std::filesystem::path& file);

@@ -2,9 +2,11 @@
 
 #include "image_processing/alpha_rows.h"
 #include "image_processing/color_management.h"
+#include "image_processing/mapped_file.h"
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <libheif/heif.h>
 #include <memory>
 
@@ -80,47 +82,28 @@ TEmbeddedColor EmbeddedColor(const heif_image_handle* handle) {
     return color;
 }
 
-} // namespace
-
-bool THeifGraphic::IsValidStream(ByteView data) const {
+bool IsHeif(ByteView data) {
     return data.size() >= 12 &&
            heif_check_filetype(data.data(), int(std::min<size_t>(data.size(), 1 << 20))) ==
                heif_filetype_yes_supported;
 }
 
-void THeifGraphic::ReadImage(ByteView data, int) {
-    Progress(0);
-    FreeImage();
-    if (!IsValidStream(data)) throw EImageError("HEIF file is not valid or corrupted");
-    std::unique_ptr<heif_context, ContextDeleter> context(heif_context_alloc());
-    if (!context) throw EImageError("Out of resources");
-    heif_context_set_maximum_image_size_limit(context.get(), MaximumSide());
-    Check(heif_context_read_from_memory_without_copy(context.get(), data.data(), data.size(), nullptr));
-    heif_image_handle* rawHandle = nullptr;
-    Check(heif_context_get_primary_image_handle(context.get(), &rawHandle));
-    std::unique_ptr<heif_image_handle, HandleDeleter> handle(rawHandle);
-    bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
-    bool deep = heif_image_handle_get_luma_bits_per_pixel(handle.get()) > 8;
-    int channels = alpha ? 4 : 3;
-    CheckDecodeSize(heif_image_handle_get_width(handle.get()), heif_image_handle_get_height(handle.get()),
-                    channels * (deep ? 2 : 1));
-    Progress(10);
-    std::unique_ptr<heif_decoding_options, OptionsDeleter> options(heif_decoding_options_alloc());
-    heif_image* rawImage = nullptr;
-    Check(heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB, ChromaFor(deep, alpha),
-                            options.get()));
-    std::unique_ptr<heif_image, ImageDeleter> image(rawImage);
-    Progress(80);
+// The decoded primary image as libheif hands it out, interleaved, and what its rows need.
+struct TDecodedHeif {
+    std::unique_ptr<heif_context, ContextDeleter> context;
+    std::unique_ptr<heif_image_handle, HandleDeleter> handle;
+    std::unique_ptr<heif_image, ImageDeleter> image;
+    const uint8_t* plane = nullptr;
     int stride = 0;
-    const uint8_t* plane = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
-    int width = heif_image_get_width(image.get(), heif_channel_interleaved);
-    int height = heif_image_get_height(image.get(), heif_channel_interleaved);
-    if (!plane || width < 1 || height < 1) throw EImageError("HEIF file is not valid or corrupted");
-    int bits = heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved);
-    NewImage(width, height, ifRgb24);
-    for (int y = 0; y < height; ++y) {
+    int width = 0;
+    int height = 0;
+    int bits = 8;
+    bool deep = false;
+    bool alpha = false;
+
+    // Row y as blue, green, red bytes.
+    void ConvertRow(int y, uint8_t* out) const {
         const uint8_t* in = plane + size_t(y) * size_t(stride);
-        uint8_t* out = ScanLine(y);
         if (deep)
             ReduceRgb16ToBgr(reinterpret_cast<const uint16_t*>(in), out, width, bits, alpha);
         else if (alpha)
@@ -128,8 +111,78 @@ void THeifGraphic::ReadImage(ByteView data, int) {
         else
             SwapRgbToBgr(in, out, width);
     }
-    ConvertToSrgb(*this, EmbeddedColor(handle.get()));
+};
+
+// `progress` hears 10 once the file is read and 80 once it is decoded.
+void DecodePrimaryImage(ByteView data, TDecodedHeif& decoded, const std::function<void(uint8_t)>& progress) {
+    if (!IsHeif(data)) throw EImageError("HEIF file is not valid or corrupted");
+    decoded.context.reset(heif_context_alloc());
+    if (!decoded.context) throw EImageError("Out of resources");
+    heif_context* context = decoded.context.get();
+    heif_context_set_maximum_image_size_limit(context, MaximumSide());
+    Check(heif_context_read_from_memory_without_copy(context, data.data(), data.size(), nullptr));
+    heif_image_handle* rawHandle = nullptr;
+    Check(heif_context_get_primary_image_handle(context, &rawHandle));
+    decoded.handle.reset(rawHandle);
+    heif_image_handle* handle = rawHandle;
+    decoded.alpha = heif_image_handle_has_alpha_channel(handle) != 0;
+    decoded.deep = heif_image_handle_get_luma_bits_per_pixel(handle) > 8;
+    int channels = decoded.alpha ? 4 : 3;
+    CheckDecodeSize(heif_image_handle_get_width(handle), heif_image_handle_get_height(handle),
+                    channels * (decoded.deep ? 2 : 1));
+    progress(10);
+    std::unique_ptr<heif_decoding_options, OptionsDeleter> options(heif_decoding_options_alloc());
+    heif_image* rawImage = nullptr;
+    Check(heif_decode_image(handle, &rawImage, heif_colorspace_RGB, ChromaFor(decoded.deep, decoded.alpha),
+                            options.get()));
+    decoded.image.reset(rawImage);
+    progress(80);
+    heif_image* image = rawImage;
+    decoded.plane = heif_image_get_plane_readonly(image, heif_channel_interleaved, &decoded.stride);
+    decoded.width = heif_image_get_width(image, heif_channel_interleaved);
+    decoded.height = heif_image_get_height(image, heif_channel_interleaved);
+    if (!decoded.plane || decoded.width < 1 || decoded.height < 1)
+        throw EImageError("HEIF file is not valid or corrupted");
+    decoded.bits = heif_image_get_bits_per_pixel_range(image, heif_channel_interleaved);
+}
+
+} // namespace
+
+bool THeifGraphic::IsValidStream(ByteView data) const {
+    return IsHeif(data);
+}
+
+void THeifGraphic::ReadImage(ByteView data, int) {
+    Progress(0);
+    FreeImage();
+    TDecodedHeif decoded;
+    DecodePrimaryImage(data, decoded, [this](uint8_t percent) { Progress(percent); });
+    NewImage(decoded.width, decoded.height, ifRgb24);
+    for (int y = 0; y < decoded.height; ++y)
+        decoded.ConvertRow(y, ScanLine(y));
+    ConvertToSrgb(*this, EmbeddedColor(decoded.handle.get()));
     Progress(100);
+}
+
+// The rows go to the sink as they are converted, so no second copy of the picture is made; the
+// colours are converted row by row with the same converter as a whole picture's.
+void DecodeHeifFile(const std::filesystem::path& file, TJpegRowSink& sink) {
+    TMappedFile mapped(file);
+    TDecodedHeif decoded;
+    DecodePrimaryImage(mapped.Bytes(), decoded, [](uint8_t) {});
+    std::unique_ptr<TColorConverter> converter = TColorConverter::ForBgr(EmbeddedColor(decoded.handle.get()));
+    sink.Begin(TJpegHeader{decoded.width, decoded.height, ifRgb24, 0, 0});
+    constexpr int kRowsPerCall = 16;
+    uint8_t* rows[kRowsPerCall];
+    for (int first = 0; first < decoded.height; first += kRowsPerCall) {
+        int count = std::min(kRowsPerCall, decoded.height - first);
+        sink.RowsFor(first, count, rows);
+        for (int k = 0; k < count; ++k) {
+            decoded.ConvertRow(first + k, rows[k]);
+            if (converter) converter->Convert(rows[k], rows[k], decoded.width);
+        }
+        sink.RowsDone(first, count);
+    }
 }
 
 } // namespace vistrel

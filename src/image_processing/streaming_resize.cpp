@@ -63,9 +63,11 @@ int PlanRing(const TContributorTable& rows, int sourceHeight, std::vector<int>& 
 void TStreamingResize::PrepareOutput(TOutput& output, TResizeTarget target) {
     // The same check as a resize of the decoded picture: the destination must be at least 2 x 2.
     if (target.width <= 1 || target.height <= 1) throw EImageError("Destination graphic too small");
-    output.destination->NewImage(target.width, target.height, header_.format, nullptr, header_.xDpi,
-                                 header_.yDpi);
+    // The destination itself is made by the output's worker: zeroing a large version's store took
+    // the decoder several milliseconds before it could begin.
+    CheckPixelStoreSize(target.width, target.height, header_.format);
     output.dw = target.width;
+    output.dh = target.height;
     output.columns =
         BuildContributors(output.dw, header_.width, ResampleScale(output.dw, header_.width), filter_);
     output.rows = BuildContributors(target.height, header_.height,
@@ -132,6 +134,8 @@ void TStreamingResize::RowsDone(int first, int count) {
 void TStreamingResize::ReduceStrips(size_t index) {
     TOutput& output = outputs_[index];
     try {
+        output.destination->NewImage(output.dw, output.dh, header_.format, nullptr, header_.xDpi,
+                                     header_.yDpi);
         std::unique_ptr<float[]> strip(new float[size_t(header_.width) * kStripWidth]);
         for (int s = 0; s < strips_; ++s) {
             {
@@ -187,8 +191,7 @@ void TStreamingResize::Finish() {
 // The vertical pass for every destination row whose source rows are all reduced. WritePixel into a
 // gray picture goes through the palette cache; only this worker writes into its destination.
 void TStreamingResize::MakeRowsUpTo(TOutput& output, int sourceRows) {
-    int dh = output.destination->Height();
-    while (output.made < dh && output.rowsNeeded[size_t(output.made)] <= sourceRows) {
+    while (output.made < output.dh && output.rowsNeeded[size_t(output.made)] <= sourceRows) {
         ReduceColumnsIntoRow(output.ring.get(), size_t(output.ringRows), output.rows, output.made, output.dw,
                              *output.destination);
         ++output.made;

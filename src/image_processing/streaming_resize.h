@@ -60,6 +60,7 @@ private:
         TOptionalTargetChoice choose;
         TDibGraphic* destination = nullptr;
         int dw = 0;
+        int dh = 0;
         TContributorTable columns;
         TContributorTable rows;
         // For each destination row, the source rows that must be reduced before it and every row
