@@ -165,12 +165,14 @@ void THeifGraphic::ReadImage(ByteView data, int) {
 }
 
 // The rows go to the sink as they are converted, so no second copy of the picture is made; the
-// colours are converted row by row with the same converter as a whole picture's.
+// colours are converted row by row with the same converter as a whole picture's, here or by the
+// sink.
 void DecodeHeifFile(const std::filesystem::path& file, TJpegRowSink& sink) {
     TMappedFile mapped(file);
     TDecodedHeif decoded;
     DecodePrimaryImage(mapped.Bytes(), decoded, [](uint8_t) {});
     std::unique_ptr<TColorConverter> converter = TColorConverter::ForBgr(EmbeddedColor(decoded.handle.get()));
+    if (converter) sink.TakeColorConverter(converter);
     sink.Begin(TJpegHeader{decoded.width, decoded.height, ifRgb24, 0, 0});
     constexpr int kRowsPerCall = 16;
     uint8_t* rows[kRowsPerCall];

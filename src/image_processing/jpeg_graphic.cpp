@@ -186,6 +186,7 @@ int DecodeWithSource(ByteView data, std::FILE* file, TJpegRowSink& sink) {
     jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&info, TRUE);
     ChooseColorHandling(info, color);
+    if (color.converter && info.out_color_space == JCS_EXT_BGR) sink.TakeColorConverter(color.converter);
     jpeg_calc_output_dimensions(&info);
     // Ink is converted to blue, green, red on the way to the sink.
     int components = IsInk(info.out_color_space) ? 3 : info.out_color_components;

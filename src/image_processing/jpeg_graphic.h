@@ -2,8 +2,11 @@
 #include "image_processing/dib_graphic.h"
 
 #include <filesystem>
+#include <memory>
 
 namespace vistrel {
+
+class TColorConverter;
 
 // What a JPEG file declares, as the decoder will hand it out.
 struct TJpegHeader {
@@ -26,6 +29,10 @@ public:
     virtual void RowsFor(int first, int count, uint8_t** rows) = 0;
     // The decoder filled `count` rows from `first` on.
     virtual void RowsDone(int first, int count) = 0;
+    // Offered before Begin when the rows need converting to sRGB: a sink that takes the converter
+    // converts each row itself before it uses it (off the decoding thread, say) and gets the rows
+    // as decoded; otherwise the decoder converts them. Gray and ink rows are not offered.
+    virtual void TakeColorConverter(std::unique_ptr<TColorConverter>& converter) { (void)converter; }
 };
 
 // Decodes into `sink` from bytes in memory or from a file read in blocks. Returns the number of

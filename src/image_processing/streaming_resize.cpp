@@ -1,5 +1,6 @@
 #include "image_processing/streaming_resize.h"
 
+#include "image_processing/color_management.h"
 #include "image_processing/resample_passes.h"
 
 #include <algorithm>
@@ -96,8 +97,34 @@ void TStreamingResize::Begin(const TJpegHeader& header) {
     stripBytes_ = rowBytes_ * kStripRows;
     strips_ = (sh + kStripRows - 1) / kStripRows;
     ring_.reset(new uint8_t[stripBytes_ * size_t(std::min(kRingStrips, strips_))]);
+    if (converter_) workers_.emplace_back([this] { ConvertStrips(); });
     for (size_t i = 0; i < outputs_.size(); ++i)
         workers_.emplace_back([this, i] { ReduceStrips(i); });
+}
+
+void TStreamingResize::TakeColorConverter(std::unique_ptr<TColorConverter>& converter) {
+    converter_ = std::move(converter);
+}
+
+// The strip's rows are converted in place; the workers reduce it only afterwards.
+void TStreamingResize::ConvertStrips() {
+    for (int s = 0; s < strips_; ++s) {
+        {
+            std::unique_lock<std::mutex> guard(lock_);
+            changed_.wait(guard, [&] { return complete_ > s || quit_; });
+            if (quit_) return;
+        }
+        int count = std::min(kStripRows, header_.height - s * kStripRows);
+        for (int r = 0; r < count; ++r) {
+            uint8_t* row = Slot(s) + size_t(r) * rowBytes_;
+            converter_->Convert(row, row, header_.width);
+        }
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            converted_ = s + 1;
+        }
+        changed_.notify_all();
+    }
 }
 
 void TStreamingResize::WaitForSlot(int strip) {
@@ -140,7 +167,7 @@ void TStreamingResize::ReduceStrips(size_t index) {
         for (int s = 0; s < strips_; ++s) {
             {
                 std::unique_lock<std::mutex> guard(lock_);
-                changed_.wait(guard, [&] { return complete_ > s || quit_; });
+                changed_.wait(guard, [&] { return Ready(s) || quit_; });
                 if (quit_) return;
             }
             int y0 = s * kStripRows;

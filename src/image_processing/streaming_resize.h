@@ -46,6 +46,9 @@ public:
 
     const TJpegHeader& Header() const { return header_; }
 
+    // The rows are converted strip by strip on a thread of their own, so the decoder does not wait
+    // for the colours.
+    void TakeColorConverter(std::unique_ptr<TColorConverter>& converter) override;
     void Begin(const TJpegHeader& header) override;
     void RowsFor(int first, int count, uint8_t** rows) override;
     void RowsDone(int first, int count) override;
@@ -80,6 +83,9 @@ private:
     // waits for the end of the decode.
     void ReduceStrips(size_t output);
     void MakeRowsUpTo(TOutput& output, int sourceRows);
+    void ConvertStrips();
+    // Whether strip s may be reduced: decoded, and converted when there is a converter. Under lock_.
+    bool Ready(int strip) const { return (converter_ ? converted_ : complete_) > strip; }
     void StopWorkers();
     void WaitForSlot(int strip);
 
@@ -99,8 +105,10 @@ private:
 
     std::mutex lock_;
     std::condition_variable changed_;
-    int complete_ = 0; // strips the decoder has filled
-    int reduced_ = 0;  // strips every worker has reduced: the ring slots before it are free
+    std::unique_ptr<TColorConverter> converter_;
+    int complete_ = 0;  // strips the decoder has filled
+    int converted_ = 0; // strips converted to sRGB
+    int reduced_ = 0;   // strips every worker has reduced: the ring slots before it are free
     bool quit_ = false;
     std::exception_ptr workerError_;
     std::vector<std::thread> workers_;
