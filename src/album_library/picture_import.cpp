@@ -32,6 +32,16 @@ namespace {
 
 constexpr int kThumbnailQuality = 75;
 
+constexpr int kLargeVersionDpi = 72;
+
+// What StoreLarge gives the JPEG writer, for a large version encoded while it is made.
+TJpegRowEncoder::TSettings LargeVersionEncoding() {
+    TJpegRowEncoder::TSettings settings;
+    settings.quality = kLargeVersionQuality;
+    settings.xDpi = settings.yDpi = kLargeVersionDpi;
+    return settings;
+}
+
 // Both buffers are emptied after every picture, also when a step throws.
 class TBufferRelease {
 public:
@@ -232,6 +242,7 @@ void TPictureImporter::Prepare(const fs::path& source, TPreparedPicture& prepare
     prepared.source = source;
     prepared.picture.FreeImage();
     prepared.large.FreeImage();
+    prepared.largeJpeg.clear();
     prepared.decodeWarnings = 0;
     const TGraphicClass* cls = GraphicClassForFile(source);
     // A HEIF reader turns the picture by the file's own properties; its EXIF orientation only
@@ -286,14 +297,29 @@ void TPictureImporter::PrepareStreamed(const fs::path& source, TPreparedPicture&
         if (OrientationSwapsSides(prepared.orientation)) large = Swapped(*large);
         return TResizeTarget{large->width, large->height};
     };
+    // An upright large version that gets no gamma is stored as it is made, so it is encoded row by
+    // row on its worker while the decode goes on; any other is turned and corrected when stored.
+    std::unique_ptr<TJpegRowEncoder> encoder;
+    TStreamingResize::TRowMade encodeRow;
+    if (prepared.orientation == 1 && !GammaApplies())
+        encodeRow = [&encoder](const TDibGraphic& large, int row) {
+            if (row == 0)
+                encoder = std::make_unique<TJpegRowEncoder>(large.Width(), large.Height(),
+                                                            large.ImageFormat(), LargeVersionEncoding());
+            encoder->WriteRow(large.ScanLine(row));
+        };
     TStreamingResize resize(chooseTarget, sfLanczos3, prepared.picture, stop);
-    resize.AddOutput(chooseLarge, prepared.large);
+    resize.AddOutput(chooseLarge, prepared.large, encodeRow);
     if (progress) {
         progress(0);
         resize.OnDecodeProgress = progress;
     }
     prepared.decodeWarnings = decode(source, resize);
     resize.Finish();
+    if (encoder) {
+        prepared.largeJpeg = encoder->Finish();
+        prepared.large.FreeImage();
+    }
 }
 
 void TPictureImporter::ImportPicture(fs::path& path, TImportSource from) {
@@ -348,7 +374,15 @@ void TPictureImporter::Store(TPreparedPicture& prepared, fs::path& path) {
         StoreResized(work_, prepared.orientation, stored);
         WriteThumbnailOf(work_, prepared.sourceSize, 1, album_.PathOf(TPictureFile::Thumbnail, name));
     }
-    StoreLarge(prepared.large, prepared.orientation, name);
+    if (!prepared.largeJpeg.empty()) {
+        fs::create_directories(album_.Large());
+        ByteBuffer bytes = std::move(prepared.largeJpeg);
+        prepared.largeJpeg.clear();
+        WriteFileAtomic(album_.PathOf(TPictureFile::Large, name),
+                        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    } else {
+        StoreLarge(prepared.large, prepared.orientation, name);
+    }
     path = stored;
 }
 
@@ -363,11 +397,15 @@ void TPictureImporter::StoreLarge(TDibGraphic& large, int orientation, const std
     // It is written under the last step shown, "Bild speichern": the steps stay those of a picture.
     OrientUpright(large, orientation);
     CorrectGamma(large, {});
-    large.SetXDotsPerInch(72);
-    large.SetYDotsPerInch(72);
+    large.SetXDotsPerInch(kLargeVersionDpi);
+    large.SetYDotsPerInch(kLargeVersionDpi);
     fs::create_directories(album_.Large());
     WriteJpegFile(large, album_.PathOf(TPictureFile::Large, name), kLargeVersionQuality);
     large.FreeImage();
+}
+
+bool TPictureImporter::GammaApplies() const {
+    return settings_.cbGamma && ImportGammaFactor(settings_.edGamma);
 }
 
 // `progress` empty: applied without showing the step.

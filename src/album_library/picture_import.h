@@ -101,8 +101,10 @@ struct TPreparedPicture {
     // lying as the source lies.
     TDibGraphic picture;
     // The large version, made from the same decoded rows, lying as the source lies; empty when the
-    // picture gets none.
+    // picture gets none or when it was encoded already.
     TDibGraphic large;
+    // The large version's file, when it could be encoded while it was made.
+    ByteBuffer largeJpeg;
 };
 
 // Runs the pipeline with the two picture buffers that live as long as the importer.
@@ -136,6 +138,7 @@ private:
     TPictureSize TargetFor(TPictureSize sourceSize) const;
     std::optional<TPictureSize> LargeFor(TPictureSize sourceSize, bool copyUnchanged) const;
     void StoreLarge(TDibGraphic& large, int orientation, const std::string& name);
+    bool GammaApplies() const;
     void CorrectGamma(TDibGraphic& picture, const TImageProgressEvent& progress);
     bool CopiesUnchanged(const std::filesystem::path& source, TPictureSize sourceSize) const;
     // Decodes a file into a row sink; gives the number of damages read over.

@@ -43,6 +43,34 @@ int DecodeJpegFile(const std::filesystem::path& file, TJpegRowSink& sink);
 // The most working memory libjpeg may take for one picture, beside the pixel store.
 size_t JpegMemoryLimit();
 
+// Encodes a picture row by row as it is made, top row first, so the encoding can run beside the
+// work that makes the rows. For the same pixels and settings the bytes are those TJpegGraphic
+// writes, which uses it. libjpeg's errors throw EJpegError.
+class TJpegRowEncoder {
+public:
+    struct TSettings {
+        int quality = 80;
+        bool progressive = false;
+        bool optimizeCoding = false;
+        int xDpi = 0;
+        int yDpi = 0;
+    };
+    // `format` ifGray256 (one byte a pixel) or ifRgb24 (blue, green, red).
+    TJpegRowEncoder(int width, int height, TImageFormat format, const TSettings& settings);
+    ~TJpegRowEncoder();
+    TJpegRowEncoder(const TJpegRowEncoder&) = delete;
+    TJpegRowEncoder& operator=(const TJpegRowEncoder&) = delete;
+
+    void WriteRow(const uint8_t* row);
+    // After the last row: the encoded file.
+    ByteBuffer Finish();
+    int Warnings() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
 // JPEG through libjpeg: reads gray or colour files, writes ifGray256 and ifRgb24 pictures.
 class TJpegGraphic : public TDibGraphic {
 public:

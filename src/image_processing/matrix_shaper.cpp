@@ -15,9 +15,9 @@ uint8_t Encode(const TMatrixShaper& shaper, float linear) {
 // The pixels' channel `c` (0 blue, 1 green, 2 red) as eight 32-bit lanes: each 128-bit lane holds
 // four pixels from its first byte on, so one mask serves both lanes.
 __attribute__((target("avx2"))) inline __m256i Channel(__m256i pixels, int c) {
-    const __m256i mask = _mm256_setr_epi8(char(c), -1, -1, -1, char(3 + c), -1, -1, -1, char(6 + c), -1, -1, -1,
-                                          char(9 + c), -1, -1, -1, char(c), -1, -1, -1, char(3 + c), -1, -1, -1,
-                                          char(6 + c), -1, -1, -1, char(9 + c), -1, -1, -1);
+    const __m256i mask = _mm256_setr_epi8(char(c), -1, -1, -1, char(3 + c), -1, -1, -1, char(6 + c), -1, -1,
+                                          -1, char(9 + c), -1, -1, -1, char(c), -1, -1, -1, char(3 + c), -1,
+                                          -1, -1, char(6 + c), -1, -1, -1, char(9 + c), -1, -1, -1);
     return _mm256_shuffle_epi8(pixels, mask);
 }
 
@@ -31,7 +31,8 @@ __attribute__((target("avx2"))) inline __m256i EncodeAvx2(const TMatrixShaper& s
 }
 
 __attribute__((target("avx2"))) inline __m256 Row(const float* m, __m256 r, __m256 g, __m256 b) {
-    __m256 sum = _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(m[0]), r), _mm256_mul_ps(_mm256_set1_ps(m[1]), g));
+    __m256 sum =
+        _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(m[0]), r), _mm256_mul_ps(_mm256_set1_ps(m[1]), g));
     return _mm256_add_ps(sum, _mm256_mul_ps(_mm256_set1_ps(m[2]), b));
 }
 
@@ -41,9 +42,8 @@ __attribute__((target("avx2"))) void ConvertAvx2(const TMatrixShaper& shaper, co
                                                  int width) {
     int x = 0;
     for (; x + 10 <= width; x += 8, in += 24, out += 24) {
-        __m256i pixels =
-            _mm256_setr_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)),
-                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 12)));
+        __m256i pixels = _mm256_setr_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)),
+                                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 12)));
         __m256 b = _mm256_i32gather_ps(shaper.toLinear[2], Channel(pixels, 0), 4);
         __m256 g = _mm256_i32gather_ps(shaper.toLinear[1], Channel(pixels, 1), 4);
         __m256 r = _mm256_i32gather_ps(shaper.toLinear[0], Channel(pixels, 2), 4);
@@ -51,11 +51,11 @@ __attribute__((target("avx2"))) void ConvertAvx2(const TMatrixShaper& shaper, co
         __m256i outG = EncodeAvx2(shaper, Row(shaper.matrix[1], r, g, b));
         __m256i outR = EncodeAvx2(shaper, Row(shaper.matrix[0], r, g, b));
         // Lane k of the three values as the 32-bit words B, G, R interleaved by bytes: b0 g0 r0 b1 ...
-        __m256i words = _mm256_or_si256(
-            _mm256_or_si256(outB, _mm256_slli_epi32(outG, 8)), _mm256_slli_epi32(outR, 16));
+        __m256i words =
+            _mm256_or_si256(_mm256_or_si256(outB, _mm256_slli_epi32(outG, 8)), _mm256_slli_epi32(outR, 16));
         // Per 128-bit lane the words are b g r 0; shuffled to b g r b g r ... (12 bytes).
-        const __m256i compact = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2,
-                                                 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+        const __m256i compact = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1,
+                                                 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
         __m256i packed = _mm256_shuffle_epi8(words, compact);
         __m128i low = _mm256_castsi256_si128(packed), high = _mm256_extracti128_si256(packed, 1);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out), low);

@@ -18,10 +18,11 @@ TStreamingResize::~TStreamingResize() {
     StopWorkers();
 }
 
-void TStreamingResize::AddOutput(TOptionalTargetChoice choose, TDibGraphic& destination) {
+void TStreamingResize::AddOutput(TOptionalTargetChoice choose, TDibGraphic& destination, TRowMade rowMade) {
     TOutput output;
     output.choose = std::move(choose);
     output.destination = &destination;
+    output.rowMade = std::move(rowMade);
     extra_.push_back(std::move(output));
 }
 
@@ -221,6 +222,7 @@ void TStreamingResize::MakeRowsUpTo(TOutput& output, int sourceRows) {
     while (output.made < output.dh && output.rowsNeeded[size_t(output.made)] <= sourceRows) {
         ReduceColumnsIntoRow(output.ring.get(), size_t(output.ringRows), output.rows, output.made, output.dw,
                              *output.destination);
+        if (output.rowMade) output.rowMade(*output.destination, output.made);
         ++output.made;
     }
 }

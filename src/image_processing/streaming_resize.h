@@ -39,7 +39,10 @@ public:
     // beside the stored picture): each strip is read once and reduced for every output. `choose`
     // gives nothing when no such picture is wanted for this source. Call before the decode.
     using TOptionalTargetChoice = std::function<std::optional<TResizeTarget>(const TJpegHeader&)>;
-    void AddOutput(TOptionalTargetChoice choose, TDibGraphic& destination);
+    // `rowMade`, when given, hears of each destination row once it is final, in order from the top,
+    // on the output's worker: the row can be encoded while the decode goes on.
+    using TRowMade = std::function<void(const TDibGraphic& destination, int row)>;
+    void AddOutput(TOptionalTargetChoice choose, TDibGraphic& destination, TRowMade rowMade = {});
 
     // Decode progress in percent, on the decoding thread.
     std::function<void(uint8_t)> OnDecodeProgress;
@@ -62,6 +65,7 @@ private:
     struct TOutput {
         TOptionalTargetChoice choose;
         TDibGraphic* destination = nullptr;
+        TRowMade rowMade;
         int dw = 0;
         int dh = 0;
         TContributorTable columns;
