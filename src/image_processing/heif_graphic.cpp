@@ -2,12 +2,12 @@
 
 #include "image_processing/alpha_rows.h"
 #include "image_processing/color_management.h"
+#include "image_processing/heif_library.h"
 #include "image_processing/mapped_file.h"
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <libheif/heif.h>
 #include <memory>
 
 namespace vistrel {
@@ -24,16 +24,16 @@ void Check(heif_error error) {
 }
 
 struct ContextDeleter {
-    void operator()(heif_context* context) const { heif_context_free(context); }
+    void operator()(heif_context* context) const { Heif().heif_context_free(context); }
 };
 struct HandleDeleter {
-    void operator()(heif_image_handle* handle) const { heif_image_handle_release(handle); }
+    void operator()(heif_image_handle* handle) const { Heif().heif_image_handle_release(handle); }
 };
 struct ImageDeleter {
-    void operator()(heif_image* image) const { heif_image_release(image); }
+    void operator()(heif_image* image) const { Heif().heif_image_release(image); }
 };
 struct OptionsDeleter {
-    void operator()(heif_decoding_options* options) const { heif_decoding_options_free(options); }
+    void operator()(heif_decoding_options* options) const { Heif().heif_decoding_options_free(options); }
 };
 
 // libheif refuses pictures wider or higher than this before it decodes a tile: twice the side of
@@ -60,17 +60,18 @@ heif_chroma ChromaFor(bool deep, bool alpha) {
 // An ICC profile ("prof" or "rICC") when there is one, else the nclx code points.
 TEmbeddedColor EmbeddedColor(const heif_image_handle* handle) {
     TEmbeddedColor color;
-    heif_color_profile_type type = heif_image_handle_get_color_profile_type(handle);
+    heif_color_profile_type type = Heif().heif_image_handle_get_color_profile_type(handle);
     if (type == heif_color_profile_type_prof || type == heif_color_profile_type_rICC) {
-        color.icc.resize(heif_image_handle_get_raw_color_profile_size(handle));
-        if (color.icc.empty() || heif_image_handle_get_raw_color_profile(handle, color.icc.data()).code)
+        color.icc.resize(Heif().heif_image_handle_get_raw_color_profile_size(handle));
+        if (color.icc.empty() ||
+            Heif().heif_image_handle_get_raw_color_profile(handle, color.icc.data()).code)
             color.icc.clear();
         return color;
     }
     heif_color_profile_nclx* nclx = nullptr;
     // libheif may hand out the profile together with an error (unknown code points): freed either way.
-    if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || !nclx) {
-        heif_nclx_color_profile_free(nclx);
+    if (Heif().heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || !nclx) {
+        Heif().heif_nclx_color_profile_free(nclx);
         return color;
     }
     color.nclx = TNclxColor{int(nclx->color_primaries),  int(nclx->transfer_characteristics),
@@ -78,13 +79,15 @@ TEmbeddedColor EmbeddedColor(const heif_image_handle* handle) {
                             nclx->color_primary_green_x, nclx->color_primary_green_y,
                             nclx->color_primary_blue_x,  nclx->color_primary_blue_y,
                             nclx->color_primary_white_x, nclx->color_primary_white_y};
-    heif_nclx_color_profile_free(nclx);
+    Heif().heif_nclx_color_profile_free(nclx);
     return color;
 }
 
+// Without libheif no file is taken for HEIF, so the other readers and the usual message apply.
 bool IsHeif(ByteView data) {
-    return data.size() >= 12 &&
-           heif_check_filetype(data.data(), int(std::min<size_t>(data.size(), 1 << 20))) ==
+    const THeifLibrary* heif = HeifIfInstalled();
+    return heif && data.size() >= 12 &&
+           heif->heif_check_filetype(data.data(), int(std::min<size_t>(data.size(), 1 << 20))) ==
                heif_filetype_yes_supported;
 }
 
@@ -116,34 +119,34 @@ struct TDecodedHeif {
 // `progress` hears 10 once the file is read and 80 once it is decoded.
 void DecodePrimaryImage(ByteView data, TDecodedHeif& decoded, const std::function<void(uint8_t)>& progress) {
     if (!IsHeif(data)) throw EImageError("HEIF file is not valid or corrupted");
-    decoded.context.reset(heif_context_alloc());
+    decoded.context.reset(Heif().heif_context_alloc());
     if (!decoded.context) throw EImageError("Out of resources");
     heif_context* context = decoded.context.get();
-    heif_context_set_maximum_image_size_limit(context, MaximumSide());
-    Check(heif_context_read_from_memory_without_copy(context, data.data(), data.size(), nullptr));
+    Heif().heif_context_set_maximum_image_size_limit(context, MaximumSide());
+    Check(Heif().heif_context_read_from_memory_without_copy(context, data.data(), data.size(), nullptr));
     heif_image_handle* rawHandle = nullptr;
-    Check(heif_context_get_primary_image_handle(context, &rawHandle));
+    Check(Heif().heif_context_get_primary_image_handle(context, &rawHandle));
     decoded.handle.reset(rawHandle);
     heif_image_handle* handle = rawHandle;
-    decoded.alpha = heif_image_handle_has_alpha_channel(handle) != 0;
-    decoded.deep = heif_image_handle_get_luma_bits_per_pixel(handle) > 8;
+    decoded.alpha = Heif().heif_image_handle_has_alpha_channel(handle) != 0;
+    decoded.deep = Heif().heif_image_handle_get_luma_bits_per_pixel(handle) > 8;
     int channels = decoded.alpha ? 4 : 3;
-    CheckDecodeSize(heif_image_handle_get_width(handle), heif_image_handle_get_height(handle),
+    CheckDecodeSize(Heif().heif_image_handle_get_width(handle), Heif().heif_image_handle_get_height(handle),
                     channels * (decoded.deep ? 2 : 1));
     progress(10);
-    std::unique_ptr<heif_decoding_options, OptionsDeleter> options(heif_decoding_options_alloc());
+    std::unique_ptr<heif_decoding_options, OptionsDeleter> options(Heif().heif_decoding_options_alloc());
     heif_image* rawImage = nullptr;
-    Check(heif_decode_image(handle, &rawImage, heif_colorspace_RGB, ChromaFor(decoded.deep, decoded.alpha),
-                            options.get()));
+    Check(Heif().heif_decode_image(handle, &rawImage, heif_colorspace_RGB,
+                                   ChromaFor(decoded.deep, decoded.alpha), options.get()));
     decoded.image.reset(rawImage);
     progress(80);
     heif_image* image = rawImage;
-    decoded.plane = heif_image_get_plane_readonly(image, heif_channel_interleaved, &decoded.stride);
-    decoded.width = heif_image_get_width(image, heif_channel_interleaved);
-    decoded.height = heif_image_get_height(image, heif_channel_interleaved);
+    decoded.plane = Heif().heif_image_get_plane_readonly(image, heif_channel_interleaved, &decoded.stride);
+    decoded.width = Heif().heif_image_get_width(image, heif_channel_interleaved);
+    decoded.height = Heif().heif_image_get_height(image, heif_channel_interleaved);
     if (!decoded.plane || decoded.width < 1 || decoded.height < 1)
         throw EImageError("HEIF file is not valid or corrupted");
-    decoded.bits = heif_image_get_bits_per_pixel_range(image, heif_channel_interleaved);
+    decoded.bits = Heif().heif_image_get_bits_per_pixel_range(image, heif_channel_interleaved);
 }
 
 } // namespace
