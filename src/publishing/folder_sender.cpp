@@ -24,6 +24,10 @@ void WaitForEvents() {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
+// A batch holds this many times the files a session keeps on their way: each batch ends with a
+// few round trips in which the pipeline drains, and a longer one starves the extra sessions.
+constexpr size_t kBatchRounds = 16;
+
 } // namespace
 
 void TPublishJob::UploadFolder() {
@@ -75,27 +79,46 @@ void TPublishJob::CheckFolderFiles() {
 }
 
 // Files are taken in order from files_, which grows when a file is queued again; extra sessions
-// take theirs from the same place. At the end the main session waits for them.
+// take theirs from the same place. At the end the main session waits for them. A session that
+// keeps several files on their way at once gets them in batches.
 void TPublishJob::SendFiles() {
     nextFile_ = 0;
     StartSessions();
+    const size_t batch = site_->FilesAtOnce() > 1 ? site_->FilesAtOnce() * kBatchRounds : 1;
     for (;;) {
-        std::optional<size_t> index = TakeFile();
-        if (!index) {
-            if (Stopped() || !SessionsBusy()) break;
+        std::vector<std::string> names = TakeBatch(batch);
+        if (names.empty()) {
+            if (Stopped()) break;
+            if (nextFile_ < files_.size()) continue; // every file taken was unchanged
+            if (!SessionsBusy()) break;
             WatchdogOff(); // the sessions have stall timers of their own
             WaitForEvents();
             continue;
         }
-        // "n von m" counts the files that stand on the server, nothing else.
-        if (SendFile(*index)) {
-            ++filesDone_;
-            bytesDone_ += std::max<int64_t>(fileSize_, 0);
-            ShowTotals();
-        }
+        if (batch == 1)
+            SendFile(names.front());
+        else
+            SendBatch(names);
         if (Stopped()) break;
     }
     StopSessions();
+}
+
+// Up to `count` files to send; the unchanged ones met on the way are only logged and counted.
+std::vector<std::string> TPublishJob::TakeBatch(size_t count) {
+    std::vector<std::string> names;
+    while (names.size() < count && !Stopped()) {
+        std::optional<size_t> index = TakeFile();
+        if (!index) break;
+        const std::string name = files_[*index];
+        view_.SetLabel(TPublishLabel::lbFilename, name);
+        if (Skipped(name)) {
+            FileDone(name);
+            continue;
+        }
+        names.push_back(name);
+    }
+    return names;
 }
 
 std::optional<size_t> TPublishJob::TakeFile() {
@@ -110,19 +133,72 @@ bool TPublishJob::Skipped(const std::string& name) {
     return true;
 }
 
-// True when the file stands on the server: skipped as unchanged or sent and confirmed.
-bool TPublishJob::SendFile(size_t index) {
-    const std::string name = files_[index];
+// "n von m" counts the files that stand on the server, nothing else.
+void TPublishJob::FileDone(const std::string& name) {
+    ++filesDone_;
+    bytesDone_ += std::max<int64_t>(LocalFileSize(localDir_ + name), 0);
+    ShowTotals();
+}
+
+void TPublishJob::SendFile(const std::string& name) {
     const std::string path = localDir_ + name;
-    view_.SetLabel(TPublishLabel::lbFilename, name);
     fileSize_ = LocalFileSize(path);
     view_.SetFileBar(0, fileSize_);
-    if (Skipped(name)) return true;
-    if (Stopped()) return false;
     list_.Take(path);
-    if (!PutWatched(name)) return false;
+    if (!PutWatched(name)) return;
     list_.Confirm(folderFiles_[name].line);
-    return true;
+    FileDone(name);
+}
+
+// Several files on their way at once. Each file's line is confirmed as the server confirms that
+// file; a refused file is queued again like a single one; the files still on their way when the
+// session broke are queued again after the reconnection.
+void TPublishJob::SendBatch(const std::vector<std::string>& names) {
+    std::vector<TPutItem> items;
+    for (const std::string& name : names) {
+        list_.Take(localDir_ + name);
+        items.push_back({localDir_ + name, name});
+    }
+    fileSize_ = -1;
+    // Shared with the callbacks, which could outlive this call when the program closes.
+    auto ended = std::make_shared<std::vector<bool>>(names.size(), false);
+    WatchdogOn();
+    TRemoteResult result = Await([&](TRemoteDone done) {
+        site_->PutFiles(
+            std::move(items),
+            [this, ended, names](size_t i, const TRemoteResult& file) {
+                (*ended)[i] = true;
+                BatchFileEnded(names[i], file);
+                return !Stopped();
+            },
+            std::move(done));
+    });
+    WatchdogOff();
+    for (size_t i = 0; i < names.size(); ++i)
+        if (!(*ended)[i]) files_.push_back(names[i]);
+    if (result.Ok()) {
+        if (!Stopped()) WatchdogOn();
+        return;
+    }
+    if (result.failure == TRemoteFailure::Cancelled) return;
+    lastDetail_ = result.detail;
+    if (!Stopped()) Failed(TRequest::Upload, result);
+}
+
+void TPublishJob::BatchFileEnded(const std::string& name, const TRemoteResult& result) {
+    WatchdogRestart();
+    view_.SetLabel(TPublishLabel::lbFilename, name);
+    if (result.Ok()) {
+        Log("Ok");
+        list_.Confirm(folderFiles_[name].line);
+        FileDone(name);
+        return;
+    }
+    lastDetail_ = result.detail;
+    if (Stopped()) return;
+    uploading_ = name;
+    Failed(TRequest::Upload, result);
+    uploading_.reset();
 }
 
 // One upload under the watchdog; true when the server confirmed the file.

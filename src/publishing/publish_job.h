@@ -167,9 +167,13 @@ private:
     void DeleteSentProgramFiles();
     void CheckFolderFiles();
     void SendFiles();
+    std::vector<std::string> TakeBatch(size_t count);
     std::optional<size_t> TakeFile();
     bool Skipped(const std::string& name);
-    bool SendFile(size_t index);
+    void FileDone(const std::string& name);
+    void SendFile(const std::string& name);
+    void SendBatch(const std::vector<std::string>& names);
+    void BatchFileEnded(const std::string& name, const TRemoteResult& result);
     bool PutWatched(const std::string& name);
     void VerificationPass();
     void ShowTotals();

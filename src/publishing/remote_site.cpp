@@ -57,6 +57,49 @@ TRemoteResult AwaitListing(const std::function<void(TListingDone)>& start,
     return result;
 }
 
+namespace {
+
+// A failure after which the session cannot go on with the next file.
+bool EndsSession(TRemoteFailure failure) {
+    switch (failure) {
+    case TRemoteFailure::ConnectionLost:
+    case TRemoteFailure::TimedOut:
+    case TRemoteFailure::Cancelled:
+    case TRemoteFailure::ConnectFailed:
+    case TRemoteFailure::NoDataConnection:
+    case TRemoteFailure::Busy:
+        return true;
+    default:
+        return false;
+    }
+}
+
+struct TPutChain {
+    TRemoteSite* site;
+    std::vector<TPutItem> items;
+    TPutEach each;
+    TRemoteDone done;
+    size_t next = 0;
+};
+
+void PutNext(const std::shared_ptr<TPutChain>& chain) {
+    if (chain->next == chain->items.size()) return chain->done({});
+    const TPutItem& item = chain->items[chain->next];
+    chain->site->Put(item.localFile, item.name, [chain](const TRemoteResult& result) {
+        if (EndsSession(result.failure)) return chain->done(result);
+        if (!chain->each(chain->next++, result)) return chain->done({});
+        PutNext(chain);
+    });
+}
+
+} // namespace
+
+void TRemoteSite::PutFiles(std::vector<TPutItem> items, TPutEach each, TRemoteDone done) {
+    auto chain =
+        std::make_shared<TPutChain>(TPutChain{this, std::move(items), std::move(each), std::move(done)});
+    PutNext(chain);
+}
+
 // One adapter per protocol.
 std::unique_ptr<TRemoteSite> OpenRemoteSite(const TConnectionSettings& settings) {
     switch (settings.protocol) {

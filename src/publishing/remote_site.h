@@ -160,6 +160,15 @@ struct TRemoteSecurity {
 using TRemoteDone = std::function<void(const TRemoteResult& result)>;
 using TListingDone = std::function<void(const TRemoteResult& result, std::vector<TRemoteEntry> entries)>;
 
+// One file of PutFiles: the local file and its name in the current folder.
+struct TPutItem {
+    std::filesystem::path localFile;
+    std::string name;
+};
+// Reports one file of PutFiles as it ends: sent and confirmed (an empty result), or not sent.
+// Returns false when no further file of the batch should be started (the run ends).
+using TPutEach = std::function<bool(size_t index, const TRemoteResult& result)>;
+
 class TRemoteSite {
 public:
     virtual ~TRemoteSite() = default;
@@ -188,6 +197,16 @@ public:
     // stands there complete once `done` reports success; where the protocol allows (SFTP) it is
     // written under a temporary name and renamed, so nobody sees half a file.
     virtual void Put(const std::filesystem::path& localFile, const std::string& name, TRemoteDone done) = 0;
+    // How many files PutFiles keeps on their way at once: on a link with a long round trip a file
+    // costs several waits for a reply, and files on their way together wait together. 1 where the
+    // protocol sends one file after the other (FTP).
+    virtual size_t FilesAtOnce() const { return 1; }
+    // Sends the files into the current folder as Put does, FilesAtOnce() of them at a time. `each`
+    // reports every file as it ends (a refused file does not end the batch, unless `each` says
+    // so; the files on their way then still end and are reported). `done` ends the
+    // batch: a failure there means the session broke, and the files `each` did not report were
+    // not sent. This one sends them one after the other through Put.
+    virtual void PutFiles(std::vector<TPutItem> items, TPutEach each, TRemoteDone done);
     // Lists the current folder.
     virtual void List(TListingDetail detail, TListingDone done) = 0;
     // Deletes the file `name` of the current folder.

@@ -14,6 +14,9 @@ namespace vistrel {
 namespace {
 
 constexpr int kPassphraseTries = 3;
+// Files on their way at once in PutFiles: with four requests each (open, write, close, rename) a
+// batch of small files fills OpenSSH's window of 64 outstanding requests.
+constexpr size_t kFilesAtOnce = 16;
 // Status codes of later protocol versions that some servers send anyway.
 constexpr uint32_t kNoSpaceOnFilesystem = 14;
 constexpr uint32_t kQuotaExceeded = 15;
@@ -431,42 +434,62 @@ void TSftpSite::LeaveFolder(TRemoteDone done) {
 }
 
 void TSftpSite::Put(const std::filesystem::path& localFile, const std::string& name, TRemoteDone done) {
+    auto file = std::make_shared<TRemoteResult>(TRemoteResult{TRemoteFailure::LocalFile, 0, "not sent", {}});
+    PutFiles(
+        {{localFile, name}},
+        [file](size_t, const TRemoteResult& result) {
+            *file = result;
+            return true;
+        },
+        [file, done](const TRemoteResult& batch) { done(batch.Ok() ? *file : batch); });
+}
+
+void TSftpSite::PutFiles(std::vector<TPutItem> items, TPutEach each, TRemoteDone done) {
     if (!Begin(done)) return;
-    if (!IsPlainRemoteName(name)) {
-        Post([this, done]() mutable {
-            Complete(done, {TRemoteFailure::Refused, 0, "not a plain name", {}});
-        });
-        return;
-    }
-    Line(TRemoteLineKind::Upload, name);
-    struct TOutcome {
-        bool sent = false;
-        std::optional<std::pair<uint32_t, std::string>> failed;
+    if (!session_ || !connected_) return Work({}, {}, done);
+    struct TBatch {
+        std::vector<TSftpPutItem> items;
+        std::vector<size_t> index; // of each item in the caller's list
+        std::vector<size_t> refused;
         TSftpPutEvents events;
+        std::atomic<bool> stop{false}; // set here, read by the worker
     };
-    auto outcome = std::make_shared<TOutcome>();
-    outcome->events.progress = [this](size_t, int64_t bytes) {
+    auto batch = std::make_shared<TBatch>();
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (!IsPlainRemoteName(items[i].name)) {
+            batch->refused.push_back(i);
+            continue;
+        }
+        batch->items.push_back({items[i].localFile, PathOf(items[i].name)});
+        batch->index.push_back(i);
+    }
+    TBatch* raw = batch.get();
+    raw->events.started = [this, raw, items = std::move(items)](size_t k) {
+        Line(TRemoteLineKind::Upload, items[raw->index[k]].name);
+    };
+    raw->events.progress = [this](size_t, int64_t bytes) {
         if (events_.progress) events_.progress(bytes);
     };
-    TOutcome* raw = outcome.get();
-    outcome->events.sent = [raw](size_t) { raw->sent = true; };
-    outcome->events.failed = [raw](size_t, uint32_t status, const std::string& why) {
-        raw->failed = {status, why};
+    raw->events.sent = [raw, each](size_t k) {
+        if (!each(raw->index[k], {})) raw->stop = true;
+    };
+    raw->events.failed = [this, raw, each](size_t k, uint32_t status, const std::string& why) {
+        const TRemoteResult result =
+            status == 0 ? TRemoteResult{TRemoteFailure::LocalFile, 0, why, {}} : StatusResult(status, why);
+        if (!each(raw->index[k], result)) raw->stop = true;
     };
     TSftpSession* session = session_.get();
-    if (!session_ || !connected_) return Work({}, {}, done);
     session_->Begin(
-        [session, outcome,
-         items = std::vector<TSftpPutItem>{{localFile, PathOf(name)}}](const TSftpSession::TPost& post) {
-            PutFiles(session->Channel(), items, TSftpPutLimits{}, RelayPutEvents(outcome->events, post));
+        [session, batch](const TSftpSession::TPost& post) {
+            TSftpPutLimits limits;
+            limits.filesInFlight = kFilesAtOnce;
+            limits.stop = &batch->stop;
+            vistrel::PutFiles(session->Channel(), batch->items, limits, RelayPutEvents(batch->events, post));
         },
-        [this, outcome, done](std::exception_ptr failure) mutable {
-            if (failure) return Complete(done, Failure(failure));
-            if (outcome->sent) return Complete(done, {});
-            const auto [status, why] =
-                outcome->failed.value_or(std::pair<uint32_t, std::string>{0, "not sent"});
-            if (status == 0) return Complete(done, {TRemoteFailure::LocalFile, 0, why, {}});
-            Complete(done, StatusResult(status, why));
+        [this, batch, each, done](std::exception_ptr failure) mutable {
+            for (size_t i : batch->refused)
+                if (!each(i, {TRemoteFailure::Refused, 0, "not a plain name", {}})) break;
+            Complete(done, failure ? Failure(failure) : TRemoteResult{});
         });
 }
 
@@ -556,6 +579,10 @@ bool TSftpSite::Connected() const {
 
 TRemoteSecurity TSftpSite::Security() const {
     return {connected_, connected_ ? "SSH-2.0" : ""};
+}
+
+size_t TSftpSite::FilesAtOnce() const {
+    return kFilesAtOnce;
 }
 
 std::unique_ptr<TRemoteSite> TSftpSite::OpenSibling() const {

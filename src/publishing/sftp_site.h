@@ -42,6 +42,8 @@ public:
     void EnterFolder(const std::string& name, TRemoteDone done) override;
     void LeaveFolder(TRemoteDone done) override;
     void Put(const std::filesystem::path& localFile, const std::string& name, TRemoteDone done) override;
+    size_t FilesAtOnce() const override;
+    void PutFiles(std::vector<TPutItem> items, TPutEach each, TRemoteDone done) override;
     void List(TListingDetail detail, TListingDone done) override;
     void DeleteFile(const std::string& name, TRemoteDone done) override;
     void RemoveFolder(const std::string& name, TRemoteDone done) override;

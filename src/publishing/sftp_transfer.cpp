@@ -53,7 +53,7 @@ public:
         : channel_(channel), items_(items), limits_(limits), events_(events), chunk_(limits.chunkBytes) {}
 
     void Run() {
-        while (next_ < items_.size() || !active_.empty()) {
+        while ((next_ < items_.size() && !Stopping()) || !active_.empty()) {
             StartFiles();
             FillWrites();
             if (waiting_.empty()) continue;
@@ -68,13 +68,15 @@ private:
         size_t bytes;
     };
 
+    bool Stopping() const { return limits_.stop && limits_.stop->load(); }
+
     void Send(TActiveFile& file, TKind kind, TSftpPacket& packet, uint32_t id, size_t bytes = 0) {
         channel_.Send(packet);
         waiting_[id] = {&file, kind, bytes};
     }
 
     void StartFiles() {
-        while (active_.size() < limits_.filesInFlight && next_ < items_.size()) {
+        while (active_.size() < limits_.filesInFlight && next_ < items_.size() && !Stopping()) {
             const size_t index = next_++;
             const TSftpPutItem& item = items_[index];
             if (events_.started) events_.started(index);

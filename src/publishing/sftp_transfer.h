@@ -3,6 +3,7 @@
 // temporary name in its folder, closed and renamed over the real name, so a visitor never sees a
 // half-written page and a killed run leaves no torn file under the real name. Several files may be
 // in progress at once; their writes, closes and renames share one window of outstanding requests.
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -30,8 +31,9 @@ struct TSftpPutEvents {
 
 struct TSftpPutLimits {
     size_t filesInFlight = 1;
-    size_t requestsInFlight = 64; // as OpenSSH's sftp keeps
-    size_t chunkBytes = 32768;    // every server takes writes of this size
+    size_t requestsInFlight = 64;            // as OpenSSH's sftp keeps
+    size_t chunkBytes = 32768;               // every server takes writes of this size
+    const std::atomic<bool>* stop = nullptr; // once true, no further file is started
 };
 
 // The temporary name a file is written under: hidden, and recognisable so that a later run can

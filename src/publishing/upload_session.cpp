@@ -35,7 +35,7 @@ void TUploadSession::Stop() {
     phase_ = TPhase::Done;
     stall_.stop();
     site_->Abort();
-    if (file_ && host_.giveBack) host_.giveBack(*std::exchange(file_, std::nullopt));
+    GiveBackUnsent();
 }
 
 // The completion of the next request, under the stall timer. A completion that comes after the
@@ -64,7 +64,8 @@ void TUploadSession::Done(const TRemoteResult& result) {
     case TPhase::Enter:
         return EnterNext();
     case TPhase::Send:
-        if (file_ && host_.sent) host_.sent(*std::exchange(file_, std::nullopt));
+        GiveBackUnsent();
+        if (refused_) return Retire("refused");
         return SendNext();
     default:
         return;
@@ -80,12 +81,42 @@ void TUploadSession::EnterNext() {
 }
 
 void TUploadSession::SendNext() {
-    file_ = host_.takeFile ? host_.takeFile() : std::nullopt;
-    if (!file_) {
+    // A batch drains the site's pipeline at its end; one file at a time where there is none.
+    const size_t batch = site_->FilesAtOnce() > 1 ? site_->FilesAtOnce() * 4 : 1;
+    std::vector<TPutItem> items;
+    files_.clear();
+    while (items.size() < batch) {
+        std::optional<std::string> name = host_.takeFile ? host_.takeFile() : std::nullopt;
+        if (!name) break;
+        files_.push_back(*name);
+        items.push_back({localDir_ + *name, *name});
+    }
+    if (items.empty()) {
         phase_ = TPhase::Quit;
         return site_->Quit(Next());
     }
-    site_->Put(localDir_ + *file_, *file_, Next());
+    site_->PutFiles(
+        std::move(items),
+        [this](size_t index, const TRemoteResult& result) { return FileEnded(index, result); }, Next());
+}
+
+// A refused file goes back to the job, whose rules decide, and the session retires after the batch.
+bool TUploadSession::FileEnded(size_t index, const TRemoteResult& result) {
+    if (phase_ == TPhase::Done || index >= files_.size()) return false;
+    const std::string name = std::exchange(files_[index], {});
+    stall_.start();
+    if (result.Ok()) {
+        if (host_.sent) host_.sent(name);
+        return true;
+    }
+    refused_ = true;
+    if (host_.giveBack) host_.giveBack(name);
+    return false;
+}
+
+void TUploadSession::GiveBackUnsent() {
+    for (const std::string& name : std::exchange(files_, {}))
+        if (!name.empty() && host_.giveBack) host_.giveBack(name);
 }
 
 void TUploadSession::Retire(const std::string& why) {

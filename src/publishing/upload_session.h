@@ -24,9 +24,9 @@ struct TUploadSessionHost {
 // One more session that sends files of the folder the main session stands in, beside it: on a
 // link with a long round trip every file costs several waits for a reply, and sessions side by
 // side wait together. It logs in, enters the folder, then takes one file after the other until
-// none is left and quits. Any failure or stall retires it and gives its file back, so refusals, a
-// full disk and every other error meet the main session and its rules. Runs on the event loop
-// through the site's completions.
+// none is left and quits (a site that keeps several files on their way takes them in batches). Any
+// failure or stall retires it and gives its files back, so refusals, a full disk and every other
+// error meet the main session and its rules. Runs on the event loop through the site's completions.
 class TUploadSession : public QObject {
 public:
     // `site` is a sibling of the main session; `folder` the path parts to enter from the login
@@ -36,7 +36,7 @@ public:
     ~TUploadSession() override;
 
     void Start();
-    // Ends at once; a file on its way is given back.
+    // Ends at once; the files on their way are given back.
     void Stop();
     bool Finished() const { return phase_ == TPhase::Done; }
 
@@ -47,6 +47,8 @@ private:
     TRemoteDone Next();
     void EnterNext();
     void SendNext();
+    bool FileEnded(size_t index, const TRemoteResult& result);
+    void GiveBackUnsent();
     void Retire(const std::string& why);
 
     std::unique_ptr<TRemoteSite> site_;
@@ -56,7 +58,8 @@ private:
     QTimer stall_;
     TPhase phase_ = TPhase::Login;
     size_t entered_ = 0;
-    std::optional<std::string> file_; // the file on its way
+    std::vector<std::string> files_; // the batch on its way; a file that ended leaves an empty name
+    bool refused_ = false;           // a file of the batch was refused: the session retires
 };
 
 } // namespace vistrel

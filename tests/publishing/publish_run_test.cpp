@@ -34,7 +34,7 @@ public:
 };
 
 // A site of eight files in three folders, published to "web" on the fake server.
-class FakeRun : public ::testing::Test {
+class FakeRun : public ::testing::TestWithParam<bool> {
 protected:
     FakeRun() {
         root = (temp / "galleries").string() + "/";
@@ -51,6 +51,8 @@ protected:
         params.transferListFile = temp / "transfer.lst";
         params.timings.startDelayMs = 0;
         params.timings.connectFailedDelayMs = 0;
+        // Sessions that keep several files on their way get them in batches.
+        server->filesAtOnce = GetParam() ? 4 : 1;
     }
 
     TPublishResult Run(const std::function<void(TPublishJob&)>& during = {}) {
@@ -92,7 +94,7 @@ protected:
     static constexpr size_t kFiles = 8;
 };
 
-TEST_F(FakeRun, FirstRunSendsEverythingThenOnlyWhatChanged) {
+TEST_P(FakeRun, FirstRunSendsEverythingThenOnlyWhatChanged) {
     ASSERT_EQ(Run().code, TPublishCode::Completed);
     EXPECT_EQ(server->files.size(), kFiles);
     EXPECT_EQ(server->files.at("web/Urlaub/images/p3.jpg"), std::string(103, 'd'));
@@ -110,7 +112,7 @@ TEST_F(FakeRun, FirstRunSendsEverythingThenOnlyWhatChanged) {
     EXPECT_EQ(StoredLines().size(), kFiles);
 }
 
-TEST_F(FakeRun, EntersEachFolderFromTheLoginFolderAndClimbsBack) {
+TEST_P(FakeRun, EntersEachFolderFromTheLoginFolderAndClimbsBack) {
     ASSERT_EQ(Run().code, TPublishCode::Completed);
     std::vector<std::string> moves;
     for (const std::string& line : server->transcript)
@@ -120,7 +122,7 @@ TEST_F(FakeRun, EntersEachFolderFromTheLoginFolderAndClimbsBack) {
                                         "cwd Urlaub", "cwd images", "cdup", "cdup", "cdup"}));
 }
 
-TEST_F(FakeRun, ServerCheckSendsAgainWhatTheServerLacks) {
+TEST_P(FakeRun, ServerCheckSendsAgainWhatTheServerLacks) {
     ASSERT_EQ(Run().code, TPublishCode::Completed);
     server->files.erase("web/Urlaub/images/p2.jpg");
     params.connection.checkServer = true;
@@ -130,7 +132,7 @@ TEST_F(FakeRun, ServerCheckSendsAgainWhatTheServerLacks) {
     EXPECT_EQ(server->Requests("list").size(), 3u) << "one listing per folder";
 }
 
-TEST_F(FakeRun, AFailedCheckListingSendsTheFolderAgain) {
+TEST_P(FakeRun, AFailedCheckListingSendsTheFolderAgain) {
     params.connection.checkServer = true;
     server->listError = true;
     ASSERT_EQ(Run().code, TPublishCode::Completed);
@@ -138,7 +140,7 @@ TEST_F(FakeRun, AFailedCheckListingSendsTheFolderAgain) {
     EXPECT_TRUE(view.Logged(Text(publish_texts::kCheckImpossible)));
 }
 
-TEST_F(FakeRun, DeleteAllEmptiesTheRemoteRootButNothingBesideIt) {
+TEST_P(FakeRun, DeleteAllEmptiesTheRemoteRootButNothingBesideIt) {
     server->folders = {"web", "web/Alt", "web/Alt/images"};
     server->files = {{"web/stale.html", "old"},
                      {"web/.htaccess", "deny"},
@@ -153,7 +155,7 @@ TEST_F(FakeRun, DeleteAllEmptiesTheRemoteRootButNothingBesideIt) {
     EXPECT_EQ(server->Requests("put").size(), kFiles);
 }
 
-TEST_F(FakeRun, AStopKeepsTheConfirmedFilesAndTheNextRunSendsOnlyTheRest) {
+TEST_P(FakeRun, AStopKeepsTheConfirmedFilesAndTheNextRunSendsOnlyTheRest) {
     TPublishResult result = Run([](TPublishJob& job) { job.Cancel(); });
     EXPECT_EQ(result.code, TPublishCode::Cancelled);
     EXPECT_EQ(server->confirmed, 1);
@@ -165,7 +167,7 @@ TEST_F(FakeRun, AStopKeepsTheConfirmedFilesAndTheNextRunSendsOnlyTheRest) {
     EXPECT_EQ(server->files.size(), kFiles);
 }
 
-TEST_F(FakeRun, TheStoredListNeverClaimsMoreThanTheServerHolds) {
+TEST_P(FakeRun, TheStoredListNeverClaimsMoreThanTheServerHolds) {
     // Read at every confirmation, as a kill at that moment would leave it.
     bool checked = false;
     Run([&](TPublishJob&) {
@@ -176,7 +178,7 @@ TEST_F(FakeRun, TheStoredListNeverClaimsMoreThanTheServerHolds) {
     ExpectListClaimsOnlyWhatTheServerHolds();
 }
 
-TEST_F(FakeRun, ALostServerIsReportedAsLostAndTheNextRunSendsOnlyWhatIsMissing) {
+TEST_P(FakeRun, ALostServerIsReportedAsLostAndTheNextRunSendsOnlyWhatIsMissing) {
     server->loseConnectionAfterPuts = 3;
     server->goneAfterLoss = true;
     TPublishResult result = Run();
@@ -193,7 +195,7 @@ TEST_F(FakeRun, ALostServerIsReportedAsLostAndTheNextRunSendsOnlyWhatIsMissing) 
     EXPECT_EQ(StoredLines().size(), kFiles);
 }
 
-TEST_F(FakeRun, AFullServerEndsTheRunWithItsMessage) {
+TEST_P(FakeRun, AFullServerEndsTheRunWithItsMessage) {
     server->noSpace = true;
     TPublishResult result = Run();
     EXPECT_EQ(result.code, TPublishCode::DiskFull);
@@ -202,7 +204,7 @@ TEST_F(FakeRun, AFullServerEndsTheRunWithItsMessage) {
     EXPECT_TRUE(StoredLines().empty());
 }
 
-TEST_F(FakeRun, AFileRefusedAgainAndAgainIsGivenUpAndTheRunSaysSo) {
+TEST_P(FakeRun, AFileRefusedAgainAndAgainIsGivenUpAndTheRunSaysSo) {
     server->refuse = {"put"};
     params.plan.folders = {root};
     TPublishResult result = Run();
@@ -211,7 +213,7 @@ TEST_F(FakeRun, AFileRefusedAgainAndAgainIsGivenUpAndTheRunSaysSo) {
     EXPECT_TRUE(view.Logged(Text(publish_texts::kGivenUp) + "index.html"));
 }
 
-TEST_F(FakeRun, ARefusedLoginEndsBeforeAnythingIsSent) {
+TEST_P(FakeRun, ARefusedLoginEndsBeforeAnythingIsSent) {
     server->refuseLogin = true;
     TPublishResult result = Run();
     EXPECT_EQ(result.code, TPublishCode::BadPassword);
@@ -219,7 +221,7 @@ TEST_F(FakeRun, ARefusedLoginEndsBeforeAnythingIsSent) {
     EXPECT_EQ(prompts.messages.front(), Text(publish_texts::kBadPassword));
 }
 
-TEST_F(FakeRun, ParallelSessionsShareAFolderAndEveryFileIsRecorded) {
+TEST_P(FakeRun, ParallelSessionsShareAFolderAndEveryFileIsRecorded) {
     for (int i = 5; i < 25; ++i)
         WriteBytes(root + "Urlaub/images/p" + std::to_string(i) + ".jpg",
                    std::string(50, 'x') + std::to_string(i));
@@ -231,5 +233,10 @@ TEST_F(FakeRun, ParallelSessionsShareAFolderAndEveryFileIsRecorded) {
     EXPECT_EQ(StoredLines().size(), kFiles + 20);
     EXPECT_EQ(view.shownDone, static_cast<int>(kFiles + 20));
 }
+
+INSTANTIATE_TEST_SUITE_P(OneOrSeveralAtOnce, FakeRun, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "Batches" : "OneByOne";
+                         });
 
 } // namespace

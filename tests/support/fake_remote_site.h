@@ -31,6 +31,7 @@ struct TFakeServer {
     bool goneAfterLoss = false;       // after a loss nobody can connect any more
     bool gone = false;                // nobody can connect
     int maxSiblings = 3;
+    size_t filesAtOnce = 1; // above 1 the job sends in batches (PutFiles), one file after the other
     // Called as an upload is confirmed, with the number of confirmed uploads so far.
     std::function<void(int confirmed)> onConfirmed;
 
@@ -63,6 +64,7 @@ public:
     TRemoteSecurity Security() const override { return {true, "fake"}; }
     std::string HostName() const override { return settings_.host; }
     int MaxSiblings() const override { return server_->maxSiblings; }
+    size_t FilesAtOnce() const override { return server_->filesAtOnce; }
     std::unique_ptr<TRemoteSite> OpenSibling() const override;
 
 private:
