@@ -52,9 +52,11 @@ void CheckDecodeSize(int width, int height, int bytesPerPixel) {
                           " pixels is too large");
 }
 
+// 8-bit pictures without alpha come as three planes: libheif's conversion to interleaved rows took
+// an extra pass over the picture (about a tenth of a 12 MP decode) for the same values.
 heif_chroma ChromaFor(bool deep, bool alpha) {
     if (deep) return alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE;
-    return alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB;
+    return alpha ? heif_chroma_interleaved_RGBA : heif_chroma_444;
 }
 
 // An ICC profile ("prof" or "rICC") when there is one, else the nclx code points.
@@ -91,13 +93,17 @@ bool IsHeif(ByteView data) {
                heif_filetype_yes_supported;
 }
 
-// The decoded primary image as libheif hands it out, interleaved, and what its rows need.
+// The decoded primary image as libheif hands it out, interleaved or (8 bits, no alpha) as red,
+// green and blue planes, and what its rows need.
 struct TDecodedHeif {
     std::unique_ptr<heif_context, ContextDeleter> context;
     std::unique_ptr<heif_image_handle, HandleDeleter> handle;
     std::unique_ptr<heif_image, ImageDeleter> image;
     const uint8_t* plane = nullptr;
     int stride = 0;
+    bool planar = false;
+    const uint8_t* planes[3] = {};
+    int strides[3] = {};
     int width = 0;
     int height = 0;
     int bits = 8;
@@ -106,6 +112,10 @@ struct TDecodedHeif {
 
     // Row y as blue, green, red bytes.
     void ConvertRow(int y, uint8_t* out) const {
+        if (planar)
+            return InterleaveRgbPlanesToBgr(planes[0] + size_t(y) * size_t(strides[0]),
+                                            planes[1] + size_t(y) * size_t(strides[1]),
+                                            planes[2] + size_t(y) * size_t(strides[2]), out, width);
         const uint8_t* in = plane + size_t(y) * size_t(stride);
         if (deep)
             ReduceRgb16ToBgr(reinterpret_cast<const uint16_t*>(in), out, width, bits, alpha);
@@ -115,6 +125,21 @@ struct TDecodedHeif {
             SwapRgbToBgr(in, out, width);
     }
 };
+
+// The three planes must be 8 bits and as large as the picture.
+void TakePlanes(heif_image* image, TDecodedHeif& decoded) {
+    const heif_channel channels[3] = {heif_channel_R, heif_channel_G, heif_channel_B};
+    decoded.width = Heif().heif_image_get_width(image, heif_channel_R);
+    decoded.height = Heif().heif_image_get_height(image, heif_channel_R);
+    if (decoded.width < 1 || decoded.height < 1) throw EImageError("HEIF file is not valid or corrupted");
+    for (int c = 0; c < 3; ++c) {
+        decoded.planes[c] = Heif().heif_image_get_plane_readonly(image, channels[c], &decoded.strides[c]);
+        if (!decoded.planes[c] || Heif().heif_image_get_width(image, channels[c]) != decoded.width ||
+            Heif().heif_image_get_height(image, channels[c]) != decoded.height ||
+            Heif().heif_image_get_bits_per_pixel_range(image, channels[c]) != 8)
+            throw EImageError("HEIF file is not valid or corrupted");
+    }
+}
 
 // `progress` hears 10 once the file is read and 80 once it is decoded.
 void DecodePrimaryImage(ByteView data, TDecodedHeif& decoded, const std::function<void(uint8_t)>& progress) {
@@ -141,6 +166,8 @@ void DecodePrimaryImage(ByteView data, TDecodedHeif& decoded, const std::functio
     decoded.image.reset(rawImage);
     progress(80);
     heif_image* image = rawImage;
+    decoded.planar = !decoded.deep && !decoded.alpha;
+    if (decoded.planar) return TakePlanes(image, decoded);
     decoded.plane = Heif().heif_image_get_plane_readonly(image, heif_channel_interleaved, &decoded.stride);
     decoded.width = Heif().heif_image_get_width(image, heif_channel_interleaved);
     decoded.height = Heif().heif_image_get_height(image, heif_channel_interleaved);

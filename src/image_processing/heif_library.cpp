@@ -17,8 +17,8 @@ std::unique_ptr<THeifLibrary> Load() {
     if (!handle) return nullptr;
     auto library = std::make_unique<THeifLibrary>();
     bool complete = true;
-#define VISTREL_HEIF_RESOLVE(name)                                                           \
-    library->name = reinterpret_cast<decltype(&::name)>(::dlsym(handle, #name));             \
+#define VISTREL_HEIF_RESOLVE(name)                                                                           \
+    library->name = reinterpret_cast<decltype(&::name)>(::dlsym(handle, #name));                             \
     complete = complete && library->name;
     VISTREL_HEIF_FUNCTIONS(VISTREL_HEIF_RESOLVE)
 #undef VISTREL_HEIF_RESOLVE
@@ -34,7 +34,8 @@ const THeifLibrary* HeifIfInstalled() {
 
 const THeifLibrary& Heif() {
     const THeifLibrary* library = HeifIfInstalled();
-    if (!library) throw EImageError(std::string("HEIF support is missing: ") + kLibraryName + " cannot be loaded");
+    if (!library)
+        throw EImageError(std::string("HEIF support is missing: ") + kLibraryName + " cannot be loaded");
     return *library;
 }
 
