@@ -291,35 +291,37 @@ void TPictureImporter::PrepareStreamed(const fs::path& source, TPreparedPicture&
         if (OrientationSwapsSides(prepared.orientation)) target = Swapped(target);
         return TResizeTarget{target.width, target.height};
     };
-    auto chooseLarge = [&](const TJpegHeader&) -> std::optional<TResizeTarget> {
+    std::optional<TResizeTarget> largeTarget;
+    TImageFormat largeFormat = ifRgb24;
+    auto chooseLarge = [&](const TJpegHeader& header) -> std::optional<TResizeTarget> {
         std::optional<TPictureSize> large = LargeFor(prepared.sourceSize, prepared.copyUnchanged);
         if (!large) return std::nullopt;
         if (OrientationSwapsSides(prepared.orientation)) large = Swapped(*large);
-        return TResizeTarget{large->width, large->height};
+        largeTarget = TResizeTarget{large->width, large->height};
+        largeFormat = header.format;
+        return largeTarget;
     };
-    // An upright large version that gets no gamma is stored as it is made, so it is encoded row by
-    // row on its worker while the decode goes on; any other is turned and corrected when stored.
+    // An upright large version that gets no gamma is stored as it is made: it is encoded row by row
+    // on its worker while the decode goes on, and never held as a picture. Any other is made whole,
+    // then turned and corrected when it is stored. The encoder outlives the resize's workers.
     std::unique_ptr<TJpegRowEncoder> encoder;
-    TStreamingResize::TRowMade encodeRow;
-    if (prepared.orientation == 1 && !GammaApplies())
-        encodeRow = [&encoder](const TDibGraphic& large, int row) {
-            if (row == 0)
-                encoder = std::make_unique<TJpegRowEncoder>(large.Width(), large.Height(),
-                                                            large.ImageFormat(), LargeVersionEncoding());
-            encoder->WriteRow(large.ScanLine(row));
-        };
     TStreamingResize resize(chooseTarget, sfLanczos3, prepared.picture, stop);
-    resize.AddOutput(chooseLarge, prepared.large, encodeRow);
+    if (prepared.orientation == 1 && !GammaApplies())
+        resize.AddRowOutput(chooseLarge, [&](const uint8_t* row, int y) {
+            if (y == 0)
+                encoder = std::make_unique<TJpegRowEncoder>(largeTarget->width, largeTarget->height,
+                                                            largeFormat, LargeVersionEncoding());
+            encoder->WriteRow(row);
+        });
+    else
+        resize.AddOutput(chooseLarge, prepared.large);
     if (progress) {
         progress(0);
         resize.OnDecodeProgress = progress;
     }
     prepared.decodeWarnings = decode(source, resize);
     resize.Finish();
-    if (encoder) {
-        prepared.largeJpeg = encoder->Finish();
-        prepared.large.FreeImage();
-    }
+    if (encoder) prepared.largeJpeg = encoder->Finish();
 }
 
 void TPictureImporter::ImportPicture(fs::path& path, TImportSource from) {

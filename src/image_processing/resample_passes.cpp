@@ -207,21 +207,21 @@ void ReduceStrip(const float* strip, const TContributorTable& columns, int count
 
 void ReduceColumnsIntoRow(const uint8_t* work, const TContributorTable& rows, int i, int dw,
                           TDibGraphic& destination) {
-    ReduceColumnsIntoRow(work, SIZE_MAX, rows, i, dw, destination);
+    ReduceColumnsIntoRow(work, SIZE_MAX, rows, i, dw, destination, i);
 }
 
 void ReduceColumnsIntoRow(const uint8_t* work, size_t workRows, const TContributorTable& rows, int i, int dw,
-                          TDibGraphic& destination) {
+                          TDibGraphic& destination, int destinationRow) {
     size_t width = size_t(dw) * 3;
     thread_local std::vector<float> sum;
     sum.resize(width);
     SumRows(work, workRows, rows, i, width, sum.data());
     if (destination.ImageFormat() == ifRgb24)
-        return ClampAllToBytes(sum.data(), width, destination.ScanLine(i));
+        return ClampAllToBytes(sum.data(), width, destination.ScanLine(destinationRow));
     for (int x = 0; x < dw; ++x) {
         TColor color = TColor(ClampToByte(sum[x * 3])) | TColor(ClampToByte(sum[x * 3 + 1])) << 8 |
                        TColor(ClampToByte(sum[x * 3 + 2])) << 16;
-        destination.WritePixel(x, i, color);
+        destination.WritePixel(x, destinationRow, color);
     }
 }
 

@@ -26,6 +26,15 @@ void TStreamingResize::AddOutput(TOptionalTargetChoice choose, TDibGraphic& dest
     extra_.push_back(std::move(output));
 }
 
+void TStreamingResize::AddRowOutput(TOptionalTargetChoice choose, TRowMade rowMade) {
+    TOutput output;
+    output.choose = std::move(choose);
+    output.rowBuffer = std::make_unique<TDibGraphic>();
+    output.destination = output.rowBuffer.get();
+    output.rowMade = std::move(rowMade);
+    extra_.push_back(std::move(output));
+}
+
 void TStreamingResize::StopWorkers() {
     {
         std::lock_guard<std::mutex> guard(lock_);
@@ -162,8 +171,8 @@ void TStreamingResize::RowsDone(int first, int count) {
 void TStreamingResize::ReduceStrips(size_t index) {
     TOutput& output = outputs_[index];
     try {
-        output.destination->NewImage(output.dw, output.dh, header_.format, nullptr, header_.xDpi,
-                                     header_.yDpi);
+        output.destination->NewImage(output.dw, output.rowBuffer ? 1 : output.dh, header_.format, nullptr,
+                                     header_.xDpi, header_.yDpi);
         std::unique_ptr<float[]> strip(new float[size_t(header_.width) * kStripWidth]);
         for (int s = 0; s < strips_; ++s) {
             {
@@ -220,9 +229,10 @@ void TStreamingResize::Finish() {
 // gray picture goes through the palette cache; only this worker writes into its destination.
 void TStreamingResize::MakeRowsUpTo(TOutput& output, int sourceRows) {
     while (output.made < output.dh && output.rowsNeeded[size_t(output.made)] <= sourceRows) {
+        int row = output.rowBuffer ? 0 : output.made;
         ReduceColumnsIntoRow(output.ring.get(), size_t(output.ringRows), output.rows, output.made, output.dw,
-                             *output.destination);
-        if (output.rowMade) output.rowMade(*output.destination, output.made);
+                             *output.destination, row);
+        if (output.rowMade) output.rowMade(output.destination->ScanLine(row), output.made);
         ++output.made;
     }
 }

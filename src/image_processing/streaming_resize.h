@@ -39,10 +39,14 @@ public:
     // beside the stored picture): each strip is read once and reduced for every output. `choose`
     // gives nothing when no such picture is wanted for this source. Call before the decode.
     using TOptionalTargetChoice = std::function<std::optional<TResizeTarget>(const TJpegHeader&)>;
-    // `rowMade`, when given, hears of each destination row once it is final, in order from the top,
-    // on the output's worker: the row can be encoded while the decode goes on.
-    using TRowMade = std::function<void(const TDibGraphic& destination, int row)>;
+    // `rowMade`, when given, hears of each destination row once it is final (its bytes as in the
+    // destination's scan line, and its number), in order from the top, on the output's worker: the
+    // row can be encoded while the decode goes on.
+    using TRowMade = std::function<void(const uint8_t* row, int y)>;
     void AddOutput(TOptionalTargetChoice choose, TDibGraphic& destination, TRowMade rowMade = {});
+    // The same without a destination: each row is made into a buffer of one row and handed out, so
+    // the picture is never held (nor its pages zeroed) when its rows are all that is wanted.
+    void AddRowOutput(TOptionalTargetChoice choose, TRowMade rowMade);
 
     // Decode progress in percent, on the decoding thread.
     std::function<void(uint8_t)> OnDecodeProgress;
@@ -66,6 +70,8 @@ private:
         TOptionalTargetChoice choose;
         TDibGraphic* destination = nullptr;
         TRowMade rowMade;
+        // With AddRowOutput: the one-row destination, owned here.
+        std::unique_ptr<TDibGraphic> rowBuffer;
         int dw = 0;
         int dh = 0;
         TContributorTable columns;

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace vistrel;
 using vistrel::testing::FillPattern;
 using vistrel::testing::View;
@@ -79,8 +81,8 @@ TEST(StreamingResize, SameBytesAsResizingTheDecodedPicture) {
     }
 }
 
-// A second output reduced from the same rows is what a resize of the decoded picture makes, and
-// an output its choice declines for the source stays empty.
+// A second output reduced from the same rows is what a resize of the decoded picture makes, also
+// when only its rows are handed out, and an output its choice declines for the source stays empty.
 TEST(StreamingResize, FurtherOutputsMatchTheirOwnResize) {
     ByteBuffer bytes = Jpeg(403, 301, ifRgb24);
     TJpegGraphic decoded;
@@ -103,6 +105,18 @@ TEST(StreamingResize, FurtherOutputsMatchTheirOwnResize) {
         },
         large);
     streaming.AddOutput([](const TJpegHeader&) { return std::optional<TResizeTarget>(); }, declined);
+    // Rows handed out one by one, in order, are the rows of the same resize.
+    TDibGraphic handedOut;
+    handedOut.NewImage(120, 90, ifRgb24);
+    int nextRow = 0;
+    streaming.AddRowOutput(
+        [](const TJpegHeader&) {
+            return std::optional<TResizeTarget>(TResizeTarget{120, 90});
+        },
+        [&](const uint8_t* row, int y) {
+            EXPECT_EQ(y, nextRow++);
+            std::copy(row, row + 120 * 3, handedOut.ScanLine(y));
+        });
     DecodeJpeg(View(bytes), streaming);
     streaming.Finish();
     EXPECT_TRUE(sameAsResized(small, 50, 37));
@@ -110,6 +124,8 @@ TEST(StreamingResize, FurtherOutputsMatchTheirOwnResize) {
     ASSERT_EQ(large.Height(), 151);
     EXPECT_TRUE(sameAsResized(large, 202, 151));
     EXPECT_TRUE(declined.IsEmpty());
+    EXPECT_EQ(nextRow, 90);
+    EXPECT_TRUE(sameAsResized(handedOut, 120, 90));
 }
 
 // A destination of one pixel is refused as by the resize, before anything is decoded; a stop
