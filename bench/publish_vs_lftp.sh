@@ -25,59 +25,23 @@ cmake --build "$build" --target vistrel-cli >/dev/null
 cli=$here/$build/app/vistrel-cli
 
 work=$(mktemp -d)
-client_ns=vistrel-client-$$
-server_ns=vistrel-server-$$
-client_tun=vtc$$
-server_tun=vts$$
-client_ip=10.77.0.1
-server_ip=10.77.0.2
-relay_pid=
+source bench/delay_link.sh
 server_pid=
 running_pid=
 
-stop_link() {
-    if [ -n "$relay_pid" ]; then
-        kill "$relay_pid" 2>/dev/null || true
-        wait "$relay_pid" 2>/dev/null || true
-        relay_pid=
-    fi
-}
 cleanup() {
     [ -n "$running_pid" ] && kill "$running_pid" 2>/dev/null || true
     [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
-    stop_link
-    ip netns del "$client_ns" 2>/dev/null || true
-    ip netns del "$server_ns" 2>/dev/null || true
+    remove_namespaces
     rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-in_client() { ip netns exec "$client_ns" "$@"; }
-in_server() { ip netns exec "$server_ns" "$@"; }
 now() { date +%s.%N; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-ip netns add "$client_ns"
-ip netns add "$server_ns"
-ip -n "$client_ns" link set lo up
-ip -n "$server_ns" link set lo up
-
-# The relay creates both devices in this namespace and keeps them open; moved into the two
-# namespaces they go on working. They vanish when the relay ends.
-start_link() { # delay in ms
-    mkfifo "$work/relay.ready"
-    "$python" bench/delay_relay.py "$client_tun" "$server_tun" "$1" >"$work/relay.ready" 2>"$work/relay.err" &
-    relay_pid=$!
-    read -r _ <"$work/relay.ready"
-    rm "$work/relay.ready"
-    ip link set "$client_tun" netns "$client_ns"
-    ip link set "$server_tun" netns "$server_ns"
-    ip -n "$client_ns" addr add "$client_ip" peer "$server_ip" dev "$client_tun"
-    ip -n "$server_ns" addr add "$server_ip" peer "$client_ip" dev "$server_tun"
-    ip -n "$client_ns" link set "$client_tun" mtu "$mtu" up
-    ip -n "$server_ns" link set "$server_tun" mtu "$mtu" up
-}
+make_namespaces
 
 # Bulk TCP throughput in MB/s: 200 MB from the client namespace to HOST in the server namespace,
 # with the client in namespace NS.

@@ -24,10 +24,6 @@ void WaitForEvents() {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-// A batch holds this many times the files a session keeps on their way: each batch ends with a
-// few round trips in which the pipeline drains, and a longer one starves the extra sessions.
-constexpr size_t kBatchRounds = 16;
-
 } // namespace
 
 void TPublishJob::UploadFolder() {
@@ -84,7 +80,7 @@ void TPublishJob::CheckFolderFiles() {
 void TPublishJob::SendFiles() {
     nextFile_ = 0;
     StartSessions();
-    const size_t batch = site_->FilesAtOnce() > 1 ? site_->FilesAtOnce() * kBatchRounds : 1;
+    const size_t batch = UploadBatchSize(*site_);
     for (;;) {
         std::vector<std::string> names = TakeBatch(batch);
         if (names.empty()) {

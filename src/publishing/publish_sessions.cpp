@@ -11,13 +11,16 @@ namespace vistrel {
 using namespace publish_texts;
 
 // Up to three sessions beside the main one (fewer where the site allows fewer), when the setting
-// asks for them and the folder has enough changed files to share.
+// asks for them and the folder has enough changed files to share: two per session where files go
+// one after the other, a whole batch per session where sessions send batches.
 void TPublishJob::StartSessions() {
     if (!params_.connection.parallelUploads || Stopped()) return;
     int changed = 0;
     for (const auto& [name, state] : folderFiles_)
         changed += state.unchanged ? 0 : 1;
-    const int count = std::min({3, site_->MaxSiblings(), changed / 2});
+    const size_t batch = UploadBatchSize(*site_);
+    const int share = batch > 1 ? int(batch) : 2;
+    const int count = std::min({3, site_->MaxSiblings(), changed / share});
     if (count <= 0) return;
     const std::vector<std::string> folder = RemoteFolderParts(remoteDir_);
     Log(FormatMessage(Text(kSessionsStarted), {std::to_string(count)}));

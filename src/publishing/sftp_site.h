@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,8 @@ private:
     TRemoteResult Failure(std::exception_ptr failure);
     TRemoteResult StatusResult(uint32_t status, const std::string& what);
     std::string PathOf(const std::string& name) const;
+    void Completed(TRemoteDone done, TRemoteResult result);
+    void ForgetFolder(const std::string& path);
 
     void AfterKeyExchange(const THostKey& key, TRemoteDone done);
     TRemoteResult CheckTrust(const THostKey& key);
@@ -95,6 +98,9 @@ private:
     std::unique_ptr<TSftpSession> session_;
     std::vector<TAttempt> attempts_;
     std::string folder_;
+    // Folders this session made or entered: they exist and hold no leftover of a killed run, so
+    // making or entering them again needs no round trip.
+    std::set<std::string> knownFolders_;
     bool busy_ = false;
     bool connected_ = false;
     std::unique_ptr<TPostBox> box_; // completions posted to it are dropped with the site

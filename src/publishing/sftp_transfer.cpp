@@ -106,7 +106,7 @@ private:
     void FillWrites() {
         for (TActiveFile& file : active_) {
             if (!file.opened || file.closeSent) continue;
-            while (!file.allRead && waiting_.size() < limits_.requestsInFlight)
+            while (!file.allRead && writesOut_ < limits_.requestsInFlight)
                 WriteChunk(file);
             if (file.allRead) {
                 const uint32_t id = channel_.NextId();
@@ -130,6 +130,7 @@ private:
         write.Str(file.handle).U64(file.offset).Str(std::string_view(chunk_.data(), got));
         file.offset += got;
         ++file.writesOut;
+        ++writesOut_;
         Send(file, TKind::Write, write, id, got);
     }
 
@@ -163,6 +164,7 @@ private:
             return;
         case TKind::Write:
             --file.writesOut;
+            --writesOut_;
             if (!ok) {
                 Fail(file, reply.status, why);
             } else {
@@ -234,6 +236,7 @@ private:
     std::vector<char> chunk_;
     std::list<TActiveFile> active_;
     std::map<uint32_t, TRequest> waiting_;
+    size_t writesOut_ = 0; // WRITE requests on their way, of all files
     size_t next_ = 0;
 };
 

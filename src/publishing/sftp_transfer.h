@@ -31,7 +31,7 @@ struct TSftpPutEvents {
 
 struct TSftpPutLimits {
     size_t filesInFlight = 1;
-    size_t requestsInFlight = 64;            // as OpenSSH's sftp keeps
+    size_t requestsInFlight = 64;            // WRITE requests on their way, as OpenSSH's sftp keeps
     size_t chunkBytes = 32768;               // every server takes writes of this size
     const std::atomic<bool>* stop = nullptr; // once true, no further file is started
 };

@@ -4,6 +4,10 @@
 
 namespace vistrel {
 
+size_t UploadBatchSize(const TRemoteSite& site) {
+    return site.FilesAtOnce() > 1 ? site.FilesAtOnce() * 4 : 1;
+}
+
 TUploadSession::TUploadSession(std::unique_ptr<TRemoteSite> site, std::vector<std::string> folder,
                                std::string localDir, TUploadSessionHost host, int stallMs)
     : site_(std::move(site)), folder_(std::move(folder)), localDir_(std::move(localDir)),
@@ -81,8 +85,7 @@ void TUploadSession::EnterNext() {
 }
 
 void TUploadSession::SendNext() {
-    // A batch drains the site's pipeline at its end; one file at a time where there is none.
-    const size_t batch = site_->FilesAtOnce() > 1 ? site_->FilesAtOnce() * 4 : 1;
+    const size_t batch = UploadBatchSize(*site_);
     std::vector<TPutItem> items;
     files_.clear();
     while (items.size() < batch) {

@@ -12,6 +12,11 @@
 
 namespace vistrel {
 
+// How many files a session takes at once: one where the site sends one after the other, else a
+// few times what it keeps on their way, since each batch ends with a few round trips in which the
+// pipeline drains, and a longer one would leave nothing for the other sessions.
+size_t UploadBatchSize(const TRemoteSite& site);
+
 // What an extra upload session asks of the publish job.
 struct TUploadSessionHost {
     std::function<std::optional<std::string>()> takeFile;  // the next name to send; none when done

@@ -185,16 +185,19 @@ TEST_F(SftpSite, PassphraseIsAskedUntilRight) {
 }
 
 TEST_F(SftpSite, FoldersFilesAndLeftovers) {
-    auto site = Site();
-    ASSERT_TRUE(Connect(*site).Ok());
-    auto run = [&](const std::function<void(TRemoteDone)>& start) { return Await(start); };
-    EXPECT_TRUE(run([&](TRemoteDone d) { site->MakeFolder("web", d); }).Ok());
-    EXPECT_EQ(run([&](TRemoteDone d) { site->MakeFolder("web", d); }).failure, TRemoteFailure::AlreadyExists);
-    EXPECT_EQ(run([&](TRemoteDone d) { site->MakeFolder("../escape", d); }).failure, TRemoteFailure::Refused);
-    EXPECT_EQ(run([&](TRemoteDone d) { site->EnterFolder("missing", d); }).failure, TRemoteFailure::NotFound);
+    // "web" as a killed run left it.
     WriteBytes(server_->Root() / "web" / SftpTemporaryName("index.htm"), "torn");
     std::filesystem::create_symlink("/etc", server_->Root() / "web" / "link");
     server_->GiveToAccount();
+    auto site = Site();
+    ASSERT_TRUE(Connect(*site).Ok());
+    auto run = [&](const std::function<void(TRemoteDone)>& start) { return Await(start); };
+    EXPECT_EQ(run([&](TRemoteDone d) { site->MakeFolder("web", d); }).failure, TRemoteFailure::AlreadyExists);
+    EXPECT_TRUE(run([&](TRemoteDone d) { site->MakeFolder("neu", d); }).Ok());
+    EXPECT_EQ(run([&](TRemoteDone d) { site->MakeFolder("neu", d); }).failure, TRemoteFailure::AlreadyExists);
+    EXPECT_TRUE(std::filesystem::is_directory(server_->Root() / "neu"));
+    EXPECT_EQ(run([&](TRemoteDone d) { site->MakeFolder("../escape", d); }).failure, TRemoteFailure::Refused);
+    EXPECT_EQ(run([&](TRemoteDone d) { site->EnterFolder("missing", d); }).failure, TRemoteFailure::NotFound);
     ASSERT_TRUE(run([&](TRemoteDone d) { site->EnterFolder("web", d); }).Ok());
     EXPECT_FALSE(std::filesystem::exists(server_->Root() / "web" / SftpTemporaryName("index.htm")))
         << "a killed run's leftover is removed";
