@@ -5,6 +5,7 @@
 #    again as a full-size JPEG, and vipsthumbnail shrinking it to 500x375.
 # 2. The same 12-megapixel JPEG imported without and with an embedded Adobe RGB profile (ghostscript's
 #    a98.icc, put in by exiftool, so the pixels are the same): what the colour conversion costs.
+# 3. The start of the process alone: `vistrel-cli --help` against heif-convert's.
 # Interleaved rounds, medians of wall and CPU time, ratios of the first command to the others.
 # Needs a Release build (BUILD, default build/release) with vistrel-cli, and libheif-examples,
 # libvips-tools, exiftool, imagemagick and libgs-common.
@@ -32,3 +33,8 @@ echo "== 12 MP JPEG: with an Adobe RGB profile against without =="
 python3 bench/peer_timing.py "$rounds" "$fresh" \
     -- "import with profile" "$cli $work/adobe.jpg" \
     -- "import without profile" "$cli $work/plain.jpg"
+echo
+echo "== Start of the process =="
+python3 bench/peer_timing.py "$rounds" "true" \
+    -- "vistrel-cli --help" "$build/app/vistrel-cli --help" \
+    -- "heif-convert --help" "heif-convert --help"

@@ -46,7 +46,8 @@ endif()
 
 # The Debian package: `cmake --build <build> --target package` gives vistrel_<version>_<arch>.deb.
 # dpkg-shlibdeps (dpkg-dev) works out the library packages from the programs themselves; what it
-# cannot see is named by hand: the German Qt texts and xdg-open for the browser preview and help.
+# cannot see is named by hand: the German Qt texts and xdg-open for the browser preview and help,
+# and libheif, which is loaded at run time.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vistrel)
 set(CPACK_PACKAGE_VENDOR Vantro)
@@ -65,5 +66,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${VISTREL_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# libheif is loaded at run time, so dpkg-shlibdeps cannot see it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libheif1")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, xdg-utils")
 include(CPack)

@@ -9,6 +9,7 @@
 #include "common/text_utils.h"
 #include "image_processing/color_transforms.h"
 #include "image_processing/graphic_registry.h"
+#include "image_processing/heif_graphic.h"
 #include "image_processing/jpeg_graphic.h"
 #include "image_processing/resize_transform.h"
 #include "image_processing/streaming_resize.h"
@@ -30,6 +31,16 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kThumbnailQuality = 75;
+
+constexpr int kLargeVersionDpi = 72;
+
+// What StoreLarge gives the JPEG writer, for a large version encoded while it is made.
+TJpegRowEncoder::TSettings LargeVersionEncoding() {
+    TJpegRowEncoder::TSettings settings;
+    settings.quality = kLargeVersionQuality;
+    settings.xDpi = settings.yDpi = kLargeVersionDpi;
+    return settings;
+}
 
 // Both buffers are emptied after every picture, also when a step throws.
 class TBufferRelease {
@@ -231,12 +242,22 @@ void TPictureImporter::Prepare(const fs::path& source, TPreparedPicture& prepare
     prepared.source = source;
     prepared.picture.FreeImage();
     prepared.large.FreeImage();
+    prepared.largeJpeg.clear();
     prepared.decodeWarnings = 0;
     const TGraphicClass* cls = GraphicClassForFile(source);
     // A HEIF reader turns the picture by the file's own properties; its EXIF orientation only
     // repeats them and must not turn it again.
     prepared.orientation = cls && cls->orientsItself ? 1 : ReadExifOrientation(source);
-    if (cls && cls->name == "TJpegGraphic") return PrepareJpeg(source, prepared, progress, stop);
+    if (cls && cls->name == "TJpegGraphic")
+        return PrepareStreamed(
+            source, prepared, progress, stop,
+            [](const fs::path& file, TJpegRowSink& sink) { return DecodeJpegFile(file, sink); });
+    if (cls && cls->name == "THeifGraphic")
+        return PrepareStreamed(source, prepared, progress, stop,
+                               [](const fs::path& file, TJpegRowSink& sink) {
+                                   DecodeHeifFile(file, sink);
+                                   return 0;
+                               });
     TDibGraphic whole;
     LoadPictureFile(source, 1, progress, whole);
     TPictureSize size{whole.Width(), whole.Height()};
@@ -254,10 +275,11 @@ void TPictureImporter::Prepare(const fs::path& source, TPreparedPicture& prepare
     if (large) ResizeForImport(whole, prepared.large, *large, {});
 }
 
-// The stored picture (or, for a copied file, the thumbnail) is made while the file is decoded; the
-// decoded picture itself is never held.
-void TPictureImporter::PrepareJpeg(const fs::path& source, TPreparedPicture& prepared,
-                                   const TImageProgressEvent& progress, const std::atomic<bool>* stop) const {
+// The stored picture (or, for a copied file, the thumbnail) and the large version are made while the
+// file is decoded, from its rows as they come; the decoded picture itself is never held.
+void TPictureImporter::PrepareStreamed(const fs::path& source, TPreparedPicture& prepared,
+                                       const TImageProgressEvent& progress, const std::atomic<bool>* stop,
+                                       const TRowDecoder& decode) const {
     auto chooseTarget = [&](const TJpegHeader& header) {
         TPictureSize size{header.width, header.height};
         if (OrientationSwapsSides(prepared.orientation)) size = Swapped(size);
@@ -269,20 +291,37 @@ void TPictureImporter::PrepareJpeg(const fs::path& source, TPreparedPicture& pre
         if (OrientationSwapsSides(prepared.orientation)) target = Swapped(target);
         return TResizeTarget{target.width, target.height};
     };
-    auto chooseLarge = [&](const TJpegHeader&) -> std::optional<TResizeTarget> {
+    std::optional<TResizeTarget> largeTarget;
+    TImageFormat largeFormat = ifRgb24;
+    auto chooseLarge = [&](const TJpegHeader& header) -> std::optional<TResizeTarget> {
         std::optional<TPictureSize> large = LargeFor(prepared.sourceSize, prepared.copyUnchanged);
         if (!large) return std::nullopt;
         if (OrientationSwapsSides(prepared.orientation)) large = Swapped(*large);
-        return TResizeTarget{large->width, large->height};
+        largeTarget = TResizeTarget{large->width, large->height};
+        largeFormat = header.format;
+        return largeTarget;
     };
+    // An upright large version that gets no gamma is stored as it is made: it is encoded row by row
+    // on its worker while the decode goes on, and never held as a picture. Any other is made whole,
+    // then turned and corrected when it is stored. The encoder outlives the resize's workers.
+    std::unique_ptr<TJpegRowEncoder> encoder;
     TStreamingResize resize(chooseTarget, sfLanczos3, prepared.picture, stop);
-    resize.AddOutput(chooseLarge, prepared.large);
+    if (prepared.orientation == 1 && !GammaApplies())
+        resize.AddRowOutput(chooseLarge, [&](const uint8_t* row, int y) {
+            if (y == 0)
+                encoder = std::make_unique<TJpegRowEncoder>(largeTarget->width, largeTarget->height,
+                                                            largeFormat, LargeVersionEncoding());
+            encoder->WriteRow(row);
+        });
+    else
+        resize.AddOutput(chooseLarge, prepared.large);
     if (progress) {
         progress(0);
         resize.OnDecodeProgress = progress;
     }
-    prepared.decodeWarnings = DecodeJpegFile(source, resize);
+    prepared.decodeWarnings = decode(source, resize);
     resize.Finish();
+    if (encoder) prepared.largeJpeg = encoder->Finish();
 }
 
 void TPictureImporter::ImportPicture(fs::path& path, TImportSource from) {
@@ -337,7 +376,15 @@ void TPictureImporter::Store(TPreparedPicture& prepared, fs::path& path) {
         StoreResized(work_, prepared.orientation, stored);
         WriteThumbnailOf(work_, prepared.sourceSize, 1, album_.PathOf(TPictureFile::Thumbnail, name));
     }
-    StoreLarge(prepared.large, prepared.orientation, name);
+    if (!prepared.largeJpeg.empty()) {
+        fs::create_directories(album_.Large());
+        ByteBuffer bytes = std::move(prepared.largeJpeg);
+        prepared.largeJpeg.clear();
+        WriteFileAtomic(album_.PathOf(TPictureFile::Large, name),
+                        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    } else {
+        StoreLarge(prepared.large, prepared.orientation, name);
+    }
     path = stored;
 }
 
@@ -352,11 +399,15 @@ void TPictureImporter::StoreLarge(TDibGraphic& large, int orientation, const std
     // It is written under the last step shown, "Bild speichern": the steps stay those of a picture.
     OrientUpright(large, orientation);
     CorrectGamma(large, {});
-    large.SetXDotsPerInch(72);
-    large.SetYDotsPerInch(72);
+    large.SetXDotsPerInch(kLargeVersionDpi);
+    large.SetYDotsPerInch(kLargeVersionDpi);
     fs::create_directories(album_.Large());
     WriteJpegFile(large, album_.PathOf(TPictureFile::Large, name), kLargeVersionQuality);
     large.FreeImage();
+}
+
+bool TPictureImporter::GammaApplies() const {
+    return settings_.cbGamma && ImportGammaFactor(settings_.edGamma);
 }
 
 // `progress` empty: applied without showing the step.

@@ -6,10 +6,12 @@
 #include "album_library/album_layout.h"
 #include "common/job.h"
 #include "image_processing/dib_graphic.h"
+#include "image_processing/jpeg_graphic.h"
 #include "settings/program_settings.h"
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -99,8 +101,10 @@ struct TPreparedPicture {
     // lying as the source lies.
     TDibGraphic picture;
     // The large version, made from the same decoded rows, lying as the source lies; empty when the
-    // picture gets none.
+    // picture gets none or when it was encoded already.
     TDibGraphic large;
+    // The large version's file, when it could be encoded while it was made.
+    ByteBuffer largeJpeg;
 };
 
 // Runs the pipeline with the two picture buffers that live as long as the importer.
@@ -134,10 +138,14 @@ private:
     TPictureSize TargetFor(TPictureSize sourceSize) const;
     std::optional<TPictureSize> LargeFor(TPictureSize sourceSize, bool copyUnchanged) const;
     void StoreLarge(TDibGraphic& large, int orientation, const std::string& name);
+    bool GammaApplies() const;
     void CorrectGamma(TDibGraphic& picture, const TImageProgressEvent& progress);
     bool CopiesUnchanged(const std::filesystem::path& source, TPictureSize sourceSize) const;
-    void PrepareJpeg(const std::filesystem::path& source, TPreparedPicture& prepared,
-                     const TImageProgressEvent& progress, const std::atomic<bool>* stop) const;
+    // Decodes a file into a row sink; gives the number of damages read over.
+    using TRowDecoder = std::function<int(const std::filesystem::path&, TJpegRowSink&)>;
+    void PrepareStreamed(const std::filesystem::path& source, TPreparedPicture& prepared,
+                         const TImageProgressEvent& progress, const std::atomic<bool>* stop,
+                         const TRowDecoder& decode) const;
     void StoreResized(TDibGraphic& picture, int orientation, const std::filesystem::path& stored);
     void WriteThumbnailOf(TDibGraphic& picture, TPictureSize sourceSize, int orientation,
                           const std::filesystem::path& file);

@@ -55,4 +55,13 @@ void ReduceRgb16ToBgr(const uint16_t* rgb, uint8_t* bgr, int width, int bits, bo
     }
 }
 
+void InterleaveRgbPlanesToBgr(const uint8_t* red, const uint8_t* green, const uint8_t* blue, uint8_t* bgr,
+                              int width) {
+    for (int x = 0; x < width; ++x, bgr += 3) {
+        bgr[0] = blue[x];
+        bgr[1] = green[x];
+        bgr[2] = red[x];
+    }
+}
+
 } // namespace vistrel

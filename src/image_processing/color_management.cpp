@@ -1,5 +1,6 @@
 #include "image_processing/color_management.h"
 
+#include "image_processing/matrix_shaper.h"
 #include "image_processing/parallel_for.h"
 
 #include <algorithm>
@@ -97,36 +98,10 @@ ByteBuffer ReadFileBytes(const fs::path& file) {
 
 } // namespace
 
-// A matrix profile to sRGB without Little CMS's per-pixel machinery, which costs about as much as
-// decoding the JPEG: each channel through its curve to linear light (a table of 256), the 3 x 3
-// matrix from the profile's colorants to sRGB's, and back through the sRGB curve (a table of 2^14
-// linear steps, fine enough that the darkest sRGB steps stay apart). The same arithmetic Little
-// CMS does for a relative colorimetric transform between matrix profiles.
-struct MatrixShaper {
-    static constexpr int kSteps = 1 << 14;
-    float toLinear[3][256];
-    float matrix[3][3];
-    uint8_t toSrgb[kSteps + 1];
-
-    void Convert(const uint8_t* in, uint8_t* out, int width) const {
-        for (int x = 0; x < width; ++x, in += 3, out += 3) {
-            float r = toLinear[0][in[2]], g = toLinear[1][in[1]], b = toLinear[2][in[0]];
-            float outR = matrix[0][0] * r + matrix[0][1] * g + matrix[0][2] * b;
-            float outG = matrix[1][0] * r + matrix[1][1] * g + matrix[1][2] * b;
-            float outB = matrix[2][0] * r + matrix[2][1] * g + matrix[2][2] * b;
-            out[2] = Encode(outR), out[1] = Encode(outG), out[0] = Encode(outB);
-        }
-    }
-    uint8_t Encode(float linear) const {
-        linear = std::clamp(linear, 0.0f, 1.0f);
-        return toSrgb[int(linear * kSteps + 0.5f)];
-    }
-};
-
 struct TColorConverter::Transform {
     Context context;
     cmsHTRANSFORM transform = nullptr;
-    std::unique_ptr<MatrixShaper> shaper;
+    std::unique_ptr<TMatrixShaper> shaper;
     // Set when no profile could be had for a CMYK picture.
     bool plainCmyk = false;
     bool invertedCmyk = false;
@@ -184,12 +159,12 @@ double SrgbEncode(double linear) {
 }
 
 // nullptr unless `from` is an RGB matrix profile with readable curves and colorants.
-std::unique_ptr<MatrixShaper> MakeMatrixShaper(cmsHPROFILE from, cmsHPROFILE srgb) {
+std::unique_ptr<TMatrixShaper> MakeMatrixShaper(cmsHPROFILE from, cmsHPROFILE srgb) {
     if (!cmsIsMatrixShaper(from) || cmsGetColorSpace(from) != cmsSigRgbData) return nullptr;
     std::optional<Matrix> source = Colorants(from), target = Colorants(srgb);
     std::optional<Matrix> targetInverse = target ? Inverse(*target) : std::nullopt;
     if (!source || !targetInverse) return nullptr;
-    auto shaper = std::make_unique<MatrixShaper>();
+    auto shaper = std::make_unique<TMatrixShaper>();
     const cmsTagSignature curves[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
     for (int channel = 0; channel < 3; ++channel) {
         auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(from, curves[channel]));
@@ -204,9 +179,9 @@ std::unique_ptr<MatrixShaper> MakeMatrixShaper(cmsHPROFILE from, cmsHPROFILE srg
                 sum += (*targetInverse)[r][k] * (*source)[k][c];
             shaper->matrix[r][c] = float(sum);
         }
-    for (int step = 0; step <= MatrixShaper::kSteps; ++step)
-        shaper->toSrgb[step] =
-            uint8_t(std::lround(std::clamp(SrgbEncode(double(step) / MatrixShaper::kSteps), 0.0, 1.0) * 255));
+    for (int step = 0; step <= TMatrixShaper::kSteps; ++step)
+        shaper->toSrgb[step] = uint8_t(
+            std::lround(std::clamp(SrgbEncode(double(step) / TMatrixShaper::kSteps), 0.0, 1.0) * 255));
     return shaper;
 }
 

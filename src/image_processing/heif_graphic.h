@@ -1,5 +1,8 @@
 #pragma once
 #include "image_processing/dib_graphic.h"
+#include "image_processing/jpeg_graphic.h"
+
+#include <filesystem>
 
 namespace vistrel {
 
@@ -13,5 +16,9 @@ public:
     bool IsValidStream(ByteView data) const override;
     void ReadImage(ByteView data, int index) override;
 };
+
+// The same picture handed to `sink` in blocks of rows, blue, green, red, in sRGB, as a JPEG decoder
+// hands out its rows; the header has no resolution (0), as a decoded picture takes the screen's.
+void DecodeHeifFile(const std::filesystem::path& file, TJpegRowSink& sink);
 
 } // namespace vistrel

@@ -51,15 +51,6 @@ struct DecompressGuard {
     ~DecompressGuard() { jpeg_destroy_decompress(info); }
 };
 
-struct CompressGuard {
-    jpeg_compress_struct* info;
-    unsigned char* buffer = nullptr;
-    ~CompressGuard() {
-        jpeg_destroy_compress(info);
-        std::free(buffer);
-    }
-};
-
 int DensityToDpi(int unit, int density) {
     if (unit == 1) return density;
     if (unit == 2) return int(Round(density * 2.54));
@@ -186,6 +177,7 @@ int DecodeWithSource(ByteView data, std::FILE* file, TJpegRowSink& sink) {
     jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&info, TRUE);
     ChooseColorHandling(info, color);
+    if (color.converter && info.out_color_space == JCS_EXT_BGR) sink.TakeColorConverter(color.converter);
     jpeg_calc_output_dimensions(&info);
     // Ink is converted to blue, green, red on the way to the sink.
     int components = IsInk(info.out_color_space) ? 3 : info.out_color_components;
@@ -247,46 +239,83 @@ void TJpegGraphic::ReadImage(ByteView data, int) {
     Progress(100);
 }
 
-void TJpegGraphic::WriteToStream(ByteBuffer& out) {
-    Progress(0);
-    if (IsEmpty() || (ImageFormat() != ifGray256 && ImageFormat() != ifRgb24))
-        throw EJpegError("JPEG image must be gray scale or true color");
+// libjpeg's compressor with its error manager: each member that calls libjpeg sets the jump and
+// throws once back, so a failure leaves the state to the destructor.
+struct TJpegRowEncoder::State {
     jpeg_compress_struct info;
     JpegErrorManager errors;
-    InstallErrorManager(errors);
-    info.err = &errors.pub;
-    jpeg_create_compress(&info);
-    CompressGuard guard{&info};
+    unsigned char* buffer = nullptr;
     unsigned long size = 0;
-    if (setjmp(errors.jump)) {
-        warnings_ = errors.warnings;
-        throw EJpegError(errors.message);
+    ~State() {
+        jpeg_destroy_compress(&info);
+        std::free(buffer);
     }
-    jpeg_mem_dest(&info, &guard.buffer, &size);
-    bool gray = ImageFormat() == ifGray256;
-    info.image_width = JDIMENSION(Width());
-    info.image_height = JDIMENSION(Height());
+};
+
+TJpegRowEncoder::TJpegRowEncoder(int width, int height, TImageFormat format, const TSettings& settings)
+    : state_(std::make_unique<State>()) {
+    State& state = *state_;
+    InstallErrorManager(state.errors);
+    state.info.err = &state.errors.pub;
+    jpeg_create_compress(&state.info);
+    if (setjmp(state.errors.jump)) throw EJpegError(state.errors.message);
+    jpeg_compress_struct& info = state.info;
+    jpeg_mem_dest(&info, &state.buffer, &state.size);
+    bool gray = format == ifGray256;
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
     info.input_components = gray ? 1 : 3;
     // Handing libjpeg blue, green, red saves the row copy and swap; the encoded file is the same.
     info.in_color_space = gray ? JCS_GRAYSCALE : JCS_EXT_BGR;
     jpeg_set_defaults(&info);
     info.density_unit = 1;
-    info.X_density = UINT16(std::clamp(XDotsPerInch(), 0, 65535));
-    info.Y_density = UINT16(std::clamp(YDotsPerInch(), 0, 65535));
-    jpeg_set_quality(&info, Quality, TRUE);
-    if (Progressive) jpeg_simple_progression(&info);
-    info.optimize_coding = OptimizeCoding ? TRUE : FALSE;
+    info.X_density = UINT16(std::clamp(settings.xDpi, 0, 65535));
+    info.Y_density = UINT16(std::clamp(settings.yDpi, 0, 65535));
+    jpeg_set_quality(&info, settings.quality, TRUE);
+    if (settings.progressive) jpeg_simple_progression(&info);
+    info.optimize_coding = settings.optimizeCoding ? TRUE : FALSE;
     jpeg_start_compress(&info, TRUE);
-    int last = Height() - 1;
-    while (info.next_scanline < info.image_height) {
-        int y = int(info.next_scanline);
-        JSAMPROW row = ScanLine(y);
-        jpeg_write_scanlines(&info, &row, 1);
-        Progress(uint8_t(last > 0 ? int64_t(y) * 100 / last : 100));
+}
+
+TJpegRowEncoder::~TJpegRowEncoder() = default;
+
+void TJpegRowEncoder::WriteRow(const uint8_t* row) {
+    State& state = *state_;
+    if (setjmp(state.errors.jump)) throw EJpegError(state.errors.message);
+    JSAMPROW rows[1] = {const_cast<JSAMPROW>(row)};
+    jpeg_write_scanlines(&state.info, rows, 1);
+}
+
+ByteBuffer TJpegRowEncoder::Finish() {
+    State& state = *state_;
+    if (setjmp(state.errors.jump)) throw EJpegError(state.errors.message);
+    jpeg_finish_compress(&state.info);
+    return ByteBuffer(state.buffer, state.buffer + state.size);
+}
+
+int TJpegRowEncoder::Warnings() const {
+    return state_->errors.warnings;
+}
+
+void TJpegGraphic::WriteToStream(ByteBuffer& out) {
+    Progress(0);
+    if (IsEmpty() || (ImageFormat() != ifGray256 && ImageFormat() != ifRgb24))
+        throw EJpegError("JPEG image must be gray scale or true color");
+    warnings_ = 0;
+    TJpegRowEncoder::TSettings settings{Quality, Progressive, OptimizeCoding, XDotsPerInch(), YDotsPerInch()};
+    TJpegRowEncoder encoder(Width(), Height(), ImageFormat(), settings);
+    try {
+        int last = Height() - 1;
+        for (int y = 0; y < Height(); ++y) {
+            encoder.WriteRow(ScanLine(y));
+            Progress(uint8_t(last > 0 ? int64_t(y) * 100 / last : 100));
+        }
+        out = encoder.Finish();
+    } catch (...) {
+        warnings_ = encoder.Warnings();
+        throw;
     }
-    jpeg_finish_compress(&info);
-    warnings_ = errors.warnings;
-    out.assign(guard.buffer, guard.buffer + size);
+    warnings_ = encoder.Warnings();
     Progress(100);
 }
 

@@ -2,8 +2,11 @@
 #include "image_processing/dib_graphic.h"
 
 #include <filesystem>
+#include <memory>
 
 namespace vistrel {
+
+class TColorConverter;
 
 // What a JPEG file declares, as the decoder will hand it out.
 struct TJpegHeader {
@@ -26,6 +29,10 @@ public:
     virtual void RowsFor(int first, int count, uint8_t** rows) = 0;
     // The decoder filled `count` rows from `first` on.
     virtual void RowsDone(int first, int count) = 0;
+    // Offered before Begin when the rows need converting to sRGB: a sink that takes the converter
+    // converts each row itself before it uses it (off the decoding thread, say) and gets the rows
+    // as decoded; otherwise the decoder converts them. Gray and ink rows are not offered.
+    virtual void TakeColorConverter(std::unique_ptr<TColorConverter>& converter) { (void)converter; }
 };
 
 // Decodes into `sink` from bytes in memory or from a file read in blocks. Returns the number of
@@ -35,6 +42,34 @@ int DecodeJpegFile(const std::filesystem::path& file, TJpegRowSink& sink);
 
 // The most working memory libjpeg may take for one picture, beside the pixel store.
 size_t JpegMemoryLimit();
+
+// Encodes a picture row by row as it is made, top row first, so the encoding can run beside the
+// work that makes the rows. For the same pixels and settings the bytes are those TJpegGraphic
+// writes, which uses it. libjpeg's errors throw EJpegError.
+class TJpegRowEncoder {
+public:
+    struct TSettings {
+        int quality = 80;
+        bool progressive = false;
+        bool optimizeCoding = false;
+        int xDpi = 0;
+        int yDpi = 0;
+    };
+    // `format` ifGray256 (one byte a pixel) or ifRgb24 (blue, green, red).
+    TJpegRowEncoder(int width, int height, TImageFormat format, const TSettings& settings);
+    ~TJpegRowEncoder();
+    TJpegRowEncoder(const TJpegRowEncoder&) = delete;
+    TJpegRowEncoder& operator=(const TJpegRowEncoder&) = delete;
+
+    void WriteRow(const uint8_t* row);
+    // After the last row: the encoded file.
+    ByteBuffer Finish();
+    int Warnings() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 // JPEG through libjpeg: reads gray or colour files, writes ifGray256 and ifRgb24 pictures.
 class TJpegGraphic : public TDibGraphic {

@@ -27,6 +27,11 @@ void ReduceStrip(const float* strip, const TContributorTable& columns, int count
 // each), written into `destination` (through WritePixel unless it is true colour).
 void ReduceColumnsIntoRow(const uint8_t* work, const TContributorTable& rows, int i, int dw,
                           TDibGraphic& destination);
+// The same over a ring of `workRows` reduced rows, source row k lying in slot k % workRows, into row
+// `destinationRow` of `destination`. The rows destination row i draws on with a weight must be in
+// the ring; an entry without weight may find any row there, as it adds nothing.
+void ReduceColumnsIntoRow(const uint8_t* work, size_t workRows, const TContributorTable& rows, int i, int dw,
+                          TDibGraphic& destination, int destinationRow);
 
 // The instruction set the two loops run with on this processor ("avx2" or "sse2"), for benchmarks.
 const char* ResampleInstructionSet();

@@ -1,6 +1,6 @@
 #include "image_processing/streaming_resize.h"
 
-#include "image_processing/parallel_for.h"
+#include "image_processing/color_management.h"
 #include "image_processing/resample_passes.h"
 
 #include <algorithm>
@@ -18,10 +18,20 @@ TStreamingResize::~TStreamingResize() {
     StopWorkers();
 }
 
-void TStreamingResize::AddOutput(TOptionalTargetChoice choose, TDibGraphic& destination) {
+void TStreamingResize::AddOutput(TOptionalTargetChoice choose, TDibGraphic& destination, TRowMade rowMade) {
     TOutput output;
     output.choose = std::move(choose);
     output.destination = &destination;
+    output.rowMade = std::move(rowMade);
+    extra_.push_back(std::move(output));
+}
+
+void TStreamingResize::AddRowOutput(TOptionalTargetChoice choose, TRowMade rowMade) {
+    TOutput output;
+    output.choose = std::move(choose);
+    output.rowBuffer = std::make_unique<TDibGraphic>();
+    output.destination = output.rowBuffer.get();
+    output.rowMade = std::move(rowMade);
     extra_.push_back(std::move(output));
 }
 
@@ -35,15 +45,46 @@ void TStreamingResize::StopWorkers() {
         if (worker.joinable()) worker.join();
 }
 
+namespace {
+
+// Which source rows each destination row needs (prefix maxima, so rows are made in order) and how
+// many reduced rows the ring must hold: when destination row i is made, the strip that brought its
+// last row is the newest in the ring, and its first row with a weight must not have been overwritten.
+int PlanRing(const TContributorTable& rows, int sourceHeight, std::vector<int>& rowsNeeded) {
+    size_t count = rows.start.size() - 1;
+    rowsNeeded.assign(count, 0);
+    int needed = 0, ringRows = kStripRows;
+    for (size_t i = 0; i < count; ++i) {
+        int lowest = sourceHeight;
+        for (uint32_t e = rows.start[i]; e < rows.start[i + 1]; ++e) {
+            if (rows.weight[e] == 0.0f) continue;
+            needed = std::max(needed, rows.index[e] + 1);
+            lowest = std::min(lowest, int(rows.index[e]));
+        }
+        rowsNeeded[i] = needed;
+        int newest = std::min(sourceHeight, (needed + kStripRows - 1) / kStripRows * kStripRows);
+        if (lowest < sourceHeight) ringRows = std::max(ringRows, newest - lowest);
+    }
+    // Whole strips, so that each strip lies in the ring in one piece.
+    return (ringRows + kStripRows - 1) / kStripRows * kStripRows;
+}
+
+} // namespace
+
 void TStreamingResize::PrepareOutput(TOutput& output, TResizeTarget target) {
     // The same check as a resize of the decoded picture: the destination must be at least 2 x 2.
     if (target.width <= 1 || target.height <= 1) throw EImageError("Destination graphic too small");
-    output.destination->NewImage(target.width, target.height, header_.format, nullptr, header_.xDpi,
-                                 header_.yDpi);
+    // The destination itself is made by the output's worker: zeroing a large version's store took
+    // the decoder several milliseconds before it could begin.
+    CheckPixelStoreSize(target.width, target.height, header_.format);
     output.dw = target.width;
+    output.dh = target.height;
     output.columns =
         BuildContributors(output.dw, header_.width, ResampleScale(output.dw, header_.width), filter_);
-    output.work.reset(new uint8_t[size_t(output.dw) * size_t(header_.height) * 3]);
+    output.rows = BuildContributors(target.height, header_.height,
+                                    ResampleScale(target.height, header_.height), filter_);
+    output.ringRows = PlanRing(output.rows, header_.height, output.rowsNeeded);
+    output.ring.reset(new uint8_t[size_t(output.dw) * size_t(output.ringRows) * 3]);
 }
 
 void TStreamingResize::Begin(const TJpegHeader& header) {
@@ -66,8 +107,34 @@ void TStreamingResize::Begin(const TJpegHeader& header) {
     stripBytes_ = rowBytes_ * kStripRows;
     strips_ = (sh + kStripRows - 1) / kStripRows;
     ring_.reset(new uint8_t[stripBytes_ * size_t(std::min(kRingStrips, strips_))]);
+    if (converter_) workers_.emplace_back([this] { ConvertStrips(); });
     for (size_t i = 0; i < outputs_.size(); ++i)
         workers_.emplace_back([this, i] { ReduceStrips(i); });
+}
+
+void TStreamingResize::TakeColorConverter(std::unique_ptr<TColorConverter>& converter) {
+    converter_ = std::move(converter);
+}
+
+// The strip's rows are converted in place; the workers reduce it only afterwards.
+void TStreamingResize::ConvertStrips() {
+    for (int s = 0; s < strips_; ++s) {
+        {
+            std::unique_lock<std::mutex> guard(lock_);
+            changed_.wait(guard, [&] { return complete_ > s || quit_; });
+            if (quit_) return;
+        }
+        int count = std::min(kStripRows, header_.height - s * kStripRows);
+        for (int r = 0; r < count; ++r) {
+            uint8_t* row = Slot(s) + size_t(r) * rowBytes_;
+            converter_->Convert(row, row, header_.width);
+        }
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            converted_ = s + 1;
+        }
+        changed_.notify_all();
+    }
 }
 
 void TStreamingResize::WaitForSlot(int strip) {
@@ -104,11 +171,13 @@ void TStreamingResize::RowsDone(int first, int count) {
 void TStreamingResize::ReduceStrips(size_t index) {
     TOutput& output = outputs_[index];
     try {
+        output.destination->NewImage(output.dw, output.rowBuffer ? 1 : output.dh, header_.format, nullptr,
+                                     header_.xDpi, header_.yDpi);
         std::unique_ptr<float[]> strip(new float[size_t(header_.width) * kStripWidth]);
         for (int s = 0; s < strips_; ++s) {
             {
                 std::unique_lock<std::mutex> guard(lock_);
-                changed_.wait(guard, [&] { return complete_ > s || quit_; });
+                changed_.wait(guard, [&] { return Ready(s) || quit_; });
                 if (quit_) return;
             }
             int y0 = s * kStripRows;
@@ -117,8 +186,9 @@ void TStreamingResize::ReduceStrips(size_t index) {
             for (int r = 0; r < count; ++r)
                 rows[r] = Slot(s) + size_t(r) * rowBytes_;
             LoadStripFromRows(rows, count, header_.width, channels_, strip.get());
+            size_t rowBytes = size_t(output.dw) * 3;
             ReduceStrip(strip.get(), output.columns, count, output.dw,
-                        output.work.get() + size_t(y0) * output.dw * 3, size_t(output.dw) * 3);
+                        output.ring.get() + size_t(y0 % output.ringRows) * rowBytes, rowBytes);
             {
                 std::lock_guard<std::mutex> guard(lock_);
                 output.reduced = s + 1;
@@ -127,6 +197,8 @@ void TStreamingResize::ReduceStrips(size_t index) {
                     reduced_ = std::min(reduced_, other.reduced);
             }
             changed_.notify_all();
+            // The decoded strip is free already: the decoder need not wait for the vertical pass.
+            MakeRowsUpTo(output, y0 + count);
         }
     } catch (...) {
         {
@@ -148,20 +220,21 @@ void TStreamingResize::Finish() {
     workers_.clear();
     ring_.reset();
     for (TOutput& output : outputs_)
-        FinishOutput(output);
+        output.ring.reset();
+    // The last rows are made after the last strip is counted as reduced.
+    if (workerError_) std::rethrow_exception(workerError_);
 }
 
-// The vertical pass of one output, once every row is reduced horizontally.
-void TStreamingResize::FinishOutput(TOutput& output) {
-    TDibGraphic& destination = *output.destination;
-    int sh = header_.height, dh = destination.Height(), dw = output.dw;
-    TContributorTable rows = BuildContributors(dh, sh, ResampleScale(dh, sh), filter_);
-    // WritePixel into a gray picture goes through the palette cache, so only true colour runs in
-    // parallel, as in the whole-picture resize.
-    int threads = destination.ImageFormat() == ifRgb24 ? WorkerCount(dh, 3LL * dw * 8) : 1;
-    const uint8_t* work = output.work.get();
-    ParallelFor(dh, threads, [&](int i) { ReduceColumnsIntoRow(work, rows, i, dw, destination); }, {});
-    output.work.reset();
+// The vertical pass for every destination row whose source rows are all reduced. WritePixel into a
+// gray picture goes through the palette cache; only this worker writes into its destination.
+void TStreamingResize::MakeRowsUpTo(TOutput& output, int sourceRows) {
+    while (output.made < output.dh && output.rowsNeeded[size_t(output.made)] <= sourceRows) {
+        int row = output.rowBuffer ? 0 : output.made;
+        ReduceColumnsIntoRow(output.ring.get(), size_t(output.ringRows), output.rows, output.made, output.dw,
+                             *output.destination, row);
+        if (output.rowMade) output.rowMade(output.destination->ScanLine(row), output.made);
+        ++output.made;
+    }
 }
 
 } // namespace vistrel

@@ -2,8 +2,8 @@
 // Resampling a JPEG while it is decoded. The horizontal pass needs only rows the decoder has already
 // produced, so each strip of rows is reduced on a worker thread as soon as it is complete, while the
 // decoder goes on with the next rows on the calling thread; the source picture is never held whole.
-// The vertical pass runs once all rows are in. The result is byte for byte what TResizeTransform
-// with the same filter makes of the fully decoded picture.
+// The vertical pass follows strip by strip on the same worker. The result is byte for byte what
+// TResizeTransform with the same filter makes of the fully decoded picture.
 #include "image_processing/jpeg_graphic.h"
 #include "image_processing/resampler.h"
 
@@ -39,37 +39,63 @@ public:
     // beside the stored picture): each strip is read once and reduced for every output. `choose`
     // gives nothing when no such picture is wanted for this source. Call before the decode.
     using TOptionalTargetChoice = std::function<std::optional<TResizeTarget>(const TJpegHeader&)>;
-    void AddOutput(TOptionalTargetChoice choose, TDibGraphic& destination);
+    // `rowMade`, when given, hears of each destination row once it is final (its bytes as in the
+    // destination's scan line, and its number), in order from the top, on the output's worker: the
+    // row can be encoded while the decode goes on.
+    using TRowMade = std::function<void(const uint8_t* row, int y)>;
+    void AddOutput(TOptionalTargetChoice choose, TDibGraphic& destination, TRowMade rowMade = {});
+    // The same without a destination: each row is made into a buffer of one row and handed out, so
+    // the picture is never held (nor its pages zeroed) when its rows are all that is wanted.
+    void AddRowOutput(TOptionalTargetChoice choose, TRowMade rowMade);
 
     // Decode progress in percent, on the decoding thread.
     std::function<void(uint8_t)> OnDecodeProgress;
 
     const TJpegHeader& Header() const { return header_; }
 
+    // The rows are converted strip by strip on a thread of their own, so the decoder does not wait
+    // for the colours.
+    void TakeColorConverter(std::unique_ptr<TColorConverter>& converter) override;
     void Begin(const TJpegHeader& header) override;
     void RowsFor(int first, int count, uint8_t** rows) override;
     void RowsDone(int first, int count) override;
 
-    // After the decode: waits for the horizontal pass and runs the vertical one into the destination.
+    // After the decode: waits until the workers have made every destination row.
     void Finish();
 
 private:
-    // One picture the rows are reduced into: its horizontal contributors and the reduced rows.
+    // One picture the rows are reduced into: its contributors on both axes, and a ring of the rows
+    // reduced horizontally that holds just what the destination rows still to be made draw on.
     struct TOutput {
         TOptionalTargetChoice choose;
         TDibGraphic* destination = nullptr;
+        TRowMade rowMade;
+        // With AddRowOutput: the one-row destination, owned here.
+        std::unique_ptr<TDibGraphic> rowBuffer;
         int dw = 0;
+        int dh = 0;
         TContributorTable columns;
-        // Not zeroed: every byte is written before it is read, and zeroing it showed in profiles.
-        std::unique_ptr<uint8_t[]> work; // dw x source height
+        TContributorTable rows;
+        // For each destination row, the source rows that must be reduced before it and every row
+        // above it can be made.
+        std::vector<int> rowsNeeded;
+        int ringRows = 0;
+        // Not zeroed: every byte is written before it is read.
+        std::unique_ptr<uint8_t[]> ring; // ringRows x dw x 3
+        int made = 0;                    // destination rows made
         int reduced = 0;                 // strips its worker has reduced
     };
 
     uint8_t* Slot(int strip) { return ring_.get() + size_t(strip % kRingStrips) * stripBytes_; }
     void PrepareOutput(TOutput& output, TResizeTarget target);
-    void FinishOutput(TOutput& output);
     // One worker per output, so a second picture costs no time while the decoder is the slower part.
+    // It makes each destination row as soon as the rows it draws on are reduced, so neither pass
+    // waits for the end of the decode.
     void ReduceStrips(size_t output);
+    void MakeRowsUpTo(TOutput& output, int sourceRows);
+    void ConvertStrips();
+    // Whether strip s may be reduced: decoded, and converted when there is a converter. Under lock_.
+    bool Ready(int strip) const { return (converter_ ? converted_ : complete_) > strip; }
     void StopWorkers();
     void WaitForSlot(int strip);
 
@@ -89,8 +115,10 @@ private:
 
     std::mutex lock_;
     std::condition_variable changed_;
-    int complete_ = 0; // strips the decoder has filled
-    int reduced_ = 0;  // strips every worker has reduced: the ring slots before it are free
+    std::unique_ptr<TColorConverter> converter_;
+    int complete_ = 0;  // strips the decoder has filled
+    int converted_ = 0; // strips converted to sRGB
+    int reduced_ = 0;   // strips every worker has reduced: the ring slots before it are free
     bool quit_ = false;
     std::exception_ptr workerError_;
     std::vector<std::thread> workers_;

@@ -149,6 +149,11 @@ TEST_F(LargeVersion, ImportKeepsALargeVersionAndLeavesTheRestAsItWas) {
     LoadPictureFile(large, 1, {}, written);
     ASSERT_EQ(expected.ImageSize(), written.ImageSize());
     EXPECT_TRUE(std::equal(expected.Pixels(), expected.Pixels() + expected.ImageSize(), written.Pixels()));
+    // Encoded while it was made, it is byte for byte the file the writer makes of it at 72 dpi.
+    jpeg.SetXDotsPerInch(72);
+    jpeg.SetYDotsPerInch(72);
+    jpeg.WriteToStream(bytes);
+    EXPECT_TRUE(ReadBytes(large) == std::string(bytes.begin(), bytes.end()));
 
     // Nothing but the JFIF header, tables, frame and scan: no EXIF, no comment.
     for (int marker : Markers(ReadBytes(large)))
@@ -178,6 +183,25 @@ TEST_F(LargeVersion, TurnedUprightAndTurnedWithThePicture) {
     RotatePictureFile(album, "hoch.jpg", -90);
     EXPECT_EQ(SizeOf(album.PathOf(TPictureFile::Picture, "hoch.jpg")), (TPictureSize{50, 100}));
     EXPECT_FALSE(fs::exists(album.PathOf(TPictureFile::Large, "hoch.jpg")));
+}
+
+// With a gamma set, the large version gets it as the stored picture does.
+TEST_F(LargeVersion, GetsTheGammaOfTheStoredPicture) {
+    WriteCameraJpeg(Source("hell.jpg"), 1000, 800);
+    settings.rgOverwriteFiles = 0;
+    settings.edLargeSize = "900";
+    Import(Source("hell.jpg"));
+    TDibGraphic plain;
+    LoadPictureFile(album.PathOf(TPictureFile::Large, "hell.jpg"), 1, {}, plain);
+    settings.cbGamma = true;
+    settings.edGamma = "2";
+    Import(Source("hell.jpg"));
+    TDibGraphic brighter;
+    LoadPictureFile(album.PathOf(TPictureFile::Large, "hell.jpg"), 1, {}, brighter);
+    ASSERT_EQ(brighter.ImageSize(), plain.ImageSize());
+    // Gamma 2 lifts a mid grey of 64 to about 128.
+    TColor before = plain.ReadPixel(250, 200), after = brighter.ReadPixel(250, 200);
+    EXPECT_GT(int((after >> 8) & 0xFF), int((before >> 8) & 0xFF) + 20);
 }
 
 TEST_F(LargeVersion, NoneForAPictureThatIsNotLargerThanItsStoredOne) {

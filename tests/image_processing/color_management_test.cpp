@@ -2,6 +2,8 @@
 #include "image_processing/graphic_registry.h"
 #include "image_processing/jpeg_graphic.h"
 #include "image_processing/png_graphic.h"
+#include "image_processing/resize_transform.h"
+#include "image_processing/streaming_resize.h"
 #include "image_processing/tiff_graphic.h"
 #include "image_test_util.h"
 #include "support/test_support.h"
@@ -123,6 +125,33 @@ TEST_F(ColorProfiles, RowSinkReceivesConvertedRows) {
     } sink;
     DecodeJpegFile(dir / "tagged.jpg", sink);
     EXPECT_TRUE(SamePixels(sink.picture, *whole));
+}
+
+// The streaming resize converts the rows on a thread of its own: exactly once, before reducing,
+// for the stored picture and a second output alike.
+TEST_F(ColorProfiles, StreamingResizeConvertsOnceBeforeReducing) {
+    std::unique_ptr<TDibGraphic> whole = LoadJpegWith(DisplayP3());
+    auto resized = [&](int width, int height, const TDibGraphic& streamed) {
+        TResizeTransform resize;
+        resize.TargetWidth = width;
+        resize.TargetHeight = height;
+        resize.Resample = true;
+        resize.ResampleFilter = sfLanczos3;
+        TDibGraphic expected;
+        resize.ApplyOnDest(*whole, expected);
+        return SamePixels(streamed, expected);
+    };
+    TDibGraphic small, large;
+    TStreamingResize streaming([](const TJpegHeader&) { return TResizeTarget{20, 13}; }, sfLanczos3, small);
+    streaming.AddOutput(
+        [](const TJpegHeader&) {
+            return std::optional<TResizeTarget>(TResizeTarget{40, 27});
+        },
+        large);
+    DecodeJpegFile(dir / "tagged.jpg", streaming);
+    streaming.Finish();
+    EXPECT_TRUE(resized(20, 13, small));
+    EXPECT_TRUE(resized(40, 27, large));
 }
 
 TEST_F(ColorProfiles, PngAndTiffProfilesAreApplied) {

@@ -118,6 +118,48 @@ TEST_F(HeifReader, AlphaIsComposedOnBlack) {
     }
 }
 
+// The rows a streamed decode hands out are the decoded picture's, for every kind of source row:
+// turned, with alpha, with 10 bits, and with a colour profile to convert.
+TEST_F(HeifReader, StreamedRowsAreTheDecodedPicture) {
+    class TCollect : public TJpegRowSink {
+    public:
+        void Begin(const TJpegHeader& header) override {
+            picture.NewImage(header.width, header.height, header.format);
+        }
+        void RowsFor(int first, int count, uint8_t** rows) override {
+            for (int k = 0; k < count; ++k)
+                rows[k] = picture.ScanLine(first + k);
+        }
+        void RowsDone(int, int) override {}
+        TDibGraphic picture;
+    };
+    ASSERT_TRUE(
+        RunTool("avifenc --lossless --irot 1 " + Quoted(dir / "source.png") + " " + Quoted(dir / "r.avif")));
+    WritePam(dir / "a.pam", 64, 64,
+             [](int x, int y) { return uint32_t(x * 4) << 24 | uint32_t(y * 3) << 8 | 0x40u; });
+    ASSERT_TRUE(RunTool("/usr/bin/convert " + Quoted(dir / "a.pam") + " png32:" + (dir / "a.png").string()));
+    ASSERT_TRUE(RunTool("heif-enc -q 80 " + Quoted(dir / "a.png") + " -o " + Quoted(dir / "a.heic")));
+    ASSERT_TRUE(
+        RunTool("/usr/bin/convert " + Quoted(dir / "source.png") + " -depth 16 " + Quoted(dir / "s16.png")));
+    ASSERT_TRUE(RunTool("heif-enc -b 10 -q 80 " + Quoted(dir / "s16.png") + " -o " + Quoted(dir / "d.heic")));
+    const char* profile = "/usr/share/color/icc/ghostscript/a98.icc";
+    bool profiled = std::filesystem::exists(profile) &&
+                    RunTool("/usr/bin/convert " + Quoted(dir / "source.png") + " -profile " + profile + " " +
+                            Quoted(dir / "p.png")) &&
+                    RunTool("heif-enc -q 80 " + Quoted(dir / "p.png") + " -o " + Quoted(dir / "p.heic"));
+    std::vector<std::string> files = {"r.avif", "a.heic", "d.heic"};
+    if (profiled) files.push_back("p.heic");
+    for (const std::string& name : files) {
+        TCollect rows;
+        DecodeHeifFile(dir / name, rows);
+        EXPECT_TRUE(SamePixels(rows.picture, *Load(name))) << name;
+    }
+    std::string bytes = ReadBytes(dir / "d.heic");
+    WriteBytes(dir / "cut.heic", bytes.substr(0, bytes.size() / 2));
+    TCollect rows;
+    EXPECT_THROW(DecodeHeifFile(dir / "cut.heic", rows), EImageError);
+}
+
 TEST_F(HeifReader, TruncatedMislabelledAndTooLargeFilesFail) {
     ASSERT_TRUE(RunTool("heif-enc -q 50 " + Quoted(dir / "source.png") + " -o " + Quoted(dir / "p.heic")));
     std::string bytes = ReadBytes(dir / "p.heic");
