@@ -15,8 +15,9 @@ constexpr uint8_t kApp0 = 0xE0, kApp1 = 0xE1, kApp2 = 0xE2, kApp14 = 0xEE, kApp1
 // A big-endian TIFF block with one IFD entry, Orientation (0x0112), SHORT, one value: what every
 // reader needs to turn the picture upright, and nothing else.
 std::string OrientationBlock(int orientation) {
-    const char bytes[] = {'\xFF', '\xE1', 0, 0x22, 'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 0x2A, 0, 0, 0, 8,
-                          0,      1,      1, 0x12, 0,   3,   0,   0,   0, 1, 0,   char(orientation),
+    const char bytes[] = {'\xFF', '\xE1', 0, 0x22, 'E', 'x', 'i', 'f', 0, 0,
+                          'M',    'M',    0, 0x2A, 0,   0,   0,   8,   0, 1,
+                          1,      0x12,   0, 3,    0,   0,   0,   1,   0, char(orientation),
                           0,      0,      0, 0,    0,   0};
     return std::string(bytes, sizeof bytes);
 }

@@ -48,10 +48,11 @@ const std::string kIcc = Segment(0xE2, std::string("ICC_PROFILE\0\1\1", 14) + "p
 // A camera's file: EXIF with a position and a serial number, XMP, IPTC, a comment, a preview in a
 // second APP2 block, the profile, and a phone's video behind the end marker.
 std::string CameraJpeg(const std::string& plain) {
-    std::string metadata = Segment(0xE1, std::string("Exif\0\0MM\0\x2A", 10) + "GPS 52.52N 13.40E Serial 4711") +
-                           Segment(0xE1, std::string("http://ns.adobe.com/xap/1.0/\0", 29) + "<dc:creator>Anna") +
-                           Segment(0xED, "Photoshop 3.0 IPTC Ort: Berlin") + kIcc +
-                           Segment(0xE2, std::string("MPF\0", 4) + "preview") + Segment(0xFE, "Kommentar: privat");
+    std::string metadata =
+        Segment(0xE1, std::string("Exif\0\0MM\0\x2A", 10) + "GPS 52.52N 13.40E Serial 4711") +
+        Segment(0xE1, std::string("http://ns.adobe.com/xap/1.0/\0", 29) + "<dc:creator>Anna") +
+        Segment(0xED, "Photoshop 3.0 IPTC Ort: Berlin") + kIcc +
+        Segment(0xE2, std::string("MPF\0", 4) + "preview") + Segment(0xFE, "Kommentar: privat");
     return plain.substr(0, 2) + metadata + plain.substr(2) + "ftypmp42 phone video";
 }
 
@@ -60,7 +61,8 @@ TEST(JpegWithoutMetadata, DropsEveryMetadataBlockAndKeepsThePictureBytes) {
         SCOPED_TRACE(progressive ? "progressive" : "baseline");
         const std::string plain = PlainJpeg(progressive);
         const std::string copy = JpegWithoutMetadata(CameraJpeg(plain), 1);
-        for (const char* secret : {"GPS", "Serial", "xap", "Anna", "Berlin", "MPF", "Kommentar", "ftyp", "Exif"})
+        for (const char* secret :
+             {"GPS", "Serial", "xap", "Anna", "Berlin", "MPF", "Kommentar", "ftyp", "Exif"})
             EXPECT_EQ(copy.find(secret), std::string::npos) << secret;
         EXPECT_NE(copy.find("JFIF"), std::string::npos);
         EXPECT_NE(copy.find(kIcc), std::string::npos) << "the colours depend on the profile";
