@@ -51,7 +51,8 @@ TEST_P(Viewer, WorksByClickKeysAndTouchAndClosesByEscAndBack) {
         GTEST_FAIL() << "chromium is needed: install the Debian package chromium";
     StyleSite site(GetParam(), TSettingsFill::Filled);
     for (int i = 0; i < 3; ++i)
-        WriteLargeVersion(site.Galleries() / "staedte" / "large" / ("Bild_" + std::to_string(10 + i) + ".jpg"), i);
+        WriteLargeVersion(
+            site.Galleries() / "staedte" / "large" / ("Bild_" + std::to_string(10 + i) + ".jpg"), i);
     site.Regenerate();
 
     const QJsonObject seen = Visit(site.Galleries(), "staedte/index.html");
