@@ -85,7 +85,7 @@ album=$(ls -d "$site"/*/ | head -n 1)
 declare -a names commands
 names=("vistrel-cli publish" "vistrel-cli publish, parallel" "sftp -b put -r" "lftp mirror -R sftp://"
     "rsync -a -e ssh")
-vistrel() { "$cli" --program-folder "$1" publish --transfer-all --trust-host-key "$fingerprint" >"$work/out" 2>&1; }
+vistrel() { "$cli" --program-folder "$1" publish --transfer-all --trust-host-key "$fingerprint" >"$work/out" 2>&1 || { cat "$work/out" >&2; return 1; }; }
 peer_sftp() { printf 'put -r %s %s\n' "$site" "$work/root/site" | sftp "${ssh_opts[@]}" -P "$port" -b - root@127.0.0.1 >/dev/null; }
 peer_lftp() { lftp -e "set sftp:connect-program 'ssh -a -x ${ssh_opts[*]}'; mirror -R --no-perms $site $work/root/site; quit" \
     "sftp://root:x@127.0.0.1:$port" >/dev/null; }
@@ -120,16 +120,25 @@ run_set() { # title
     done
 }
 
-# Many small files: SMALL pictures of 20 KB in the album.
-mkdir -p "$work/in"
-for i in $(seq -w 1 "$small"); do head -c 20480 /dev/urandom >"$work/in/IMG_$i.jpg"; done
-mkdir -p "$album/images"
-cp "$work"/in/*.jpg "$album/images/"
-v build-site >/dev/null 2>&1 || true
-cp "$work"/in/*.jpg "$album/images/"
-run_set "$small files of 20 KB (delay ${delay} ms each way)"
+# Many small files: SMALL pictures of about 20 KB in the album (one real 500x375 JPEG under SMALL
+# names, with its thumbnail), listed in the album's picture list as an import would list them.
+convert -size 500x375 plasma:fractal -quality 70 "$work/picture.jpg"
+convert "$work/picture.jpg" -resize 120x120 "$work/thumb.jpg"
+mkdir -p "$album/images" "$album/thumbs"
+: >"$album/info.txt"
+for i in $(seq -w 1 "$small"); do
+    cp "$work/picture.jpg" "$album/images/IMG_$i.jpg"
+    cp "$work/thumb.jpg" "$album/thumbs/IMG_$i.jpg"
+    printf 'IMG_%s.jpg\r\n' "$i" >>"$album/info.txt"
+done
+v build-site >/dev/null
+run_set "$small files of about 20 KB (delay ${delay} ms each way)"
 
-# One large file.
-rm -f "$album"/images/*.jpg
+# One large file beside a single picture.
+first=$(printf 'IMG_%s.jpg' "$(seq -w 1 "$small" | head -n 1)")
+find "$album/images" "$album/thumbs" -name 'IMG_*.jpg' ! -name "$first" -delete
+rm -rf "$album/renditions" "$album/large"
+printf '%s\r\n' "$first" >"$album/info.txt"
 head -c $((large * 1048576)) /dev/urandom >"$album/images/large.bin"
+v build-site >/dev/null
 run_set "one file of $large MB (delay ${delay} ms each way)"
