@@ -24,10 +24,10 @@ $cli new-album Gross > /dev/null
 $cli style "$style" > /dev/null
 $cli publish-mark Gross on > /dev/null
 album="$work/program/galleries/Gross"
-start=$(date +%s.%N)
+start=$(date +%s%N)
 $cli import Gross "$work"/in/*.jpg > /dev/null
 $cli build-site > /dev/null
-echo "first import and build of $count pictures: $(echo "$(date +%s.%N) - $start" | bc) s (once)"
+echo "first import and build of $count pictures: $((($(date +%s%N) - start) / 1000000)) ms (once)"
 
 touch_one="touch $(ls -d "$album"/large/*.jpg | head -1)"
 echo "== rebuild of $count pictures, style $style =="
