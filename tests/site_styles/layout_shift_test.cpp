@@ -84,7 +84,8 @@ TEST_P(LayoutShift, PicturesHaveTheirPlaceBeforeTheyArrive) {
             // size); what was shown must not move, and nothing that follows it.
             const QJsonArray shown = before[QLatin1String("picture")].toArray();
             if (shown.size() != 4 || shown[2].toDouble() * shown[3].toDouble() > 0)
-                ExpectSameBox(before[QLatin1String("picture")], after[QLatin1String("picture")], page.picture);
+                ExpectSameBox(before[QLatin1String("picture")], after[QLatin1String("picture")],
+                              page.picture);
             ExpectSameBox(before[QLatin1String("after")], after[QLatin1String("after")], page.after);
         }
 }
