@@ -112,7 +112,8 @@
       arrowPrevTitle: 'Vorheriges Bild',
       arrowNextTitle: 'N\u00e4chstes Bild',
       errorMsg: 'Das Bild konnte nicht geladen werden.',
-      indexIndicatorSep: ' von '
+      indexIndicatorSep: ' von ',
+      returnFocus: false
     });
     lightbox.on('uiRegister', function () {
       lightbox.pswp.ui.registerElement({
@@ -132,9 +133,17 @@
       fromHistory = false;
       history.pushState({ viewer: true }, '');
     });
+    // Closed, the viewer leaves the keyboard focus on the thumbnail of the picture it showed last
+    // (PhotoSwipe's own return goes to whatever had the focus before, often nothing after a tap).
+    var shownLast = null;
     lightbox.on('close', function () {
       viewerOpen = false;
+      shownLast = lightbox.pswp && lightbox.pswp.currSlide && lightbox.pswp.currSlide.data.element;
       if (!fromHistory && history.state && history.state.viewer) history.back();
+    });
+    lightbox.on('destroy', function () {
+      if (shownLast) shownLast.focus();
+      shownLast = null;
     });
     window.addEventListener('popstate', function () {
       if (!lightbox.pswp) return;

@@ -2,6 +2,7 @@
 
 #include "album_library/album_list.h"
 #include "album_library/exif_orientation.h"
+#include "album_library/jpeg_without_metadata.h"
 #include "album_library/picture_files.h"
 #include "common/atomic_file.h"
 #include "common/cp1252.h"
@@ -18,9 +19,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -84,46 +82,6 @@ void ResizeForImport(const TDibGraphic& from, TDibGraphic& to, TPictureSize size
     }
     resize.OnProgress = progress;
     resize.ApplyOnDest(from, to);
-}
-
-// Copies in blocks through a hidden temporary file beside the target, so neither memory nor a
-// half-written picture depends on the length of the source file.
-void CopyFileAtomic(const fs::path& from, const fs::path& to) {
-    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) throw EImageError("Cannot open file " + from.string());
-    std::string temp = AtomicTempPattern(to).string();
-    int out = ::mkstemp(temp.data());
-    if (out < 0) {
-        ::close(in);
-        throw EFileWriteError(to.string() + ": " + std::strerror(errno));
-    }
-    ::fchmod(out, 0644);
-    std::vector<char> buffer(1 << 20);
-    int error = 0;
-    auto fail = [&error] {
-        error = errno;
-        return false;
-    };
-    bool ok = true;
-    for (ssize_t got; ok && (got = ::read(in, buffer.data(), buffer.size())) != 0;) {
-        if (got < 0) {
-            ok = errno == EINTR || fail();
-            continue;
-        }
-        for (ssize_t done = 0; ok && done < got;) {
-            ssize_t put = ::write(out, buffer.data() + done, size_t(got - done));
-            if (put > 0) done += put;
-            ok = put > 0 || (put < 0 && errno == EINTR) || fail();
-        }
-    }
-    ::close(in);
-    ok = ok && (::fsync(out) == 0 || fail());
-    ok = (::close(out) == 0 || fail()) && ok;
-    ok = ok && (::rename(temp.c_str(), to.c_str()) == 0 || fail());
-    if (!ok) {
-        ::unlink(temp.c_str());
-        throw EFileWriteError(to.string() + ": " + std::strerror(error));
-    }
 }
 
 } // namespace
@@ -365,8 +323,9 @@ void TPictureImporter::Store(TPreparedPicture& prepared, fs::path& path) {
     fs::path stored = album_.PathOf(TPictureFile::Picture, name);
     album_.CreatePictureFolders();
     if (prepared.copyUnchanged) {
-        // The copy keeps its EXIF orientation, so viewers still turn it; only the thumbnail is ours.
-        CopyFileAtomic(prepared.source, stored);
+        // The copy keeps its EXIF orientation, so viewers still turn it, and loses all other
+        // metadata, since the picture is published as it is; only the thumbnail is ours.
+        CopyJpegWithoutMetadata(prepared.source, stored, prepared.orientation);
         WriteSmallThumbnail(prepared.picture, prepared.orientation,
                             album_.PathOf(TPictureFile::Thumbnail, name));
     } else {

@@ -5,8 +5,25 @@
 
 namespace vistrel {
 
-void WritePageFile(const std::filesystem::path& file, const std::vector<std::string>& lines) {
-    WriteFileAtomic(file, JoinLines(lines), TDurability::Unsynced);
+namespace fs = std::filesystem;
+
+namespace {
+
+// Whether `file` is a plain file (not a link) that holds exactly `bytes`.
+bool HoldsAlready(const fs::path& file, const std::string& bytes) {
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::symlink_status(file, ec)) || ec) return false;
+    if (fs::file_size(file, ec) != bytes.size() || ec) return false;
+    std::string old;
+    return ReadFileBytes(file, old) && old == bytes;
+}
+
+} // namespace
+
+void WritePageFile(const fs::path& file, const std::vector<std::string>& lines) {
+    std::string bytes = JoinLines(lines);
+    if (HoldsAlready(file, bytes)) return;
+    WriteFileAtomic(file, bytes, TDurability::Unsynced);
 }
 
 } // namespace vistrel

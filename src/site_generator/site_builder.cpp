@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
 
 namespace vistrel {
 namespace {
@@ -40,15 +41,45 @@ void RepairPreviewPicture(TAlbumEntry& album, const TPictureList& pictures) {
     if (!usable) album.PreviewPicture = pictures.front().FileName();
 }
 
-// Deletes the plain files directly in `folder` except "info.txt": files of a style used earlier must
-// not linger in the site. Files that cannot be deleted stay.
-void DeleteGeneratedFiles(const fs::path& folder) {
-    for (const std::string& name : ListFolder(folder, EntryKind::Files)) {
-        if (AnsiSameText(name, "info.txt")) continue;
-        std::error_code ec;
-        fs::remove(folder / name, ec);
+// The plain files a run leaves in one folder of the site: those it wrote and "info.txt". Files of a
+// style used earlier must not linger; they go when the folder's part of the run ends, also after a
+// cancel or a failed write. Sweeping afterwards instead of clearing first lets a page that comes out
+// as before stay untouched (an unchanged rebuild of 1,000 pictures spent most of its time deleting
+// and creating pages). Files that cannot be deleted stay.
+class TFolderSweep {
+public:
+    explicit TFolderSweep(fs::path folder) : folder_(std::move(folder)) {}
+    ~TFolderSweep() {
+        try {
+            for (const std::string& name : ListFolder(folder_, EntryKind::Files)) {
+                if (AnsiSameText(name, "info.txt") || kept_.count(name)) continue;
+                std::error_code ec;
+                fs::remove(folder_ / name, ec);
+            }
+        } catch (...) {
+            // A folder that cannot be listed keeps what it has.
+        }
     }
-}
+    TFolderSweep(const TFolderSweep&) = delete;
+    TFolderSweep& operator=(const TFolderSweep&) = delete;
+    void Keep(const fs::path& file) { kept_.insert(file.filename().string()); }
+
+private:
+    fs::path folder_;
+    std::set<std::string> kept_;
+};
+
+// Points the builder at the folder sweep of the part of the run in work, and away again.
+class TSweepInUse {
+public:
+    TSweepInUse(TFolderSweep*& slot, TFolderSweep& sweep) : slot_(slot) { slot_ = &sweep; }
+    ~TSweepInUse() { slot_ = nullptr; }
+    TSweepInUse(const TSweepInUse&) = delete;
+    TSweepInUse& operator=(const TSweepInUse&) = delete;
+
+private:
+    TFolderSweep*& slot_;
+};
 
 // Restores the cursor, closes the progress window and unlocks the main window however the run ends;
 // a page that cannot be written leaves by exception.
@@ -93,6 +124,7 @@ private:
     void FileDone(TStepAdvance advance);
     void SetWholeAlbumImageScope(int n);
     void UpdateAlbumRenditions(int k, const fs::path& album);
+    void WritePage(const fs::path& file, const std::vector<std::string>& lines);
 
     TProgramSettings& settings_;
     TAlbumList& albums_;
@@ -104,6 +136,7 @@ private:
     fs::path startPage_;
     std::vector<std::string> warnings_;
     bool renditions_ = false; // the style asks for renditions
+    TFolderSweep* sweep_ = nullptr;
 };
 
 // Whether a template of the style uses a keyword whose value comes from renditions. Styles written
@@ -116,10 +149,6 @@ bool StyleNeedsRenditions(const TStyleFiles& style) {
             return true;
     }
     return false;
-}
-
-void WritePage(const fs::path& file, const std::vector<std::string>& lines) {
-    WritePageFile(file, lines);
 }
 
 // Steps 4 and 5 of a run: the state that holds for the whole run, preview pictures repaired, and the
@@ -168,7 +197,8 @@ void TSiteBuilder::BuildAlbum(int k) {
                              MessageKind::Warning);
         return;
     }
-    DeleteGeneratedFiles(album);
+    TFolderSweep sweep(album);
+    TSweepInUse inUse(sweep_, sweep);
 
     TStyleFiles style(state_.StyleDir);
     state_.Pictures = albums_.LoadPictureList(k);
@@ -193,6 +223,11 @@ void TSiteBuilder::BuildAlbum(int k) {
 
 // The style's own files into `target`: templates expanded, other files copied, the two page
 // templates and the preview picture left out. Checks the cancel flag before each file.
+void TSiteBuilder::WritePage(const fs::path& file, const std::vector<std::string>& lines) {
+    WritePageFile(file, lines);
+    if (sweep_) sweep_->Keep(file);
+}
+
 void TSiteBuilder::ProcessStyleFiles(const TStyleFiles& style, const fs::path& target) {
     progress_.BeginStep(Text(site_texts::kStyleStep), style.Count());
     for (const std::string& name : style.Names()) {
@@ -209,7 +244,10 @@ void TSiteBuilder::ProcessStyleFiles(const TStyleFiles& style, const fs::path& t
         } else if (!TStyleFiles::IsPreviewPicture(name)) {
             progress_.ShowFile(file);
             std::error_code ec; // a copy that fails is left out, as documented
+            // The copy would write through a link left in the site to wherever it points.
+            if (fs::is_symlink(file, ec)) fs::remove(file, ec);
             fs::copy_file(style.PathOf(name), file, fs::copy_options::overwrite_existing, ec);
+            if (!ec && sweep_) sweep_->Keep(file);
             FileDone(TStepAdvance::TotalOnly);
         } else {
             continue;
@@ -265,7 +303,8 @@ void TSiteBuilder::WritePicturePages(const TStyleFiles& style, const fs::path& a
 // The site root: the album folder itself, with the style's templates expanded for the start page.
 void TSiteBuilder::BuildRoot() {
     fs::path root = albums_.AlbumFolder() / "";
-    DeleteGeneratedFiles(root);
+    TFolderSweep sweep(root);
+    TSweepInUse inUse(sweep_, sweep);
     TStyleFiles style(state_.StyleDir);
     state_.RootMode = true;
     ProcessStyleFiles(style, root);

@@ -376,3 +376,33 @@ TEST_F(SiteTest, AlbumFolderOutsideTheAlbumFolderIsNotCleaned) {
     EXPECT_EQ(ReadBytes(dir / "keep.txt"), "mine");
     EXPECT_FALSE(fs::exists(dir / "x.html"));
 }
+
+// A rebuild leaves a page that comes out as before untouched (its time too, so the upload sees
+// nothing new), rewrites a changed one and still removes what an earlier style left behind. A link
+// left in the site where a style file goes is replaced, never written through.
+TEST_F(SiteTest, RebuildKeepsUnchangedPagesAndSweepsTheRest) {
+    AddAlbum("A", 2, true);
+    StyleFile("thumbs.html", kThumbs);
+    StyleFile("images.html", kImages);
+    StyleFile("style.css", "body {}");
+    Generate();
+    const fs::path album = galleries / "A";
+    const std::vector<std::string> files = Files(album);
+    const auto old = fs::last_write_time(album / "imagepage0.html") - std::chrono::hours(24);
+    fs::last_write_time(album / "imagepage0.html", old);
+    fs::last_write_time(album / "thumbpage0.html", old);
+    WriteBytes(album / "earlier.html", "from another style");
+    WriteBytes(dir / "secret.txt", "outside");
+    fs::remove(album / "style.css");
+    fs::create_symlink(dir / "secret.txt", album / "style.css");
+    StyleFile("thumbs.html", "changed " + kThumbs);
+
+    Generate();
+    EXPECT_EQ(Files(album), files);
+    EXPECT_EQ(fs::last_write_time(album / "imagepage0.html"), old);
+    EXPECT_NE(fs::last_write_time(album / "thumbpage0.html"), old);
+    EXPECT_EQ(Body(album / "thumbpage0.html").front().substr(0, 8), "changed ");
+    EXPECT_EQ(ReadBytes(dir / "secret.txt"), "outside");
+    EXPECT_FALSE(fs::is_symlink(album / "style.css"));
+    EXPECT_EQ(ReadBytes(album / "style.css"), "body {}");
+}

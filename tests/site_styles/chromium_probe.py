@@ -8,6 +8,7 @@ downloaded.
 The site is served by a small HTTP server on 127.0.0.1 (an ephemeral port) for the time of the
 load; Chromium is driven over its DevTools pipe, so nothing listens beyond that server and both
 end with the script."""
+import contextlib
 import functools
 import http.server
 import json
@@ -85,7 +86,11 @@ PROBE = """(() => {
 })()"""
 
 
-def probe(site, page, width, height, dpr, selector):
+@contextlib.contextmanager
+def served_browser(site, width, height, dpr, touch=False):
+    """Serves `site` on 127.0.0.1 and starts headless Chromium with one page at the given viewport;
+    yields (tools, session, base_url). Both end with the block; a browser that hangs is killed
+    after TIMEOUT seconds."""
     handler = functools.partial(QuietHandler, directory=site)
     server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), handler)
     threading.Thread(target=server.serve_forever, daemon=True).start()
@@ -116,15 +121,13 @@ def probe(site, page, width, height, dpr, selector):
             tools.call('Emulation.setDeviceMetricsOverride',
                        {'width': width, 'height': height, 'deviceScaleFactor': dpr, 'mobile': dpr >= 2.5},
                        session)
+            if touch:
+                tools.call('Emulation.setTouchEmulationEnabled', {'enabled': True, 'maxTouchPoints': 5},
+                           session)
             tools.call('Network.enable', {}, session)
             tools.call('Network.setCacheDisabled', {'cacheDisabled': True}, session)
             tools.call('Page.enable', {}, session)
-            url = 'http://127.0.0.1:%d/%s' % (server.server_address[1], page)
-            tools.call('Page.navigate', {'url': url}, session)
-            tools.wait_for('Page.loadEventFired')
-            result = tools.call('Runtime.evaluate', {'expression': PROBE % json.dumps(selector),
-                                                     'returnByValue': True}, session)
-            print(result['result']['value'])
+            yield tools, session, 'http://127.0.0.1:%d/' % server.server_address[1]
             tools.call('Browser.close')
         finally:
             timer.cancel()
@@ -134,6 +137,15 @@ def probe(site, page, width, height, dpr, selector):
                 browser.kill()
                 browser.wait()
             server.shutdown()
+
+
+def probe(site, page, width, height, dpr, selector):
+    with served_browser(site, width, height, dpr) as (tools, session, base):
+        tools.call('Page.navigate', {'url': base + page}, session)
+        tools.wait_for('Page.loadEventFired')
+        result = tools.call('Runtime.evaluate', {'expression': PROBE % json.dumps(selector),
+                                                 'returnByValue': True}, session)
+        print(result['result']['value'])
 
 
 if __name__ == '__main__':
