@@ -5,7 +5,7 @@
 namespace vistrel {
 
 size_t UploadBatchSize(const TRemoteSite& site) {
-    return site.FilesAtOnce() > 1 ? site.FilesAtOnce() * 4 : 1;
+    return site.FilesAtOnce() > 1 ? site.FilesAtOnce() * 2 : 1;
 }
 
 TUploadSession::TUploadSession(std::unique_ptr<TRemoteSite> site, std::vector<std::string> folder,

@@ -12,8 +12,8 @@
 
 namespace vistrel {
 
-// How many files a session takes at once: one where the site sends one after the other, else a
-// few times what it keeps on their way, since each batch ends with a few round trips in which the
+// How many files a session takes at once: one where the site sends one after the other, else
+// twice what it keeps on their way, since each batch ends with a few round trips in which the
 // pipeline drains, and a longer one would leave nothing for the other sessions.
 size_t UploadBatchSize(const TRemoteSite& site);
 

@@ -242,14 +242,14 @@ TEST_F(PublishOverSftp, PasswordLoginWhenAsked) {
 TEST_F(PublishOverSftp, ParallelSessionsShareAFolder) {
     // One session keeps many files on their way; others join only for more than two batches.
     context->settings.cbParallelUploads = true;
-    constexpr int kExtra = 520;
+    constexpr int kExtra = 1040;
     for (int i = 0; i < kExtra; ++i)
         WriteBytes(galleries / "Urlaub" / "images" / ("extra" + std::to_string(i) + ".jpg"),
-                   std::string(30000 + i, 'x'));
+                   std::string(1000 + i, 'x'));
     ASSERT_EQ(Publish(), TPublishCode::Completed) << Closing();
     for (int i = 0; i < kExtra; ++i)
         EXPECT_EQ(fs::file_size(web / "Urlaub" / "images" / ("extra" + std::to_string(i) + ".jpg")),
-                  size_t(30000 + i));
+                  size_t(1000 + i));
     const std::string log = server_->Log();
     size_t logins = 0;
     for (auto at = log.find("Accepted publickey"); at != std::string::npos;
