@@ -239,17 +239,43 @@ void TJpegGraphic::ReadImage(ByteView data, int) {
     Progress(100);
 }
 
+// libjpeg writes into a growing vector of ours. Its own memory destination frees the buffers it
+// outgrows but hands the last one over only at the end, so an encoder given up halfway (a stopped
+// import) could not tell which buffer was still alive.
+namespace {
+struct VectorDestination {
+    jpeg_destination_mgr pub;
+    ByteBuffer* out;
+
+    static void Init(j_compress_ptr info) {
+        auto* self = reinterpret_cast<VectorDestination*>(info->dest);
+        self->out->resize(std::max<size_t>(self->out->capacity(), 1 << 16));
+        self->pub.next_output_byte = self->out->data();
+        self->pub.free_in_buffer = self->out->size();
+    }
+    static boolean Grow(j_compress_ptr info) {
+        auto* self = reinterpret_cast<VectorDestination*>(info->dest);
+        size_t used = self->out->size();
+        self->out->resize(used * 2);
+        self->pub.next_output_byte = self->out->data() + used;
+        self->pub.free_in_buffer = self->out->size() - used;
+        return TRUE;
+    }
+    static void Term(j_compress_ptr info) {
+        auto* self = reinterpret_cast<VectorDestination*>(info->dest);
+        self->out->resize(self->out->size() - self->pub.free_in_buffer);
+    }
+};
+} // namespace
+
 // libjpeg's compressor with its error manager: each member that calls libjpeg sets the jump and
 // throws once back, so a failure leaves the state to the destructor.
 struct TJpegRowEncoder::State {
     jpeg_compress_struct info;
     JpegErrorManager errors;
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    ~State() {
-        jpeg_destroy_compress(&info);
-        std::free(buffer);
-    }
+    VectorDestination destination{{}, &encoded};
+    ByteBuffer encoded;
+    ~State() { jpeg_destroy_compress(&info); }
 };
 
 TJpegRowEncoder::TJpegRowEncoder(int width, int height, TImageFormat format, const TSettings& settings)
@@ -260,7 +286,10 @@ TJpegRowEncoder::TJpegRowEncoder(int width, int height, TImageFormat format, con
     jpeg_create_compress(&state.info);
     if (setjmp(state.errors.jump)) throw EJpegError(state.errors.message);
     jpeg_compress_struct& info = state.info;
-    jpeg_mem_dest(&info, &state.buffer, &state.size);
+    state.destination.pub.init_destination = VectorDestination::Init;
+    state.destination.pub.empty_output_buffer = VectorDestination::Grow;
+    state.destination.pub.term_destination = VectorDestination::Term;
+    info.dest = &state.destination.pub;
     bool gray = format == ifGray256;
     info.image_width = JDIMENSION(width);
     info.image_height = JDIMENSION(height);
@@ -290,7 +319,7 @@ ByteBuffer TJpegRowEncoder::Finish() {
     State& state = *state_;
     if (setjmp(state.errors.jump)) throw EJpegError(state.errors.message);
     jpeg_finish_compress(&state.info);
-    return ByteBuffer(state.buffer, state.buffer + state.size);
+    return std::move(state.encoded);
 }
 
 int TJpegRowEncoder::Warnings() const {

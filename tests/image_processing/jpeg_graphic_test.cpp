@@ -97,6 +97,38 @@ INSTANTIATE_TEST_SUITE_P(Units, JpegDensityTest,
                                            DensityCase{"NoUnit", 0, 1, ScreenDotsPerInch}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A row encoder given up halfway (a stopped import) after its output outgrew the first buffer
+// frees what it holds exactly once; one run to the end gives the same file as the whole-picture
+// writer.
+TEST(JpegRowEncoder, AbandonedOrFinishedAfterTheOutputGrew) {
+    const int width = 1200, height = 400;
+    std::vector<uint8_t> row(size_t(width) * 3);
+    uint32_t noise = 12345;
+    auto fillRow = [&] {
+        for (uint8_t& byte : row)
+            byte = uint8_t((noise = noise * 1103515245u + 12345u) >> 24);
+    };
+    {
+        TJpegRowEncoder encoder(width, height, ifRgb24, {95});
+        for (int y = 0; y < height / 2; ++y) {
+            fillRow();
+            encoder.WriteRow(row.data());
+        }
+    }
+    TDibGraphic source;
+    source.NewImage(width, height, ifRgb24);
+    TJpegRowEncoder encoder(width, height, ifRgb24,
+                            {95, false, false, source.XDotsPerInch(), source.YDotsPerInch()});
+    for (int y = 0; y < height; ++y) {
+        fillRow();
+        std::memcpy(source.ScanLine(y), row.data(), row.size());
+        encoder.WriteRow(row.data());
+    }
+    ByteBuffer whole = EncodeJpeg(source, 95);
+    EXPECT_GT(whole.size(), size_t(1) << 18); // grew several times past its first buffer
+    EXPECT_EQ(encoder.Finish(), whole);
+}
+
 TEST(JpegGraphic, RefusesPaletteFormats) {
     TJpegGraphic jpeg;
     jpeg.NewImage(4, 4, ifColor256);
