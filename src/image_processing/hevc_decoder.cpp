@@ -143,8 +143,8 @@ void DescribeColours(const de265_image* picture, heif_image* image) {
     heif_color_profile_nclx* nclx = heif.heif_nclx_color_profile_alloc();
     if (!nclx) return;
     // An unknown code point leaves libheif's default in place.
-    heif.heif_nclx_color_profile_set_color_primaries(nclx,
-                                                     uint16_t(de265->de265_get_image_colour_primaries(picture)));
+    heif.heif_nclx_color_profile_set_color_primaries(
+        nclx, uint16_t(de265->de265_get_image_colour_primaries(picture)));
     heif.heif_nclx_color_profile_set_transfer_characteristics(
         nclx, uint16_t(de265->de265_get_image_transfer_characteristics(picture)));
     heif.heif_nclx_color_profile_set_matrix_coefficients(
@@ -172,8 +172,9 @@ heif_error CopyPicture(const de265_image* picture, heif_image** out) {
         int sourceStride = 0, targetStride = 0;
         const uint8_t* source = de265->de265_get_image_plane(picture, c, &sourceStride);
         error = heif.heif_image_add_plane(image, channels[c], planeWidth, planeHeight, bits);
-        uint8_t* target = error.code == heif_error_Ok ? heif.heif_image_get_plane(image, channels[c], &targetStride)
-                                                       : nullptr;
+        uint8_t* target = error.code == heif_error_Ok
+                              ? heif.heif_image_get_plane(image, channels[c], &targetStride)
+                              : nullptr;
         if (!source || !target || bits < 1 || bits > 16) {
             heif.heif_image_release(image);
             return error.code != heif_error_Ok ? error : Failed("HEVC picture has an impossible plane");
@@ -194,7 +195,8 @@ heif_error DecodeImage(void* decoder, heif_image** out) {
         int threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
         de265->de265_start_worker_threads(self->context, threads);
     }
-    if (!de265->de265_isOK(de265->de265_flush_data(self->context))) return Failed("HEVC data cannot be taken");
+    if (!de265->de265_isOK(de265->de265_flush_data(self->context)))
+        return Failed("HEVC data cannot be taken");
     const de265_image* picture = nullptr;
     int more = 1;
     while (more && !picture) {
@@ -209,8 +211,16 @@ heif_error DecodeImage(void* decoder, heif_image** out) {
     return copied;
 }
 
-heif_decoder_plugin plugin = {3,           PluginName,   nullptr,  nullptr,         Supports,
-                              NewDecoder,  FreeDecoder,  PushData, DecodeImage,     SetStrictDecoding,
+heif_decoder_plugin plugin = {3,
+                              PluginName,
+                              nullptr,
+                              nullptr,
+                              Supports,
+                              NewDecoder,
+                              FreeDecoder,
+                              PushData,
+                              DecodeImage,
+                              SetStrictDecoding,
                               kThreadedHevcDecoderId};
 
 bool Register() {

@@ -28,13 +28,15 @@ std::vector<uint8_t> DecodeWith(const std::string& bytes, const char* decoderId)
         heif.heif_context_get_primary_image_handle(context, &handle).code == heif_error_Ok) {
         bool deep = heif.heif_image_handle_get_luma_bits_per_pixel(handle) > 8;
         bool alpha = heif.heif_image_handle_has_alpha_channel(handle) != 0;
-        heif_chroma chroma = deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
-                                  : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
+        heif_chroma chroma =
+            deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
+                 : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
         heif_error error = heif.heif_decode_image(handle, &image, heif_colorspace_RGB, chroma, options);
         EXPECT_EQ(error.code, heif_error_Ok) << decoderId << ": " << error.message;
         if (image) {
             int stride = 0;
-            const uint8_t* plane = heif.heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
+            const uint8_t* plane =
+                heif.heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
             int height = heif.heif_image_get_height(image, heif_channel_interleaved);
             pixels.assign(plane, plane + size_t(stride) * size_t(height));
             heif.heif_image_release(image);
@@ -58,7 +60,8 @@ TEST(ThreadedHevcDecoder, GivesTheSamePixelsAsLibheifsOwn) {
     run("/usr/bin/convert -size 900x700 xc: +noise Random -blur 0x0.7 " + Quoted(dir / "noise.png"));
     run("heif-enc -q 90 " + Quoted(dir / "noise.png") + " -o " + Quoted(dir / "large.heic"));
     EXPECT_GT(std::filesystem::file_size(dir / "large.heic"), 256u * 1024u);
-    WritePam(dir / "a.pam", 64, 48, [](int x, int y) { return uint32_t(x * 4) << 24 | uint32_t(y * 5) << 8 | 0x40u; });
+    WritePam(dir / "a.pam", 64, 48,
+             [](int x, int y) { return uint32_t(x * 4) << 24 | uint32_t(y * 5) << 8 | 0x40u; });
     run("/usr/bin/convert " + Quoted(dir / "a.pam") + " png32:" + (dir / "a.png").string());
     run("heif-enc -q 80 " + Quoted(dir / "a.png") + " -o " + Quoted(dir / "alpha.heic"));
     run("/usr/bin/convert -size 96x64 gradient:red-blue -depth 16 " + Quoted(dir / "deep.png"));
@@ -87,10 +90,11 @@ TEST(ThreadedHevcDecoder, GivesTheSamePixelsAsLibheifsOwn) {
             heif_error_Ok &&
         Heif().heif_context_get_primary_image_handle(context, &handle).code == heif_error_Ok) {
         heif_image* image = nullptr;
-        EXPECT_NE(Heif().heif_decode_image(handle, &image, heif_colorspace_RGB, heif_chroma_interleaved_RGB,
-                                           nullptr)
-                      .code,
-                  heif_error_Ok);
+        EXPECT_NE(
+            Heif()
+                .heif_decode_image(handle, &image, heif_colorspace_RGB, heif_chroma_interleaved_RGB, nullptr)
+                .code,
+            heif_error_Ok);
         if (image) Heif().heif_image_release(image);
         Heif().heif_image_handle_release(handle);
     }
