@@ -75,17 +75,22 @@ int PlanRing(const TContributorTable& rows, int sourceHeight, std::vector<int>& 
 void TStreamingResize::PrepareOutput(TOutput& output, TResizeTarget target) {
     // The same check as a resize of the decoded picture: the destination must be at least 2 x 2.
     if (target.width <= 1 || target.height <= 1) throw EImageError("Destination graphic too small");
-    // The destination itself is made by the output's worker: zeroing a large version's store took
-    // the decoder several milliseconds before it could begin.
     CheckPixelStoreSize(target.width, target.height, header_.format);
     output.dw = target.width;
     output.dh = target.height;
+}
+
+// On the output's worker, as it begins: the decoder need not wait for the tables, nor for the
+// destination to be made (zeroing a large version's store took it several milliseconds).
+void TStreamingResize::PlanOutput(TOutput& output) {
     output.columns =
         BuildContributors(output.dw, header_.width, ResampleScale(output.dw, header_.width), filter_);
-    output.rows = BuildContributors(target.height, header_.height,
-                                    ResampleScale(target.height, header_.height), filter_);
+    output.rows =
+        BuildContributors(output.dh, header_.height, ResampleScale(output.dh, header_.height), filter_);
     output.ringRows = PlanRing(output.rows, header_.height, output.rowsNeeded);
     output.ring.reset(new uint8_t[size_t(output.dw) * size_t(output.ringRows) * 3]);
+    output.destination->NewImage(output.dw, output.rowBuffer ? 1 : output.dh, header_.format, nullptr,
+                                 header_.xDpi, header_.yDpi);
 }
 
 void TStreamingResize::Begin(const TJpegHeader& header) {
@@ -194,8 +199,7 @@ void TStreamingResize::RowsDone(int first, int count) {
 void TStreamingResize::ReduceStrips(size_t index) {
     TOutput& output = outputs_[index];
     try {
-        output.destination->NewImage(output.dw, output.rowBuffer ? 1 : output.dh, header_.format, nullptr,
-                                     header_.xDpi, header_.yDpi);
+        PlanOutput(output);
         std::unique_ptr<float[]> strip(new float[size_t(header_.width) * kStripWidth]);
         for (int s = 0; s < strips_; ++s) {
             {

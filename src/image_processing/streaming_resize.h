@@ -88,6 +88,7 @@ private:
 
     uint8_t* Slot(int strip) { return ring_.get() + size_t(strip % kRingStrips) * stripBytes_; }
     void PrepareOutput(TOutput& output, TResizeTarget target);
+    void PlanOutput(TOutput& output);
     // One worker per output, so a second picture costs no time while the decoder is the slower part.
     // It makes each destination row as soon as the rows it draws on are reduced, so neither pass
     // waits for the end of the decode.
