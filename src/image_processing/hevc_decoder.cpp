@@ -201,9 +201,10 @@ heif_error DecodeImage(void* decoder, heif_image** out) {
     int more = 1;
     while (more && !picture) {
         de265_error error = de265->de265_decode(self->context, &more);
-        if (!de265->de265_isOK(error) && error != DE265_ERROR_WAITING_FOR_INPUT_DATA)
-            return Failed(de265->de265_get_error_text(error));
         picture = de265->de265_get_next_picture(self->context);
+        // All data is in: waiting for more would wait for ever.
+        if (error == DE265_ERROR_WAITING_FOR_INPUT_DATA) break;
+        if (!de265->de265_isOK(error)) return Failed(de265->de265_get_error_text(error));
     }
     if (!picture) return Failed("HEVC data holds no picture");
     heif_error copied = CopyPicture(picture, out);
