@@ -8,6 +8,7 @@
 #include <dlfcn.h>
 #include <libde265/de265.h>
 #include <libheif/heif_plugin.h>
+#include <limits>
 #include <memory>
 #include <thread>
 
@@ -109,6 +110,7 @@ heif_error PushData(void* decoder, const void* data, size_t size) {
         size_t length = size_t(bytes[0]) << 24 | size_t(bytes[1]) << 16 | size_t(bytes[2]) << 8 | bytes[3];
         bytes += 4, size -= 4;
         if (length > size) return Failed("HEVC data ends inside a unit");
+        if (length > size_t(std::numeric_limits<int>::max())) return Failed("HEVC unit is too large");
         if (!de265->de265_isOK(de265->de265_push_NAL(self->context, bytes, int(length), 0, nullptr)))
             return Failed("HEVC data cannot be taken");
         bytes += length, size -= length;
