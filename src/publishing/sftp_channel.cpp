@@ -116,6 +116,45 @@ uint32_t TSftpChannel::MakeDir(const std::string& path) {
     return StatusOf(Call(packet, id), id);
 }
 
+TSftpChannel::TMadeFolder TSftpChannel::MakeDirChecked(const std::string& path) {
+    const uint32_t makeId = NextId();
+    TSftpPacket make(sftp_type::Mkdir, makeId);
+    make.Str(path).Permissions(0755);
+    const uint32_t statId = NextId();
+    TSftpPacket stat(sftp_type::Stat, statId);
+    stat.Str(path);
+    Send(make);
+    Send(stat);
+    TMadeFolder made;
+    bool madeAnswered = false;
+    bool statAnswered = false;
+    while (!madeAnswered || !statAnswered) {
+        const TSftpReply reply = Receive();
+        if (reply.id == makeId && !madeAnswered) {
+            made.status = StatusOf(reply, makeId);
+            madeAnswered = true;
+        } else if (reply.id == statId && !statAnswered) {
+            made.isFolder = reply.type == sftp_type::Attrs && reply.attrs.IsFolder();
+            statAnswered = true;
+        } else {
+            throw ESftpError(TSftpFailure::Protocol, "SFTP reply to a request never made");
+        }
+    }
+    return made;
+}
+
+TSftpName TSftpChannel::Stat(const std::string& path) {
+    const uint32_t id = NextId();
+    TSftpPacket packet(sftp_type::Stat, id);
+    packet.Str(path);
+    TSftpReply reply = Call(packet, id);
+    if (reply.type == sftp_type::Status)
+        throw ESftpError(TSftpFailure::Status, StatusText(reply.status, reply.message), reply.status);
+    if (reply.type != sftp_type::Attrs)
+        throw ESftpError(TSftpFailure::Protocol, "SFTP STAT without attributes");
+    return reply.attrs;
+}
+
 uint32_t TSftpChannel::RemoveFile(const std::string& path) {
     const uint32_t id = NextId();
     TSftpPacket packet(sftp_type::Remove, id);

@@ -38,6 +38,15 @@ public:
 
     // The simple requests, one round trip each. They return the status code (0 is success).
     uint32_t MakeDir(const std::string& path);
+    // MKDIR and STAT of `path` sent together, so one round trip says whether the folder was made
+    // and whether a folder stands there now (made by us or before).
+    struct TMadeFolder {
+        uint32_t status = 0; // of the MKDIR
+        bool isFolder = false;
+    };
+    TMadeFolder MakeDirChecked(const std::string& path);
+    // What `path` is, links followed. Throws ESftpError (Status) when the server cannot say.
+    TSftpName Stat(const std::string& path);
     uint32_t RemoveFile(const std::string& path);
     uint32_t RemoveDir(const std::string& path);
     uint32_t Rename(const std::string& from, const std::string& to);

@@ -147,6 +147,8 @@ TSftpReply TSftpReply::Parse(std::string_view body) {
         break;
     }
     case sftp_type::Attrs:
+        in.Attrs(reply.attrs);
+        break;
     case sftp_type::Data:
     case sftp_type::ExtendedReply:
         break; // not asked for by us; the id is enough to match it

@@ -83,6 +83,7 @@ struct TSftpReply {
     std::string message;                                         // STATUS
     std::string handle;                                          // HANDLE
     std::vector<TSftpName> names;                                // NAME
+    TSftpName attrs;                                             // ATTRS (its name stays empty)
     uint32_t version = 0;                                        // VERSION
     std::vector<std::pair<std::string, std::string>> extensions; // VERSION
 

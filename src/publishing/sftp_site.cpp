@@ -5,6 +5,7 @@
 #include "publishing/remote_listing.h"
 #include "publishing/sftp_channel.h"
 #include "publishing/sftp_error.h"
+#include "publishing/upload_plan.h"
 
 #include <cstdlib>
 #include <optional>
@@ -50,6 +51,18 @@ TRemoteEntryKind KindOf(const TSftpName& entry) {
     if (entry.IsFolder()) return TRemoteEntryKind::Folder;
     if ((entry.permissions & 0170000) == 0100000) return TRemoteEntryKind::File;
     return TRemoteEntryKind::Other;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+// The remote root as the server will name it once the job entered it part by part from `start`.
+std::string SiteRootFrom(const std::string& start, const std::string& remoteRoot) {
+    std::string path = start;
+    for (const std::string& part : RemoteFolderParts(remoteRoot))
+        path = JoinPath(path, part);
+    return path;
 }
 
 } // namespace
@@ -115,7 +128,11 @@ void TSftpSite::Completed(TRemoteDone done, TRemoteResult result) {
 }
 
 std::string TSftpSite::PathOf(const std::string& name) const {
-    return folder_ == "/" ? "/" + name : folder_ + "/" + name;
+    return JoinPath(folder_, name);
+}
+
+bool TSftpSite::InSite(const std::string& path) const {
+    return siteRoot_ == "/" || path == siteRoot_ || path.rfind(siteRoot_ + "/", 0) == 0;
 }
 
 void TSftpSite::Work(std::function<void()> task,
@@ -364,6 +381,7 @@ void TSftpSite::OpenChannel(TRemoteDone done) {
         [this, folder, done](std::exception_ptr failure) mutable {
             if (failure) return Complete(done, Failure(failure));
             folder_ = *folder;
+            siteRoot_ = SiteRootFrom(folder_, settings_.remoteRoot);
             connected_ = true;
             Line(TRemoteLineKind::Note, "! SFTP in " + folder_);
             if (events_.connection) events_.connection(true);
@@ -389,16 +407,19 @@ void TSftpSite::MakeFolder(const std::string& name, TRemoteDone done) {
     const std::string path = PathOf(name);
     if (connected_ && knownFolders_.count(path))
         return Completed(done, {TRemoteFailure::AlreadyExists, int(sftp_status::Failure), "exists", {}});
-    auto status = std::make_shared<uint32_t>(0);
+    auto made = std::make_shared<TSftpChannel::TMadeFolder>();
     TSftpSession* session = session_.get();
-    Work([session, status, path] { *status = session->Channel().MakeDir(path); },
-         [this, status, path](std::exception_ptr failure) {
+    Work([session, made, path] { *made = session->Channel().MakeDirChecked(path); },
+         [this, made, path](std::exception_ptr failure) {
              if (failure) return Failure(failure);
-             if (*status == sftp_status::Ok) knownFolders_.insert(path);
+             const uint32_t status = made->status;
+             // A folder made now holds no leftovers; one above the site is not ours to sweep, so
+             // entering either needs no request.
+             if (made->isFolder && (status == sftp_status::Ok || !InSite(path))) knownFolders_.insert(path);
              // OpenSSH answers an existing folder with a plain "Failure"; entering it decides.
-             if (*status == sftp_status::Failure)
-                 return TRemoteResult{TRemoteFailure::AlreadyExists, int(*status), "exists", {}};
-             return StatusResult(*status, "SFTP status " + std::to_string(*status));
+             if (status == sftp_status::Failure)
+                 return TRemoteResult{TRemoteFailure::AlreadyExists, int(status), "exists", {}};
+             return StatusResult(status, "SFTP status " + std::to_string(status));
          },
          done);
 }
@@ -414,16 +435,40 @@ void TSftpSite::EnterFolder(const std::string& name, TRemoteDone done) {
         folder_ = path;
         return Completed(done, {});
     }
+    if (InSite(path))
+        SweepFolder(path, done);
+    else
+        StatFolder(path, done);
+}
+
+// A folder on the way to the site only has to be one: a STAT says so in one round trip, where a
+// listing of a folder such as /tmp would take several.
+void TSftpSite::StatFolder(const std::string& path, TRemoteDone done) {
+    auto found = std::make_shared<TSftpName>();
+    TSftpSession* session = session_.get();
+    Work([session, path, found] { *found = session->Channel().Stat(path); },
+         [this, path, found](std::exception_ptr failure) {
+             if (failure) return Failure(failure);
+             if (!found->IsFolder())
+                 return TRemoteResult{TRemoteFailure::Refused, int(sftp_status::Failure), "not a folder", {}};
+             folder_ = path;
+             knownFolders_.insert(path);
+             return TRemoteResult{};
+         },
+         done);
+}
+
+// A folder of the site is listed: that proves it is one, and shows what a killed run left behind,
+// whose temporary files go.
+void TSftpSite::SweepFolder(const std::string& path, TRemoteDone done) {
     auto removed = std::make_shared<std::vector<std::string>>();
     TSftpSession* session = session_.get();
-    // Listing the folder proves it is one, and shows what a killed run left behind: its
-    // temporary files go.
     Work(
         [session, path, removed] {
             const auto entries = session->Channel().List(path);
             for (const auto& entry : entries)
                 if (IsSftpTemporaryName(entry.name) && !entry.IsFolder() &&
-                    session->Channel().RemoveFile(path + "/" + entry.name) == sftp_status::Ok)
+                    session->Channel().RemoveFile(JoinPath(path, entry.name)) == sftp_status::Ok)
                     removed->push_back(entry.name);
         },
         [this, path, removed](std::exception_ptr failure) {

@@ -80,6 +80,9 @@ private:
     std::string PathOf(const std::string& name) const;
     void Completed(TRemoteDone done, TRemoteResult result);
     void ForgetFolder(const std::string& path);
+    bool InSite(const std::string& path) const;
+    void StatFolder(const std::string& path, TRemoteDone done);
+    void SweepFolder(const std::string& path, TRemoteDone done);
 
     void AfterKeyExchange(const THostKey& key, TRemoteDone done);
     TRemoteResult CheckTrust(const THostKey& key);
@@ -98,9 +101,12 @@ private:
     std::unique_ptr<TSftpSession> session_;
     std::vector<TAttempt> attempts_;
     std::string folder_;
-    // Folders this session made or entered: they exist and hold no leftover of a killed run, so
-    // making or entering them again needs no round trip.
+    // Folders this session made or entered, and the folders above the site it found: they exist
+    // and hold no leftover of a killed run that is ours to remove, so making or entering them
+    // again needs no round trip.
     std::set<std::string> knownFolders_;
+    // The remote root as the server names it: only there and below are leftovers looked for.
+    std::string siteRoot_;
     bool busy_ = false;
     bool connected_ = false;
     std::unique_ptr<TPostBox> box_; // completions posted to it are dropped with the site
