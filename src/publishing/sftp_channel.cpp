@@ -4,11 +4,15 @@
 
 #include <libssh/libssh.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace vistrel {
 
 namespace {
 
 constexpr const char* kPosixRename = "posix-rename@openssh.com";
+constexpr const char* kLimits = "limits@openssh.com";
 constexpr size_t kMaxListing = 1000000;
 
 [[noreturn]] void Lost(ssh_session session, const std::string& what) {
@@ -53,8 +57,37 @@ void TSftpChannel::Start() {
     const TSftpReply version = Receive();
     if (version.type != sftp_type::Version || version.version < 3)
         throw ESftpError(TSftpFailure::Protocol, "server speaks no SFTP version 3");
-    for (const auto& [name, data] : version.extensions)
+    bool limits = false;
+    for (const auto& [name, data] : version.extensions) {
         if (name == kPosixRename && data == "1") posixRename_ = true;
+        if (name == kLimits && data == "1") limits = true;
+    }
+    if (limits) AskLimits();
+}
+
+// Asked without waiting: the answer is taken in by Receive when it comes, together with the
+// answer of the first real request, which saves a round trip on every connection.
+void TSftpChannel::AskLimits() {
+    limitsId_ = NextId();
+    TSftpPacket packet(sftp_type::Extended, limitsId_);
+    packet.Str(kLimits);
+    Send(packet);
+}
+
+// A refused or garbled answer keeps what every server takes.
+void TSftpChannel::TakeLimits(const TSftpReply& reply) {
+    limitsId_ = 0;
+    if (reply.type != sftp_type::ExtendedReply) return;
+    TSftpLimits limits;
+    try {
+        limits = TSftpLimits::Parse(reply.data);
+    } catch (const ESftpError&) {
+        return;
+    }
+    // A server that takes less than 32 KB is believed too.
+    if (limits.maxWrite > 0)
+        writeSize_ = size_t(std::clamp<uint64_t>(limits.maxWrite, kSftpSmallestWrite, kSftpLargestWrite));
+    maxHandles_ = size_t(std::min<uint64_t>(limits.maxHandles, 1u << 20));
 }
 
 void TSftpChannel::Stop() {
@@ -84,6 +117,14 @@ void TSftpChannel::ReadExact(char* buffer, size_t count) {
 }
 
 TSftpReply TSftpChannel::Receive() {
+    for (;;) {
+        TSftpReply reply = ReceiveAny();
+        if (limitsId_ == 0 || reply.id != limitsId_ || reply.type == sftp_type::Version) return reply;
+        TakeLimits(reply);
+    }
+}
+
+TSftpReply TSftpChannel::ReceiveAny() {
     char head[4];
     ReadExact(head, 4);
     const uint32_t length = uint32_t(uint8_t(head[0])) << 24 | uint32_t(uint8_t(head[1])) << 16 |

@@ -28,6 +28,12 @@ public:
     void Stop();
     // The server renames over an existing file in one step (OpenSSH's posix-rename extension).
     bool HasPosixRename() const { return posixRename_; }
+    // The largest WRITE the server takes: what it says (OpenSSH: 255 KB), else 32 KB, which every
+    // server takes. Fewer, larger writes cost the server and us less per byte. Known once the
+    // first request after Start was answered.
+    size_t WriteSize() const { return writeSize_; }
+    // How many files the server lets us hold open at once; 0 when it does not say.
+    size_t MaxHandles() const { return maxHandles_; }
 
     uint32_t NextId() { return nextId_++; }
     void Send(TSftpPacket& packet);
@@ -57,6 +63,9 @@ public:
     std::vector<TSftpName> List(const std::string& path);
 
 private:
+    void AskLimits();
+    void TakeLimits(const TSftpReply& reply);
+    TSftpReply ReceiveAny();
     void ReadExact(char* buffer, size_t count);
     uint32_t StatusOf(const TSftpReply& reply, uint32_t id) const;
 
@@ -65,6 +74,9 @@ private:
     std::function<void()> moved_;
     uint32_t nextId_ = 1;
     bool posixRename_ = false;
+    size_t writeSize_ = kSftpSafeWrite;
+    size_t maxHandles_ = 0;
+    uint32_t limitsId_ = 0; // the limits request whose answer is still to come
 };
 
 // The request that renames `from` over `to`: posix-rename where offered.

@@ -7,6 +7,7 @@
 #include "publishing/sftp_error.h"
 #include "publishing/upload_plan.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 
@@ -16,11 +17,11 @@ namespace {
 
 constexpr int kPassphraseTries = 3;
 // Files on their way at once in PutFiles. A small file waits three round trips (open, then write
-// and close, then rename); with this many on their way a link with a 50 ms round trip still
-// carries some 1,700 files a second, while the writes stay within 64 requests of 32 KB, which the
-// server's channel window of 2 MB takes. (1,000 files of 20 KB over 25 ms each way: 6.2 s with
-// 64 on their way, 4.2 s with 256.)
-constexpr size_t kFilesAtOnce = 256;
+// and close, then rename), and the server queue of writes adds to that; the files on their way
+// over that time are what a link carries. (1,000 files of 20 KB over 25 ms each way: 6.2 s with
+// 64 on their way, 4.2 s with 256, some 0.2 s less again with 512, which also makes them one
+// batch.) A server that names its limit of open files gets at most half of it.
+constexpr size_t kFilesAtOnce = 512;
 // Status codes of later protocol versions that some servers send anyway.
 constexpr uint32_t kNoSpaceOnFilesystem = 14;
 constexpr uint32_t kQuotaExceeded = 15;
@@ -274,6 +275,26 @@ void TSftpSite::AfterKeyExchange(const THostKey& key, TRemoteDone done) {
         Complete(done, trust);
         return;
     }
+    // A key file named in the settings goes first, without asking which methods the server
+    // offers: a server that takes it lets us in a round trip sooner. It is read (its passphrase
+    // asked for) once.
+    keyTried_ = !settings_.keyFile.empty();
+    if (keyTried_ && LoadConfiguredKey({TAttempt::TKind::Key, settings_.keyFile, true})) {
+        Line(TRemoteLineKind::Command, "LOGIN key " + settings_.keyFile);
+        auto in = std::make_shared<bool>(false);
+        TSftpSession* session = session_.get();
+        session_->Begin([session, in](const TSftpSession::TPost&) { *in = session->KeyNow(); },
+                        [this, in, done](std::exception_ptr failure) mutable {
+                            if (failure) return Complete(done, Failure(failure));
+                            if (*in) return OpenChannel(done);
+                            Probe(done);
+                        });
+        return;
+    }
+    Probe(done);
+}
+
+void TSftpSite::Probe(TRemoteDone done) {
     auto methods = std::make_shared<TAuthMethods>();
     TSftpSession* session = session_.get();
     session_->Begin([session, methods](const TSftpSession::TPost&) { *methods = session->ProbeNow(); },
@@ -290,7 +311,7 @@ void TSftpSite::PlanLogin(const TAuthMethods& methods) {
     using TKind = TAttempt::TKind;
     if (methods.publicKey) {
         if (!settings_.keyFile.empty()) {
-            attempts_.push_back({TKind::Key, settings_.keyFile, true});
+            if (!keyTried_) attempts_.push_back({TKind::Key, settings_.keyFile, true});
         } else {
             attempts_.push_back({TKind::Agent, {}, false});
             for (const char* name : {"id_ed25519", "id_ecdsa", "id_rsa"}) {
@@ -540,6 +561,10 @@ void TSftpSite::PutFiles(std::vector<TPutItem> items, TPutEach each, TRemoteDone
         [session, batch](const TSftpSession::TPost& post) {
             TSftpPutLimits limits;
             limits.filesInFlight = kFilesAtOnce;
+            // Each file on its way holds a handle; a server that allows few keeps half for others.
+            const size_t handles = session->Channel().MaxHandles();
+            if (handles > 0) limits.filesInFlight = std::clamp<size_t>(handles / 2, 1, limits.filesInFlight);
+            limits.chunkBytes = session->Channel().WriteSize();
             limits.stop = &batch->stop;
             vistrel::PutFiles(session->Channel(), batch->items, limits, RelayPutEvents(batch->events, post));
         },

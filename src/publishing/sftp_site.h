@@ -86,6 +86,7 @@ private:
 
     void AfterKeyExchange(const THostKey& key, TRemoteDone done);
     TRemoteResult CheckTrust(const THostKey& key);
+    void Probe(TRemoteDone done);
     void PlanLogin(const TAuthMethods& methods);
     void NextLogin(TRemoteDone done);
     bool LoadConfiguredKey(const TAttempt& attempt);
@@ -100,6 +101,7 @@ private:
     int stallMs_ = 120000;
     std::unique_ptr<TSftpSession> session_;
     std::vector<TAttempt> attempts_;
+    bool keyTried_ = false; // the settings' key was offered before the server named its methods
     std::string folder_;
     // Folders this session made or entered, and the folders above the site it found: they exist
     // and hold no leftover of a killed run that is ours to remove, so making or entering them

@@ -1,6 +1,7 @@
 // The SFTP session against Debian's OpenSSH server: host keys as ssh-keygen shows them, every way
 // of logging in, the folder requests and the pipelined upload.
 #include "net/run_until.h"
+#include "publishing/sftp_channel.h"
 #include "publishing/sftp_error.h"
 #include "publishing/sftp_session.h"
 #include "sftp_integration/ssh_server.h"
@@ -153,14 +154,19 @@ TEST_F(SftpSession, PipelinedUploadReplacesFilesWhole) {
     WriteBytes(server_->Root() / "b.jpg", "an old version that is longer than nothing");
     server_->GiveToAccount();
     std::vector<TSftpPutItem> items;
-    const std::vector<size_t> sizes = {0, 1, 32768, 32769, 3'000'000, 20000, 20000, 20000};
+    const std::vector<size_t> sizes = {0, 1, 32768, 32769, 3'000'000, 20000, 261120, 261121};
     for (size_t i = 0; i < sizes.size(); ++i) {
         const std::string name = std::string(1, char('a' + i)) + ".jpg";
         WriteBytes(local_ / name, Pattern(sizes[i], int(i)));
         items.push_back({local_ / name, root + "/" + name});
     }
-    for (size_t filesInFlight : {size_t(1), size_t(8)}) {
-        SCOPED_TRACE(filesInFlight);
+    // OpenSSH names its limits: writes of up to 255 KB.
+    const size_t writeSize = session.Channel().WriteSize();
+    EXPECT_EQ(writeSize, 261120u);
+    EXPECT_GT(session.Channel().MaxHandles(), 0u);
+    for (const auto& [filesInFlight, chunk] :
+         {std::pair<size_t, size_t>{1, 32768}, {8, 32768}, {8, writeSize}}) {
+        SCOPED_TRACE(std::to_string(filesInFlight) + " files, writes of " + std::to_string(chunk));
         std::vector<size_t> sent;
         std::map<size_t, int64_t> progress;
         TSftpPutEvents events;
@@ -169,7 +175,7 @@ TEST_F(SftpSession, PipelinedUploadReplacesFilesWhole) {
             ADD_FAILURE() << index << why;
         };
         events.progress = [&](size_t index, int64_t bytes) { progress[index] = bytes; };
-        session.PutFiles(items, {filesInFlight, 64, 32768}, events);
+        session.PutFiles(items, {filesInFlight, 64, chunk}, events);
         EXPECT_EQ(sent.size(), items.size());
         EXPECT_EQ(progress[4], 3'000'000);
         for (size_t i = 0; i < items.size(); ++i)

@@ -161,6 +161,21 @@ TEST_F(SftpSite, LoginRefusedWithoutAcceptedCredential) {
     EXPECT_FALSE(site->Connected());
 }
 
+TEST_F(SftpSite, RefusedKeyFileFallsBackToThePassword) {
+    MakeKey(home_ / "id_stranger", "ed25519");
+    settings_.keyFile = (home_ / "id_stranger").string();
+    settings_.password = SshTestAccount().password.empty() ? "falsch" : SshTestAccount().password;
+    auto site = Site();
+    const TRemoteResult result = Connect(*site);
+    EXPECT_EQ(lines_.find("LOGIN key"), lines_.rfind("LOGIN key")) << "the key is offered once: " << lines_;
+    if (SshTestAccount().password.empty()) {
+        EXPECT_EQ(result.failure, TRemoteFailure::LoginRefused) << result.detail;
+        return;
+    }
+    EXPECT_TRUE(result.Ok()) << result.detail << lines_;
+    EXPECT_LT(lines_.find("LOGIN key"), lines_.find("LOGIN password")) << lines_;
+}
+
 TEST_F(SftpSite, PasswordIsAskedForWhenNoneIsSet) {
     if (SshTestAccount().password.empty())
         GTEST_SKIP() << "password logins need a test account (run as root)";
