@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 using namespace vistrel;
 using namespace vistrel::testing;
@@ -138,6 +139,23 @@ TEST_F(SftpSession, FoldersAreMadeListedAndRemoved) {
     EXPECT_EQ(session.RemoveDir(root + "/Urlaub"), sftp_status::Ok);
     EXPECT_FALSE(std::filesystem::exists(server_->Root() / "Urlaub"));
     EXPECT_THROW(session.List(root + "/Urlaub"), ESftpError);
+}
+
+TEST_F(SftpSession, LargeFolderIsListedWhole) {
+    TSftpSession session;
+    LogInWithKey(session);
+    const std::string root = session.RealPath(".");
+    // OpenSSH answers a READDIR with up to 100 names: this takes more than the requests sent ahead.
+    for (int i = 0; i < 1234; ++i)
+        WriteBytes(server_->Root() / "many" / ("IMG_" + std::to_string(i) + ".jpg"), "");
+    server_->GiveToAccount();
+    std::set<std::string> names;
+    for (const auto& entry : session.List(root + "/many"))
+        EXPECT_TRUE(names.insert(entry.name).second) << entry.name << " listed twice";
+    EXPECT_EQ(names.size(), 1234u);
+    EXPECT_EQ(names.count("IMG_1233.jpg"), 1u);
+    // The folder's handle was closed: the session goes on.
+    EXPECT_EQ(session.MakeDir(root + "/many/sub"), sftp_status::Ok);
 }
 
 std::string Pattern(size_t size, int salt) {
