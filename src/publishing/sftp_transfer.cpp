@@ -101,14 +101,8 @@ private:
             const size_t index = next_++;
             const TSftpPutItem& item = items_[index];
             if (events_.started) events_.started(index);
-            std::unique_ptr<std::FILE, TFileCloser> in(std::fopen(item.local.c_str(), "rb"));
-            if (!in) {
-                events_.failed(index, 0, "cannot read " + item.local.string());
-                continue;
-            }
             TActiveFile& file = active_.emplace_back();
             file.index = index;
-            file.in = std::move(in);
             const auto slash = item.remote.rfind('/');
             const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
             file.temporary =
@@ -139,12 +133,22 @@ private:
         }
     }
 
+    // The local file is open only while its data goes out: hundreds of files on their way, in
+    // several sessions, would otherwise run out of file descriptors. One that cannot be read
+    // fails, and its temporary file on the server goes.
     void WriteChunk(TActiveFile& file) {
+        const std::string cannotRead = "cannot read " + items_[file.index].local.string();
+        if (!file.in) {
+            file.in.reset(std::fopen(items_[file.index].local.c_str(), "rb"));
+            if (!file.in) return Fail(file, 0, cannotRead);
+        }
         const size_t got = std::fread(chunk_.data(), 1, chunk_.size(), file.in.get());
-        if (got == 0) {
+        if (got < chunk_.size()) {
             file.allRead = true;
-            if (std::ferror(file.in.get())) Fail(file, 0, "cannot read " + items_[file.index].local.string());
-            return;
+            const bool error = std::ferror(file.in.get());
+            file.in.reset();
+            if (error) return Fail(file, 0, cannotRead);
+            if (got == 0) return;
         }
         const uint32_t id = channel_.NextId();
         TSftpPacket write(sftp_type::Write, id);
@@ -161,6 +165,7 @@ private:
         file.failStatus = status;
         file.failWhy = why;
         file.allRead = true; // no more writes
+        file.in.reset();
     }
 
     void Handle(const TSftpReply& reply) {

@@ -14,6 +14,8 @@
 #include <map>
 #include <set>
 
+#include <sys/resource.h>
+
 using namespace vistrel;
 using namespace vistrel::testing;
 
@@ -201,6 +203,40 @@ TEST_F(SftpSession, PipelinedUploadReplacesFilesWhole) {
         for (const auto& entry : std::filesystem::directory_iterator(server_->Root()))
             EXPECT_FALSE(IsSftpTemporaryName(entry.path().filename().string())) << entry.path();
     }
+}
+
+TEST_F(SftpSession, ManyFilesOnTheirWayHoldFewDescriptors) {
+    TSftpSession session;
+    LogInWithKey(session);
+    const std::string root = session.RealPath(".");
+    std::vector<TSftpPutItem> items;
+    for (int i = 0; i < 300; ++i) {
+        const std::string name = "IMG_" + std::to_string(i) + ".jpg";
+        WriteBytes(local_ / name, Pattern(20000, i));
+        items.push_back({local_ / name, root + "/" + name});
+    }
+    // Far fewer descriptors than files on their way: a program with several sessions of
+    // hundreds of files each meets its limit just so.
+    size_t open = 0;
+    for ([[maybe_unused]] const auto& fd : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++open;
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+    rlimit low = old;
+    low.rlim_cur = open + 40;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    size_t sent = 0;
+    std::vector<std::string> failures;
+    TSftpPutEvents events;
+    events.sent = [&](size_t) { ++sent; };
+    events.failed = [&](size_t index, uint32_t, const std::string& why) {
+        failures.push_back(std::to_string(index) + ": " + why);
+    };
+    session.PutFiles(items, {300, 64, 32768}, events);
+    setrlimit(RLIMIT_NOFILE, &old);
+    EXPECT_EQ(sent, items.size());
+    EXPECT_TRUE(failures.empty()) << failures.front();
+    EXPECT_EQ(ReadBytes(server_->Root() / "IMG_299.jpg"), Pattern(20000, 299));
 }
 
 TEST_F(SftpSession, RefusedFileIsReportedAndTheOthersGoOn) {
