@@ -3,6 +3,7 @@
 #include "image_processing/alpha_rows.h"
 #include "image_processing/color_management.h"
 #include "image_processing/heif_library.h"
+#include "image_processing/hevc_decoder.h"
 #include "image_processing/mapped_file.h"
 
 #include <algorithm>
@@ -144,6 +145,7 @@ void TakePlanes(heif_image* image, TDecodedHeif& decoded) {
 // `progress` hears 10 once the file is read and 80 once it is decoded.
 void DecodePrimaryImage(ByteView data, TDecodedHeif& decoded, const std::function<void(uint8_t)>& progress) {
     if (!IsHeif(data)) throw EImageError("HEIF file is not valid or corrupted");
+    RegisterThreadedHevcDecoder();
     decoded.context.reset(Heif().heif_context_alloc());
     if (!decoded.context) throw EImageError("Out of resources");
     heif_context* context = decoded.context.get();

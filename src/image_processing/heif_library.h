@@ -15,7 +15,10 @@
     X(heif_decode_image)                                                                                     \
     X(heif_decoding_options_alloc)                                                                           \
     X(heif_decoding_options_free)                                                                            \
+    X(heif_image_add_plane)                                                                                  \
+    X(heif_image_create)                                                                                     \
     X(heif_image_get_bits_per_pixel_range)                                                                   \
+    X(heif_image_get_plane)                                                                                  \
     X(heif_image_get_height)                                                                                 \
     X(heif_image_get_plane_readonly)                                                                         \
     X(heif_image_get_width)                                                                                  \
@@ -29,7 +32,13 @@
     X(heif_image_handle_has_alpha_channel)                                                                   \
     X(heif_image_handle_release)                                                                             \
     X(heif_image_release)                                                                                    \
-    X(heif_nclx_color_profile_free)
+    X(heif_image_set_nclx_color_profile)                                                                     \
+    X(heif_nclx_color_profile_alloc)                                                                         \
+    X(heif_nclx_color_profile_free)                                                                          \
+    X(heif_nclx_color_profile_set_color_primaries)                                                           \
+    X(heif_nclx_color_profile_set_matrix_coefficients)                                                       \
+    X(heif_nclx_color_profile_set_transfer_characteristics)                                                  \
+    X(heif_register_decoder_plugin)
 
 namespace vistrel {
 

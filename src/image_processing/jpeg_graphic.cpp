@@ -241,22 +241,28 @@ void TJpegGraphic::ReadImage(ByteView data, int) {
 
 // libjpeg writes into a growing vector of ours. Its own memory destination frees the buffers it
 // outgrows but hands the last one over only at the end, so an encoder given up halfway (a stopped
-// import) could not tell which buffer was still alive.
+// import) could not tell which buffer was still alive. The vector is reserved for more than a
+// photograph takes at any usual quality and grows into that room a piece at a time: the pages are
+// touched once, where doubling copied the file over and over into fresh ones.
 namespace {
 struct VectorDestination {
     jpeg_destination_mgr pub;
     ByteBuffer* out;
+    size_t expected = 0;
+
+    static constexpr size_t kPiece = 1 << 16;
 
     static void Init(j_compress_ptr info) {
         auto* self = reinterpret_cast<VectorDestination*>(info->dest);
-        self->out->resize(std::max<size_t>(self->out->capacity(), 1 << 16));
+        self->out->reserve(self->expected);
+        self->out->resize(kPiece);
         self->pub.next_output_byte = self->out->data();
         self->pub.free_in_buffer = self->out->size();
     }
     static boolean Grow(j_compress_ptr info) {
         auto* self = reinterpret_cast<VectorDestination*>(info->dest);
         size_t used = self->out->size();
-        self->out->resize(used * 2);
+        self->out->resize(used + std::max(kPiece, used / 4));
         self->pub.next_output_byte = self->out->data() + used;
         self->pub.free_in_buffer = self->out->size() - used;
         return TRUE;
@@ -286,6 +292,8 @@ TJpegRowEncoder::TJpegRowEncoder(int width, int height, TImageFormat format, con
     jpeg_create_compress(&state.info);
     if (setjmp(state.errors.jump)) throw EJpegError(state.errors.message);
     jpeg_compress_struct& info = state.info;
+    // Half the raw size: quality 100 of a noisy photograph stays below it.
+    state.destination.expected = size_t(width) * size_t(height) * (format == ifGray256 ? 1 : 3) / 2 + 4096;
     state.destination.pub.init_destination = VectorDestination::Init;
     state.destination.pub.empty_output_buffer = VectorDestination::Grow;
     state.destination.pub.term_destination = VectorDestination::Term;

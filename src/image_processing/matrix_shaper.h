@@ -12,11 +12,17 @@ struct TMatrixShaper {
     static constexpr int kSteps = 1 << 14;
     float toLinear[3][256];
     float matrix[3][3];
-    // Three bytes of padding: the vector path reads four bytes at each step.
-    uint8_t toSrgb[kSteps + 1 + 3] = {};
+    uint8_t toSrgb[kSteps + 1] = {};
+    // For each channel and byte the matrix's column times the channel's linear value: a pixel's
+    // three outputs are then three loads and two additions, the same products summed in the same
+    // order as the matrix row by row. Made by PrepareColumns once the fields above are set.
+    alignas(16) float columns[3][256][4];
 
-    // `width` blue, green, red pixels; `in` may equal `out`. With AVX2, eight pixels at a time with
-    // the same single-precision steps in the same order, so both paths give the same bytes.
+    void PrepareColumns();
+
+    // `width` blue, green, red pixels; `in` may equal `out`. With AVX2 a pixel's three channels at
+    // once, with the same single-precision steps in the same order, so both paths give the same
+    // bytes.
     void Convert(const uint8_t* in, uint8_t* out, int width) const;
     void ConvertPlain(const uint8_t* in, uint8_t* out, int width) const;
 };

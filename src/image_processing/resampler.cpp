@@ -74,6 +74,10 @@ TContributorTable BuildContributors(int destinationLength, int sourceLength, flo
     bool enlarging = scale >= 1.0f;
     float width = enlarging ? support : support / scale;
     int n = sourceLength;
+    // Room for every entry at once: growing the vectors copied them into fresh pages again and again.
+    size_t entriesEach = size_t(2 * std::ceil(width) + 3);
+    table.index.reserve(size_t(destinationLength) * entriesEach);
+    table.weight.reserve(size_t(destinationLength) * entriesEach);
     for (int i = 0; i < destinationLength; ++i) {
         table.start.push_back(uint32_t(table.index.size()));
         float centre = float(i) / scale;

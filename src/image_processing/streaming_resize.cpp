@@ -40,7 +40,8 @@ void TStreamingResize::StopWorkers() {
         std::lock_guard<std::mutex> guard(lock_);
         quit_ = true;
     }
-    changed_.notify_all();
+    stripsReady_.notify_all();
+    slotsFree_.notify_all();
     for (std::thread& worker : workers_)
         if (worker.joinable()) worker.join();
 }
@@ -74,17 +75,22 @@ int PlanRing(const TContributorTable& rows, int sourceHeight, std::vector<int>& 
 void TStreamingResize::PrepareOutput(TOutput& output, TResizeTarget target) {
     // The same check as a resize of the decoded picture: the destination must be at least 2 x 2.
     if (target.width <= 1 || target.height <= 1) throw EImageError("Destination graphic too small");
-    // The destination itself is made by the output's worker: zeroing a large version's store took
-    // the decoder several milliseconds before it could begin.
     CheckPixelStoreSize(target.width, target.height, header_.format);
     output.dw = target.width;
     output.dh = target.height;
+}
+
+// On the output's worker, as it begins: the decoder need not wait for the tables, nor for the
+// destination to be made (zeroing a large version's store took it several milliseconds).
+void TStreamingResize::PlanOutput(TOutput& output) {
     output.columns =
         BuildContributors(output.dw, header_.width, ResampleScale(output.dw, header_.width), filter_);
-    output.rows = BuildContributors(target.height, header_.height,
-                                    ResampleScale(target.height, header_.height), filter_);
+    output.rows =
+        BuildContributors(output.dh, header_.height, ResampleScale(output.dh, header_.height), filter_);
     output.ringRows = PlanRing(output.rows, header_.height, output.rowsNeeded);
     output.ring.reset(new uint8_t[size_t(output.dw) * size_t(output.ringRows) * 3]);
+    output.destination->NewImage(output.dw, output.rowBuffer ? 1 : output.dh, header_.format, nullptr,
+                                 header_.xDpi, header_.yDpi);
 }
 
 void TStreamingResize::Begin(const TJpegHeader& header) {
@@ -121,25 +127,47 @@ void TStreamingResize::ConvertStrips() {
     for (int s = 0; s < strips_; ++s) {
         {
             std::unique_lock<std::mutex> guard(lock_);
-            changed_.wait(guard, [&] { return complete_ > s || quit_; });
-            if (quit_) return;
+            WaitUntil(
+                guard, stripsReady_, converterNeeds_, std::min(s + kWakeStrips, strips_),
+                [&] { return complete_; }, [&] { return complete_ > s || quit_; });
+            if (quit_ || workerError_) return;
         }
         int count = std::min(kStripRows, header_.height - s * kStripRows);
         for (int r = 0; r < count; ++r) {
             uint8_t* row = Slot(s) + size_t(r) * rowBytes_;
             converter_->Convert(row, row, header_.width);
         }
+        bool wake;
         {
             std::lock_guard<std::mutex> guard(lock_);
             converted_ = s + 1;
+            wake = Enough(workersNeed_, converted_);
         }
-        changed_.notify_all();
+        if (wake) stripsReady_.notify_all();
     }
+}
+
+template <class Count, class Done>
+void TStreamingResize::WaitUntil(std::unique_lock<std::mutex>& guard, std::condition_variable& wake,
+                                 int& needed, int need, Count count, Done done) {
+    if (done()) return;
+    while (count() < need && !quit_ && !workerError_) {
+        needed = std::min(needed, need);
+        wake.wait(guard);
+    }
+}
+
+bool TStreamingResize::Enough(int& needed, int count) {
+    if (count < needed) return false;
+    needed = kNobody;
+    return true;
 }
 
 void TStreamingResize::WaitForSlot(int strip) {
     std::unique_lock<std::mutex> guard(lock_);
-    changed_.wait(guard, [&] { return strip < reduced_ + kRingStrips || workerError_; });
+    int need = strip - kRingStrips + 1;
+    WaitUntil(
+        guard, slotsFree_, decoderNeeds_, need, [&] { return reduced_; }, [&] { return reduced_ >= need; });
     if (workerError_) std::rethrow_exception(workerError_);
 }
 
@@ -155,13 +183,13 @@ void TStreamingResize::RowsFor(int first, int count, uint8_t** rows) {
 void TStreamingResize::RowsDone(int first, int count) {
     int done = first + count;
     int complete = done >= header_.height ? strips_ : done / kStripRows;
-    bool more;
+    bool wake;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        more = complete > complete_;
         complete_ = std::max(complete_, complete);
+        wake = converter_ ? Enough(converterNeeds_, complete_) : Enough(workersNeed_, complete_);
     }
-    if (more) changed_.notify_all();
+    if (wake) stripsReady_.notify_all();
     int last = header_.height - 1;
     if (OnDecodeProgress) OnDecodeProgress(uint8_t(last > 0 ? int64_t(done - 1) * 100 / last : 100));
 }
@@ -171,14 +199,15 @@ void TStreamingResize::RowsDone(int first, int count) {
 void TStreamingResize::ReduceStrips(size_t index) {
     TOutput& output = outputs_[index];
     try {
-        output.destination->NewImage(output.dw, output.rowBuffer ? 1 : output.dh, header_.format, nullptr,
-                                     header_.xDpi, header_.yDpi);
+        PlanOutput(output);
         std::unique_ptr<float[]> strip(new float[size_t(header_.width) * kStripWidth]);
         for (int s = 0; s < strips_; ++s) {
             {
                 std::unique_lock<std::mutex> guard(lock_);
-                changed_.wait(guard, [&] { return Ready(s) || quit_; });
-                if (quit_) return;
+                WaitUntil(
+                    guard, stripsReady_, workersNeed_, std::min(s + kWakeStrips, strips_),
+                    [&] { return converter_ ? converted_ : complete_; }, [&] { return Ready(s) || quit_; });
+                if (quit_ || workerError_) return;
             }
             int y0 = s * kStripRows;
             int count = std::min(kStripRows, header_.height - y0);
@@ -189,14 +218,16 @@ void TStreamingResize::ReduceStrips(size_t index) {
             size_t rowBytes = size_t(output.dw) * 3;
             ReduceStrip(strip.get(), output.columns, count, output.dw,
                         output.ring.get() + size_t(y0 % output.ringRows) * rowBytes, rowBytes);
+            bool wake;
             {
                 std::lock_guard<std::mutex> guard(lock_);
                 output.reduced = s + 1;
                 reduced_ = s + 1;
                 for (const TOutput& other : outputs_)
                     reduced_ = std::min(reduced_, other.reduced);
+                wake = Enough(decoderNeeds_, reduced_);
             }
-            changed_.notify_all();
+            if (wake) slotsFree_.notify_one();
             // The decoded strip is free already: the decoder need not wait for the vertical pass.
             MakeRowsUpTo(output, y0 + count);
         }
@@ -205,14 +236,17 @@ void TStreamingResize::ReduceStrips(size_t index) {
             std::lock_guard<std::mutex> guard(lock_);
             workerError_ = std::current_exception();
         }
-        changed_.notify_all();
+        stripsReady_.notify_all();
+        slotsFree_.notify_all();
     }
 }
 
 void TStreamingResize::Finish() {
     {
         std::unique_lock<std::mutex> guard(lock_);
-        changed_.wait(guard, [&] { return reduced_ == strips_ || workerError_; });
+        WaitUntil(
+            guard, slotsFree_, decoderNeeds_, strips_, [&] { return reduced_; },
+            [&] { return reduced_ == strips_; });
         if (workerError_) std::rethrow_exception(workerError_);
     }
     for (std::thread& worker : workers_)

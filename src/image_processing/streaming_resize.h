@@ -88,6 +88,7 @@ private:
 
     uint8_t* Slot(int strip) { return ring_.get() + size_t(strip % kRingStrips) * stripBytes_; }
     void PrepareOutput(TOutput& output, TResizeTarget target);
+    void PlanOutput(TOutput& output);
     // One worker per output, so a second picture costs no time while the decoder is the slower part.
     // It makes each destination row as soon as the rows it draws on are reduced, so neither pass
     // waits for the end of the decode.
@@ -98,8 +99,19 @@ private:
     bool Ready(int strip) const { return (converter_ ? converted_ : complete_) > strip; }
     void StopWorkers();
     void WaitForSlot(int strip);
+    // Waits under `guard` until `count() >= need` or `done()`, noting in `needed` the least any
+    // waiter needs, so that whoever raises the count wakes the waiters only once it is enough.
+    template <class Count, class Done>
+    void WaitUntil(std::unique_lock<std::mutex>& guard, std::condition_variable& wake, int& needed, int need,
+                   Count count, Done done);
+    // After raising a count under lock_: whether the waiters noted in `needed` are to be woken.
+    static bool Enough(int& needed, int count);
 
-    static constexpr int kRingStrips = 8;
+    static constexpr int kRingStrips = 16;
+    // A waiting worker (or the colour converter) is woken once this many strips are ready for it,
+    // not for each: every wake-up is a switch between threads, and there were some 1,600 of them
+    // for one 12-megapixel picture.
+    static constexpr int kWakeStrips = 4;
 
     TTargetChoice chooseTarget_;
     TResampleFilter filter_;
@@ -114,7 +126,12 @@ private:
     std::unique_ptr<uint8_t[]> ring_; // kRingStrips strips of decoded rows, reused round robin
 
     std::mutex lock_;
-    std::condition_variable changed_;
+    std::condition_variable stripsReady_; // the converter and the workers wait here for strips
+    std::condition_variable slotsFree_;   // the decoding thread waits here for ring slots, or the end
+    int converterNeeds_ = kNobody;        // decoded strips the waiting converter waits for
+    int workersNeed_ = kNobody;           // ready strips the waiting workers wait for
+    int decoderNeeds_ = kNobody;          // strips reduced by every worker the decoder waits for
+    static constexpr int kNobody = 1 << 30;
     std::unique_ptr<TColorConverter> converter_;
     int complete_ = 0;  // strips the decoder has filled
     int converted_ = 0; // strips converted to sRGB

@@ -1,5 +1,5 @@
-// The vectorised conversion against the plain one: the same bytes for every width around its
-// groups of eight, in place and into another row, with colours driven out of gamut on both ends.
+// The vectorised conversion against the plain one: the same bytes for every width, in place and
+// into another row, with colours driven out of gamut on both ends.
 #include "image_processing/matrix_shaper.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +21,7 @@ TEST(MatrixShaper, VectorAndPlainPathsGiveTheSameBytes) {
             shaper->matrix[r][c] = matrix[r][c];
     for (int step = 0; step <= TMatrixShaper::kSteps; ++step)
         shaper->toSrgb[step] = uint8_t(std::lround(std::sqrt(double(step) / TMatrixShaper::kSteps) * 255));
+    shaper->PrepareColumns();
     uint32_t state = 7;
     for (int width = 1; width <= 41; ++width) {
         std::vector<uint8_t> in(size_t(width) * 3);
