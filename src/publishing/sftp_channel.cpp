@@ -4,11 +4,17 @@
 
 #include <libssh/libssh.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <set>
+
 namespace vistrel {
 
 namespace {
 
 constexpr const char* kPosixRename = "posix-rename@openssh.com";
+constexpr const char* kLimits = "limits@openssh.com";
 constexpr size_t kMaxListing = 1000000;
 
 [[noreturn]] void Lost(ssh_session session, const std::string& what) {
@@ -53,8 +59,37 @@ void TSftpChannel::Start() {
     const TSftpReply version = Receive();
     if (version.type != sftp_type::Version || version.version < 3)
         throw ESftpError(TSftpFailure::Protocol, "server speaks no SFTP version 3");
-    for (const auto& [name, data] : version.extensions)
+    bool limits = false;
+    for (const auto& [name, data] : version.extensions) {
         if (name == kPosixRename && data == "1") posixRename_ = true;
+        if (name == kLimits && data == "1") limits = true;
+    }
+    if (limits) AskLimits();
+}
+
+// Asked without waiting: the answer is taken in by Receive when it comes, together with the
+// answer of the first real request, which saves a round trip on every connection.
+void TSftpChannel::AskLimits() {
+    limitsId_ = NextId();
+    TSftpPacket packet(sftp_type::Extended, limitsId_);
+    packet.Str(kLimits);
+    Send(packet);
+}
+
+// A refused or garbled answer keeps what every server takes.
+void TSftpChannel::TakeLimits(const TSftpReply& reply) {
+    limitsId_ = 0;
+    if (reply.type != sftp_type::ExtendedReply) return;
+    TSftpLimits limits;
+    try {
+        limits = TSftpLimits::Parse(reply.data);
+    } catch (const ESftpError&) {
+        return;
+    }
+    // A server that takes less than 32 KB is believed too.
+    if (limits.maxWrite > 0)
+        writeSize_ = size_t(std::clamp<uint64_t>(limits.maxWrite, kSftpSmallestWrite, kSftpLargestWrite));
+    maxHandles_ = size_t(std::min<uint64_t>(limits.maxHandles, 1u << 20));
 }
 
 void TSftpChannel::Stop() {
@@ -84,6 +119,14 @@ void TSftpChannel::ReadExact(char* buffer, size_t count) {
 }
 
 TSftpReply TSftpChannel::Receive() {
+    for (;;) {
+        TSftpReply reply = ReceiveAny();
+        if (limitsId_ == 0 || reply.id != limitsId_ || reply.type == sftp_type::Version) return reply;
+        TakeLimits(reply);
+    }
+}
+
+TSftpReply TSftpChannel::ReceiveAny() {
     char head[4];
     ReadExact(head, 4);
     const uint32_t length = uint32_t(uint8_t(head[0])) << 24 | uint32_t(uint8_t(head[1])) << 16 |
@@ -114,6 +157,45 @@ uint32_t TSftpChannel::MakeDir(const std::string& path) {
     TSftpPacket packet(sftp_type::Mkdir, id);
     packet.Str(path).Permissions(0755);
     return StatusOf(Call(packet, id), id);
+}
+
+TSftpChannel::TMadeFolder TSftpChannel::MakeDirChecked(const std::string& path) {
+    const uint32_t makeId = NextId();
+    TSftpPacket make(sftp_type::Mkdir, makeId);
+    make.Str(path).Permissions(0755);
+    const uint32_t statId = NextId();
+    TSftpPacket stat(sftp_type::Stat, statId);
+    stat.Str(path);
+    Send(make);
+    Send(stat);
+    TMadeFolder made;
+    bool madeAnswered = false;
+    bool statAnswered = false;
+    while (!madeAnswered || !statAnswered) {
+        const TSftpReply reply = Receive();
+        if (reply.id == makeId && !madeAnswered) {
+            made.status = StatusOf(reply, makeId);
+            madeAnswered = true;
+        } else if (reply.id == statId && !statAnswered) {
+            made.isFolder = reply.type == sftp_type::Attrs && reply.attrs.IsFolder();
+            statAnswered = true;
+        } else {
+            throw ESftpError(TSftpFailure::Protocol, "SFTP reply to a request never made");
+        }
+    }
+    return made;
+}
+
+TSftpName TSftpChannel::Stat(const std::string& path) {
+    const uint32_t id = NextId();
+    TSftpPacket packet(sftp_type::Stat, id);
+    packet.Str(path);
+    TSftpReply reply = Call(packet, id);
+    if (reply.type == sftp_type::Status)
+        throw ESftpError(TSftpFailure::Status, StatusText(reply.status, reply.message), reply.status);
+    if (reply.type != sftp_type::Attrs)
+        throw ESftpError(TSftpFailure::Protocol, "SFTP STAT without attributes");
+    return reply.attrs;
 }
 
 uint32_t TSftpChannel::RemoveFile(const std::string& path) {
@@ -148,6 +230,10 @@ std::string TSftpChannel::RealPath(const std::string& path) {
     return reply.names[0].name;
 }
 
+// READDIRs on their way at once: a server answers each with a part of the folder (OpenSSH: up to
+// 100 names), so a folder of 1,000 pictures would otherwise take a round trip per hundred.
+constexpr size_t kReaddirsAhead = 8;
+
 std::vector<TSftpName> TSftpChannel::List(const std::string& path) {
     uint32_t id = NextId();
     TSftpPacket open(sftp_type::Opendir, id);
@@ -157,15 +243,30 @@ std::vector<TSftpName> TSftpChannel::List(const std::string& path) {
         throw ESftpError(TSftpFailure::Status, StatusText(opened.status, opened.message), opened.status);
     if (opened.type != sftp_type::Handle)
         throw ESftpError(TSftpFailure::Protocol, "SFTP OPENDIR without handle");
+    // The server reads the folder on in the order the requests came; once it said EOF, it says so
+    // to every READDIR after.
     std::vector<TSftpName> entries;
-    for (;;) {
-        id = NextId();
-        TSftpPacket read(sftp_type::Readdir, id);
+    std::set<uint32_t> waiting;
+    bool end = false;
+    std::optional<ESftpError> refused;
+    auto ask = [&] {
+        const uint32_t readId = NextId();
+        TSftpPacket read(sftp_type::Readdir, readId);
         read.Str(opened.handle);
-        TSftpReply batch = Call(read, id);
+        Send(read);
+        waiting.insert(readId);
+    };
+    for (size_t i = 0; i < kReaddirsAhead; ++i)
+        ask();
+    while (!waiting.empty()) {
+        TSftpReply batch = Receive();
+        if (waiting.erase(batch.id) == 0)
+            throw ESftpError(TSftpFailure::Protocol, "SFTP reply to a request never made");
         if (batch.type == sftp_type::Status) {
-            if (batch.status == sftp_status::Eof) break;
-            throw ESftpError(TSftpFailure::Status, StatusText(batch.status, batch.message), batch.status);
+            end = true;
+            if (batch.status != sftp_status::Eof && !refused)
+                refused.emplace(TSftpFailure::Status, StatusText(batch.status, batch.message), batch.status);
+            continue;
         }
         if (batch.type != sftp_type::Name)
             throw ESftpError(TSftpFailure::Protocol, "SFTP READDIR without names");
@@ -174,11 +275,13 @@ std::vector<TSftpName> TSftpChannel::List(const std::string& path) {
         // A server that never says EOF would fill the memory.
         if (entries.size() > kMaxListing)
             throw ESftpError(TSftpFailure::Protocol, "SFTP listing without end");
+        if (!end) ask();
     }
     id = NextId();
     TSftpPacket close(sftp_type::Close, id);
     close.Str(opened.handle);
     StatusOf(Call(close, id), id);
+    if (refused) throw *refused;
     return entries;
 }
 

@@ -28,6 +28,12 @@ public:
     void Stop();
     // The server renames over an existing file in one step (OpenSSH's posix-rename extension).
     bool HasPosixRename() const { return posixRename_; }
+    // The largest WRITE the server takes: what it says (OpenSSH: 255 KB), else 32 KB, which every
+    // server takes. Fewer, larger writes cost the server and us less per byte. Known once the
+    // first request after Start was answered.
+    size_t WriteSize() const { return writeSize_; }
+    // How many files the server lets us hold open at once; 0 when it does not say.
+    size_t MaxHandles() const { return maxHandles_; }
 
     uint32_t NextId() { return nextId_++; }
     void Send(TSftpPacket& packet);
@@ -38,6 +44,15 @@ public:
 
     // The simple requests, one round trip each. They return the status code (0 is success).
     uint32_t MakeDir(const std::string& path);
+    // MKDIR and STAT of `path` sent together, so one round trip says whether the folder was made
+    // and whether a folder stands there now (made by us or before).
+    struct TMadeFolder {
+        uint32_t status = 0; // of the MKDIR
+        bool isFolder = false;
+    };
+    TMadeFolder MakeDirChecked(const std::string& path);
+    // What `path` is, links followed. Throws ESftpError (Status) when the server cannot say.
+    TSftpName Stat(const std::string& path);
     uint32_t RemoveFile(const std::string& path);
     uint32_t RemoveDir(const std::string& path);
     uint32_t Rename(const std::string& from, const std::string& to);
@@ -48,6 +63,9 @@ public:
     std::vector<TSftpName> List(const std::string& path);
 
 private:
+    void AskLimits();
+    void TakeLimits(const TSftpReply& reply);
+    TSftpReply ReceiveAny();
     void ReadExact(char* buffer, size_t count);
     uint32_t StatusOf(const TSftpReply& reply, uint32_t id) const;
 
@@ -56,6 +74,9 @@ private:
     std::function<void()> moved_;
     uint32_t nextId_ = 1;
     bool posixRename_ = false;
+    size_t writeSize_ = kSftpSafeWrite;
+    size_t maxHandles_ = 0;
+    uint32_t limitsId_ = 0; // the limits request whose answer is still to come
 };
 
 // The request that renames `from` over `to`: posix-rename where offered.

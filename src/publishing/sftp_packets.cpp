@@ -32,6 +32,7 @@ public:
         return std::string(Take(length));
     }
     bool AtEnd() const { return bytes_.empty(); }
+    std::string Rest() { return std::string(Take(bytes_.size())); }
 
     // ATTRS: what we use is the size and the mode; the rest is skipped field by field.
     void Attrs(TSftpName& name) {
@@ -112,6 +113,16 @@ const std::string& TSftpPacket::Bytes() {
     return bytes_;
 }
 
+TSftpLimits TSftpLimits::Parse(std::string_view data) {
+    TFieldReader in(data);
+    TSftpLimits limits;
+    limits.maxPacket = in.U64();
+    limits.maxRead = in.U64();
+    limits.maxWrite = in.U64();
+    limits.maxHandles = in.U64();
+    return limits;
+}
+
 TSftpReply TSftpReply::Parse(std::string_view body) {
     TFieldReader in(body);
     TSftpReply reply;
@@ -147,8 +158,12 @@ TSftpReply TSftpReply::Parse(std::string_view body) {
         break;
     }
     case sftp_type::Attrs:
-    case sftp_type::Data:
+        in.Attrs(reply.attrs);
+        break;
     case sftp_type::ExtendedReply:
+        reply.data = in.Rest();
+        break;
+    case sftp_type::Data:
         break; // not asked for by us; the id is enough to match it
     default:
         throw ESftpError(TSftpFailure::Protocol, "unknown SFTP reply type " + std::to_string(reply.type));

@@ -43,6 +43,11 @@ constexpr uint32_t Truncate = 0x10;
 
 // The largest packet we accept from a server: OpenSSH's own limit.
 constexpr uint32_t kSftpMaxPacket = 256 * 1024;
+// The WRITE every server takes, and the largest we send whatever a server says: its packet stays
+// within kSftpMaxPacket.
+constexpr size_t kSftpSafeWrite = 32 * 1024;
+constexpr size_t kSftpLargestWrite = 255 * 1024;
+constexpr size_t kSftpSmallestWrite = 4 * 1024;
 
 class TSftpPacket {
 public:
@@ -75,6 +80,16 @@ struct TSftpName {
     bool IsLink() const { return (permissions & 0170000) == 0120000; }
 };
 
+// What a server takes, as OpenSSH's limits@openssh.com extension tells it; 0 is "no limit said".
+struct TSftpLimits {
+    uint64_t maxPacket = 0;
+    uint64_t maxRead = 0;
+    uint64_t maxWrite = 0;
+    uint64_t maxHandles = 0;
+    // The extended reply's data. Throws ESftpError (Protocol) when it is cut short.
+    static TSftpLimits Parse(std::string_view data);
+};
+
 // One answer of the server, parsed. Throws ESftpError (Protocol) when it is cut short or malformed.
 struct TSftpReply {
     uint8_t type = 0;
@@ -83,8 +98,10 @@ struct TSftpReply {
     std::string message;                                         // STATUS
     std::string handle;                                          // HANDLE
     std::vector<TSftpName> names;                                // NAME
+    TSftpName attrs;                                             // ATTRS (its name stays empty)
     uint32_t version = 0;                                        // VERSION
     std::vector<std::pair<std::string, std::string>> extensions; // VERSION
+    std::string data;                                            // EXTENDED_REPLY, unparsed
 
     // `body` is the packet without its length field.
     static TSftpReply Parse(std::string_view body);

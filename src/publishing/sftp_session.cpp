@@ -17,6 +17,8 @@
 
 #include <fcntl.h>
 #include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -232,6 +234,11 @@ THostKey TSftpSession::ConnectNow(const std::string& host, int port, const std::
         fd_ = fd;
     }
     Moved();
+    // Requests go out as they are made: Nagle's algorithm would hold back each burst of small
+    // requests (a batch's OPENs, its RENAMEs) until the previous one was acknowledged, a round
+    // trip per batch and folder.
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     // libssh closes the descriptor it is given; ours stays open for shutdown() until Free closes
     // it, so a cancel can never hit a number the system gave out again.
     int sshFd = fcntl(fd, F_DUPFD_CLOEXEC, 0);

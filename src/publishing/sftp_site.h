@@ -80,9 +80,13 @@ private:
     std::string PathOf(const std::string& name) const;
     void Completed(TRemoteDone done, TRemoteResult result);
     void ForgetFolder(const std::string& path);
+    bool InSite(const std::string& path) const;
+    void StatFolder(const std::string& path, TRemoteDone done);
+    void SweepFolder(const std::string& path, TRemoteDone done);
 
     void AfterKeyExchange(const THostKey& key, TRemoteDone done);
     TRemoteResult CheckTrust(const THostKey& key);
+    void Probe(TRemoteDone done);
     void PlanLogin(const TAuthMethods& methods);
     void NextLogin(TRemoteDone done);
     bool LoadConfiguredKey(const TAttempt& attempt);
@@ -97,10 +101,14 @@ private:
     int stallMs_ = 120000;
     std::unique_ptr<TSftpSession> session_;
     std::vector<TAttempt> attempts_;
+    bool keyTried_ = false; // the settings' key was offered before the server named its methods
     std::string folder_;
-    // Folders this session made or entered: they exist and hold no leftover of a killed run, so
-    // making or entering them again needs no round trip.
+    // Folders this session made or entered, and the folders above the site it found: they exist
+    // and hold no leftover of a killed run that is ours to remove, so making or entering them
+    // again needs no round trip.
     std::set<std::string> knownFolders_;
+    // The remote root as the server names it: only there and below are leftovers looked for.
+    std::string siteRoot_;
     bool busy_ = false;
     bool connected_ = false;
     std::unique_ptr<TPostBox> box_; // completions posted to it are dropped with the site

@@ -75,16 +75,19 @@ private:
         TClock::time_point sent;
     };
 
-    // The writes on their way follow the link's round trip, as the quickest OPEN shows it: on a
-    // short link a few are enough, and more only queue up in the server's buffers (on loopback 64
-    // writes of 32 KB on their way take half again as long as 16); a long link needs all of
-    // them, about one per 0.8 ms of round trip to carry 40 MB/s.
+    // The data on its way follows the link's round trip, as the quickest OPEN shows it: on a
+    // short link a little is enough, and more only queues up in the server's buffers (on loopback
+    // 64 writes of 32 KB on their way took half again as long as 16); a long link needs up to
+    // 2 MB, 32 KB per 0.8 ms of round trip to carry 40 MB/s.
     void LearnRoundTrip(TClock::duration trip) {
         if (trip >= fastestTrip_) return;
         fastestTrip_ = trip;
         const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(trip).count();
-        writeWindow_ = std::clamp<size_t>(size_t(micros / 800), kFewestWrites, limits_.requestsInFlight);
+        windowBytes_ = std::clamp<size_t>(size_t(micros / 800), kFewestWrites, limits_.requestsInFlight) *
+                       kSftpSafeWrite;
     }
+
+    static size_t WindowShare(size_t bytes) { return std::max(bytes, kSftpSafeWrite); }
 
     bool Stopping() const { return limits_.stop && limits_.stop->load(); }
 
@@ -98,14 +101,8 @@ private:
             const size_t index = next_++;
             const TSftpPutItem& item = items_[index];
             if (events_.started) events_.started(index);
-            std::unique_ptr<std::FILE, TFileCloser> in(std::fopen(item.local.c_str(), "rb"));
-            if (!in) {
-                events_.failed(index, 0, "cannot read " + item.local.string());
-                continue;
-            }
             TActiveFile& file = active_.emplace_back();
             file.index = index;
-            file.in = std::move(in);
             const auto slash = item.remote.rfind('/');
             const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
             file.temporary =
@@ -124,7 +121,7 @@ private:
     void FillWrites() {
         for (TActiveFile& file : active_) {
             if (!file.opened || file.closeSent) continue;
-            while (!file.allRead && writesOut_ < writeWindow_)
+            while (!file.allRead && windowUsed_ < windowBytes_)
                 WriteChunk(file);
             if (file.allRead) {
                 const uint32_t id = channel_.NextId();
@@ -136,19 +133,29 @@ private:
         }
     }
 
+    // The local file is open only while its data goes out: hundreds of files on their way, in
+    // several sessions, would otherwise run out of file descriptors. One that cannot be read
+    // fails, and its temporary file on the server goes.
     void WriteChunk(TActiveFile& file) {
+        const std::string cannotRead = "cannot read " + items_[file.index].local.string();
+        if (!file.in) {
+            file.in.reset(std::fopen(items_[file.index].local.c_str(), "rb"));
+            if (!file.in) return Fail(file, 0, cannotRead);
+        }
         const size_t got = std::fread(chunk_.data(), 1, chunk_.size(), file.in.get());
-        if (got == 0) {
+        if (got < chunk_.size()) {
             file.allRead = true;
-            if (std::ferror(file.in.get())) Fail(file, 0, "cannot read " + items_[file.index].local.string());
-            return;
+            const bool error = std::ferror(file.in.get());
+            file.in.reset();
+            if (error) return Fail(file, 0, cannotRead);
+            if (got == 0) return;
         }
         const uint32_t id = channel_.NextId();
         TSftpPacket write(sftp_type::Write, id);
         write.Str(file.handle).U64(file.offset).Str(std::string_view(chunk_.data(), got));
         file.offset += got;
         ++file.writesOut;
-        ++writesOut_;
+        windowUsed_ += WindowShare(got);
         Send(file, TKind::Write, write, id, got);
     }
 
@@ -158,6 +165,7 @@ private:
         file.failStatus = status;
         file.failWhy = why;
         file.allRead = true; // no more writes
+        file.in.reset();
     }
 
     void Handle(const TSftpReply& reply) {
@@ -183,7 +191,7 @@ private:
             return;
         case TKind::Write:
             --file.writesOut;
-            --writesOut_;
+            windowUsed_ -= WindowShare(request.bytes);
             if (!ok) {
                 Fail(file, reply.status, why);
             } else {
@@ -255,8 +263,11 @@ private:
     std::vector<char> chunk_;
     std::list<TActiveFile> active_;
     std::map<uint32_t, TRequest> waiting_;
-    size_t writesOut_ = 0; // WRITE requests on their way, of all files
-    size_t writeWindow_ = kFewestWrites;
+    // The WRITE requests on their way, of all files, each counted as at least 32 KB: many small
+    // writes queue up at the server as much as few large ones, and the files' renames wait
+    // behind them.
+    size_t windowUsed_ = 0;
+    size_t windowBytes_ = kFewestWrites * kSftpSafeWrite;
     TClock::duration fastestTrip_ = TClock::duration::max();
     size_t next_ = 0;
 };

@@ -31,8 +31,11 @@ struct TSftpPutEvents {
 
 struct TSftpPutLimits {
     size_t filesInFlight = 1;
-    size_t requestsInFlight = 64;            // WRITE requests on their way, as OpenSSH's sftp keeps
-    size_t chunkBytes = 32768;               // every server takes writes of this size
+    // The most data on its way, in writes of 32 KB (a larger write counts as several, a smaller
+    // one as one): 64 as OpenSSH's sftp keeps.
+    size_t requestsInFlight = 64;
+    size_t chunkBytes = 32768; // the size of a WRITE: every server takes 32 KB
+
     const std::atomic<bool>* stop = nullptr; // once true, no further file is started
 };
 

@@ -49,6 +49,23 @@ TEST(SftpPackets, RepliesAreParsed) {
     EXPECT_FALSE(names.names[1].hasPermissions);
 }
 
+TEST(SftpPackets, AttributesAndLimitsAreRead) {
+    const auto stat = TSftpReply::Parse("\x69" + U32(5) + U32(0x4) + U32(0040700));
+    EXPECT_EQ(stat.id, 5u);
+    EXPECT_TRUE(stat.attrs.IsFolder());
+    EXPECT_FALSE(TSftpReply::Parse("\x69" + U32(5) + U32(0x4) + U32(0100644)).attrs.IsFolder());
+
+    auto U64 = [](uint64_t value) { return U32(uint32_t(value >> 32)) + U32(uint32_t(value)); };
+    const auto reply =
+        TSftpReply::Parse("\xC9" + U32(2) + U64(262144) + U64(261120) + U64(261120) + U64(1019));
+    EXPECT_EQ(reply.id, 2u);
+    const TSftpLimits limits = TSftpLimits::Parse(reply.data);
+    EXPECT_EQ(limits.maxPacket, 262144u);
+    EXPECT_EQ(limits.maxWrite, 261120u);
+    EXPECT_EQ(limits.maxHandles, 1019u);
+    EXPECT_THROW(TSftpLimits::Parse(U64(262144) + U64(261120) + U32(1)), ESftpError) << "cut short";
+}
+
 TEST(SftpPackets, MalformedRepliesAreErrorsNotCrashes) {
     const std::string cases[] = {
         "",                                   // nothing at all

@@ -1,6 +1,7 @@
 // The SFTP session against Debian's OpenSSH server: host keys as ssh-keygen shows them, every way
 // of logging in, the folder requests and the pipelined upload.
 #include "net/run_until.h"
+#include "publishing/sftp_channel.h"
 #include "publishing/sftp_error.h"
 #include "publishing/sftp_session.h"
 #include "sftp_integration/ssh_server.h"
@@ -11,6 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
+
+#include <sys/resource.h>
 
 using namespace vistrel;
 using namespace vistrel::testing;
@@ -139,6 +143,23 @@ TEST_F(SftpSession, FoldersAreMadeListedAndRemoved) {
     EXPECT_THROW(session.List(root + "/Urlaub"), ESftpError);
 }
 
+TEST_F(SftpSession, LargeFolderIsListedWhole) {
+    TSftpSession session;
+    LogInWithKey(session);
+    const std::string root = session.RealPath(".");
+    // OpenSSH answers a READDIR with up to 100 names: this takes more than the requests sent ahead.
+    for (int i = 0; i < 1234; ++i)
+        WriteBytes(server_->Root() / "many" / ("IMG_" + std::to_string(i) + ".jpg"), "");
+    server_->GiveToAccount();
+    std::set<std::string> names;
+    for (const auto& entry : session.List(root + "/many"))
+        EXPECT_TRUE(names.insert(entry.name).second) << entry.name << " listed twice";
+    EXPECT_EQ(names.size(), 1234u);
+    EXPECT_EQ(names.count("IMG_1233.jpg"), 1u);
+    // The folder's handle was closed: the session goes on.
+    EXPECT_EQ(session.MakeDir(root + "/many/sub"), sftp_status::Ok);
+}
+
 std::string Pattern(size_t size, int salt) {
     std::string bytes(size, '\0');
     for (size_t i = 0; i < size; ++i)
@@ -153,14 +174,19 @@ TEST_F(SftpSession, PipelinedUploadReplacesFilesWhole) {
     WriteBytes(server_->Root() / "b.jpg", "an old version that is longer than nothing");
     server_->GiveToAccount();
     std::vector<TSftpPutItem> items;
-    const std::vector<size_t> sizes = {0, 1, 32768, 32769, 3'000'000, 20000, 20000, 20000};
+    const std::vector<size_t> sizes = {0, 1, 32768, 32769, 3'000'000, 20000, 261120, 261121};
     for (size_t i = 0; i < sizes.size(); ++i) {
         const std::string name = std::string(1, char('a' + i)) + ".jpg";
         WriteBytes(local_ / name, Pattern(sizes[i], int(i)));
         items.push_back({local_ / name, root + "/" + name});
     }
-    for (size_t filesInFlight : {size_t(1), size_t(8)}) {
-        SCOPED_TRACE(filesInFlight);
+    // OpenSSH names its limits: writes of up to 255 KB.
+    const size_t writeSize = session.Channel().WriteSize();
+    EXPECT_EQ(writeSize, 261120u);
+    EXPECT_GT(session.Channel().MaxHandles(), 0u);
+    for (const auto& [filesInFlight, chunk] :
+         {std::pair<size_t, size_t>{1, 32768}, {8, 32768}, {8, writeSize}}) {
+        SCOPED_TRACE(std::to_string(filesInFlight) + " files, writes of " + std::to_string(chunk));
         std::vector<size_t> sent;
         std::map<size_t, int64_t> progress;
         TSftpPutEvents events;
@@ -169,7 +195,7 @@ TEST_F(SftpSession, PipelinedUploadReplacesFilesWhole) {
             ADD_FAILURE() << index << why;
         };
         events.progress = [&](size_t index, int64_t bytes) { progress[index] = bytes; };
-        session.PutFiles(items, {filesInFlight, 64, 32768}, events);
+        session.PutFiles(items, {filesInFlight, 64, chunk}, events);
         EXPECT_EQ(sent.size(), items.size());
         EXPECT_EQ(progress[4], 3'000'000);
         for (size_t i = 0; i < items.size(); ++i)
@@ -177,6 +203,40 @@ TEST_F(SftpSession, PipelinedUploadReplacesFilesWhole) {
         for (const auto& entry : std::filesystem::directory_iterator(server_->Root()))
             EXPECT_FALSE(IsSftpTemporaryName(entry.path().filename().string())) << entry.path();
     }
+}
+
+TEST_F(SftpSession, ManyFilesOnTheirWayHoldFewDescriptors) {
+    TSftpSession session;
+    LogInWithKey(session);
+    const std::string root = session.RealPath(".");
+    std::vector<TSftpPutItem> items;
+    for (int i = 0; i < 300; ++i) {
+        const std::string name = "IMG_" + std::to_string(i) + ".jpg";
+        WriteBytes(local_ / name, Pattern(20000, i));
+        items.push_back({local_ / name, root + "/" + name});
+    }
+    // Far fewer descriptors than files on their way: a program with several sessions of
+    // hundreds of files each meets its limit just so.
+    size_t open = 0;
+    for ([[maybe_unused]] const auto& fd : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++open;
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+    rlimit low = old;
+    low.rlim_cur = open + 40;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    size_t sent = 0;
+    std::vector<std::string> failures;
+    TSftpPutEvents events;
+    events.sent = [&](size_t) { ++sent; };
+    events.failed = [&](size_t index, uint32_t, const std::string& why) {
+        failures.push_back(std::to_string(index) + ": " + why);
+    };
+    session.PutFiles(items, {300, 64, 32768}, events);
+    setrlimit(RLIMIT_NOFILE, &old);
+    EXPECT_EQ(sent, items.size());
+    EXPECT_TRUE(failures.empty()) << failures.front();
+    EXPECT_EQ(ReadBytes(server_->Root() / "IMG_299.jpg"), Pattern(20000, 299));
 }
 
 TEST_F(SftpSession, RefusedFileIsReportedAndTheOthersGoOn) {

@@ -5,6 +5,7 @@
 #include "publishing/sftp_known_hosts.h"
 #include "publishing/sftp_site.h"
 #include "publishing/sftp_transfer.h"
+#include "publishing/upload_plan.h"
 #include "sftp_integration/ssh_server.h"
 
 #include <gtest/gtest.h>
@@ -160,6 +161,21 @@ TEST_F(SftpSite, LoginRefusedWithoutAcceptedCredential) {
     EXPECT_FALSE(site->Connected());
 }
 
+TEST_F(SftpSite, RefusedKeyFileFallsBackToThePassword) {
+    MakeKey(home_ / "id_stranger", "ed25519");
+    settings_.keyFile = (home_ / "id_stranger").string();
+    settings_.password = SshTestAccount().password.empty() ? "falsch" : SshTestAccount().password;
+    auto site = Site();
+    const TRemoteResult result = Connect(*site);
+    EXPECT_EQ(lines_.find("LOGIN key"), lines_.rfind("LOGIN key")) << "the key is offered once: " << lines_;
+    if (SshTestAccount().password.empty()) {
+        EXPECT_EQ(result.failure, TRemoteFailure::LoginRefused) << result.detail;
+        return;
+    }
+    EXPECT_TRUE(result.Ok()) << result.detail << lines_;
+    EXPECT_LT(lines_.find("LOGIN key"), lines_.find("LOGIN password")) << lines_;
+}
+
 TEST_F(SftpSite, PasswordIsAskedForWhenNoneIsSet) {
     if (SshTestAccount().password.empty())
         GTEST_SKIP() << "password logins need a test account (run as root)";
@@ -223,6 +239,52 @@ TEST_F(SftpSite, FoldersFilesAndLeftovers) {
     EXPECT_TRUE(run([&](TRemoteDone d) { site->LeaveFolder(d); }).Ok());
     EXPECT_TRUE(run([&](TRemoteDone d) { site->RemoveFolder("web", d); }).Ok());
     EXPECT_FALSE(std::filesystem::exists(server_->Root() / "web"));
+}
+
+// The job's walk to a folder: make each part, then enter it.
+TRemoteResult Walk(TRemoteSite& site, const std::string& path) {
+    for (const std::string& part : RemoteFolderParts(path)) {
+        Await([&](TRemoteDone d) { site.MakeFolder(part, d); });
+        const TRemoteResult entered = Await([&](TRemoteDone d) { site.EnterFolder(part, d); });
+        if (!entered.Ok()) return entered;
+    }
+    return {};
+}
+
+TEST_F(SftpSite, LeftoversAreSweptInTheSiteOnly) {
+    const auto above = server_->Root() / "above";
+    WriteBytes(above / SftpTemporaryName("not-ours.htm"), "someone else's");
+    WriteBytes(above / "site" / SftpTemporaryName("index.htm"), "torn");
+    WriteBytes(above / "site" / "album" / SftpTemporaryName("bild.jpg"), "torn");
+    WriteBytes(server_->Root() / "plain.txt", "a file, no folder");
+    server_->GiveToAccount();
+    // Absolute: every folder from the server's "/" down is entered.
+    settings_.remoteRoot = (above / "site").string();
+    auto site = Site();
+    ASSERT_TRUE(Connect(*site).Ok());
+    ASSERT_TRUE(Walk(*site, settings_.remoteRoot).Ok()) << lines_;
+    EXPECT_EQ(site->Folder(), (above / "site").string());
+    EXPECT_FALSE(std::filesystem::exists(above / "site" / SftpTemporaryName("index.htm"))) << lines_;
+    EXPECT_TRUE(std::filesystem::exists(above / SftpTemporaryName("not-ours.htm")))
+        << "a folder above the site is not swept";
+    ASSERT_TRUE(Walk(*site, "album").Ok());
+    EXPECT_FALSE(std::filesystem::exists(above / "site" / "album" / SftpTemporaryName("bild.jpg")));
+    EXPECT_TRUE(Walk(*site, "neu/tiefer").Ok());
+    EXPECT_TRUE(std::filesystem::is_directory(above / "site" / "album" / "neu" / "tiefer"));
+
+    // Relative to the login folder; a file where a folder of the path should be stops the walk.
+    settings_.remoteRoot = "plain.txt/site";
+    auto relative = Site();
+    ASSERT_TRUE(Connect(*relative).Ok());
+    const TRemoteResult blocked = Walk(*relative, settings_.remoteRoot);
+    EXPECT_EQ(blocked.failure, TRemoteFailure::Refused) << blocked.detail;
+    EXPECT_EQ(relative->Folder(), server_->Root().string());
+    settings_.remoteRoot = "above/missing";
+    auto missing = Site();
+    ASSERT_TRUE(Connect(*missing).Ok());
+    ASSERT_TRUE(Await([&](TRemoteDone d) { missing->EnterFolder("above", d); }).Ok());
+    EXPECT_EQ(Await([&](TRemoteDone d) { missing->EnterFolder("missing", d); }).failure,
+              TRemoteFailure::NotFound);
 }
 
 TEST_F(SftpSite, BusyAndAbort) {
