@@ -37,12 +37,18 @@ const std::filesystem::path& ConfigFolder() {
         std::filesystem::create_directories(path);
         // No trailing ":" : SANE must not add the system's folders after ours.
         setenv("SANE_CONFIG_DIR", path.c_str(), 1);
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(ConfigFolder(), ec);
-        });
         return path;
     }();
+    // Registered once the folder is made, so that it runs before the path is destroyed: registered
+    // while it was made, it ran after, and every test process left its folder behind.
+    static const bool removedAtExit = [] {
+        std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(folder, ec);
+        });
+        return true;
+    }();
+    (void)removedAtExit;
     return folder;
 }
 
