@@ -29,7 +29,9 @@ $cli import Gross "$work"/in/*.jpg > /dev/null
 $cli build-site > /dev/null
 echo "first import and build of $count pictures: $((($(date +%s%N) - start) / 1000000)) ms (once)"
 
-touch_one="touch $(ls -d "$album"/large/*.jpg | head -1)"
+# The first large version by a glob: `ls | head -1` could end on SIGPIPE, which pipefail makes fatal.
+larges=("$album"/large/*.jpg)
+touch_one="touch ${larges[0]}"
 echo "== rebuild of $count pictures, style $style =="
 python3 bench/peer_timing.py "$rounds" "" -- "vistrel-cli build-site, unchanged" "$cli build-site"
 python3 bench/peer_timing.py "$rounds" "$touch_one" -- "vistrel-cli build-site, one picture touched" "$cli build-site"
