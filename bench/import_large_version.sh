@@ -5,7 +5,8 @@
 # 500x375 picture, its thumbnail and a 2048x1536 large version at quality 85) and off
 # (edLargeSize 0: what an import cost before), side by side with djpeg decoding the same file to
 # /dev/null. The goal: with the large version on, at most 1.5 times djpeg's decode. Interleaved
-# rounds, medians of wall and CPU time, ratios (peer_timing.py).
+# rounds, medians of wall and CPU time, ratios (peer_timing.py). Then the same import repeated
+# inside one process against an in-process decode: the cost a window pays per picture.
 # Needs a Release build with -DVISTREL_BENCH=ON (BUILD, default build/release; only the target
 # bench_import_one) and djpeg (libjpeg-turbo-progs).
 set -euo pipefail
@@ -35,6 +36,21 @@ python3 bench/peer_timing.py "$rounds" "$fresh" \
     -- "import, large version 2048" "$build/bench/bench_import_one $work/on $work/on/galleries/Album $camera" \
     -- "import, no large version" "$build/bench/bench_import_one $work/off $work/off/galleries/Album $camera" \
     -- "djpeg to /dev/null" "djpeg -outfile /dev/null $camera"
+
+# The same inside one process, as a window imports: every round an import with the large version
+# on beside a plain libjpeg decode of the file as djpeg makes it; medians and their ratio.
+echo
+echo "== In one process (no process start), $rounds rounds =="
+"$build/bench/bench_import_one" --rounds "$rounds" "$work/on" "$work/on/galleries/Album" "$camera" |
+    python3 -c '
+import statistics, sys
+rows = [line.split() for line in sys.stdin]
+imports = [float(r[1]) for r in rows[1:]]
+decodes = [float(r[3]) for r in rows[1:]]
+i, d = statistics.median(imports), statistics.median(decodes)
+print(f"import, large version 2048  median {i:6.1f} ms (first round {float(rows[0][1]):.1f} ms)")
+print(f"libjpeg decode as djpeg      median {d:6.1f} ms")
+print(f"ratio import / decode        {i / d:.2f}")'
 
 # The large version really was made, at its size.
 "$build/bench/bench_import_one" "$work/on" "$work/on/galleries/Album" "$camera"

@@ -3,12 +3,12 @@
 #include "common/atomic_file.h"
 #include "common/numbers.h"
 #include "common/text_utils.h"
+#include "image_processing/huge_pages.h"
 #include "image_processing/mapped_file.h"
 
 #include <array>
 #include <cstdlib>
 #include <cstring>
-#include <sys/mman.h>
 
 namespace vistrel {
 
@@ -126,19 +126,14 @@ void TDibGraphic::FreeDeleter::operator()(uint8_t* p) const {
 
 namespace {
 
-constexpr size_t kHugePage = size_t(2) << 20;
-
 // A zeroed pixel store. Small pictures come from calloc. A camera picture of tens of megabytes would
 // take thousands of page faults while the decoder first writes it, which cost more than a quarter of
 // a JPEG decode here; backed by 2 MB pages where the system allows it, it takes a few dozen.
 uint8_t* AllocateZeroedPixels(uint64_t size) {
     if (size < 4 * kHugePage) return static_cast<uint8_t*>(std::calloc(size_t(size), 1));
-    size_t rounded = (size_t(size) + kHugePage - 1) / kHugePage * kHugePage;
-    void* memory = nullptr;
-    if (posix_memalign(&memory, kHugePage, rounded) != 0) return nullptr;
-    ::madvise(memory, rounded, MADV_HUGEPAGE);
-    std::memset(memory, 0, size_t(size));
-    return static_cast<uint8_t*>(memory);
+    uint8_t* memory = AllocateOnHugePages(size_t(size));
+    if (memory) std::memset(memory, 0, size_t(size));
+    return memory;
 }
 
 } // namespace

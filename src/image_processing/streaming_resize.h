@@ -4,6 +4,7 @@
 // decoder goes on with the next rows on the calling thread; the source picture is never held whole.
 // The vertical pass follows strip by strip on the same worker. The result is byte for byte what
 // TResizeTransform with the same filter makes of the fully decoded picture.
+#include "image_processing/huge_pages.h"
 #include "image_processing/jpeg_graphic.h"
 #include "image_processing/resampler.h"
 
@@ -121,9 +122,9 @@ private:
     size_t rowBytes_ = 0;
     size_t stripBytes_ = 0;
     int strips_ = 0;
-    std::vector<TOutput> outputs_;    // the first is the constructor's destination; only wanted ones
-    std::vector<TOutput> extra_;      // added outputs, until the header tells which are wanted
-    std::unique_ptr<uint8_t[]> ring_; // kRingStrips strips of decoded rows, reused round robin
+    std::vector<TOutput> outputs_; // the first is the constructor's destination; only wanted ones
+    std::vector<TOutput> extra_;   // added outputs, until the header tells which are wanted
+    HugePageBuffer ring_;          // kRingStrips strips of decoded rows, reused round robin
 
     std::mutex lock_;
     std::condition_variable stripsReady_; // the converter and the workers wait here for strips
