@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <future>
 #include <utility>
 #include <vector>
 
@@ -322,6 +323,22 @@ void TPictureImporter::Store(TPreparedPicture& prepared, fs::path& path) {
         FreeImportFileName(album_.Images(), ImportFileName(prepared.source), settings_.rgOverwriteFiles);
     fs::path stored = album_.PathOf(TPictureFile::Picture, name);
     album_.CreatePictureFolders();
+    // A large version encoded while the picture was read goes to the disk beside the picture and
+    // its thumbnail, each file's sync waiting on its own; it replaces an old one only after them,
+    // as it did when it was written last. (Declared in this order, the write has ended before the
+    // pending file and the bytes are dropped.)
+    ByteBuffer largeBytes = std::move(prepared.largeJpeg);
+    prepared.largeJpeg.clear();
+    TPendingFile largeFile;
+    std::future<void> largeWrite;
+    if (!largeBytes.empty()) {
+        fs::create_directories(album_.Large());
+        largeWrite = std::async(std::launch::async, [&] {
+            largeFile.Write(
+                album_.PathOf(TPictureFile::Large, name),
+                std::string_view(reinterpret_cast<const char*>(largeBytes.data()), largeBytes.size()));
+        });
+    }
     if (prepared.copyUnchanged) {
         // The copy keeps its EXIF orientation, so viewers still turn it, and loses all other
         // metadata, since the picture is published as it is; only the thumbnail is ours.
@@ -335,12 +352,9 @@ void TPictureImporter::Store(TPreparedPicture& prepared, fs::path& path) {
         StoreResized(work_, prepared.orientation, stored);
         WriteThumbnailOf(work_, prepared.sourceSize, 1, album_.PathOf(TPictureFile::Thumbnail, name));
     }
-    if (!prepared.largeJpeg.empty()) {
-        fs::create_directories(album_.Large());
-        ByteBuffer bytes = std::move(prepared.largeJpeg);
-        prepared.largeJpeg.clear();
-        WriteFileAtomic(album_.PathOf(TPictureFile::Large, name),
-                        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    if (largeWrite.valid()) {
+        largeWrite.get();
+        largeFile.Commit();
     } else {
         StoreLarge(prepared.large, prepared.orientation, name);
     }

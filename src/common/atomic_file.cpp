@@ -34,7 +34,7 @@ std::filesystem::path AtomicTempPattern(const std::filesystem::path& path) {
     return path.parent_path() / ("." + path.filename().string() + ".tmpXXXXXX");
 }
 
-void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes, TDurability durability) {
+void TPendingFile::Write(const std::filesystem::path& path, std::string_view bytes, TDurability durability) {
     std::string temp = AtomicTempPattern(path).string();
     int fd = ::mkstemp(temp.data());
     if (fd < 0) throw EFileWriteError(SystemError(path.string(), errno));
@@ -48,14 +48,32 @@ void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes, 
         ok = false;
         error = errno;
     }
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
-        ok = false;
-        error = errno;
-    }
     if (!ok) {
         ::unlink(temp.c_str());
         throw EFileWriteError(SystemError(path.string(), error));
     }
+    path_ = path;
+    temp_ = std::move(temp);
+}
+
+void TPendingFile::Commit() {
+    std::string temp = std::move(temp_);
+    temp_.clear();
+    if (::rename(temp.c_str(), path_.c_str()) != 0) {
+        int error = errno;
+        ::unlink(temp.c_str());
+        throw EFileWriteError(SystemError(path_.string(), error));
+    }
+}
+
+TPendingFile::~TPendingFile() {
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+}
+
+void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes, TDurability durability) {
+    TPendingFile file;
+    file.Write(path, bytes, durability);
+    file.Commit();
 }
 
 bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes) {

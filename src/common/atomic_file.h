@@ -26,6 +26,26 @@ enum class TDurability { Synced, Unsynced };
 void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes,
                      TDurability durability = TDurability::Synced);
 
+// WriteFileAtomic in two steps, for a file that is to replace the old one only once others are
+// written, while its bytes go to the disk beside them: Write fills and syncs the temporary file,
+// Commit renames it over the path. A temporary file never committed is removed with the object.
+// Both throw EFileWriteError.
+class TPendingFile {
+public:
+    TPendingFile() = default;
+    ~TPendingFile();
+    TPendingFile(const TPendingFile&) = delete;
+    TPendingFile& operator=(const TPendingFile&) = delete;
+
+    void Write(const std::filesystem::path& path, std::string_view bytes,
+               TDurability durability = TDurability::Synced);
+    void Commit();
+
+private:
+    std::filesystem::path path_;
+    std::string temp_; // empty when nothing is pending
+};
+
 // The temporary file name WriteFileAtomic uses for `path`, with its six placeholder characters.
 std::filesystem::path AtomicTempPattern(const std::filesystem::path& path);
 

@@ -13,9 +13,11 @@ struct TMatrixShaper {
     float toLinear[3][256];
     float matrix[3][3];
     uint8_t toSrgb[kSteps + 1] = {};
-    // For each channel and byte the matrix's column times the channel's linear value: a pixel's
-    // three outputs are then three loads and two additions, the same products summed in the same
-    // order as the matrix row by row. Made by PrepareColumns once the fields above are set.
+    // For each channel and byte the matrix's column times the channel's linear value, in steps of
+    // the sRGB table (times kSteps): a pixel's three outputs are then three loads and two
+    // additions, the same products summed in the same order as the matrix row by row, and since
+    // kSteps is a power of two the scaled sums are exactly the unscaled ones times kSteps. Made by
+    // PrepareColumns once the fields above are set.
     alignas(16) float columns[3][256][4];
 
     void PrepareColumns();

@@ -29,6 +29,30 @@ TEST(AtomicFile, FailureKeepsThePreviousFile) {
     EXPECT_EQ(vistrel::testing::ReadBytes(file), "alt\r\n");
 }
 
+// A pending file replaces the old one only when committed; one given up leaves nothing behind.
+TEST(AtomicFile, PendingFileReplacesOnlyOnCommit) {
+    TempDir dir;
+    auto file = dir / "Bild.jpg";
+    WriteFileAtomic(file, "alt");
+    auto entries = [&] {
+        return std::distance(std::filesystem::directory_iterator(dir.path()),
+                             std::filesystem::directory_iterator());
+    };
+    {
+        TPendingFile pending;
+        pending.Write(file, "neu");
+        EXPECT_EQ(vistrel::testing::ReadBytes(file), "alt");
+        EXPECT_EQ(entries(), 2);
+    }
+    EXPECT_EQ(vistrel::testing::ReadBytes(file), "alt");
+    EXPECT_EQ(entries(), 1);
+    TPendingFile pending;
+    pending.Write(file, "neu");
+    pending.Commit();
+    EXPECT_EQ(vistrel::testing::ReadBytes(file), "neu");
+    EXPECT_EQ(entries(), 1);
+}
+
 TEST(AtomicFile, WritingIntoAMissingFolderThrows) {
     TempDir dir;
     EXPECT_THROW(WriteFileAtomic(dir / "fehlt/info.txt", "x"), EFileWriteError);
