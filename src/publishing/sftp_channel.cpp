@@ -160,27 +160,41 @@ uint32_t TSftpChannel::MakeDir(const std::string& path) {
 }
 
 TSftpChannel::TMadeFolder TSftpChannel::MakeDirChecked(const std::string& path) {
-    const uint32_t makeId = NextId();
-    TSftpPacket make(sftp_type::Mkdir, makeId);
-    make.Str(path).Permissions(0755);
-    const uint32_t statId = NextId();
-    TSftpPacket stat(sftp_type::Stat, statId);
-    stat.Str(path);
-    Send(make);
-    Send(stat);
-    TMadeFolder made;
-    bool madeAnswered = false;
-    bool statAnswered = false;
-    while (!madeAnswered || !statAnswered) {
+    return MakeDirsChecked({path}).front();
+}
+
+std::vector<TSftpChannel::TMadeFolder> TSftpChannel::MakeDirsChecked(const std::vector<std::string>& paths) {
+    struct TAsked {
+        uint32_t makeId, statId;
+        bool madeAnswered = false, statAnswered = false;
+    };
+    std::vector<TAsked> asked;
+    for (const std::string& path : paths) {
+        TAsked ask{NextId(), 0};
+        TSftpPacket make(sftp_type::Mkdir, ask.makeId);
+        make.Str(path).Permissions(0755);
+        ask.statId = NextId();
+        TSftpPacket stat(sftp_type::Stat, ask.statId);
+        stat.Str(path);
+        Send(make);
+        Send(stat);
+        asked.push_back(ask);
+    }
+    std::vector<TMadeFolder> made(paths.size());
+    for (size_t answers = 0; answers < 2 * paths.size(); ++answers) {
         const TSftpReply reply = Receive();
-        if (reply.id == makeId && !madeAnswered) {
-            made.status = StatusOf(reply, makeId);
-            madeAnswered = true;
-        } else if (reply.id == statId && !statAnswered) {
-            made.isFolder = reply.type == sftp_type::Attrs && reply.attrs.IsFolder();
-            statAnswered = true;
+        auto it = std::find_if(asked.begin(), asked.end(), [&](const TAsked& ask) {
+            return (reply.id == ask.makeId && !ask.madeAnswered) ||
+                   (reply.id == ask.statId && !ask.statAnswered);
+        });
+        if (it == asked.end()) throw ESftpError(TSftpFailure::Protocol, "SFTP reply to a request never made");
+        TMadeFolder& folder = made[size_t(it - asked.begin())];
+        if (reply.id == it->makeId) {
+            folder.status = StatusOf(reply, it->makeId);
+            it->madeAnswered = true;
         } else {
-            throw ESftpError(TSftpFailure::Protocol, "SFTP reply to a request never made");
+            folder.isFolder = reply.type == sftp_type::Attrs && reply.attrs.IsFolder();
+            it->statAnswered = true;
         }
     }
     return made;

@@ -51,6 +51,9 @@ public:
         bool isFolder = false;
     };
     TMadeFolder MakeDirChecked(const std::string& path);
+    // The same for several paths, all sent before the first answer is awaited; a parent comes
+    // before its child, and the server takes requests in order.
+    std::vector<TMadeFolder> MakeDirsChecked(const std::vector<std::string>& paths);
     // What `path` is, links followed. Throws ESftpError (Status) when the server cannot say.
     TSftpName Stat(const std::string& path);
     uint32_t RemoveFile(const std::string& path);

@@ -428,21 +428,37 @@ void TSftpSite::MakeFolder(const std::string& name, TRemoteDone done) {
     const std::string path = PathOf(name);
     if (connected_ && knownFolders_.count(path))
         return Completed(done, {TRemoteFailure::AlreadyExists, int(sftp_status::Failure), "exists", {}});
-    auto made = std::make_shared<TSftpChannel::TMadeFolder>();
+    const std::vector<std::string> levels = LevelsFrom(path);
+    auto made = std::make_shared<std::vector<TSftpChannel::TMadeFolder>>();
     TSftpSession* session = session_.get();
-    Work([session, made, path] { *made = session->Channel().MakeDirChecked(path); },
-         [this, made, path](std::exception_ptr failure) {
+    Work([session, made, levels] { *made = session->Channel().MakeDirsChecked(levels); },
+         [this, made, levels](std::exception_ptr failure) {
              if (failure) return Failure(failure);
-             const uint32_t status = made->status;
              // A folder made now holds no leftovers; one above the site is not ours to sweep, so
-             // entering either needs no request.
-             if (made->isFolder && (status == sftp_status::Ok || !InSite(path))) knownFolders_.insert(path);
+             // entering either needs no request, nor does making it again on the way down.
+             for (size_t k = 0; k < levels.size(); ++k)
+                 if ((*made)[k].isFolder && ((*made)[k].status == sftp_status::Ok || !InSite(levels[k])))
+                     knownFolders_.insert(levels[k]);
+             const uint32_t status = made->front().status;
              // OpenSSH answers an existing folder with a plain "Failure"; entering it decides.
              if (status == sftp_status::Failure)
                  return TRemoteResult{TRemoteFailure::AlreadyExists, int(status), "exists", {}};
              return StatusResult(status, "SFTP status " + std::to_string(status));
          },
          done);
+}
+
+// `path`, and when it lies above the site's folder, every level from it down to that folder: the
+// job makes and enters them one by one, and each would cost a round trip of its own.
+std::vector<std::string> TSftpSite::LevelsFrom(const std::string& path) const {
+    std::vector<std::string> levels{path};
+    if (siteRoot_.rfind(path + "/", 0) != 0) return levels;
+    for (size_t slash = path.size(); slash != std::string::npos;) {
+        slash = siteRoot_.find('/', slash + 1);
+        std::string level = siteRoot_.substr(0, slash);
+        if (!knownFolders_.count(level)) levels.push_back(level);
+    }
+    return levels;
 }
 
 void TSftpSite::EnterFolder(const std::string& name, TRemoteDone done) {

@@ -78,6 +78,7 @@ private:
     TRemoteResult Failure(std::exception_ptr failure);
     TRemoteResult StatusResult(uint32_t status, const std::string& what);
     std::string PathOf(const std::string& name) const;
+    std::vector<std::string> LevelsFrom(const std::string& path) const;
     void Completed(TRemoteDone done, TRemoteResult result);
     void ForgetFolder(const std::string& path);
     bool InSite(const std::string& path) const;

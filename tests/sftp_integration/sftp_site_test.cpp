@@ -287,6 +287,20 @@ TEST_F(SftpSite, LeftoversAreSweptInTheSiteOnly) {
               TRemoteFailure::NotFound);
 }
 
+// Making the first missing folder on the way makes the rest down to the site with it (one round
+// trip); the walk then goes down without asking again, and the site works as before.
+TEST_F(SftpSite, MissingLevelsDownToTheSiteAreMadeAtOnce) {
+    settings_.remoteRoot = "a/b/site";
+    auto site = Site();
+    ASSERT_TRUE(Connect(*site).Ok());
+    ASSERT_TRUE(Await([&](TRemoteDone d) { site->MakeFolder("a", d); }).Ok()) << lines_;
+    EXPECT_TRUE(std::filesystem::is_directory(server_->Root() / "a" / "b" / "site"));
+    ASSERT_TRUE(Walk(*site, settings_.remoteRoot).Ok()) << lines_;
+    EXPECT_EQ(site->Folder(), (server_->Root() / "a" / "b" / "site").string());
+    ASSERT_TRUE(Walk(*site, "album").Ok());
+    EXPECT_TRUE(std::filesystem::is_directory(server_->Root() / "a" / "b" / "site" / "album"));
+}
+
 TEST_F(SftpSite, BusyAndAbort) {
     auto site = Site();
     ASSERT_TRUE(Connect(*site).Ok());
