@@ -182,7 +182,7 @@ std::unique_ptr<TMatrixShaper> MakeMatrixShaper(cmsHPROFILE from, cmsHPROFILE sr
     for (int step = 0; step <= TMatrixShaper::kSteps; ++step)
         shaper->toSrgb[step] = uint8_t(
             std::lround(std::clamp(SrgbEncode(double(step) / TMatrixShaper::kSteps), 0.0, 1.0) * 255));
-    shaper->PrepareColumns();
+    shaper->Prepare();
     return shaper;
 }
 
