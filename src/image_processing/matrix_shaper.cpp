@@ -92,15 +92,19 @@ void TMatrixShaper::Prepare() {
             linearLow[c][v] = uint8_t(sixteenBits & 0xff);
             linearHigh[c][v] = uint8_t(sixteenBits >> 8);
         }
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c)
+    for (int r = 0; r < 3; ++r) {
+        float positive = 0;
+        for (int c = 0; c < 3; ++c) {
             wideMatrix[r][c] = matrix[r][c] / 65535.0f;
-    FitRoot(rootPolynomial);
-    // Exponents 0 down to -15 by their low four bits; below 2^-9 the curve's straight part applies.
-    for (int bits = 0; bits < 16; ++bits) {
-        int exponent = bits == 0 ? 0 : bits - 16;
-        rootOfPowerOfTwo[bits] = float(255 * 1.055 * std::pow(2.0, exponent / 2.4));
+            positive += std::max(matrix[r][c], 0.0f);
+        }
+        if (!(positive < 32)) wideUsable = false;
     }
+    FitRoot(rootPolynomial);
+    // By the low four bits of the biased exponent, 2^-9 up to 2^6: below, the curve's straight part
+    // applies; a sum of linear values reaches 2^6 only through a matrix that is refused above.
+    for (int exponent = -9; exponent <= 6; ++exponent)
+        rootOfPowerOfTwo[(exponent + 127) & 15] = float(255 * 1.055 * std::pow(2.0, exponent / 2.4));
 }
 
 void TMatrixShaper::ConvertPlain(const uint8_t* in, uint8_t* out, int width) const {

@@ -74,32 +74,28 @@ VISTREL_WIDE __m512i LookUp(const uint8_t* table, __m512i index, __mmask64 upper
                                   _mm512_permutex2var_epi8(rows[2], index, rows[3]));
 }
 
-// A plane's 64 bytes as four vectors of linear light in 0..65535. The unpacking keeps to 128-bit
-// lanes; the packing at the end undoes exactly that order.
-VISTREL_WIDE void ToLinear(const TMatrixShaper& shaper, int channel, __m512i plane, __m512 (&linear)[4]) {
+// A plane's 64 bytes as linear light in 16 bits: two vectors of 32 words. The unpacking keeps to
+// 128-bit lanes; the packing at the end undoes exactly that order.
+VISTREL_WIDE void ToLinear(const TMatrixShaper& shaper, int channel, __m512i plane, __m512i (&words)[2]) {
     __mmask64 upper = _mm512_movepi8_mask(plane);
     __m512i low = LookUp(shaper.linearLow[channel], plane, upper);
     __m512i high = LookUp(shaper.linearHigh[channel], plane, upper);
-    __m512i first = _mm512_unpacklo_epi8(low, high), second = _mm512_unpackhi_epi8(low, high);
-    __m512i zero = _mm512_setzero_si512();
-    linear[0] = _mm512_cvtepi32_ps(_mm512_unpacklo_epi16(first, zero));
-    linear[1] = _mm512_cvtepi32_ps(_mm512_unpackhi_epi16(first, zero));
-    linear[2] = _mm512_cvtepi32_ps(_mm512_unpacklo_epi16(second, zero));
-    linear[3] = _mm512_cvtepi32_ps(_mm512_unpackhi_epi16(second, zero));
+    words[0] = _mm512_unpacklo_epi8(low, high);
+    words[1] = _mm512_unpackhi_epi8(low, high);
 }
 
-// Linear light, clamped to 0..1, to sRGB's 0..255, rounded.
+// Linear light to sRGB's 0..255, rounded. Nothing is clamped: below 0 the straight part gives a
+// negative number and above 1 the curve gives more than 255, and the packing to bytes saturates.
 VISTREL_WIDE __m512i ToSrgb(const TMatrixShaper& shaper, __m512 linear) {
     const float* c = shaper.rootPolynomial;
-    linear = _mm512_max_ps(_mm512_min_ps(linear, _mm512_set1_ps(1.0f)), _mm512_setzero_ps());
-    __m512 exponent = _mm512_getexp_ps(linear);
     __m512 m = _mm512_getmant_ps(linear, _MM_MANT_NORM_1_2, _MM_MANT_SIGN_zero);
     __m512 root = _mm512_fmadd_ps(_mm512_set1_ps(c[4]), m, _mm512_set1_ps(c[3]));
     root = _mm512_fmadd_ps(root, m, _mm512_set1_ps(c[2]));
     root = _mm512_fmadd_ps(root, m, _mm512_set1_ps(c[1]));
     root = _mm512_fmadd_ps(root, m, _mm512_set1_ps(c[0]));
-    // Zero's exponent is minus infinity; its lane is taken by the straight part below.
-    __m512 scale = _mm512_permutexvar_ps(_mm512_cvttps_epi32(exponent), _mm512_load_ps(shaper.rootOfPowerOfTwo));
+    // The permute reads only the low four bits of each lane: those of the biased exponent.
+    __m512i exponentBits = _mm512_srli_epi32(_mm512_castps_si512(linear), 23);
+    __m512 scale = _mm512_permutexvar_ps(exponentBits, _mm512_load_ps(shaper.rootOfPowerOfTwo));
     __m512 curve = _mm512_fmsub_ps(root, scale, _mm512_set1_ps(255 * 0.055f));
     __mmask16 dark = _mm512_cmp_ps_mask(linear, _mm512_set1_ps(0.0031308f), _CMP_LT_OQ);
     curve = _mm512_mask_mul_ps(curve, dark, linear, _mm512_set1_ps(255 * 12.92f));
@@ -110,27 +106,43 @@ VISTREL_WIDE void ConvertBlock(const TMatrixShaper& shaper, const uint8_t* in, u
     __m512i first = _mm512_loadu_si512(in), second = _mm512_loadu_si512(in + 64);
     __m512i third = _mm512_loadu_si512(in + 128);
     // Planes and tables by channel: 0 red, 1 green, 2 blue; in memory a pixel is blue, green, red.
-    __m512 linear[3][4];
+    __m512i words[3][2];
+    #pragma GCC unroll 4
     for (int byte = 0; byte < 3; ++byte) {
         __m512i plane = _mm512_permutex2var_epi8(first, Load(kSplit.firstTwo[size_t(byte)]), second);
         plane = _mm512_mask_permutexvar_epi8(plane, kSplit.fromThird[size_t(byte)],
                                              Load(kSplit.third[size_t(byte)]), third);
-        ToLinear(shaper, 2 - byte, plane, linear[2 - byte]);
+        ToLinear(shaper, 2 - byte, plane, words[2 - byte]);
+    }
+    // Half a block at a time, so that everything stays in registers.
+    __m512i packed[3][2];
+    #pragma GCC unroll 4
+    for (int half = 0; half < 2; ++half) {
+        __m512 linear[3][2];
+        #pragma GCC unroll 4
+        for (int c = 0; c < 3; ++c) {
+            linear[c][0] = _mm512_cvtepi32_ps(_mm512_unpacklo_epi16(words[c][half], _mm512_setzero_si512()));
+            linear[c][1] = _mm512_cvtepi32_ps(_mm512_unpackhi_epi16(words[c][half], _mm512_setzero_si512()));
+        }
+        #pragma GCC unroll 4
+        for (int row = 0; row < 3; ++row) {
+            const float* m = shaper.wideMatrix[row];
+            __m512i encoded[2];
+            #pragma GCC unroll 4
+            for (int part = 0; part < 2; ++part) {
+                __m512 sum = _mm512_mul_ps(_mm512_set1_ps(m[0]), linear[0][part]);
+                sum = _mm512_fmadd_ps(_mm512_set1_ps(m[1]), linear[1][part], sum);
+                sum = _mm512_fmadd_ps(_mm512_set1_ps(m[2]), linear[2][part], sum);
+                encoded[part] = ToSrgb(shaper, sum);
+            }
+            packed[row][half] = _mm512_packus_epi32(encoded[0], encoded[1]);
+        }
     }
     __m512i planes[3];
-    for (int row = 0; row < 3; ++row) {
-        const float* m = shaper.wideMatrix[row];
-        __m512i encoded[4];
-        for (int part = 0; part < 4; ++part) {
-            __m512 sum = _mm512_mul_ps(_mm512_set1_ps(m[0]), linear[0][part]);
-            sum = _mm512_fmadd_ps(_mm512_set1_ps(m[1]), linear[1][part], sum);
-            sum = _mm512_fmadd_ps(_mm512_set1_ps(m[2]), linear[2][part], sum);
-            encoded[part] = ToSrgb(shaper, sum);
-        }
-        __m512i low = _mm512_packus_epi32(encoded[0], encoded[1]);
-        __m512i high = _mm512_packus_epi32(encoded[2], encoded[3]);
-        planes[2 - row] = _mm512_packus_epi16(low, high);
-    }
+    #pragma GCC unroll 4
+    for (int row = 0; row < 3; ++row)
+        planes[2 - row] = _mm512_packus_epi16(packed[row][0], packed[row][1]);
+    #pragma GCC unroll 4
     for (int part = 0; part < 3; ++part) {
         __m512i bytes = _mm512_permutex2var_epi8(planes[0], Load(kWeave.blueGreen[size_t(part)]), planes[1]);
         bytes = _mm512_mask_permutexvar_epi8(bytes, kWeave.fromRed[size_t(part)], Load(kWeave.red[size_t(part)]),
