@@ -29,7 +29,7 @@ struct TMatrixShaper {
     float wideMatrix[3][3];
     // x^(1/2.4) of the sRGB curve as m^(1/2.4) * 2^(e/2.4) for x = m * 2^e: a polynomial in m of
     // 1 <= m < 2, and a table over e (by its low four bits), both times 255 * 1.055.
-    float rootPolynomial[5];
+    float rootPolynomial[4];
     alignas(64) float rootOfPowerOfTwo[16];
 
     // Makes the tables above from toLinear, matrix and toSrgb.

@@ -1,7 +1,7 @@
 // The AVX-512 conversion: 64 pixels a turn, every step on whole vectors. Byte permutes split the
 // 192 bytes into a plane per channel, look up the 16-bit linear values (two permutes of 128 bytes
 // each for low and high bytes) and weave the planes back together. The sRGB curve is computed:
-// getexp and getmant split a value into 2^e * m, a quartic gives m^(1/2.4), a permute of sixteen
+// getexp and getmant split a value into 2^e * m, a cubic gives m^(1/2.4), a permute of sixteen
 // floats gives 2^(e/2.4). Gathers, one load per lane, took three times as long on AMD's Zen 4.
 #include "image_processing/matrix_shaper.h"
 
@@ -89,8 +89,7 @@ VISTREL_WIDE void ToLinear(const TMatrixShaper& shaper, int channel, __m512i pla
 VISTREL_WIDE __m512i ToSrgb(const TMatrixShaper& shaper, __m512 linear) {
     const float* c = shaper.rootPolynomial;
     __m512 m = _mm512_getmant_ps(linear, _MM_MANT_NORM_1_2, _MM_MANT_SIGN_zero);
-    __m512 root = _mm512_fmadd_ps(_mm512_set1_ps(c[4]), m, _mm512_set1_ps(c[3]));
-    root = _mm512_fmadd_ps(root, m, _mm512_set1_ps(c[2]));
+    __m512 root = _mm512_fmadd_ps(_mm512_set1_ps(c[3]), m, _mm512_set1_ps(c[2]));
     root = _mm512_fmadd_ps(root, m, _mm512_set1_ps(c[1]));
     root = _mm512_fmadd_ps(root, m, _mm512_set1_ps(c[0]));
     // The permute reads only the low four bits of each lane: those of the biased exponent.
@@ -107,7 +106,7 @@ VISTREL_WIDE void ConvertBlock(const TMatrixShaper& shaper, const uint8_t* in, u
     __m512i third = _mm512_loadu_si512(in + 128);
     // Planes and tables by channel: 0 red, 1 green, 2 blue; in memory a pixel is blue, green, red.
     __m512i words[3][2];
-    #pragma GCC unroll 4
+#pragma GCC unroll 4
     for (int byte = 0; byte < 3; ++byte) {
         __m512i plane = _mm512_permutex2var_epi8(first, Load(kSplit.firstTwo[size_t(byte)]), second);
         plane = _mm512_mask_permutexvar_epi8(plane, kSplit.fromThird[size_t(byte)],
@@ -116,19 +115,19 @@ VISTREL_WIDE void ConvertBlock(const TMatrixShaper& shaper, const uint8_t* in, u
     }
     // Half a block at a time, so that everything stays in registers.
     __m512i packed[3][2];
-    #pragma GCC unroll 4
+#pragma GCC unroll 4
     for (int half = 0; half < 2; ++half) {
         __m512 linear[3][2];
-        #pragma GCC unroll 4
+#pragma GCC unroll 4
         for (int c = 0; c < 3; ++c) {
             linear[c][0] = _mm512_cvtepi32_ps(_mm512_unpacklo_epi16(words[c][half], _mm512_setzero_si512()));
             linear[c][1] = _mm512_cvtepi32_ps(_mm512_unpackhi_epi16(words[c][half], _mm512_setzero_si512()));
         }
-        #pragma GCC unroll 4
+#pragma GCC unroll 4
         for (int row = 0; row < 3; ++row) {
             const float* m = shaper.wideMatrix[row];
             __m512i encoded[2];
-            #pragma GCC unroll 4
+#pragma GCC unroll 4
             for (int part = 0; part < 2; ++part) {
                 __m512 sum = _mm512_mul_ps(_mm512_set1_ps(m[0]), linear[0][part]);
                 sum = _mm512_fmadd_ps(_mm512_set1_ps(m[1]), linear[1][part], sum);
@@ -139,14 +138,14 @@ VISTREL_WIDE void ConvertBlock(const TMatrixShaper& shaper, const uint8_t* in, u
         }
     }
     __m512i planes[3];
-    #pragma GCC unroll 4
+#pragma GCC unroll 4
     for (int row = 0; row < 3; ++row)
         planes[2 - row] = _mm512_packus_epi16(packed[row][0], packed[row][1]);
-    #pragma GCC unroll 4
+#pragma GCC unroll 4
     for (int part = 0; part < 3; ++part) {
         __m512i bytes = _mm512_permutex2var_epi8(planes[0], Load(kWeave.blueGreen[size_t(part)]), planes[1]);
-        bytes = _mm512_mask_permutexvar_epi8(bytes, kWeave.fromRed[size_t(part)], Load(kWeave.red[size_t(part)]),
-                                             planes[2]);
+        bytes = _mm512_mask_permutexvar_epi8(bytes, kWeave.fromRed[size_t(part)],
+                                             Load(kWeave.red[size_t(part)]), planes[2]);
         _mm512_storeu_si512(out + 64 * part, bytes);
     }
 }
