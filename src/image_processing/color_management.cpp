@@ -158,6 +158,33 @@ double SrgbEncode(double linear) {
     return linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
 }
 
+double SrgbDecode(double encoded) {
+    return encoded <= 0.04045 ? encoded / 12.92 : std::pow((encoded + 0.055) / 1.055, 2.4);
+}
+
+int SrgbByte(int step) {
+    double linear = double(step) / TMatrixShaper::kSteps;
+    return int(std::lround(std::clamp(SrgbEncode(linear), 0.0, 1.0) * 255));
+}
+
+// table[step] = SrgbByte(step), found from where each byte begins: the decoded half-way points
+// give the places and SrgbByte checks them, some 800 powers instead of 16,385. The table is made
+// before the first row is decoded.
+void FillSrgbTable(uint8_t* table) {
+    int step = 0;
+    for (int byte = 1; byte <= 255; ++byte) {
+        double guess = std::ceil(SrgbDecode((byte - 0.5) / 255) * TMatrixShaper::kSteps);
+        int first = std::clamp(int(guess), step, TMatrixShaper::kSteps + 1);
+        while (first > step && SrgbByte(first - 1) >= byte)
+            --first;
+        while (first <= TMatrixShaper::kSteps && SrgbByte(first) < byte)
+            ++first;
+        std::fill(table + step, table + first, uint8_t(byte - 1));
+        step = first;
+    }
+    std::fill(table + step, table + TMatrixShaper::kSteps + 1, uint8_t(255));
+}
+
 // nullptr unless `from` is an RGB matrix profile with readable curves and colorants.
 std::unique_ptr<TMatrixShaper> MakeMatrixShaper(cmsHPROFILE from, cmsHPROFILE srgb) {
     if (!cmsIsMatrixShaper(from) || cmsGetColorSpace(from) != cmsSigRgbData) return nullptr;
@@ -179,9 +206,7 @@ std::unique_ptr<TMatrixShaper> MakeMatrixShaper(cmsHPROFILE from, cmsHPROFILE sr
                 sum += (*targetInverse)[r][k] * (*source)[k][c];
             shaper->matrix[r][c] = float(sum);
         }
-    for (int step = 0; step <= TMatrixShaper::kSteps; ++step)
-        shaper->toSrgb[step] = uint8_t(
-            std::lround(std::clamp(SrgbEncode(double(step) / TMatrixShaper::kSteps), 0.0, 1.0) * 255));
+    FillSrgbTable(shaper->toSrgb);
     shaper->Prepare();
     return shaper;
 }
