@@ -22,7 +22,8 @@ struct TMatrixShaper {
     // For the AVX-512 path, which takes 64 pixels a turn and needs no table in memory per pixel:
     // each channel's linear light in 16 bits, as a table of low and one of high bytes (looked up
     // 64 bytes at once), the matrix scaled to those 16 bits, and the sRGB curve computed rather
-    // than looked up. Set up only when every linear value lies in 0..1.
+    // than looked up. Usable only when every linear value lies in 0..1 and the positive entries of
+    // each matrix row add up to less than 32 (the sums must stay within the exponent table).
     bool wideUsable = false;
     alignas(64) uint8_t linearLow[3][256];
     alignas(64) uint8_t linearHigh[3][256];
@@ -42,7 +43,7 @@ struct TMatrixShaper {
     // With AVX2 a pixel's three channels at once, with the same single-precision steps in the same
     // order as ConvertPlain, so both give the same bytes.
     void ConvertColumns(const uint8_t* in, uint8_t* out, int width) const;
-    // With AVX-512 (VBMI): a third faster again. Its sRGB curve is nearer the exact one than the
+    // With AVX-512 (VBMI), in less than half the time. Its sRGB curve is nearer the exact one than the
     // table's steps; the two differ by one in about one sample of a hundred.
     void ConvertWide(const uint8_t* in, uint8_t* out, int width) const;
     static bool HasColumns();
